@@ -1,0 +1,32 @@
+# The two commands a newcomer needs: `make run` and `make test`. Both install what is
+# missing first (scripts/bootstrap), so a fresh Debian 12 machine needs nothing else.
+MAKEFLAGS += --no-print-directory
+CMAKE_WERROR := $(if $(filter true 1 yes,$(CI)),-DFRAMLET_WARNINGS_AS_ERRORS=ON,)
+
+.PHONY: all bootstrap run test sanitize format clean
+
+all: test
+
+bootstrap:
+	@scripts/bootstrap
+
+run: bootstrap
+	@cmake --preset release $(CMAKE_WERROR) >/dev/null
+	@cmake --build --preset release --target framlet
+	@build/release/src/framlet
+
+test: bootstrap
+	@cmake --preset debug $(CMAKE_WERROR) >/dev/null
+	@cmake --build --preset debug
+	@ctest --preset debug
+
+sanitize: bootstrap
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize
+	@ctest --preset sanitize
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf build

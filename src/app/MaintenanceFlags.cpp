@@ -1,0 +1,83 @@
+#include "MaintenanceFlags.h"
+
+#include "LoginItem.h"
+#include "UserDefaults.h"
+
+namespace framlet {
+
+MaintenanceFlags::MaintenanceFlags(const LoginItem& loginItem, UserDefaults& defaults,
+                                   std::FILE* out, std::FILE* err)
+    : m_loginItem(loginItem), m_defaults(defaults), m_out(out), m_err(err) {
+}
+
+std::optional<int> MaintenanceFlags::run(const QStringList& arguments) const {
+    // The order decides when several flags are given, wherever they stand on the command line.
+    if (arguments.contains(QStringLiteral("--register-login"))) {
+        return registerLogin();
+    }
+    if (arguments.contains(QStringLiteral("--unregister-login"))) {
+        return unregisterLogin();
+    }
+    if (arguments.contains(QStringLiteral("--reset-onboarding"))) {
+        return resetOnboarding();
+    }
+    if (arguments.contains(QStringLiteral("--reset-tour"))) {
+        return resetTour();
+    }
+    if (arguments.contains(QStringLiteral("--update-check"))) {
+        qputenv("FRAMLET_UPDATE_CHECK", "1");
+    }
+    if (arguments.contains(QStringLiteral("--login-status"))) {
+        return loginStatus();
+    }
+    return std::nullopt;
+}
+
+int MaintenanceFlags::registerLogin() const {
+    if (const auto error = m_loginItem.registerItem()) {
+        print(m_err, QStringLiteral("Framlet: register failed: ") + *error);
+        return 1;
+    }
+    print(m_out, QStringLiteral("Framlet: registered login item (status=%1)").arg(status()));
+    return 0;
+}
+
+int MaintenanceFlags::unregisterLogin() const {
+    (void)m_loginItem.unregisterItem();  // the printed status tells the outcome
+    print(m_out, QStringLiteral("Framlet: unregistered login item (status=%1)").arg(status()));
+    return 0;
+}
+
+int MaintenanceFlags::resetOnboarding() const {
+    m_defaults.remove(QStringLiteral("hasCompletedOnboarding"));
+    m_defaults.remove(QStringLiteral("hasCompletedFeatureTour"));
+    print(m_out,
+          QStringLiteral("Framlet: onboarding + tour reset — they will show again on next launch"));
+    return 0;
+}
+
+int MaintenanceFlags::resetTour() const {
+    m_defaults.remove(QStringLiteral("hasCompletedFeatureTour"));
+    print(m_out, QStringLiteral(
+                     "Framlet: feature tour reset — it will show the next time the shelf opens"));
+    return 0;
+}
+
+int MaintenanceFlags::loginStatus() const {
+    print(m_out, QStringLiteral("Framlet: login item status=%1 "
+                                "(1=enabled, 0=notRegistered, 2=requiresApproval, 3=notFound)")
+                     .arg(status()));
+    return 0;
+}
+
+int MaintenanceFlags::status() const {
+    return static_cast<int>(m_loginItem.status());
+}
+
+void MaintenanceFlags::print(std::FILE* stream, const QString& line) const {
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+}  // namespace framlet

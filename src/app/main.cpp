@@ -1,0 +1,48 @@
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "AppDelegate.h"
+#include "DisplayConnection.h"
+#include "LoginItem.h"
+#include "MaintenanceFlags.h"
+#include "UserDefaults.h"
+
+namespace {
+
+QStringList argumentList(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    return arguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace framlet;
+
+    const LoginItem loginItem;
+    if (const auto code =
+            MaintenanceFlags(loginItem, UserDefaults::standard()).run(argumentList(argc, argv))) {
+        return *code;
+    }
+
+    if (const QString problem = DisplayConnection::problem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "Framlet: %s; start it from a desktop session.\n",
+                     problem.toLocal8Bit().constData());
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Framlet"));
+    QApplication::setApplicationVersion(QStringLiteral(FRAMLET_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("framlet"));
+    // A tray application: closing its last window does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    AppDelegate delegate;  // lives for the whole run
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return QApplication::exec();
+}

@@ -1,0 +1,184 @@
+#include "UserDefaults.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <cmath>
+#include <optional>
+
+#include "DebugLog.h"
+#include "TypedJson.h"
+
+namespace framlet {
+namespace {
+
+enum class FileState { missing, readable, damaged };
+
+struct Contents {
+    FileState state = FileState::missing;
+    QVariantMap values;
+};
+
+Contents readContents(const QString& path) {
+    QFile file(path);
+    if (!file.exists()) {
+        return {};
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {FileState::damaged, {}};
+    }
+    const auto values = TypedJson::parseObject(file.readAll());
+    if (!values) {
+        return {FileState::damaged, {}};
+    }
+    return {FileState::readable, *values};
+}
+
+// Holds an exclusive advisory lock on a companion file for as long as it lives. The data file
+// itself is replaced on every write, so it cannot carry the lock.
+class FileLock {
+public:
+    explicit FileLock(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FileLock() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+// Moves a damaged file out of the way, keeping it for the user to inspect.
+bool keepAside(const QString& path) {
+    const QString stamp =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = path + QStringLiteral(".damaged-") + stamp;
+    for (int n = 2; QFileInfo::exists(target); ++n) {
+        target = path + QStringLiteral(".damaged-") + stamp + QLatin1Char('-') + QString::number(n);
+    }
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
+        DebugLog::log(
+            QStringLiteral("defaults: cannot move the unreadable %1 aside, not writing it")
+                .arg(path));
+        return false;
+    }
+    DebugLog::log(QStringLiteral("defaults: unreadable %1 kept as %2").arg(path, target));
+    return true;
+}
+
+}  // namespace
+
+UserDefaults& UserDefaults::standard() {
+    static UserDefaults defaults(pathForDomain(QStringLiteral("defaults")));
+    return defaults;
+}
+
+QString UserDefaults::pathForDomain(const QString& domain) {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Framlet/") + domain + QStringLiteral(".json");
+}
+
+UserDefaults::UserDefaults(QString filePath)
+    : m_path(std::move(filePath)), m_values(readContents(m_path).values) {
+}
+
+qint64 UserDefaults::integer(const QString& key) const {
+    const QVariant value = object(key);
+    switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::LongLong:
+            return value.toLongLong();
+        case QMetaType::Double: {
+            const double number = value.toDouble();
+            return std::isfinite(number) && std::abs(number) < 9.2e18 ? static_cast<qint64>(number)
+                                                                      : 0;
+        }
+        case QMetaType::QString: {
+            const QString text = value.toString().trimmed();
+            bool ok = false;
+            const qint64 number = text.toLongLong(&ok);
+            return ok ? number : static_cast<qint64>(text.toDouble());
+        }
+        default:
+            return 0;
+    }
+}
+
+double UserDefaults::real(const QString& key) const {
+    const QVariant value = object(key);
+    switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::LongLong:
+        case QMetaType::Double:
+            return value.toDouble();
+        case QMetaType::QString:
+            return value.toString().trimmed().toDouble();
+        default:
+            return 0.0;
+    }
+}
+
+bool UserDefaults::boolean(const QString& key) const {
+    const QVariant value = object(key);
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed().toLower();
+        return text == u"yes" || text == u"true" || text.toLongLong() != 0;
+    }
+    return (value.typeId() == QMetaType::Bool || value.typeId() == QMetaType::LongLong ||
+            value.typeId() == QMetaType::Double) &&
+           value.toDouble() != 0.0;
+}
+
+QString UserDefaults::string(const QString& key) const {
+    const QVariant value = object(key);
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
+}
+
+bool UserDefaults::set(const QString& key, const QVariant& value) {
+    return update(key, &value);
+}
+
+bool UserDefaults::remove(const QString& key) {
+    return update(key, nullptr);
+}
+
+bool UserDefaults::update(const QString& key, const QVariant* value) {
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
+        return false;
+    }
+    FileLock lock(m_path + QStringLiteral(".lock"));
+    Contents current = readContents(m_path);
+    if (current.state == FileState::damaged && !keepAside(m_path)) {
+        return false;
+    }
+    if (value) {
+        current.values.insert(key, *value);
+    } else {
+        current.values.remove(key);
+    }
+    QSaveFile file(m_path);  // writes a temporary file, syncs it and renames it over the old one
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(TypedJson::encodeObject(current.values)) < 0 || !file.commit()) {
+        return false;
+    }
+    m_values = std::move(current.values);
+    return true;
+}
+
+}  // namespace framlet

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <optional>
+
+#include "HotKeyBinding.h"
+
+namespace framlet {
+
+class UserDefaults;
+
+// The user's preferences. Every property loads once with its own fallback rule, and every
+// assignment writes through to the defaults file at once. Main thread only.
+//
+// Four signals are the program's change notifications, emitted synchronously after the value is
+// stored: watchedFolderChanged ("FramletWatchedFolderChanged"), themeChanged
+// ("FramletThemeChanged"), dockIconChanged ("FramletDockIconChanged") and hotKeyChanged
+// ("FramletHotKeyChanged"). They fire on every assignment, also of an unchanged value.
+class Settings : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(Theme theme READ theme WRITE setTheme NOTIFY themeChanged)
+    Q_PROPERTY(int columns READ columns WRITE setColumns NOTIFY columnsChanged)
+    Q_PROPERTY(double panelHeight READ panelHeight WRITE setPanelHeight NOTIFY panelHeightChanged)
+    Q_PROPERTY(int historyLimit READ historyLimit WRITE setHistoryLimit NOTIFY historyLimitChanged)
+    Q_PROPERTY(int unseenResetSeconds READ unseenResetSeconds WRITE setUnseenResetSeconds NOTIFY
+                   unseenResetSecondsChanged)
+    Q_PROPERTY(QStringList watchedFolders READ watchedFolders WRITE setWatchedFolders NOTIFY
+                   watchedFolderChanged)
+    Q_PROPERTY(bool showDockIcon READ showDockIcon WRITE setShowDockIcon NOTIFY dockIconChanged)
+
+public:
+    enum class Theme { system, light, dark };
+    Q_ENUM(Theme)
+    enum class Appearance { light, dark };
+
+    static constexpr HotKeyBinding defaultHotKey{19, 768};  // Command-Shift-2
+
+    // The one instance over the standard defaults file, created on first use.
+    static Settings& shared();
+
+    explicit Settings(UserDefaults& defaults, QObject* parent = nullptr);
+
+    Theme theme() const { return m_theme; }
+    void setTheme(Theme theme);
+    // No value means: follow the desktop's colour scheme.
+    std::optional<Appearance> appearance() const;
+    static QString rawValue(Theme theme);
+
+    int columns() const { return m_columns; }
+    void setColumns(int columns);
+
+    double panelHeight() const { return m_panelHeight; }
+    void setPanelHeight(double height);
+
+    int historyLimit() const { return m_historyLimit; }
+    void setHistoryLimit(int limit);
+
+    int unseenResetSeconds() const { return m_unseenResetSeconds; }
+    void setUnseenResetSeconds(int seconds);
+
+    QStringList watchedFolders() const { return m_watchedFolders; }
+    void setWatchedFolders(const QStringList& folders);
+    // Appends the path with a leading "~" expanded, unless that exact string is listed already.
+    void addWatchedFolder(const QString& path);
+    // Removes every entry equal to the path; stores and notifies even when none matched.
+    void removeWatchedFolder(const QString& path);
+
+    qint64 hotKeyCode() const { return m_hotKeyCode; }
+    qint64 hotKeyModifiers() const { return m_hotKeyModifiers; }
+    HotKeyBinding hotKeyBinding() const;
+    void setHotKey(HotKeyBinding binding);
+
+    bool showDockIcon() const { return m_showDockIcon; }
+    void setShowDockIcon(bool show);
+
+Q_SIGNALS:
+    void themeChanged();
+    void columnsChanged();
+    void panelHeightChanged();
+    void historyLimitChanged();
+    void unseenResetSecondsChanged();
+    void watchedFolderChanged();
+    void dockIconChanged();
+    void hotKeyChanged();
+
+private:
+    void load();
+    void storeWatchedFolders();
+
+    UserDefaults& m_defaults;
+    Theme m_theme = Theme::system;
+    int m_columns = 3;
+    double m_panelHeight = 420.0;
+    int m_historyLimit = 60;
+    int m_unseenResetSeconds = 60;
+    QStringList m_watchedFolders;
+    qint64 m_hotKeyCode = defaultHotKey.keyCode;
+    qint64 m_hotKeyModifiers = defaultHotKey.modifiers;
+    bool m_showDockIcon = false;
+};
+
+}  // namespace framlet

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcessEnvironment>
+
+#include "ChildProcess.h"
+#include "TemporaryHome.h"
+#include "UserDefaults.h"
+
+using namespace framlet;
+
+namespace {
+
+// Runs the real executable with a temporary home and no display at all.
+class MaintenanceFlagsTest : public ::testing::Test {
+protected:
+    test::ChildResult framlet(const QStringList& arguments) const {
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("HOME"), m_home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.configHome());
+        environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+        return test::runChild(QStringLiteral(FRAMLET_EXECUTABLE), arguments, environment);
+    }
+    QString autostartEntry() const {
+        return m_home.configHome() + QStringLiteral("/autostart/framlet.desktop");
+    }
+    UserDefaults defaults() const {
+        return UserDefaults(m_home.configHome() + QStringLiteral("/Framlet/defaults.json"));
+    }
+
+    test::TemporaryHome m_home;
+};
+
+TEST_F(MaintenanceFlagsTest, LoginItemFlagsPrintTheirStatus) {
+    auto result = framlet({QStringLiteral("--login-status")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              "Framlet: login item status=0 (1=enabled, 0=notRegistered, "
+              "2=requiresApproval, 3=notFound)\n");
+
+    result = framlet({QStringLiteral("--register-login")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "Framlet: registered login item (status=1)\n");
+    QFile entry(autostartEntry());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("Exec=\"" FRAMLET_EXECUTABLE "\"\n"));
+
+    // Registering again succeeds and still reports enabled.
+    EXPECT_EQ(framlet({QStringLiteral("--register-login")}).out,
+              "Framlet: registered login item (status=1)\n");
+
+    result = framlet({QStringLiteral("--unregister-login")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "Framlet: unregistered login item (status=0)\n");
+    EXPECT_FALSE(QFile::exists(autostartEntry()));
+}
+
+TEST_F(MaintenanceFlagsTest, ARegisterFailureGoesToStandardErrorWithExitCode1) {
+    QFile blocker(m_home.configHome() + QStringLiteral("/autostart"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the folder should be
+    const auto result = framlet({QStringLiteral("--register-login")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_TRUE(result.err.startsWith("Framlet: register failed: ")) << result.err.constData();
+    EXPECT_TRUE(result.err.endsWith("\n"));
+}
+
+TEST_F(MaintenanceFlagsTest, ResetFlagsRemoveTheirKeysOnly) {
+    {
+        UserDefaults stored = defaults();
+        stored.set(QStringLiteral("hasCompletedOnboarding"), true);
+        stored.set(QStringLiteral("hasCompletedFeatureTour"), true);
+        stored.set(QStringLiteral("columns"), qint64{4});
+    }
+    auto result = framlet({QStringLiteral("--reset-tour")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              "Framlet: feature tour reset — it will show the next time the shelf opens\n");
+    EXPECT_TRUE(defaults().contains(QStringLiteral("hasCompletedOnboarding")));
+    EXPECT_FALSE(defaults().contains(QStringLiteral("hasCompletedFeatureTour")));
+
+    defaults().set(QStringLiteral("hasCompletedFeatureTour"), true);
+    result = framlet({QStringLiteral("--reset-onboarding")});
+    EXPECT_EQ(result.out,
+              "Framlet: onboarding + tour reset — they will show again on next launch\n");
+    EXPECT_FALSE(defaults().contains(QStringLiteral("hasCompletedOnboarding")));
+    EXPECT_FALSE(defaults().contains(QStringLiteral("hasCompletedFeatureTour")));
+    EXPECT_EQ(defaults().integer(QStringLiteral("columns")), 4);
+}
+
+TEST_F(MaintenanceFlagsTest, TheTableOrderDecidesNotTheCommandLineOrder) {
+    auto result = framlet({QStringLiteral("--login-status"), QStringLiteral("--update-check")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.out.startsWith("Framlet: login item status=0"));
+
+    result = framlet({QStringLiteral("--update-check"), QStringLiteral("--reset-tour"),
+                      QStringLiteral("--register-login")});
+    EXPECT_EQ(result.out, "Framlet: registered login item (status=1)\n");
+}
+
+TEST_F(MaintenanceFlagsTest, NearMissesStartTheApplicationWhichNeedsADisplay) {
+    for (const QString& argument :
+         {QStringLiteral("--login-status=1"), QStringLiteral("-login-status"),
+          QStringLiteral("--LOGIN-STATUS"), QStringLiteral("--update-check")}) {
+        const auto result = framlet({argument});
+        EXPECT_FALSE(result.crashed) << argument.toStdString();
+        EXPECT_EQ(result.exitCode, 1) << argument.toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_TRUE(result.err.startsWith("Framlet: no display")) << result.err.constData();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+
+#include "ChildProcess.h"
+#include "DebugLog.h"
+#include "TemporaryHome.h"
+
+using namespace framlet;
+
+namespace {
+
+// The log's settings are read once per process, so each case logs from a fresh child process.
+// The child logs the lines of FRAMLET_TEST_LOG_LINES (separated by U+001E).
+TEST(DebugLogChild, LogLines) {
+    if (!qEnvironmentVariableIsSet("FRAMLET_TEST_LOG_LINES")) {
+        GTEST_SKIP() << "only runs as a child of the other log tests";
+    }
+    for (const QString& line : qEnvironmentVariable("FRAMLET_TEST_LOG_LINES").split(QChar(0x1e))) {
+        DebugLog::log(line);
+    }
+}
+
+test::ChildResult logInChild(const QString& home, const QStringList& lines, bool fileLogging) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("FRAMLET_TEST_LOG_LINES"), lines.join(QChar(0x1e)));
+    environment.remove(QStringLiteral("FRAMLET_DEBUG_LOG"));
+    if (fileLogging) {
+        environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QString());  // empty still counts
+    }
+    return test::runSelf(QStringLiteral("DebugLogChild.LogLines"), environment);
+}
+
+QByteArray readLog(const QString& home) {
+    QFile file(home + QStringLiteral("/Library/Logs/Framlet/debug.log"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+const QRegularExpression kLine(QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0000 (.*)$)"));
+
+TEST(DebugLog, TimestampIsUtcInTheFixedForm) {
+    EXPECT_EQ(DebugLog::timestamp(1741356309), QStringLiteral("2025-03-07 14:05:09 +0000"));
+    EXPECT_EQ(DebugLog::timestamp(0), QStringLiteral("1970-01-01 00:00:00 +0000"));
+}
+
+TEST(DebugLog, WithoutTheVariableOnlyTheSystemLogIsWritten) {
+    test::TemporaryHome home;
+    const auto result = logInChild(home.path(), {QStringLiteral("watcher: started")}, false);
+    ASSERT_EQ(result.exitCode, 0) << result.err.constData();
+    EXPECT_TRUE(result.err.contains("Framlet: watcher: started\n"));
+    EXPECT_FALSE(QDir(home.path() + QStringLiteral("/Library")).exists());
+}
+
+TEST(DebugLog, FileLinesAreTimestampedAppendedAndUtf8) {
+    test::TemporaryHome home;
+    const QString arrow = QStringLiteral("updater: --update-check → background check — ok");
+    auto result = logInChild(home.path(), {QStringLiteral("first"), arrow, QString()}, true);
+    ASSERT_EQ(result.exitCode, 0) << result.err.constData();
+    result = logInChild(home.path(), {QStringLiteral("next run\nsecond line")}, true);
+    ASSERT_EQ(result.exitCode, 0);
+
+    const QList<QByteArray> lines = readLog(home.path()).split('\n');
+    ASSERT_EQ(lines.size(), 6);  // four calls, one message spanning two lines, final newline
+    const QStringList expected = {QStringLiteral("first"), arrow, QString(),
+                                  QStringLiteral("next run")};
+    for (int i = 0; i < expected.size(); ++i) {
+        const auto match = kLine.match(QString::fromUtf8(lines[i]));
+        ASSERT_TRUE(match.hasMatch()) << lines[i].constData();
+        EXPECT_EQ(match.captured(1), expected[i]);
+    }
+    EXPECT_EQ(lines[4], "second line");
+    EXPECT_TRUE(lines[5].isEmpty());
+    EXPECT_TRUE(readLog(home.path()).contains("→ background check —"));
+}
+
+TEST(DebugLog, AnUnwritableLogDisturbsNothing) {
+    test::TemporaryHome home;
+    // "Library" is a file, so the log folder cannot be created.
+    QFile blocker(home.path() + QStringLiteral("/Library"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.write("not a folder");
+    blocker.close();
+    const auto result = logInChild(home.path(), {QStringLiteral("still fine")}, true);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_FALSE(result.crashed);
+    EXPECT_TRUE(result.err.contains("Framlet: still fine"));
+}
+
+TEST(DebugLog, ConcurrentCallersKeepLinesWhole) {
+    test::TemporaryHome home;
+    QStringList lines;
+    for (int i = 0; i < 200; ++i) {
+        lines << QStringLiteral("line %1 ").arg(i) + QString(200, QLatin1Char('x'));
+    }
+    // Two processes at once stand in for two threads: both share only the file.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("FRAMLET_TEST_LOG_LINES"), lines.join(QChar(0x1e)));
+    environment.insert(QStringLiteral("FRAMLET_TEST_CHILD"), QStringLiteral("1"));
+    QProcess a, b;
+    for (QProcess* p : {&a, &b}) {
+        p->setProcessEnvironment(environment);
+        p->start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--gtest_filter=DebugLogChild.LogLines")});
+    }
+    ASSERT_TRUE(a.waitForFinished(30000) && b.waitForFinished(30000));
+    const QList<QByteArray> written = readLog(home.path()).split('\n');
+    ASSERT_EQ(written.size(), 401);
+    for (int i = 0; i < 400; ++i) {
+        ASSERT_TRUE(kLine.match(QString::fromUtf8(written[i])).hasMatch()) << i;
+        ASSERT_TRUE(written[i].endsWith(QByteArray(200, 'x'))) << i;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "ChildProcess.h"
+#include "UserDefaults.h"
+
+using namespace framlet;
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+protected:
+    QString path() const { return m_dir.path() + QStringLiteral("/Framlet/defaults.json"); }
+
+    void writeFile(const QByteArray& contents) const {
+        QDir().mkpath(m_dir.path() + QStringLiteral("/Framlet"));
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+
+    QStringList keptAside() const {
+        return QDir(m_dir.path() + QStringLiteral("/Framlet"))
+            .entryList({QStringLiteral("defaults.json.damaged-*")}, QDir::Files);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(UserDefaultsTest, ValuesKeepTheirTypesAcrossARoundTrip) {
+    {
+        UserDefaults defaults(path());
+        EXPECT_TRUE(defaults.set(QStringLiteral("int"), qint64{3}));
+        defaults.set(QStringLiteral("double"), 420.0);
+        defaults.set(QStringLiteral("fraction"), 0.1);
+        defaults.set(QStringLiteral("bool"), true);
+        defaults.set(QStringLiteral("string"), QStringLiteral("dark \"quoted\" ~/é\n"));
+        defaults.set(QStringLiteral("list"), QVariantList{QStringLiteral("a"), qint64{2}});
+        defaults.set(QStringLiteral("nan"), std::nan(""));
+    }
+    const UserDefaults reread(path());
+    EXPECT_EQ(reread.object(QStringLiteral("int")).typeId(), QMetaType::LongLong);
+    EXPECT_EQ(reread.object(QStringLiteral("double")).typeId(), QMetaType::Double);
+    EXPECT_EQ(reread.object(QStringLiteral("double")).toDouble(), 420.0);
+    EXPECT_EQ(reread.object(QStringLiteral("fraction")).toDouble(), 0.1);
+    EXPECT_EQ(reread.object(QStringLiteral("bool")).typeId(), QMetaType::Bool);
+    EXPECT_EQ(reread.object(QStringLiteral("string")).toString(),
+              QStringLiteral("dark \"quoted\" ~/é\n"));
+    const QVariantList list = reread.object(QStringLiteral("list")).toList();
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[1].typeId(), QMetaType::LongLong);
+    // A value JSON cannot hold is dropped rather than making the file unreadable.
+    EXPECT_FALSE(reread.object(QStringLiteral("nan")).isValid());
+    EXPECT_TRUE(keptAside().isEmpty());
+}
+
+TEST_F(UserDefaultsTest, LenientReadersConvertLikeTypedPreferences) {
+    writeFile(R"({"i": 7, "d": 2.9, "s": "12", "b": true, "t": "yes", "list": [1], "o": "abc"})");
+    const UserDefaults defaults(path());
+    EXPECT_EQ(defaults.integer(QStringLiteral("i")), 7);
+    EXPECT_EQ(defaults.integer(QStringLiteral("d")), 2);
+    EXPECT_EQ(defaults.integer(QStringLiteral("s")), 12);
+    EXPECT_EQ(defaults.integer(QStringLiteral("b")), 1);
+    EXPECT_EQ(defaults.integer(QStringLiteral("list")), 0);
+    EXPECT_EQ(defaults.integer(QStringLiteral("missing")), 0);
+    EXPECT_EQ(defaults.real(QStringLiteral("i")), 7.0);
+    EXPECT_TRUE(defaults.boolean(QStringLiteral("t")));
+    EXPECT_FALSE(defaults.boolean(QStringLiteral("o")));
+    EXPECT_EQ(defaults.string(QStringLiteral("i")), QString());
+}
+
+TEST_F(UserDefaultsTest, RemoveDeletesOnlyThatKey) {
+    UserDefaults defaults(path());
+    defaults.set(QStringLiteral("a"), qint64{1});
+    defaults.set(QStringLiteral("b"), qint64{2});
+    EXPECT_TRUE(defaults.remove(QStringLiteral("a")));
+    const UserDefaults reread(path());
+    EXPECT_FALSE(reread.contains(QStringLiteral("a")));
+    EXPECT_EQ(reread.object(QStringLiteral("b")).toLongLong(), 2);
+}
+
+TEST_F(UserDefaultsTest, ADamagedFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite) {
+    for (const QByteArray& damage : {QByteArray(R"({"columns": 4, "theme": "da)"),
+                                     QByteArray("[1, 2]"), QByteArray("\xff\xfe garbage")}) {
+        for (const QString& old : keptAside()) {
+            QFile::remove(m_dir.path() + QStringLiteral("/Framlet/") + old);
+        }
+        writeFile(damage);
+        UserDefaults defaults(path());
+        EXPECT_FALSE(defaults.contains(QStringLiteral("columns")));
+        EXPECT_TRUE(defaults.set(QStringLiteral("columns"), qint64{5}));
+
+        const QStringList aside = keptAside();
+        ASSERT_EQ(aside.size(), 1);
+        QFile kept(m_dir.path() + QStringLiteral("/Framlet/") + aside.first());
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), damage);
+        EXPECT_EQ(UserDefaults(path()).object(QStringLiteral("columns")).toLongLong(), 5);
+    }
+}
+
+TEST_F(UserDefaultsTest, WritesMergeWithChangesFromAnotherWriter) {
+    UserDefaults first(path());
+    UserDefaults second(path());
+    first.set(QStringLiteral("theme"), QStringLiteral("dark"));
+    second.set(QStringLiteral("columns"), qint64{4});  // second never read "theme"
+    first.remove(QStringLiteral("absent"));
+    const UserDefaults reread(path());
+    EXPECT_EQ(reread.string(QStringLiteral("theme")), QStringLiteral("dark"));
+    EXPECT_EQ(reread.integer(QStringLiteral("columns")), 4);
+}
+
+// Child of the concurrency test: writes FRAMLET_TEST_KEYS keys with its own prefix.
+TEST(UserDefaultsChild, WriteKeys) {
+    if (!qEnvironmentVariableIsSet("FRAMLET_TEST_DEFAULTS")) {
+        GTEST_SKIP() << "only runs as a child of the concurrency test";
+    }
+    UserDefaults defaults(qEnvironmentVariable("FRAMLET_TEST_DEFAULTS"));
+    const QString prefix = qEnvironmentVariable("FRAMLET_TEST_PREFIX");
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(defaults.set(prefix + QString::number(i), qint64{i}));
+    }
+}
+
+TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceLoseNoKey) {
+    QList<QProcess*> writers;
+    for (const QString& prefix : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        auto* process = new QProcess;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("FRAMLET_TEST_DEFAULTS"), path());
+        environment.insert(QStringLiteral("FRAMLET_TEST_PREFIX"), prefix);
+        environment.insert(QStringLiteral("FRAMLET_TEST_CHILD"), QStringLiteral("1"));
+        process->setProcessEnvironment(environment);
+        process->start(QCoreApplication::applicationFilePath(),
+                       {QStringLiteral("--gtest_filter=UserDefaultsChild.WriteKeys")});
+        writers.append(process);
+    }
+    for (QProcess* process : writers) {
+        EXPECT_TRUE(process->waitForFinished(60000));
+        EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardOutput().constData();
+        delete process;
+    }
+    const UserDefaults reread(path());
+    for (const char* prefix : {"a", "b", "c"}) {
+        for (int i = 0; i < 100; ++i) {
+            EXPECT_EQ(reread.integer(QLatin1String(prefix) + QString::number(i)), i) << prefix << i;
+        }
+    }
+    // Every replacement was a whole file: nothing left behind that a crash would have torn.
+    EXPECT_TRUE(keptAside().isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include "Settings.h"
+#include "UserDefaults.h"
+
+using namespace framlet;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    QString path() const { return m_dir.path() + QStringLiteral("/defaults.json"); }
+    // Stores the given values, then loads settings from them as a fresh launch would.
+    std::unique_ptr<Settings> loadWith(const QVariantMap& stored) {
+        UserDefaults writer(path());
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+            writer.set(it.key(), it.value());
+        }
+        m_defaults = std::make_unique<UserDefaults>(path());
+        return std::make_unique<Settings>(*m_defaults);
+    }
+    QVariant stored(const QString& key) const { return UserDefaults(path()).object(key); }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<UserDefaults> m_defaults;
+};
+
+TEST_F(SettingsTest, EmptyDefaultsLoadTheDocumentedValuesAndWriteNothing) {
+    const auto settings = loadWith({});
+    EXPECT_EQ(settings->theme(), Settings::Theme::system);
+    EXPECT_FALSE(settings->appearance().has_value());
+    EXPECT_EQ(settings->columns(), 3);
+    EXPECT_EQ(settings->panelHeight(), 420.0);
+    EXPECT_EQ(settings->historyLimit(), 60);
+    EXPECT_EQ(settings->unseenResetSeconds(), 60);
+    EXPECT_TRUE(settings->watchedFolders().isEmpty());
+    EXPECT_EQ(settings->hotKeyBinding(), (HotKeyBinding{19, 768}));
+    EXPECT_FALSE(settings->showDockIcon());
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(SettingsTest, LoadRulesTellZeroFromMissingPerKey) {
+    const auto zeros = loadWith({{QStringLiteral("columns"), qint64{0}},
+                                 {QStringLiteral("panelHeight"), 0.0},
+                                 {QStringLiteral("historyLimit"), qint64{0}},
+                                 {QStringLiteral("unseenResetSeconds"), qint64{0}}});
+    EXPECT_EQ(zeros->columns(), 3);
+    EXPECT_EQ(zeros->panelHeight(), 420.0);
+    EXPECT_EQ(zeros->historyLimit(), 60);
+    EXPECT_EQ(zeros->unseenResetSeconds(), 0);  // stays lit until the shelf opens
+
+    const auto values = loadWith({{QStringLiteral("columns"), qint64{5}},
+                                  {QStringLiteral("panelHeight"), 512.5},
+                                  {QStringLiteral("historyLimit"), qint64{200}},
+                                  {QStringLiteral("unseenResetSeconds"), 30.0},
+                                  {QStringLiteral("showDockIcon"), true},
+                                  {QStringLiteral("theme"), QStringLiteral("dark")}});
+    EXPECT_EQ(values->columns(), 5);
+    EXPECT_EQ(values->panelHeight(), 512.5);
+    EXPECT_EQ(values->historyLimit(), 200);
+    EXPECT_EQ(values->unseenResetSeconds(), 60);  // a double is not an integer
+    EXPECT_TRUE(values->showDockIcon());
+    EXPECT_EQ(values->appearance(), Settings::Appearance::dark);
+}
+
+TEST_F(SettingsTest, AnUnknownThemeLoadsAsSystemAndStaysStoredUntilAssigned) {
+    auto settings = loadWith({{QStringLiteral("theme"), QStringLiteral("Dark")}});
+    EXPECT_EQ(settings->theme(), Settings::Theme::system);
+    EXPECT_EQ(stored(QStringLiteral("theme")).toString(), QStringLiteral("Dark"));
+    settings = loadWith({{QStringLiteral("theme"), qint64{1}}});
+    EXPECT_EQ(settings->theme(), Settings::Theme::system);
+}
+
+TEST_F(SettingsTest, TheShortcutNeedsBothIntegers) {
+    EXPECT_EQ(loadWith({{QStringLiteral("hotKeyCode"), qint64{49}}})->hotKeyBinding(),
+              (HotKeyBinding{19, 768}));
+    m_dir.remove();
+    ASSERT_TRUE(QDir().mkpath(m_dir.path()));
+    EXPECT_EQ(loadWith({{QStringLiteral("hotKeyCode"), qint64{49}},
+                        {QStringLiteral("hotKeyModifiers"), QStringLiteral("256")}})
+                  ->hotKeyBinding(),
+              (HotKeyBinding{19, 768}));
+    EXPECT_EQ(loadWith({{QStringLiteral("hotKeyCode"), qint64{49}},
+                        {QStringLiteral("hotKeyModifiers"), qint64{4352}}})
+                  ->hotKeyBinding(),
+              (HotKeyBinding{49, 4352}));
+    // Integers no binding can hold fall back to the default shortcut.
+    EXPECT_EQ(loadWith({{QStringLiteral("hotKeyCode"), qint64{-1}}})->hotKeyBinding(),
+              (HotKeyBinding{19, 768}));
+}
+
+TEST_F(SettingsTest, WatchedFoldersFallBackToTheLegacyKeyUnexpanded) {
+    auto settings = loadWith({{QStringLiteral("watchedFolder"), QStringLiteral("~/Shots")}});
+    EXPECT_EQ(settings->watchedFolders(), QStringList{QStringLiteral("~/Shots")});
+    EXPECT_FALSE(stored(QStringLiteral("watchedFolders")).isValid());
+
+    settings = loadWith(
+        {{QStringLiteral("watchedFolders"), QVariantList{QStringLiteral("/a"), qint64{3}}}});
+    EXPECT_EQ(settings->watchedFolders(), QStringList{QStringLiteral("~/Shots")});
+
+    settings = loadWith({{QStringLiteral("watchedFolders"), QVariantList{}},
+                         {QStringLiteral("watchedFolder"), QStringLiteral("/legacy")}});
+    EXPECT_TRUE(settings->watchedFolders().isEmpty());
+}
+
+TEST_F(SettingsTest, AssignmentsWriteThroughAndNotifyEvenWhenUnchanged) {
+    const auto settings = loadWith({});
+    QSignalSpy theme(settings.get(), &Settings::themeChanged);
+    QSignalSpy dock(settings.get(), &Settings::dockIconChanged);
+    QSignalSpy folders(settings.get(), &Settings::watchedFolderChanged);
+    QSignalSpy hotKey(settings.get(), &Settings::hotKeyChanged);
+
+    // Subscribers run inside the assignment and already see the stored value.
+    QString seenInHandler;
+    QObject::connect(settings.get(), &Settings::themeChanged,
+                     [&] { seenInHandler = stored(QStringLiteral("theme")).toString(); });
+    settings->setTheme(Settings::Theme::system);
+    EXPECT_EQ(theme.count(), 1);
+    EXPECT_EQ(seenInHandler, QStringLiteral("system"));
+
+    settings->setShowDockIcon(false);
+    EXPECT_EQ(dock.count(), 1);
+    EXPECT_EQ(stored(QStringLiteral("showDockIcon")).typeId(), QMetaType::Bool);
+
+    settings->setColumns(4);
+    settings->setPanelHeight(300);
+    settings->setHistoryLimit(10);
+    settings->setUnseenResetSeconds(0);
+    EXPECT_EQ(stored(QStringLiteral("columns")).typeId(), QMetaType::LongLong);
+    EXPECT_EQ(stored(QStringLiteral("panelHeight")).typeId(), QMetaType::Double);
+    EXPECT_EQ(stored(QStringLiteral("unseenResetSeconds")).toLongLong(), 0);
+    EXPECT_EQ(theme.count() + dock.count() + folders.count() + hotKey.count(), 2);
+
+    settings->setHotKey({1, 4096});
+    EXPECT_EQ(hotKey.count(), 1);
+    EXPECT_EQ(stored(QStringLiteral("hotKeyCode")).toLongLong(), 1);
+    EXPECT_EQ(stored(QStringLiteral("hotKeyModifiers")).toLongLong(), 4096);
+
+    UserDefaults reloaded(path());
+    const Settings again(reloaded);
+    EXPECT_EQ(again.columns(), 4);
+    EXPECT_EQ(again.panelHeight(), 300.0);
+    EXPECT_EQ(again.historyLimit(), 10);
+    EXPECT_EQ(again.unseenResetSeconds(), 0);
+    EXPECT_EQ(again.hotKeyBinding(), (HotKeyBinding{1, 4096}));
+}
+
+TEST_F(SettingsTest, AddAndRemoveWatchedFolders) {
+    const auto settings = loadWith({{QStringLiteral("watchedFolder"), QStringLiteral("~/Shots")}});
+    QSignalSpy changed(settings.get(), &Settings::watchedFolderChanged);
+    const QString expanded = QDir::homePath() + QStringLiteral("/Shots");
+
+    settings->addWatchedFolder(QStringLiteral("~/Shots"));  // expanded form not listed yet
+    EXPECT_EQ(settings->watchedFolders(), (QStringList{QStringLiteral("~/Shots"), expanded}));
+    EXPECT_EQ(changed.count(), 1);
+
+    settings->addWatchedFolder(QStringLiteral("~/Shots"));  // now it is: nothing happens
+    settings->addWatchedFolder(expanded);
+    EXPECT_EQ(changed.count(), 1);
+
+    settings->addWatchedFolder(QStringLiteral("/b"));
+    settings->addWatchedFolder(QStringLiteral("~/Shots/../Shots"));
+    settings->removeWatchedFolder(QStringLiteral("~/Shots"));  // no expansion on removal
+    EXPECT_EQ(settings->watchedFolders(), (QStringList{expanded, QStringLiteral("/b"),
+                                                       expanded + QStringLiteral("/../Shots")}));
+
+    changed.clear();
+    settings->removeWatchedFolder(QStringLiteral("/not/listed"));
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(stored(QStringLiteral("watchedFolders")).toStringList(), settings->watchedFolders());
+}
+
+}  // namespace
