@@ -3,7 +3,7 @@
 MAKEFLAGS += --no-print-directory
 CMAKE_WERROR := $(if $(filter true 1 yes,$(CI)),-DFRAMLET_WARNINGS_AS_ERRORS=ON,)
 
-.PHONY: all bootstrap run test sanitize format clean
+.PHONY: all bootstrap run test sanitize bench format clean
 
 all: test
 
@@ -19,6 +19,10 @@ test: bootstrap
 	@cmake --preset debug $(CMAKE_WERROR) >/dev/null
 	@cmake --build --preset debug
 	@ctest --preset debug
+
+bench: bootstrap
+	@cmake --preset release -DFRAMLET_BUILD_BENCH=ON $(CMAKE_WERROR) >/dev/null
+	@cmake --build --preset release
 
 sanitize: bootstrap
 	@cmake --preset sanitize >/dev/null

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace framlet {
+
+// The one way the program turns an image file into pixels: thumbnails, text recognition, and the
+// shelf's preview, drag and copy. Qt's readers handle png, jpg, jpeg, gif, bmp and tiff; libheif
+// handles heic. Every decode is bounded, so a decompression bomb fails cleanly instead of
+// exhausting memory. Stateless and safe to call from any thread.
+class ImageDecoder {
+public:
+    enum class Failure {
+        none,
+        missing,      // no file at the path (any more)
+        unreadable,   // the file exists but cannot be opened
+        unsupported,  // not one of the image types above
+        tooLarge,     // dimensions beyond maxPixels or maxSide
+        corrupt,      // undecodable: damaged, or still being written
+    };
+
+    struct Result {
+        QImage image;
+        Failure failure = Failure::none;
+        QString message;  // for log lines; empty on success
+        bool ok() const { return failure == Failure::none; }
+    };
+
+    static constexpr qint64 maxPixels = 64LL * 1024 * 1024;  // 256 MB as 32-bit pixels
+    static constexpr int maxSide = 32768;
+
+    // The whole image at full size.
+    static Result decode(const QString& path);
+    // The image scaled to at most maxDimension on its longest side, never enlarged; decoded at
+    // reduced size where the format allows it.
+    static Result decodeThumbnail(const QString& path, int maxDimension);
+
+    // A copy at most maxDimension on its longest side (never enlarged), smoothly scaled; a null
+    // image when a side would not be greater than 0.
+    static QImage resized(const QImage& image, int maxDimension);
+
+    // Whether a file name carries one of the image extensions Framlet watches, in any case.
+    static bool hasImageExtension(const QString& fileName);
+};
+
+}  // namespace framlet
