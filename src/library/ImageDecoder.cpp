@@ -1,0 +1,359 @@
+#include "ImageDecoder.h"
+
+#include <libheif/heif.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace framlet {
+namespace {
+
+using Failure = ImageDecoder::Failure;
+using Result = ImageDecoder::Result;
+
+enum class Format { unknown, png, jpeg, gif, bmp, tiff, heic };
+
+// Enough of the file's start to tell every supported format apart.
+constexpr qint64 kHeadLength = 32;
+// The end of the file searched for a format's closing marker.
+constexpr qint64 kTailLength = 64;
+
+Result failed(Failure failure, const QString& message) {
+    return Result{QImage(), failure, message};
+}
+
+Format sniff(const QByteArray& head) {
+    if (head.startsWith("\x89PNG\r\n\x1a\n")) {
+        return Format::png;
+    }
+    if (head.startsWith("\xff\xd8\xff")) {
+        return Format::jpeg;
+    }
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) {
+        return Format::gif;
+    }
+    if (head.startsWith("BM")) {
+        return Format::bmp;
+    }
+    if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4))) {
+        return Format::tiff;
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(head.constData());
+    if (heif_check_filetype(bytes, int(head.size())) == heif_filetype_yes_supported) {
+        return Format::heic;
+    }
+    return Format::unknown;
+}
+
+QByteArray readerFormat(Format format) {
+    switch (format) {
+        case Format::png:
+            return "png";
+        case Format::jpeg:
+            return "jpeg";
+        case Format::gif:
+            return "gif";
+        case Format::bmp:
+            return "bmp";
+        case Format::tiff:
+            return "tiff";
+        case Format::heic:
+        case Format::unknown:
+            break;
+    }
+    return {};
+}
+
+quint32 littleEndian32(const QByteArray& bytes, int offset) {
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value = (value << 8) | quint8(bytes.at(offset + i));
+    }
+    return value;
+}
+
+// Qt's readers hand back a partial image for a file cut short (the rest painted grey), so a file
+// still being written would look like a finished screenshot. Formats with a closing marker are
+// checked for it before decoding; TIFF and HEIC readers fail on truncation by themselves.
+bool looksComplete(Format format, QFile& file, const QByteArray& head) {
+    const qint64 size = file.size();
+    if (format == Format::bmp) {
+        const quint32 declared = head.size() >= 6 ? littleEndian32(head, 2) : 0;
+        return declared == 0 || size >= qint64(declared);  // some writers leave the field 0
+    }
+    if (format != Format::png && format != Format::jpeg && format != Format::gif) {
+        return true;
+    }
+    if (!file.seek(std::max<qint64>(0, size - kTailLength))) {
+        return false;
+    }
+    const QByteArray tail = file.read(kTailLength);
+    switch (format) {
+        case Format::png:
+            return tail.contains("IEND");
+        case Format::jpeg:
+            // 0xFF is always escaped inside entropy-coded data, so FF D9 here is the end marker.
+            return tail.contains("\xff\xd9");
+        case Format::gif:
+            return tail.endsWith(';');
+        default:
+            return true;
+    }
+}
+
+quint32 bigEndian32(const QByteArray& bytes, int offset) {
+    quint32 value = 0;
+    for (int i = 0; i < 4; ++i) {
+        value = (value << 8) | quint8(bytes.at(offset + i));
+    }
+    return value;
+}
+
+// A PNG's size straight from its IHDR chunk: libpng reads on to the first data chunk before it
+// reports a size, and a bomb need not have one.
+QSize pngHeaderSize(const QByteArray& head) {
+    if (head.size() < 24 || head.mid(12, 4) != "IHDR") {
+        return QSize();
+    }
+    const quint32 width = bigEndian32(head, 16);
+    const quint32 height = bigEndian32(head, 20);
+    constexpr quint32 clamp = quint32(ImageDecoder::maxSide) + 1;  // beyond the limit either way
+    return QSize(int(std::min(width, clamp)), int(std::min(height, clamp)));
+}
+
+bool exceedsBounds(QSize size) {
+    return size.width() > ImageDecoder::maxSide || size.height() > ImageDecoder::maxSide ||
+           qint64(size.width()) * size.height() > ImageDecoder::maxPixels;
+}
+
+QString sizeText(QSize size) {
+    return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+}
+
+// The size an image of the given size has once it fits maxDimension; never larger.
+QSize fitted(QSize size, int maxDimension) {
+    const double scale =
+        std::min({1.0, double(maxDimension) / size.width(), double(maxDimension) / size.height()});
+    return QSize(std::max(1, qRound(size.width() * scale)),
+                 std::max(1, qRound(size.height() * scale)));
+}
+
+Result decodeWithQt(QFile& file, Format format, int maxDimension) {
+    file.seek(0);
+    QImageReader reader(&file, readerFormat(format));
+    reader.setAutoDetectImageFormat(false);
+    reader.setAutoTransform(true);
+    // A second bound behind the header check, for readers whose header understates the image.
+    reader.setAllocationLimit(int(ImageDecoder::maxPixels * 4 / (1024 * 1024)) + 1);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty()) {
+        return failed(Failure::corrupt, QStringLiteral("no image size: ") + reader.errorString());
+    }
+    if (exceedsBounds(size)) {
+        return failed(Failure::tooLarge, QStringLiteral("image of ") + sizeText(size));
+    }
+    if (maxDimension > 0 && format == Format::jpeg) {
+        // libjpeg scales while decoding (DCT scaling), so the full image is never built.
+        reader.setScaledSize(fitted(size, maxDimension));
+    }
+    QImage image;
+    if (!reader.read(&image)) {
+        return failed(Failure::corrupt, reader.errorString());
+    }
+    return Result{maxDimension > 0 ? ImageDecoder::resized(image, maxDimension) : image,
+                  Failure::none, QString()};
+}
+
+// libheif reads plugins and codecs once per process; the reference is never dropped.
+void initialiseHeif() {
+    static const bool initialised = [] {
+        heif_init(nullptr);
+        return true;
+    }();
+    (void)initialised;
+}
+
+template <auto release>
+struct HeifDeleter {
+    template <typename T>
+    void operator()(T* object) const {
+        release(object);
+    }
+};
+using HeifContext = std::unique_ptr<heif_context, HeifDeleter<&heif_context_free>>;
+using HeifHandle = std::unique_ptr<heif_image_handle, HeifDeleter<&heif_image_handle_release>>;
+using HeifImage = std::unique_ptr<heif_image, HeifDeleter<&heif_image_release>>;
+
+QSize handleSize(const heif_image_handle* handle) {
+    return QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
+}
+
+int longestSide(QSize size) {
+    return std::max(size.width(), size.height());
+}
+
+// The smallest thumbnail stored in the file that still covers maxDimension, if any.
+HeifHandle storedThumbnail(const heif_image_handle* primary, int maxDimension) {
+    const int count = heif_image_handle_get_number_of_thumbnails(primary);
+    if (count <= 0) {
+        return nullptr;
+    }
+    const int needed = std::min(maxDimension, longestSide(handleSize(primary)));
+    std::vector<heif_item_id> ids(static_cast<size_t>(count));
+    heif_image_handle_get_list_of_thumbnail_IDs(primary, ids.data(), count);
+    HeifHandle best;
+    for (const heif_item_id id : ids) {
+        heif_image_handle* candidate = nullptr;
+        if (heif_image_handle_get_thumbnail(primary, id, &candidate).code != heif_error_Ok) {
+            continue;
+        }
+        HeifHandle owned(candidate);
+        const int longest = longestSide(handleSize(candidate));
+        if (longest >= needed && (!best || longest < longestSide(handleSize(best.get())))) {
+            best = std::move(owned);
+        }
+    }
+    return best;
+}
+
+QImage copyPixels(const heif_image* decoded, bool alpha) {
+    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t* pixels =
+        heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    if (!pixels || width <= 0 || height <= 0) {
+        return QImage();
+    }
+    QImage image(width, height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (image.isNull()) {
+        return image;
+    }
+    const size_t rowBytes = size_t(width) * (alpha ? 4 : 3);
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(image.scanLine(y), pixels + size_t(y) * size_t(stride), rowBytes);
+    }
+    return image;
+}
+
+Result decodeHeif(const QString& path, int maxDimension) {
+    initialiseHeif();
+    HeifContext context(heif_context_alloc());
+    heif_context_set_maximum_image_size_limit(context.get(), ImageDecoder::maxSide);
+    heif_error error =
+        heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr);
+    if (error.code != heif_error_Ok) {
+        if (!QFileInfo::exists(path)) {
+            return failed(Failure::missing, QStringLiteral("file vanished"));
+        }
+        const bool tooLarge = error.subcode == heif_suberror_Security_limit_exceeded;
+        return failed(tooLarge ? Failure::tooLarge : Failure::corrupt,
+                      QString::fromUtf8(error.message));
+    }
+    heif_image_handle* primary = nullptr;
+    error = heif_context_get_primary_image_handle(context.get(), &primary);
+    if (error.code != heif_error_Ok) {
+        return failed(Failure::corrupt, QString::fromUtf8(error.message));
+    }
+    HeifHandle handle(primary);
+    if (exceedsBounds(handleSize(primary))) {
+        return failed(Failure::tooLarge,
+                      QStringLiteral("image of ") + sizeText(handleSize(primary)));
+    }
+    HeifHandle thumbnail = maxDimension > 0 ? storedThumbnail(primary, maxDimension) : nullptr;
+    const heif_image_handle* source = thumbnail ? thumbnail.get() : primary;
+    const bool alpha = heif_image_handle_has_alpha_channel(source) != 0;
+    heif_image* decoded = nullptr;
+    error = heif_decode_image(source, &decoded, heif_colorspace_RGB,
+                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                              nullptr);
+    if (error.code != heif_error_Ok) {
+        return failed(Failure::corrupt, QString::fromUtf8(error.message));
+    }
+    HeifImage image(decoded);
+    const QImage copy = copyPixels(decoded, alpha);
+    if (copy.isNull()) {
+        return failed(Failure::corrupt, QStringLiteral("no pixels in the decoded image"));
+    }
+    return Result{maxDimension > 0 ? ImageDecoder::resized(copy, maxDimension) : copy,
+                  Failure::none, QString()};
+}
+
+// maxDimension 0 decodes at full size.
+Result decodeFile(const QString& path, int maxDimension) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return failed(Failure::missing, QStringLiteral("no such file"));
+    }
+    if (!info.isFile()) {
+        return failed(Failure::unsupported, QStringLiteral("not a regular file"));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QFile::exists(path) ? failed(Failure::unreadable, file.errorString())
+                                   : failed(Failure::missing, QStringLiteral("file vanished"));
+    }
+    if (file.size() == 0) {
+        return failed(Failure::corrupt, QStringLiteral("empty file"));
+    }
+    const QByteArray head = file.read(kHeadLength);
+    const Format format = sniff(head);
+    if (format == Format::unknown) {
+        // An image name over unknown bytes is a damaged image (or one not written yet).
+        return ImageDecoder::hasImageExtension(info.fileName())
+                   ? failed(Failure::corrupt, QStringLiteral("not image data"))
+                   : failed(Failure::unsupported, QStringLiteral("not an image file"));
+    }
+    if (format == Format::png && exceedsBounds(pngHeaderSize(head))) {
+        return failed(Failure::tooLarge,
+                      QStringLiteral("image of ") + sizeText(pngHeaderSize(head)));
+    }
+    if (!looksComplete(format, file, head)) {
+        return failed(Failure::corrupt, QStringLiteral("file ends early"));
+    }
+    if (format == Format::heic) {
+        file.close();
+        return decodeHeif(path, maxDimension);
+    }
+    return decodeWithQt(file, format, maxDimension);
+}
+
+}  // namespace
+
+ImageDecoder::Result ImageDecoder::decode(const QString& path) {
+    return decodeFile(path, 0);
+}
+
+ImageDecoder::Result ImageDecoder::decodeThumbnail(const QString& path, int maxDimension) {
+    if (maxDimension <= 0) {
+        return failed(Failure::unsupported, QStringLiteral("no room for a thumbnail"));
+    }
+    return decodeFile(path, maxDimension);
+}
+
+QImage ImageDecoder::resized(const QImage& image, int maxDimension) {
+    if (image.isNull() || maxDimension <= 0) {
+        return QImage();
+    }
+    const QSize target = fitted(image.size(), maxDimension);
+    if (target == image.size()) {
+        return image;
+    }
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+bool ImageDecoder::hasImageExtension(const QString& fileName) {
+    static const QStringList extensions{QStringLiteral("png"),  QStringLiteral("jpg"),
+                                        QStringLiteral("jpeg"), QStringLiteral("gif"),
+                                        QStringLiteral("tiff"), QStringLiteral("heic"),
+                                        QStringLiteral("bmp")};
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && extensions.contains(fileName.mid(dot + 1).toLower());
+}
+
+}  // namespace framlet

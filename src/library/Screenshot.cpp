@@ -1,0 +1,40 @@
+#include "Screenshot.h"
+
+#include <QFileInfo>
+
+namespace framlet {
+
+Screenshot::Screenshot(const QUrl& url, const QDateTime& createdAt, QObject* parent)
+    : QObject(parent), m_id(QUuid::createUuid()), m_url(url), m_createdAt(createdAt) {
+}
+
+QString Screenshot::fileName() const {
+    return QFileInfo(path()).fileName();
+}
+
+void Screenshot::setThumbnail(const QImage& thumbnail) {
+    if (thumbnail.isNull() || !m_thumbnail.isNull() || m_thumbnailFailed) {
+        return;
+    }
+    m_thumbnail = thumbnail;
+    Q_EMIT thumbnailLoaded();
+}
+
+void Screenshot::markThumbnailFailed() {
+    if (m_thumbnailFailed || !m_thumbnail.isNull()) {
+        return;
+    }
+    m_thumbnailFailed = true;
+    Q_EMIT thumbnailGaveUp();
+}
+
+void Screenshot::setOcrText(const QString& text) {
+    if (m_textRecognized) {
+        return;
+    }
+    m_textRecognized = true;
+    m_ocrText = text;
+    Q_EMIT textRecognized();
+}
+
+}  // namespace framlet

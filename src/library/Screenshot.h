@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDateTime>
+#include <QImage>
+#include <QObject>
+#include <QUrl>
+#include <QUuid>
+
+namespace framlet {
+
+// One image file on the shelf. The identity (id, url, createdAt) is fixed at creation; the
+// thumbnail and the recognised text arrive later, each at most once. Main thread only.
+class Screenshot : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QUuid id READ id CONSTANT)
+    Q_PROPERTY(QUrl url READ url CONSTANT)
+    Q_PROPERTY(QDateTime createdAt READ createdAt CONSTANT)
+    Q_PROPERTY(QImage thumbnail READ thumbnail NOTIFY thumbnailLoaded)
+    Q_PROPERTY(bool thumbnailFailed READ thumbnailFailed NOTIFY thumbnailGaveUp)
+    Q_PROPERTY(QString ocrText READ ocrText NOTIFY textRecognized)
+
+public:
+    Screenshot(const QUrl& url, const QDateTime& createdAt, QObject* parent = nullptr);
+
+    QUuid id() const { return m_id; }
+    QUrl url() const { return m_url; }
+    QDateTime createdAt() const { return m_createdAt; }
+    // The local path and its last component, for decoding and log lines.
+    QString path() const { return m_url.toLocalFile(); }
+    QString fileName() const;
+
+    // Null until loaded.
+    QImage thumbnail() const { return m_thumbnail; }
+    bool thumbnailFailed() const { return m_thumbnailFailed; }
+    // Lower case; empty until recognised (and when the image has no text).
+    QString ocrText() const { return m_ocrText; }
+
+    // Each outcome is final: a thumbnail is set once and never after giving up, and the other
+    // way round; the text is set once.
+    void setThumbnail(const QImage& thumbnail);
+    void markThumbnailFailed();
+    void setOcrText(const QString& text);
+
+Q_SIGNALS:
+    void thumbnailLoaded();
+    void thumbnailGaveUp();
+    void textRecognized();
+
+private:
+    const QUuid m_id;
+    const QUrl m_url;
+    const QDateTime m_createdAt;
+    QImage m_thumbnail;
+    bool m_thumbnailFailed = false;
+    QString m_ocrText;
+    bool m_textRecognized = false;
+};
+
+}  // namespace framlet

@@ -1,0 +1,191 @@
+#include "ScreenshotStore.h"
+
+#include <QFileInfo>
+#include <QPointer>
+#include <QSet>
+#include <algorithm>
+
+#include "Screenshot.h"
+#include "Settings.h"
+#include "ThumbnailLoader.h"
+
+namespace framlet {
+
+ScreenshotStore::ScreenshotStore(Settings& settings, TextRecognizer recognizeText,
+                                 DelayScheduler& scheduler, QThreadPool& pool, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_settings(settings)
+    , m_recognizeText(std::move(recognizeText))
+    , m_thumbnails(new ThumbnailLoader(thumbnailSize, scheduler, pool, this)) {
+}
+
+ScreenshotStore::~ScreenshotStore() = default;
+
+ScreenshotStore::TextRecognizer ScreenshotStore::sharedRecognizer() {
+    return [](const QString& path, OCRService::Completion completion) {
+        OCRService::shared().recognizeText(path, std::move(completion));
+    };
+}
+
+void ScreenshotStore::add(const QUrl& url, const QDateTime& createdAt) {
+    if (!url.isLocalFile() || screenshot(url)) {
+        return;
+    }
+    auto* item = new Screenshot(url, createdAt, this);
+    watch(item);
+    beginInsertRows(QModelIndex(), 0, 0);
+    m_items.prepend(item);
+    endInsertRows();
+    m_thumbnails->load(item);
+    recognizeText(item);
+    trim();
+}
+
+void ScreenshotStore::remove(const QList<QUrl>& urls) {
+    const QSet<QUrl> forgotten(urls.cbegin(), urls.cend());
+    // From the back, one contiguous run at a time, so the rows still to visit keep their numbers.
+    int row = count() - 1;
+    while (row >= 0) {
+        if (!forgotten.contains(m_items.at(row)->url())) {
+            --row;
+            continue;
+        }
+        const int last = row;
+        while (row > 0 && forgotten.contains(m_items.at(row - 1)->url())) {
+            --row;
+        }
+        forget(row, last);
+        --row;
+    }
+}
+
+void ScreenshotStore::clear() {
+    if (!m_items.isEmpty()) {
+        forget(0, count() - 1);
+    }
+}
+
+void ScreenshotStore::trim() {
+    const int limit = std::max(0, m_settings.historyLimit());
+    if (count() > limit) {
+        forget(limit, count() - 1);
+    }
+}
+
+void ScreenshotStore::forget(int first, int last) {
+    beginRemoveRows(QModelIndex(), first, last);
+    const QList<Screenshot*> gone = m_items.mid(first, last - first + 1);
+    m_items.remove(first, last - first + 1);
+    endRemoveRows();
+    // Later, so that whoever handled the removal may still read the screenshot in this turn.
+    for (Screenshot* item : gone) {
+        item->disconnect(this);
+        item->deleteLater();
+    }
+}
+
+void ScreenshotStore::recognizeText(Screenshot* screenshot) {
+    const QPointer<Screenshot> weak(screenshot);
+    m_recognizeText(screenshot->path(), [weak](const QString& text) {
+        if (weak) {
+            weak->setOcrText(text);
+        }
+    });
+}
+
+void ScreenshotStore::watch(Screenshot* screenshot) {
+    connect(screenshot, &Screenshot::thumbnailLoaded, this, [this, screenshot] {
+        emitChanged(screenshot, {ThumbnailRole, Qt::DecorationRole});
+    });
+    connect(screenshot, &Screenshot::thumbnailGaveUp, this,
+            [this, screenshot] { emitChanged(screenshot, {ThumbnailFailedRole}); });
+    connect(screenshot, &Screenshot::textRecognized, this,
+            [this, screenshot] { emitChanged(screenshot, {OcrTextRole}); });
+}
+
+void ScreenshotStore::emitChanged(Screenshot* screenshot, const QList<int>& roles) {
+    const int row = indexOf(screenshot);
+    if (row >= 0) {
+        const QModelIndex changed = index(row);
+        Q_EMIT dataChanged(changed, changed, roles);
+    }
+}
+
+Screenshot* ScreenshotStore::at(int row) const {
+    return row >= 0 && row < count() ? m_items.at(row) : nullptr;
+}
+
+Screenshot* ScreenshotStore::screenshot(const QUuid& id) const {
+    return at(indexOf(id));
+}
+
+Screenshot* ScreenshotStore::screenshot(const QUrl& url) const {
+    const auto found = std::find_if(m_items.cbegin(), m_items.cend(),
+                                    [&url](const Screenshot* item) { return item->url() == url; });
+    return found == m_items.cend() ? nullptr : *found;
+}
+
+int ScreenshotStore::indexOf(const QUuid& id) const {
+    const auto found = std::find_if(m_items.cbegin(), m_items.cend(),
+                                    [&id](const Screenshot* item) { return item->id() == id; });
+    return found == m_items.cend() ? -1 : int(found - m_items.cbegin());
+}
+
+int ScreenshotStore::indexOf(const Screenshot* screenshot) const {
+    return int(m_items.indexOf(screenshot));
+}
+
+void ScreenshotStore::setShowFirstCaptureCeremony(bool show) {
+    if (m_showFirstCaptureCeremony == show) {
+        return;
+    }
+    m_showFirstCaptureCeremony = show;
+    Q_EMIT showFirstCaptureCeremonyChanged(show);
+}
+
+int ScreenshotStore::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant ScreenshotStore::data(const QModelIndex& index, int role) const {
+    const Screenshot* item =
+        index.isValid() && !index.parent().isValid() ? at(index.row()) : nullptr;
+    if (!item) {
+        return {};
+    }
+    switch (role) {
+        case Qt::DisplayRole:
+            return item->fileName();
+        case Qt::DecorationRole:
+        case ThumbnailRole:
+            return item->thumbnail();
+        case IdRole:
+            return item->id();
+        case UrlRole:
+            return item->url();
+        case CreatedAtRole:
+            return item->createdAt();
+        case ThumbnailFailedRole:
+            return item->thumbnailFailed();
+        case OcrTextRole:
+            return item->ocrText();
+        case ScreenshotRole:
+            return QVariant::fromValue(static_cast<QObject*>(const_cast<Screenshot*>(item)));
+        default:
+            return {};
+    }
+}
+
+QHash<int, QByteArray> ScreenshotStore::roleNames() const {
+    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    names.insert(IdRole, "id");
+    names.insert(UrlRole, "url");
+    names.insert(CreatedAtRole, "createdAt");
+    names.insert(ThumbnailRole, "thumbnail");
+    names.insert(ThumbnailFailedRole, "thumbnailFailed");
+    names.insert(OcrTextRole, "ocrText");
+    names.insert(ScreenshotRole, "screenshot");
+    return names;
+}
+
+}  // namespace framlet

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QDateTime>
+#include <QList>
+#include <QThreadPool>
+#include <QUrl>
+#include <QUuid>
+#include <functional>
+
+#include "DelayScheduler.h"
+#include "OCRService.h"
+
+namespace framlet {
+
+class Screenshot;
+class Settings;
+class ThumbnailLoader;
+
+// The shelf: the screenshots the user took recently, newest (most recently added) first, never
+// two with the same URL, at most historyLimit long after each addition. Adding a file starts
+// its thumbnail and its text recognition. The store only forgets files; it never touches them.
+//
+// As a list model each row is one screenshot; a screenshot's own changes arrive as dataChanged
+// for its row. Screenshots belong to the store and are deleted (later) once they leave it, so
+// pending work that holds one through a QPointer drops its result. Main thread only.
+class ScreenshotStore : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(bool showFirstCaptureCeremony READ showFirstCaptureCeremony WRITE
+                   setShowFirstCaptureCeremony NOTIFY showFirstCaptureCeremonyChanged)
+
+public:
+    enum Role {
+        IdRole = Qt::UserRole + 1,
+        UrlRole,
+        CreatedAtRole,
+        ThumbnailRole,
+        ThumbnailFailedRole,
+        OcrTextRole,
+        ScreenshotRole,  // the Screenshot* itself, as a QObject*
+    };
+    Q_ENUM(Role)
+
+    using TextRecognizer = std::function<void(const QString& path, OCRService::Completion)>;
+
+    // The largest width or height of a thumbnail.
+    static constexpr int thumbnailSize = 320;
+
+    explicit ScreenshotStore(Settings& settings, TextRecognizer recognizeText = sharedRecognizer(),
+                             DelayScheduler& scheduler = DelayScheduler::realTime(),
+                             QThreadPool& pool = *QThreadPool::globalInstance(),
+                             QObject* parent = nullptr);
+    ~ScreenshotStore() override;
+
+    static TextRecognizer sharedRecognizer();
+
+    // Puts the file at the front unless its URL is already on the shelf, then trims the shelf
+    // to historyLimit. A URL that is not a local file is ignored.
+    void add(const QUrl& url, const QDateTime& createdAt);
+    // Forgets every screenshot whose URL is listed; the rest keep their order.
+    void remove(const QList<QUrl>& urls);
+    // Forgets everything, as when the watched folders change.
+    void clear();
+
+    const QList<Screenshot*>& items() const { return m_items; }
+    int count() const { return int(m_items.size()); }
+    Screenshot* at(int row) const;
+    Screenshot* screenshot(const QUuid& id) const;
+    Screenshot* screenshot(const QUrl& url) const;
+    // The row of a screenshot, or -1 when it is not on the shelf.
+    int indexOf(const QUuid& id) const;
+    int indexOf(const Screenshot* screenshot) const;
+
+    bool showFirstCaptureCeremony() const { return m_showFirstCaptureCeremony; }
+    void setShowFirstCaptureCeremony(bool show);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+Q_SIGNALS:
+    void showFirstCaptureCeremonyChanged(bool show);
+
+private:
+    void trim();
+    void recognizeText(Screenshot* screenshot);
+    void watch(Screenshot* screenshot);
+    void emitChanged(Screenshot* screenshot, const QList<int>& roles);
+    // Removes rows first..last (inclusive) and lets the screenshots go.
+    void forget(int first, int last);
+
+    Settings& m_settings;
+    TextRecognizer m_recognizeText;
+    ThumbnailLoader* m_thumbnails;
+    QList<Screenshot*> m_items;
+    bool m_showFirstCaptureCeremony = false;
+};
+
+}  // namespace framlet

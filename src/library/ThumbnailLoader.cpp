@@ -1,0 +1,90 @@
+#include "ThumbnailLoader.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QThreadPool>
+
+#include "DebugLog.h"
+#include "DelayScheduler.h"
+#include "Screenshot.h"
+
+namespace framlet {
+namespace {
+
+QImage paintable(const QImage& image) {
+    if (image.isNull()) {
+        return image;
+    }
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
+}
+
+}  // namespace
+
+ThumbnailLoader::ThumbnailLoader(int maxDimension, DelayScheduler& scheduler, QThreadPool& pool,
+                                 QObject* parent)
+    : QObject(parent), m_maxDimension(maxDimension), m_scheduler(scheduler), m_pool(pool) {
+}
+
+void ThumbnailLoader::load(Screenshot* screenshot) {
+    attempt(QPointer<Screenshot>(screenshot), 0);
+}
+
+void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed) {
+    if (!screenshot) {
+        return;
+    }
+    const QString path = screenshot->path();
+    const QPointer<ThumbnailLoader> self(this);
+    m_pool.start([path, maxDimension = m_maxDimension, screenshot, self, waitsUsed] {
+        ImageDecoder::Result result = ImageDecoder::decodeThumbnail(path, maxDimension);
+        // The grid paints every thumbnail often: convert once here, off the main thread.
+        result.image = paintable(result.image);
+        // The pool thread never touches the receivers: it posts to the application object,
+        // which outlives both, and the main thread checks whether they are still there.
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!application) {
+            return;  // the program is ending
+        }
+        QMetaObject::invokeMethod(
+            application,
+            [screenshot, self, waitsUsed, result] {
+                if (self && screenshot) {
+                    self->finishAttempt(screenshot, waitsUsed, result);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ThumbnailLoader::finishAttempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed,
+                                    const ImageDecoder::Result& result) {
+    if (result.ok() && !result.image.isNull()) {
+        screenshot->setThumbnail(result.image);
+    } else if (waitsUsed < kRetryDelays.size()) {
+        waitAndRetry(screenshot, waitsUsed);
+    } else {
+        giveUp(screenshot);
+    }
+}
+
+void ThumbnailLoader::waitAndRetry(const QPointer<Screenshot>& screenshot, size_t waitsUsed) {
+    const QPointer<ThumbnailLoader> self(this);
+    m_scheduler.schedule(kRetryDelays[waitsUsed], screenshot, [self, screenshot, waitsUsed] {
+        if (!self || !screenshot) {
+            return;
+        }
+        if (!QFileInfo::exists(screenshot->path())) {
+            self->giveUp(screenshot);
+        } else {
+            self->attempt(screenshot, waitsUsed + 1);
+        }
+    });
+}
+
+void ThumbnailLoader::giveUp(Screenshot* screenshot) {
+    DebugLog::log(QStringLiteral("thumbnail: gave up on ") + screenshot->fileName());
+    screenshot->markThumbnailFailed();
+}
+
+}  // namespace framlet

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include "ImageDecoder.h"
+
+class QThreadPool;
+
+namespace framlet {
+
+class DelayScheduler;
+class Screenshot;
+
+// Gives a screenshot its thumbnail, patiently: each attempt is one decode on the pool; after a
+// failed attempt it waits through the retry delays (scheduled on this thread, never slept on a
+// pool thread) and tries again while the file exists. Giving up logs one line and marks the
+// screenshot failed. A screenshot deleted meanwhile simply ends the sequence.
+class ThumbnailLoader : public QObject {
+    Q_OBJECT
+
+public:
+    // Thumbnails are at most maxDimension wide and high.
+    ThumbnailLoader(int maxDimension, DelayScheduler& scheduler, QThreadPool& pool,
+                    QObject* parent = nullptr);
+
+    void load(Screenshot* screenshot);
+
+private:
+    void attempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed);
+    void finishAttempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed,
+                       const ImageDecoder::Result& result);
+    void waitAndRetry(const QPointer<Screenshot>& screenshot, size_t waitsUsed);
+    void giveUp(Screenshot* screenshot);
+
+    const int m_maxDimension;
+    DelayScheduler& m_scheduler;
+    QThreadPool& m_pool;
+};
+
+}  // namespace framlet

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <deque>
+
+#include "ChildProcess.h"
+#include "DelayScheduler.h"
+#include "OCRService.h"
+#include "TemporaryHome.h"
+
+using namespace framlet;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Holds the waits back until the test releases them, so a retry sequence takes no real time.
+class ManualScheduler final : public DelayScheduler {
+public:
+    void schedule(std::chrono::milliseconds delay, QObject* /*context*/,
+                  std::function<void()> action) override {
+        delays.push_back(delay);
+        m_pending.push_back(std::move(action));
+    }
+    bool hasPending() const { return !m_pending.empty(); }
+    void runNext() {
+        auto action = std::move(m_pending.front());
+        m_pending.pop_front();
+        action();
+    }
+
+    std::vector<std::chrono::milliseconds> delays;
+
+private:
+    std::deque<std::function<void()>> m_pending;
+};
+
+QImage textImage(const QStringList& lines) {
+    QImage image(900, 160 + 140 * int(lines.size()), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(72);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    for (int i = 0; i < lines.size(); ++i) {
+        painter.drawText(80, 160 + 140 * i, lines[i]);
+    }
+    return image;
+}
+
+QString save(const QTemporaryDir& dir, const QString& name, const QImage& image) {
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(image.save(path));
+    return path;
+}
+
+QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every completion of one request, and the thread it ran on.
+struct Outcome {
+    QStringList texts;
+    bool requestReturned = false;
+    bool calledInline = false;
+    bool offMainThread = false;
+};
+
+std::shared_ptr<Outcome> recognize(OCRService& service, const QString& path) {
+    auto outcome = std::make_shared<Outcome>();
+    service.recognizeText(path, [outcome](const QString& text) {
+        outcome->calledInline = outcome->calledInline || !outcome->requestReturned;
+        outcome->offMainThread =
+            outcome->offMainThread || QThread::currentThread() != qApp->thread();
+        outcome->texts.append(text);
+    });
+    outcome->requestReturned = true;
+    return outcome;
+}
+
+bool waitFor(const std::shared_ptr<Outcome>& outcome) {
+    return QTest::qWaitFor([&] { return !outcome->texts.isEmpty(); }, 60000);
+}
+
+// Gives a stray second completion or retry the time to show up.
+void letQueuedCallsRun() {
+    QTest::qWait(300);
+}
+
+OCRService::Configuration testConfiguration() {
+    OCRService::Configuration configuration = OCRService::Configuration::defaults();
+    configuration.engine.languages = QStringLiteral("eng");
+    configuration.maxConcurrency = 2;
+    return configuration;
+}
+
+class OCRServiceTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ManualScheduler scheduler;
+    OCRService service{scheduler, testConfiguration()};
+};
+
+TEST_F(OCRServiceTest, LinesComeBackInOrderJoinedByLineFeedsAndLowerCased) {
+    const auto outcome =
+        recognize(service, save(dir, "Invoice total.png", textImage({"Invoice", "Total"})));
+    ASSERT_TRUE(waitFor(outcome));
+    EXPECT_EQ(outcome->texts, QStringList{"invoice\ntotal"});
+    EXPECT_FALSE(outcome->calledInline);
+    EXPECT_FALSE(outcome->offMainThread);
+}
+
+TEST_F(OCRServiceTest, AnImageWithoutTextGivesAnEmptyText) {
+    QImage blank(1280, 720, QImage::Format_ARGB32);
+    blank.fill(Qt::transparent);  // transparent pixels must not read as a black page either
+    const auto outcome = recognize(service, save(dir, "blank.png", blank));
+    ASSERT_TRUE(waitFor(outcome));
+    EXPECT_EQ(outcome->texts, QStringList{QString()});
+    EXPECT_TRUE(scheduler.delays.empty());
+}
+
+TEST_F(OCRServiceTest, ManyRequestsEachCompleteOnceOnTheMainThread) {
+    // More requests than workers, so every worker reuses its engine; bad files mixed in.
+    const QString text = save(dir, "text.png", textImage({"Receipt"}));
+    const QString unsupported = write(dir, "notes.txt", "Receipt");
+    std::vector<std::shared_ptr<Outcome>> outcomes;
+    for (int i = 0; i < 6; ++i) {
+        outcomes.push_back(recognize(service, i % 3 == 2 ? unsupported : text));
+    }
+    for (const auto& outcome : outcomes) {
+        ASSERT_TRUE(waitFor(outcome));
+    }
+    letQueuedCallsRun();
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        EXPECT_EQ(outcomes[i]->texts, QStringList{i % 3 == 2 ? QString() : QString("receipt")});
+        EXPECT_FALSE(outcomes[i]->offMainThread);
+        EXPECT_FALSE(outcomes[i]->calledInline);
+    }
+}
+
+TEST_F(OCRServiceTest, AMissingFileFailsAtOnceWithoutRetrying) {
+    const auto outcome = recognize(service, dir.filePath("gone.png"));
+    ASSERT_TRUE(waitFor(outcome));
+    letQueuedCallsRun();
+    EXPECT_EQ(outcome->texts, QStringList{QString()});
+    EXPECT_TRUE(scheduler.delays.empty());
+}
+
+TEST_F(OCRServiceTest, AnUndecodableFileIsRetriedWithTheThumbnailPatienceThenGivesUpOnce) {
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("not really a png")}) {
+        scheduler.delays.clear();
+        const auto outcome = recognize(service, write(dir, "broken.png", bytes));
+        while (outcome->texts.isEmpty()) {
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return !outcome->texts.isEmpty() || scheduler.hasPending(); }, 20000));
+            if (scheduler.hasPending()) {
+                scheduler.runNext();
+            }
+            ASSERT_LE(scheduler.delays.size(), kRetryDelays.size());
+        }
+        letQueuedCallsRun();
+        EXPECT_EQ(outcome->texts, QStringList{QString()}) << bytes.constData();
+        EXPECT_EQ(scheduler.delays,
+                  std::vector<std::chrono::milliseconds>(kRetryDelays.begin(), kRetryDelays.end()));
+        EXPECT_FALSE(scheduler.hasPending());
+    }
+}
+
+TEST_F(OCRServiceTest, AFileFinishedDuringTheRetriesEndsWithItsText) {
+    const QString complete = save(dir, "complete.png", textImage({"Invoice"}));
+    const QByteArray bytes = contentsOf(complete);
+    const QString path = write(dir, "shot being written.png", bytes.left(bytes.size() / 2));
+
+    const auto outcome = recognize(service, path);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
+    ASSERT_TRUE(scheduler.hasPending());
+    scheduler.runNext();  // still half-written at the second attempt
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
+    write(dir, "shot being written.png", bytes);
+    scheduler.runNext();
+    ASSERT_TRUE(waitFor(outcome));
+    letQueuedCallsRun();
+    EXPECT_EQ(outcome->texts, QStringList{"invoice"});
+    EXPECT_EQ(scheduler.delays.size(), 2u);
+}
+
+TEST_F(OCRServiceTest, AFileThatVanishesDuringTheRetriesGivesUpAtTheNextCheck) {
+    const QString path = write(dir, "short-lived.png", QByteArray("\x89PNG\r\n", 6));
+    const auto outcome = recognize(service, path);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
+    QFile::remove(path);
+    scheduler.runNext();
+    ASSERT_TRUE(waitFor(outcome));  // given up on the main thread, no further attempt
+    letQueuedCallsRun();
+    EXPECT_EQ(outcome->texts, QStringList{QString()});
+    EXPECT_EQ(scheduler.delays.size(), 1u);
+    EXPECT_FALSE(scheduler.hasPending());
+}
+
+TEST_F(OCRServiceTest, AnEngineThatCannotStartGivesAnEmptyText) {
+    OCRService::Configuration configuration = testConfiguration();
+    configuration.engine.languages = QStringLiteral("no-such-language");
+    OCRService broken(scheduler, configuration);
+    const auto outcome = recognize(broken, save(dir, "text.png", textImage({"Invoice"})));
+    ASSERT_TRUE(waitFor(outcome));
+    EXPECT_EQ(outcome->texts, QStringList{QString()});
+}
+
+TEST(OCRServiceConcurrency, OneWorkerPerTwoCoresBetweenTwoAndFour) {
+    const std::vector<std::pair<int, int>> expected{{0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2},
+                                                    {5, 2}, {6, 3}, {7, 3}, {8, 4}, {64, 4}};
+    for (const auto& [cores, workers] : expected) {
+        EXPECT_EQ(OCRService::concurrencyForCores(cores), workers) << cores << " cores";
+    }
+}
+
+// The log is set up once per process, so the lines are checked in a child's log file.
+TEST(OCRServiceLogChild, RecognizeFolder) {
+    const QString folder = qEnvironmentVariable("FRAMLET_TEST_OCR_FOLDER");
+    if (folder.isEmpty()) {
+        GTEST_SKIP() << "only runs as a child of OCRServiceLog";
+    }
+    ManualScheduler scheduler;
+    OCRService service(scheduler, testConfiguration());
+    for (const char* name : {"text.png", "blank.png", "gone.png"}) {
+        ASSERT_TRUE(waitFor(recognize(service, folder + "/" + QString::fromUtf8(name))));
+    }
+}
+
+TEST(OCRServiceLog, EachRequestLogsItsStartAndItsEnd) {
+    QTemporaryDir folder;
+    QImage blank(400, 300, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    save(folder, "text.png", textImage({"Total"}));
+    save(folder, "blank.png", blank);
+    test::TemporaryHome home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    environment.insert("FRAMLET_DEBUG_LOG", "1");
+    environment.insert("FRAMLET_TEST_OCR_FOLDER", folder.path());
+    const auto child = test::runSelf("OCRServiceLogChild.RecognizeFolder", environment);
+    ASSERT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+
+    const QString log =
+        QString::fromUtf8(contentsOf(home.path() + "/Library/Logs/Framlet/debug.log"));
+    QStringList lines;
+    for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
+        lines.append(line.section(' ', 3));  // without the timestamp
+    }
+    const QStringList expected{"ocr: start text.png",  "ocr: done text.png -> 5 chars",
+                               "ocr: start blank.png", "ocr: done blank.png -> 0 chars",
+                               "ocr: start gone.png",  "ocr: FAILED to load image gone.png"};
+    EXPECT_EQ(lines, expected);
+}
+
+}  // namespace

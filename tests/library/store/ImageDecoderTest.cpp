@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <libheif/heif.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include "ImageDecoder.h"
+#include "TestImages.h"
+
+using namespace framlet;
+using Failure = ImageDecoder::Failure;
+
+namespace {
+
+// One pixel, two colours, no extensions: GIF has no writer in Qt.
+const QByteArray kTinyGif =
+    QByteArray::fromHex("47494638396101000100800000000000ffffff2c00000000010001000002024401003b");
+
+class ImageDecoderTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString screenshot(const QString& name, QSize size, const char* format) {
+        EXPECT_TRUE(test::writeScreenshot(path(name), size, format));
+        return path(name);
+    }
+    // The first part of a real image, as a screenshot tool leaves it mid-write.
+    QString truncated(const QString& name, const char* format) {
+        const QByteArray whole = test::readBytes(screenshot(name, QSize(800, 600), format));
+        EXPECT_GT(whole.size(), 1000);
+        test::writeBytes(path(name), whole.left(whole.size() * 2 / 3));
+        return path(name);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ImageDecoderTest, DecodesEveryQtFormatByContentWhateverTheName) {
+    const QList<QPair<QString, const char*>> files{{QStringLiteral("a.png"), "png"},
+                                                   {QStringLiteral("b.jpg"), "jpeg"},
+                                                   {QStringLiteral("d.bmp"), "bmp"},
+                                                   {QStringLiteral("e.tiff"), "tiff"},
+                                                   {QStringLiteral("jpeg inside.png"), "jpeg"}};
+    for (const auto& [name, format] : files) {
+        const auto result = ImageDecoder::decode(screenshot(name, QSize(200, 120), format));
+        EXPECT_TRUE(result.ok()) << name.toStdString() << ": " << result.message.toStdString();
+        EXPECT_EQ(result.image.size(), QSize(200, 120)) << name.toStdString();
+    }
+    test::writeBytes(path(QStringLiteral("tiny.gif")), kTinyGif);  // Qt writes no GIF
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("tiny.gif"))).image.size(), QSize(1, 1));
+}
+
+TEST_F(ImageDecoderTest, ThumbnailsFitTheLongestSideAndAreNeverEnlarged) {
+    EXPECT_EQ(ImageDecoder::decodeThumbnail(
+                  screenshot(QStringLiteral("small.png"), {100, 50}, "png"), 320)
+                  .image.size(),
+              QSize(100, 50));
+    EXPECT_EQ(ImageDecoder::decodeThumbnail(
+                  screenshot(QStringLiteral("wide.png"), {1280, 800}, "png"), 320)
+                  .image.size(),
+              QSize(320, 200));
+    EXPECT_EQ(ImageDecoder::decodeThumbnail(
+                  screenshot(QStringLiteral("tall.jpg"), {800, 1600}, "jpeg"), 320)
+                  .image.size(),
+              QSize(160, 320));
+    // A sliver keeps one pixel rather than vanishing.
+    EXPECT_EQ(ImageDecoder::resized(QImage(QSize(4000, 2), QImage::Format_RGB32), 320).size(),
+              QSize(320, 1));
+    EXPECT_TRUE(ImageDecoder::resized(QImage(), 320).isNull());
+    EXPECT_TRUE(ImageDecoder::resized(QImage(QSize(10, 10), QImage::Format_RGB32), 0).isNull());
+}
+
+TEST_F(ImageDecoderTest, ReducedJpegDecodeKeepsThePicture) {
+    const QImage source = test::drawScreenshot(QSize(1920, 1080));
+    ASSERT_TRUE(source.save(path(QStringLiteral("big.jpg")), "jpeg", 95));
+    const auto result = ImageDecoder::decodeThumbnail(path(QStringLiteral("big.jpg")), 320);
+    ASSERT_TRUE(result.ok());
+    ASSERT_EQ(result.image.size(), QSize(320, 180));
+    // The dark title bar and the light page survive the reduced decode where they were.
+    EXPECT_LT(qGray(result.image.pixel(160, 2)), 90);
+    EXPECT_GT(qGray(result.image.pixel(10, 170)), 200);
+}
+
+TEST_F(ImageDecoderTest, FailuresAreToldApart) {
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("absent.png"))).failure, Failure::missing);
+
+    test::writeBytes(path(QStringLiteral("empty.png")), {});
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("empty.png"))).failure, Failure::corrupt);
+
+    QByteArray noise(4096, '\0');
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    test::writeBytes(path(QStringLiteral("noise.png")), noise);
+    EXPECT_EQ(ImageDecoder::decodeThumbnail(path(QStringLiteral("noise.png")), 320).failure,
+              Failure::corrupt);
+    test::writeBytes(path(QStringLiteral("notes.txt")), "just some text");
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("notes.txt"))).failure,
+              Failure::unsupported);
+    EXPECT_EQ(ImageDecoder::decode(m_dir.path()).failure, Failure::unsupported);
+
+    const QString locked = screenshot(QStringLiteral("locked.png"), {20, 20}, "png");
+    QFile::setPermissions(locked, QFileDevice::WriteOwner);
+    if (!QFile(locked).open(QIODevice::ReadOnly)) {  // root reads everything
+        EXPECT_EQ(ImageDecoder::decode(locked).failure, Failure::unreadable);
+    }
+}
+
+TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
+    test::writeBytes(path(QStringLiteral("cut.gif")), kTinyGif.chopped(1));
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("cut.gif"))).failure, Failure::corrupt);
+    for (const char* format : {"png", "jpeg", "bmp"}) {
+        const QString file = truncated(QStringLiteral("cut.") + QLatin1String(format), format);
+        const auto full = ImageDecoder::decode(file);
+        EXPECT_EQ(full.failure, Failure::corrupt) << format;
+        EXPECT_TRUE(full.image.isNull()) << format;
+        EXPECT_EQ(ImageDecoder::decodeThumbnail(file, 320).failure, Failure::corrupt) << format;
+    }
+}
+
+TEST_F(ImageDecoderTest, HugeDimensionsAreRefusedBeforeDecoding) {
+    // Only the header: a reader that trusted it would try to allocate 3.6 GB.
+    test::writeBytes(
+        path(QStringLiteral("bomb.png")),
+        test::pngHeader(30000, 30000) + QByteArray::fromHex("0000000049454e44ae426082"));
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("bomb.png"))).failure, Failure::tooLarge);
+    EXPECT_EQ(ImageDecoder::decodeThumbnail(path(QStringLiteral("bomb.png")), 320).failure,
+              Failure::tooLarge);
+    // Within the side limit but beyond the pixel budget.
+    test::writeBytes(
+        path(QStringLiteral("wide.png")),
+        test::pngHeader(32000, 4000) + QByteArray::fromHex("0000000049454e44ae426082"));
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("wide.png"))).failure, Failure::tooLarge);
+}
+
+TEST_F(ImageDecoderTest, OddFileNamesDecode) {
+    for (const QString& name : {QStringLiteral("Screenshot 2024-01-01 at 10.00.00.png"),
+                                QStringLiteral("two\nlines.png"), QStringLiteral("ünïcödé.PNG")}) {
+        const auto result = ImageDecoder::decode(screenshot(name, {30, 20}, "png"));
+        EXPECT_TRUE(result.ok()) << name.toStdString();
+    }
+}
+
+TEST(ImageDecoder, KnowsTheWatchedExtensionsInAnyCase) {
+    for (const char* name : {"a.png", "a.JPG", "a.jpeg", "a.Gif", "a.tiff", "a.HEIC", "a.bmp"}) {
+        EXPECT_TRUE(ImageDecoder::hasImageExtension(QString::fromLatin1(name))) << name;
+    }
+    for (const char* name : {"a.webp", "a.tif", "png", "a.png.txt", "a."}) {
+        EXPECT_FALSE(ImageDecoder::hasImageExtension(QString::fromLatin1(name))) << name;
+    }
+}
+
+// Writes a HEIC with libheif's own encoder; false when this libheif cannot encode.
+bool writeHeic(const QString& path, const QImage& source) {
+    if (!heif_have_encoder_for_format(heif_compression_HEVC)) {
+        return false;
+    }
+    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_image* image = nullptr;
+    bool written = false;
+    if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code ==
+            heif_error_Ok &&
+        heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
+                          heif_chroma_interleaved_RGB, &image)
+                .code == heif_error_Ok &&
+        heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), 8).code ==
+            heif_error_Ok) {
+        int stride = 0;
+        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+        for (int y = 0; y < rgb.height(); ++y) {
+            std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+        }
+        written = heif_context_encode_image(context, image, encoder, nullptr, nullptr).code ==
+                      heif_error_Ok &&
+                  heif_context_write_to_file(context, QFile::encodeName(path).constData()).code ==
+                      heif_error_Ok;
+    }
+    if (image) {
+        heif_image_release(image);
+    }
+    if (encoder) {
+        heif_encoder_release(encoder);
+    }
+    heif_context_free(context);
+    return written;
+}
+
+TEST_F(ImageDecoderTest, HeicDecodesAndACutHeicIsCorrupt) {
+    const QString file = path(QStringLiteral("photo.heic"));
+    if (!writeHeic(file, test::drawScreenshot(QSize(640, 400)))) {
+        GTEST_SKIP() << "this libheif has no HEVC encoder";
+    }
+    const auto full = ImageDecoder::decode(file);
+    ASSERT_TRUE(full.ok()) << full.message.toStdString();
+    EXPECT_EQ(full.image.size(), QSize(640, 400));
+    EXPECT_LT(qGray(full.image.pixel(320, 3)), 90);  // the title bar
+    EXPECT_EQ(ImageDecoder::decodeThumbnail(file, 320).image.size(), QSize(320, 200));
+
+    const QByteArray whole = test::readBytes(file);
+    test::writeBytes(path(QStringLiteral("cut.heic")), whole.left(whole.size() / 2));
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("cut.heic"))).failure, Failure::corrupt);
+
+    // The same file claiming 60000 x 60000 pixels in its image-size property.
+    QByteArray bomb = whole;
+    const qsizetype ispe = bomb.indexOf("ispe");
+    ASSERT_GT(ispe, 0);
+    bomb.replace(ispe + 8, 8, QByteArray::fromHex("0000ea600000ea60"));
+    test::writeBytes(path(QStringLiteral("bomb.heic")), bomb);
+    EXPECT_EQ(ImageDecoder::decodeThumbnail(path(QStringLiteral("bomb.heic")), 320).failure,
+              Failure::tooLarge);
+}
+
+}  // namespace

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+#include "RecordingScheduler.h"
+#include "Screenshot.h"
+#include "ScreenshotStore.h"
+#include "Settings.h"
+#include "TestImages.h"
+#include "UserDefaults.h"
+
+using namespace framlet;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct PendingText {
+    QString path;
+    OCRService::Completion completion;
+};
+
+class ScreenshotStoreTest : public ::testing::Test {
+protected:
+    ScreenshotStoreTest()
+        : m_defaults(m_dir.filePath(QStringLiteral("defaults.json")))
+        , m_settings(m_defaults)
+        , m_store(
+              m_settings,
+              [this](const QString& path, OCRService::Completion completion) {
+                  m_texts.push_back({path, std::move(completion)});
+              },
+              m_scheduler, m_pool) {}
+
+    ~ScreenshotStoreTest() override { m_pool.waitForDone(); }
+
+    QUrl url(const QString& name) const { return QUrl::fromLocalFile(m_dir.filePath(name)); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    // Adds a file that does not exist: its thumbnail work stays parked at the first wait.
+    void addNames(const QStringList& names) {
+        for (const QString& name : names) {
+            m_store.add(url(name), QDateTime::currentDateTimeUtc());
+        }
+    }
+    QStringList names() const {
+        QStringList names;
+        for (const Screenshot* item : m_store.items()) {
+            names.append(item->fileName());
+        }
+        return names;
+    }
+    // Lets every thumbnail sequence run through the waits it asks for, until the screenshot
+    // has its thumbnail or has given up.
+    void finishThumbnail(const Screenshot* screenshot) {
+        while (screenshot->thumbnail().isNull() && !screenshot->thumbnailFailed()) {
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                return m_scheduler.hasPending() || !screenshot->thumbnail().isNull() ||
+                       screenshot->thumbnailFailed();
+            }));
+            m_scheduler.runNext();
+        }
+    }
+    static void processDeferredDeletes() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QTemporaryDir m_dir;
+    UserDefaults m_defaults;
+    Settings m_settings;
+    test::RecordingScheduler m_scheduler;
+    QThreadPool m_pool;
+    std::vector<PendingText> m_texts;
+    ScreenshotStore m_store;
+};
+
+TEST_F(ScreenshotStoreTest, EachAddedFileGoesToTheFrontWhateverItsDate) {
+    QSignalSpy inserted(&m_store, &QAbstractItemModel::rowsInserted);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    m_store.add(url(QStringLiteral("new.png")), now);
+    m_store.add(url(QStringLiteral("old.png")), now.addDays(-30));
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("old.png"), QStringLiteral("new.png")}));
+    ASSERT_EQ(inserted.count(), 2);
+    EXPECT_EQ(inserted.at(1).at(1).toInt(), 0);
+
+    const QModelIndex front = m_store.index(0);
+    EXPECT_EQ(front.data(ScreenshotStore::UrlRole).toUrl(), url(QStringLiteral("old.png")));
+    EXPECT_EQ(front.data(ScreenshotStore::CreatedAtRole).toDateTime(), now.addDays(-30));
+    EXPECT_TRUE(front.data(ScreenshotStore::ThumbnailRole).value<QImage>().isNull());
+    EXPECT_FALSE(front.data(ScreenshotStore::ThumbnailFailedRole).toBool());
+    EXPECT_TRUE(front.data(ScreenshotStore::OcrTextRole).toString().isEmpty());
+    EXPECT_NE(front.data(ScreenshotStore::IdRole).toUuid(),
+              m_store.index(1).data(ScreenshotStore::IdRole).toUuid());
+}
+
+TEST_F(ScreenshotStoreTest, AKnownUrlIsIgnoredAndStartsNoWork) {
+    addNames({QStringLiteral("a.png")});
+    QSignalSpy inserted(&m_store, &QAbstractItemModel::rowsInserted);
+    m_store.add(url(QStringLiteral("a.png")), QDateTime::currentDateTimeUtc().addSecs(5));
+    m_store.add(QUrl(QStringLiteral("https://example.com/a.png")), QDateTime());
+    m_store.add(QUrl(), QDateTime());
+    EXPECT_EQ(m_store.count(), 1);
+    EXPECT_EQ(inserted.count(), 0);
+    EXPECT_EQ(m_texts.size(), 1u);
+    m_pool.waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_scheduler.delays().size(), 1u);  // one sequence, parked at its first wait
+}
+
+TEST_F(ScreenshotStoreTest, TheLimitTrimsTheEarliestOnlyWhenAdding) {
+    m_settings.setHistoryLimit(3);
+    addNames({QStringLiteral("1.png"), QStringLiteral("2.png"), QStringLiteral("3.png")});
+    QSignalSpy removed(&m_store, &QAbstractItemModel::rowsRemoved);
+    addNames({QStringLiteral("4.png")});
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("4.png"), QStringLiteral("3.png"),
+                                    QStringLiteral("2.png")}));
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 3);
+
+    m_settings.setHistoryLimit(1);
+    EXPECT_EQ(m_store.count(), 3);  // a changed setting waits for the next addition
+    addNames({QStringLiteral("5.png")});
+    EXPECT_EQ(names(), QStringList{QStringLiteral("5.png")});
+
+    m_settings.setHistoryLimit(10);
+    EXPECT_EQ(m_store.count(), 1);  // nothing comes back by itself
+    EXPECT_FALSE(m_store.screenshot(url(QStringLiteral("1.png"))));
+}
+
+TEST_F(ScreenshotStoreTest, RemovingForgetsTheListedFilesAndKeepsTheOrderOfTheRest) {
+    addNames({QStringLiteral("a.png"), QStringLiteral("b.png"), QStringLiteral("c.png"),
+              QStringLiteral("d.png"), QStringLiteral("e.png")});
+    QPointer<Screenshot> gone = m_store.screenshot(url(QStringLiteral("d.png")));
+    QSignalSpy removed(&m_store, &QAbstractItemModel::rowsRemoved);
+
+    m_store.remove({url(QStringLiteral("x.png"))});
+    EXPECT_EQ(removed.count(), 0);
+
+    m_store.remove({url(QStringLiteral("b.png")), url(QStringLiteral("x.png")),
+                    url(QStringLiteral("d.png")), url(QStringLiteral("c.png"))});
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("e.png"), QStringLiteral("a.png")}));
+    ASSERT_EQ(removed.count(), 1);  // d, c and b were neighbours: one run
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 1);
+    EXPECT_EQ(removed.at(0).at(2).toInt(), 3);
+
+    ASSERT_TRUE(gone);  // still readable by whoever handles the removal right now
+    processDeferredDeletes();
+    EXPECT_FALSE(gone);
+}
+
+TEST_F(ScreenshotStoreTest, ScatteredRemovalsAndClearingSignalProperRows) {
+    addNames({QStringLiteral("a.png"), QStringLiteral("b.png"), QStringLiteral("c.png"),
+              QStringLiteral("d.png")});
+    QSignalSpy removed(&m_store, &QAbstractItemModel::rowsRemoved);
+    m_store.remove({url(QStringLiteral("a.png")), url(QStringLiteral("c.png"))});
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("d.png"), QStringLiteral("b.png")}));
+    ASSERT_EQ(removed.count(), 2);
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 3);  // from the back, so the rows stay true
+    EXPECT_EQ(removed.at(1).at(1).toInt(), 1);
+
+    removed.clear();
+    m_store.clear();
+    EXPECT_EQ(m_store.count(), 0);
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed.at(0).at(2).toInt(), 1);
+    m_store.clear();
+    EXPECT_EQ(removed.count(), 1);
+}
+
+TEST_F(ScreenshotStoreTest, LookupsFindByIdAndUrl) {
+    addNames({QStringLiteral("a.png"), QStringLiteral("b.png")});
+    Screenshot* a = m_store.screenshot(url(QStringLiteral("a.png")));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(m_store.screenshot(a->id()), a);
+    EXPECT_EQ(m_store.indexOf(a->id()), 1);
+    EXPECT_EQ(m_store.indexOf(a), 1);
+    EXPECT_EQ(m_store.at(1), a);
+    EXPECT_EQ(m_store.indexOf(QUuid::createUuid()), -1);
+    EXPECT_FALSE(m_store.at(2));
+    EXPECT_FALSE(m_store.screenshot(QUuid::createUuid()));
+}
+
+TEST_F(ScreenshotStoreTest, TheCeremonyFlagSignalsOnlyChanges) {
+    QSignalSpy changed(&m_store, &ScreenshotStore::showFirstCaptureCeremonyChanged);
+    EXPECT_FALSE(m_store.showFirstCaptureCeremony());
+    m_store.setShowFirstCaptureCeremony(true);
+    m_store.setShowFirstCaptureCeremony(true);
+    m_store.setShowFirstCaptureCeremony(false);
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_FALSE(m_store.showFirstCaptureCeremony());
+}
+
+TEST_F(ScreenshotStoreTest, TheThumbnailReachesTheModelAsDataChanged) {
+    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("shot one.png")), {1280, 800}, "png"));
+    addNames({QStringLiteral("other.png")});
+    m_store.add(url(QStringLiteral("shot one.png")), QDateTime::currentDateTimeUtc());
+    QSignalSpy changed(&m_store, &QAbstractItemModel::dataChanged);
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(changed.at(0).at(0).toModelIndex().row(), 0);
+    EXPECT_TRUE(changed.at(0).at(2).value<QList<int>>().contains(ScreenshotStore::ThumbnailRole));
+    EXPECT_EQ(m_store.index(0).data(ScreenshotStore::ThumbnailRole).value<QImage>().size(),
+              QSize(320, 200));
+    EXPECT_TRUE(m_scheduler.delays().size() == 1u);  // only the missing file waits
+}
+
+TEST_F(ScreenshotStoreTest, TextArrivesForItsRowAndIsDroppedOnceTrimmed) {
+    m_settings.setHistoryLimit(1);
+    addNames({QStringLiteral("a.png")});
+    QSignalSpy changed(&m_store, &QAbstractItemModel::dataChanged);
+    m_texts.at(0).completion(QStringLiteral("invoice\ntotal"));
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(m_store.index(0).data(ScreenshotStore::OcrTextRole).toString(),
+              QStringLiteral("invoice\ntotal"));
+
+    addNames({QStringLiteral("b.png")});
+    changed.clear();
+    m_texts.at(1).completion(QStringLiteral("late"));  // before b's own: order is not promised
+    EXPECT_EQ(m_store.index(0).data(ScreenshotStore::OcrTextRole).toString(),
+              QStringLiteral("late"));
+    addNames({QStringLiteral("c.png")});
+    changed.clear();
+    m_texts.at(1).completion(QStringLiteral("again"));  // b is trimmed but not yet deleted
+    processDeferredDeletes();
+    m_texts.at(1).completion(QStringLiteral("after"));  // b is gone
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(names(), QStringList{QStringLiteral("c.png")});
+    EXPECT_TRUE(m_store.index(0).data(ScreenshotStore::OcrTextRole).toString().isEmpty());
+}
+
+class ThumbnailRetryTest : public ScreenshotStoreTest {
+protected:
+    Screenshot* add(const QString& name) {
+        m_store.add(url(name), QDateTime::currentDateTimeUtc());
+        return m_store.screenshot(url(name));
+    }
+    static qsizetype count(const QByteArray& text, const QByteArray& line) {
+        return text.count("Framlet: " + line + '\n');
+    }
+    static const std::vector<std::chrono::milliseconds>& allDelays() {
+        static const std::vector<std::chrono::milliseconds> delays(kRetryDelays.begin(),
+                                                                   kRetryDelays.end());
+        return delays;
+    }
+};
+
+TEST_F(ThumbnailRetryTest, AFileThatNeverDecodesGivesUpAfterFiveAttemptsWithOneLine) {
+    ASSERT_TRUE(test::writeBytes(path(QStringLiteral("bad.png")), QByteArray(2000, 'x')));
+    test::StandardErrorCapture log;
+    Screenshot* shot = add(QStringLiteral("bad.png"));
+    QSignalSpy changed(&m_store, &QAbstractItemModel::dataChanged);
+    finishThumbnail(shot);
+    EXPECT_EQ(m_scheduler.delays(), (std::vector{250ms, 750ms, 2000ms, 5000ms}));
+    EXPECT_EQ(m_scheduler.delays(), allDelays());
+    EXPECT_TRUE(shot->thumbnailFailed());
+    EXPECT_TRUE(shot->thumbnail().isNull());
+    EXPECT_EQ(count(log.text(), "thumbnail: gave up on bad.png"), 1);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_TRUE(
+        changed.at(0).at(2).value<QList<int>>().contains(ScreenshotStore::ThumbnailFailedRole));
+    EXPECT_TRUE(m_store.index(0).data(ScreenshotStore::ThumbnailFailedRole).toBool());
+}
+
+TEST_F(ThumbnailRetryTest, AFileDeletedRightAfterAddingGivesUpAfterTheFirstWait) {
+    ASSERT_TRUE(test::writeBytes(path(QStringLiteral("two\nlines.png")), QByteArray()));
+    test::StandardErrorCapture log;
+    Screenshot* shot = add(QStringLiteral("two\nlines.png"));
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("two\nlines.png"))));
+    finishThumbnail(shot);
+    EXPECT_EQ(m_scheduler.delays(), std::vector{250ms});
+    EXPECT_TRUE(shot->thumbnailFailed());
+    EXPECT_EQ(count(log.text(), "thumbnail: gave up on two\nlines.png"), 1);
+}
+
+TEST_F(ThumbnailRetryTest, AFileFinishedDuringTheWaitsEndsWithAThumbnail) {
+    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("whole.png")), {1280, 800}, "png"));
+    const QByteArray whole = test::readBytes(path(QStringLiteral("whole.png")));
+    ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), whole.left(whole.size() / 3)));
+    Screenshot* shot = add(QStringLiteral("slow.png"));
+    for (int waits = 1; waits <= 2; ++waits) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_scheduler.delays().size() == size_t(waits); }));
+        if (waits == 2) {
+            ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), whole));
+        }
+        m_scheduler.runNext();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shot->thumbnail().isNull(); }));
+    EXPECT_EQ(shot->thumbnail().size(), QSize(320, 200));
+    EXPECT_EQ(m_scheduler.delays(), (std::vector{250ms, 750ms}));
+    EXPECT_FALSE(shot->thumbnailFailed());
+}
+
+TEST_F(ThumbnailRetryTest, AForgottenScreenshotEndsItsSequenceQuietly) {
+    ASSERT_TRUE(test::writeBytes(path(QStringLiteral("bad.png")), QByteArray(100, 'x')));
+    test::StandardErrorCapture log;
+    const QPointer<Screenshot> shot = add(QStringLiteral("bad.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_scheduler.hasPending(); }));
+    m_store.remove({url(QStringLiteral("bad.png"))});
+    m_scheduler.runNext();  // the next attempt still runs: the record is deleted later
+    processDeferredDeletes();
+    EXPECT_FALSE(shot);
+    m_pool.waitForDone();
+    QCoreApplication::processEvents();
+    while (m_scheduler.hasPending()) {
+        m_scheduler.runNext();
+    }
+    EXPECT_EQ(count(log.text(), "thumbnail: gave up on bad.png"), 0);
+}
+
+}  // namespace

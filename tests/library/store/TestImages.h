@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace framlet::test {
+
+// Screenshot-like images drawn for the tests: a window with a title bar, a few shapes and text.
+QImage drawScreenshot(QSize size);
+// Draws one and saves it; format as QImageWriter names it ("png", "jpeg", ...).
+bool writeScreenshot(const QString& path, QSize size, const char* format);
+bool writeBytes(const QString& path, const QByteArray& bytes);
+QByteArray readBytes(const QString& path);
+// A valid PNG signature and IHDR chunk (with its CRC) claiming the given size, and nothing else.
+QByteArray pngHeader(quint32 width, quint32 height);
+
+// Everything DebugLog writes to standard error while the object lives.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture();
+    ~StandardErrorCapture();
+    StandardErrorCapture(const StandardErrorCapture&) = delete;
+    StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
+
+    QByteArray text() const;
+
+private:
+    int m_saved = -1;
+    int m_capture = -1;
+};
+
+}  // namespace framlet::test
