@@ -1,0 +1,284 @@
+#include "ScreenshotWatcher.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QThreadPool>
+#include <algorithm>
+
+#include "ChangeCoalescer.h"
+#include "DebugLog.h"
+#include "FolderEventStream.h"
+#include "ScreenshotPreferences.h"
+#include "Settings.h"
+
+namespace framlet {
+namespace {
+
+QString expandTilde(const QString& path) {
+    if (path == u"~") {
+        return QDir::homePath();
+    }
+    return path.startsWith(u"~/") ? QDir::homePath() + path.mid(1) : path;
+}
+
+QUrl folderUrl(const QString& path) {
+    return QUrl::fromLocalFile(QDir::cleanPath(path));
+}
+
+QList<QUrl> withoutDuplicates(const QList<QUrl>& folders) {
+    QList<QUrl> unique;
+    QSet<QString> seen;
+    for (const QUrl& folder : folders) {
+        const QString path = QDir::cleanPath(folder.toLocalFile());
+        if (!seen.contains(path)) {
+            seen.insert(path);
+            unique.append(QUrl::fromLocalFile(path));
+        }
+    }
+    return unique;
+}
+
+QStringList localPaths(const QList<QUrl>& folders) {
+    QStringList paths;
+    for (const QUrl& folder : folders) {
+        paths.append(folder.toLocalFile());
+    }
+    return paths;
+}
+
+QString folderNames(const QList<QUrl>& folders) {
+    QStringList names;
+    for (const QUrl& folder : folders) {
+        names.append(QFileInfo(folder.toLocalFile()).fileName());
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+QList<QUrl> ScreenshotWatcher::resolvedFolders(Settings& settings) {
+    const QStringList configured = settings.watchedFolders();
+    if (configured.isEmpty()) {
+        return {screenshotLocation()};
+    }
+    QList<QUrl> folders;
+    for (const QString& path : configured) {
+        folders.append(folderUrl(expandTilde(path)));
+    }
+    return folders;
+}
+
+QList<QUrl> ScreenshotWatcher::resolvedFolders() {
+    return resolvedFolders(Settings::shared());
+}
+
+QUrl ScreenshotWatcher::screenshotLocation() {
+    if (const auto location = ScreenshotPreferences().location()) {
+        return folderUrl(*location);
+    }
+    return folderUrl(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+}
+
+ScreenshotWatcher::Listing ScreenshotWatcher::listImageFiles(const QUrl& folder) {
+    const QString path = folder.toLocalFile();
+    FolderListing::Result result = FolderListing::list(path);
+    if (result.undecodableNames > 0) {
+        DebugLog::log(QStringLiteral("watcher: skipped %1 file(s) in %2 whose names are not "
+                                     "valid UTF-8; rename them to show them")
+                          .arg(result.undecodableNames)
+                          .arg(path));
+    }
+    return std::move(result.files);
+}
+
+ScreenshotWatcher::Listing ScreenshotWatcher::listImageFiles(const QList<QUrl>& folders) {
+    Listing all;
+    QSet<QUrl> seen;
+    for (const QUrl& folder : folders) {
+        for (ListedFile& file : listImageFiles(folder)) {
+            if (!seen.contains(file.url)) {
+                seen.insert(file.url);
+                all.append(std::move(file));
+            }
+        }
+    }
+    return all;
+}
+
+ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, NewFileAction onNew,
+                                     DelayScheduler& scheduler, QObject* parent)
+    : QObject(parent)
+    , m_folders(withoutDuplicates(folders))
+    , m_onNew(std::move(onNew))
+    , m_coalescer(new ChangeCoalescer(latency, scheduler, this)) {
+    if (!m_onNew) {
+        m_onNew = [](const QUrl&, const QDateTime&, bool) {};
+    }
+    connect(m_coalescer, &ChangeCoalescer::fired, this, &ScreenshotWatcher::folderChanged);
+}
+
+ScreenshotWatcher::~ScreenshotWatcher() = default;
+
+bool ScreenshotWatcher::isWatching() const {
+    return m_stream && m_stream->isRunning();
+}
+
+void ScreenshotWatcher::start(int seedRecent) {
+    if (m_started || m_stopped) {
+        return;
+    }
+    m_started = true;
+    m_seedRecent = seedRecent;
+    DebugLog::log(QStringLiteral("watcher: seeding %1 folder(s) …").arg(m_folders.size()));
+    // The stream opens before the first listing, so a file written while the folders are being
+    // listed still causes a rescan once seeding is done.
+    if (!m_folders.isEmpty()) {
+        m_stream = std::make_unique<FolderEventStream>(localPaths(m_folders));
+        connect(m_stream.get(), &FolderEventStream::changed, m_coalescer, &ChangeCoalescer::notice);
+        if (!m_stream->start()) {
+            m_stream.reset();
+        }
+    }
+    listInBackground(m_nextTicket++);
+}
+
+void ScreenshotWatcher::rescan() {
+    if (m_stopped) {
+        return;
+    }
+    if (!m_seeded) {
+        m_rescanAfterSeeding = m_started;
+        return;
+    }
+    listInBackground(m_nextTicket++);
+}
+
+void ScreenshotWatcher::stop() {
+    m_stopped = true;
+    m_stream.reset();
+    m_coalescer->reset();
+}
+
+void ScreenshotWatcher::listInBackground(quint64 ticket) {
+    QPointer<ScreenshotWatcher> self(this);
+    QThreadPool::globalInstance()->start([self, ticket, folders = m_folders, list = m_list] {
+        Listing listing = list(folders);
+        // Checked on the main thread, where the watcher is destroyed.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, ticket, listing = std::move(listing)] {
+                if (self) {
+                    self->listingArrived(ticket, listing);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ScreenshotWatcher::listingArrived(quint64 ticket, const Listing& listing) {
+    // A listing that started before one already applied describes an older state of the folders:
+    // applying it would report files as removed that are still there.
+    if (m_stopped || ticket < m_appliedTicket) {
+        return;
+    }
+    m_appliedTicket = ticket;
+    if (m_seeded) {
+        integrate(listing);
+    } else {
+        seed(listing);
+    }
+}
+
+void ScreenshotWatcher::seed(const Listing& listing) {
+    m_seeded = true;
+    m_knownFiles.clear();
+    for (const ListedFile& file : listing) {
+        m_knownFiles.insert(file.url);
+    }
+    Listing newestFirst = listing;
+    std::stable_sort(
+        newestFirst.begin(), newestFirst.end(),
+        [](const ListedFile& a, const ListedFile& b) { return a.createdAt > b.createdAt; });
+    const qsizetype count = std::clamp<qsizetype>(m_seedRecent, 0, newestFirst.size());
+    const QPointer<ScreenshotWatcher> self(this);
+    for (qsizetype i = count - 1; i >= 0; --i) {
+        m_onNew(newestFirst[i].url, newestFirst[i].createdAt, true);
+        if (!self || m_stopped) {
+            return;
+        }
+    }
+    DebugLog::log(QStringLiteral("watcher: seeded, %1 existing file(s)").arg(listing.size()));
+    beginWatching();
+    Q_EMIT seeded();
+}
+
+void ScreenshotWatcher::beginWatching() {
+    if (m_folders.isEmpty()) {
+        return;
+    }
+    if (!m_stream) {
+        DebugLog::log(QStringLiteral("watcher: FSEventStreamCreate FAILED"));
+        return;
+    }
+    DebugLog::log(QStringLiteral("watcher: FSEvents watching ") + folderNames(m_folders));
+    if (m_rescanAfterSeeding) {
+        m_rescanAfterSeeding = false;
+        rescan();
+    }
+}
+
+void ScreenshotWatcher::folderChanged() {
+    if (m_stopped) {
+        return;
+    }
+    DebugLog::log(QStringLiteral("watcher: folder change event"));
+    rescan();
+}
+
+void ScreenshotWatcher::integrate(const Listing& listing) {
+    if (m_stopped) {
+        return;
+    }
+    QSet<QUrl> current;
+    current.reserve(listing.size());
+    Listing added;
+    for (const ListedFile& file : listing) {
+        current.insert(file.url);
+        if (!m_knownFiles.contains(file.url)) {
+            added.append(file);
+        }
+    }
+    QList<QUrl> removed;
+    for (const QUrl& url : std::as_const(m_knownFiles)) {
+        if (!current.contains(url)) {
+            removed.append(url);
+        }
+    }
+    m_knownFiles = std::move(current);
+
+    if (!added.isEmpty()) {
+        DebugLog::log(QStringLiteral("watcher: detected %1 new file(s)").arg(added.size()));
+    }
+    const QPointer<ScreenshotWatcher> self(this);
+    if (!removed.isEmpty()) {
+        DebugLog::log(QStringLiteral("watcher: detected %1 removed file(s)").arg(removed.size()));
+        m_onRemove(removed);
+        if (!self || m_stopped) {
+            return;
+        }
+    }
+    std::stable_sort(added.begin(), added.end(), [](const ListedFile& a, const ListedFile& b) {
+        return a.createdAt < b.createdAt;
+    });
+    for (const ListedFile& file : std::as_const(added)) {
+        m_onNew(file.url, file.createdAt, false);
+        if (!self || m_stopped) {
+            return;
+        }
+    }
+}
+
+}  // namespace framlet

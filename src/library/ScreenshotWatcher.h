@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+#include "DelayScheduler.h"
+#include "FolderListing.h"
+
+namespace framlet {
+
+class ChangeCoalescer;
+class FolderEventStream;
+class Settings;
+
+// Reports the image files that appear in and vanish from the watched folders. At start it lists
+// what is there and reports the most recent files as seeds; afterwards every change in a folder
+// lists the folders again in the background and reports the difference against the files it
+// knew, removals first. Never reads image contents, never recurses, never changes files.
+//
+// Lives on the main thread; every report arrives there. A stopped or destroyed watcher reports
+// nothing more.
+class ScreenshotWatcher : public QObject {
+    Q_OBJECT
+
+public:
+    using Listing = QList<ListedFile>;
+    using NewFileAction =
+        std::function<void(const QUrl& url, const QDateTime& createdAt, bool isSeed)>;
+    using RemoveAction = std::function<void(const QList<QUrl>& urls)>;
+    using ListFunction = std::function<Listing(const QList<QUrl>& folders)>;
+
+    // The events of one burst that are merged into a single listing after the first.
+    static constexpr std::chrono::milliseconds latency{300};
+
+    // The folders to watch now: the configured ones ("~" expanded) in their stored order, or the
+    // screenshot location when none are configured. Whether they exist is not tested.
+    static QList<QUrl> resolvedFolders(Settings& settings);
+    static QList<QUrl> resolvedFolders();
+    // Where the desktop's screenshot tool saves, or the Desktop folder. Never fails.
+    static QUrl screenshotLocation();
+
+    static Listing listImageFiles(const QUrl& folder);
+    // Each folder in turn, keeping only the first pair for a URL listed twice.
+    static Listing listImageFiles(const QList<QUrl>& folders);
+
+    // Folders whose paths equal an earlier one's are dropped.
+    ScreenshotWatcher(const QList<QUrl>& folders, NewFileAction onNew,
+                      DelayScheduler& scheduler = DelayScheduler::realTime(),
+                      QObject* parent = nullptr);
+    ~ScreenshotWatcher() override;
+
+    QList<QUrl> folders() const { return m_folders; }
+    QSet<QUrl> knownFiles() const { return m_knownFiles; }
+    // Whether the event stream runs: false before start, after stop, and when it could not be
+    // opened (then only explicit rescans find changes).
+    bool isWatching() const;
+    bool hasSeeded() const { return m_seeded; }
+
+    void setOnRemove(RemoveAction onRemove) { m_onRemove = std::move(onRemove); }
+    // Replaces how the folders are listed (in the background); for tests that need to hold a
+    // listing back.
+    void setListFunction(ListFunction list) { m_list = std::move(list); }
+
+    // Seeds up to seedRecent of the newest files, then follows changes. Called once.
+    void start(int seedRecent);
+    // Lists the folders again in the background and integrates the result.
+    void rescan();
+    // Applies a fresh listing: reports what vanished, then what is new, oldest first.
+    void integrate(const Listing& listing);
+    // Ends the event stream; nothing more is reported, not even listings still under way.
+    void stop();
+
+Q_SIGNALS:
+    // The seeds were reported; changes are followed from here on.
+    void seeded();
+
+private:
+    void listInBackground(quint64 ticket);
+    void listingArrived(quint64 ticket, const Listing& listing);
+    void seed(const Listing& listing);
+    void beginWatching();
+    void folderChanged();
+
+    QList<QUrl> m_folders;
+    NewFileAction m_onNew;
+    RemoveAction m_onRemove = [](const QList<QUrl>&) {};
+    ListFunction m_list = [](const QList<QUrl>& folders) { return listImageFiles(folders); };
+    QSet<QUrl> m_knownFiles;
+    std::unique_ptr<FolderEventStream> m_stream;
+    ChangeCoalescer* m_coalescer = nullptr;
+    int m_seedRecent = 0;
+    bool m_started = false;
+    bool m_seeded = false;
+    bool m_stopped = false;
+    bool m_rescanAfterSeeding = false;
+    quint64 m_nextTicket = 0;
+    quint64 m_appliedTicket = 0;
+};
+
+}  // namespace framlet

@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSemaphore>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <atomic>
+#include <memory>
+
+#include "ScreenshotWatcher.h"
+#include "WatcherTestSupport.h"
+
+using namespace framlet;
+using test::Report;
+
+namespace {
+
+constexpr int kTimeoutMs = 10000;
+
+QUrl urlOf(const QString& path) {
+    return QUrl::fromLocalFile(path);
+}
+
+QDateTime at(int seconds) {
+    return QDateTime::fromSecsSinceEpoch(1'700'000'000 + seconds, Qt::UTC);
+}
+
+// Waits for a file written after everything else to be reported: every listing that could still
+// report an earlier change was applied or dropped by then.
+void settle(test::Recorder& recorder, const QString& folder) {
+    static int counter = 0;
+    const QString name = QStringLiteral("zz-sentinel-%1.png").arg(++counter);
+    test::writeFile(folder + u'/' + name);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.hasAdded(name); }, kTimeoutMs))
+        << "no " << name.toStdString();
+}
+
+struct Started {
+    test::Recorder recorder;
+    std::unique_ptr<ScreenshotWatcher> watcher;
+
+    Started(const QList<QUrl>& folders, int seedRecent) {
+        watcher = std::make_unique<ScreenshotWatcher>(folders, recorder.onNew());
+        watcher->setOnRemove(recorder.onRemove());
+        watcher->start(seedRecent);
+    }
+    bool waitSeeded() {
+        return QTest::qWaitFor([&] { return watcher->hasSeeded(); }, kTimeoutMs);
+    }
+};
+
+TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAll) {
+    ScreenshotWatcher::Listing listing;
+    for (int i = 0; i < 100; ++i) {
+        // Listed in a scrambled order; every date distinct.
+        const int age = (i * 37) % 100;
+        listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age)});
+    }
+    test::Recorder recorder;
+    ScreenshotWatcher watcher({}, recorder.onNew());
+    watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
+    watcher.start(60);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 100; }, kTimeoutMs));
+
+    ASSERT_EQ(recorder.reports.size(), 60);
+    for (int i = 0; i < 60; ++i) {
+        const Report& report = recorder.reports[i];
+        EXPECT_TRUE(report.isSeed);
+        EXPECT_EQ(report.createdAt, at(40 + i));  // the 60 newest, ascending
+        EXPECT_EQ(report.urls, QList<QUrl>{urlOf(QStringLiteral("/shots/%1.png").arg(40 + i))});
+    }
+
+    // The files beyond the limit are known, so a rescan does not bring them up as new.
+    watcher.integrate(listing);
+    EXPECT_EQ(recorder.reports.size(), 60);
+}
+
+TEST(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOldest) {
+    const ScreenshotWatcher::Listing listing{
+        {urlOf(QStringLiteral("/s/undated.png")), FolderListing::distantPast()},
+        {urlOf(QStringLiteral("/s/first.png")), at(5)},
+        {urlOf(QStringLiteral("/s/second.png")), at(5)},
+        {urlOf(QStringLiteral("/s/older.png")), at(1)},
+    };
+    test::Recorder recorder;
+    ScreenshotWatcher watcher({}, recorder.onNew());
+    watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
+    watcher.start(3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 3; }, kTimeoutMs));
+    // Reported oldest first, so "first" (listed first among equals) ends up nearest the front.
+    EXPECT_EQ(recorder.names(Report::added), QStringList({"older.png", "second.png", "first.png"}));
+}
+
+TEST(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched) {
+    Started started({}, 60);
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(started.recorder.reports.isEmpty());
+    EXPECT_FALSE(started.watcher->isWatching());
+}
+
+TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
+    test::Recorder recorder;
+    ScreenshotWatcher watcher({}, recorder.onNew());
+    watcher.setOnRemove(recorder.onRemove());
+    const ListedFile a{urlOf(QStringLiteral("/s/a.png")), at(1)};
+    const ListedFile b{urlOf(QStringLiteral("/s/b.png")), at(2)};
+    const ListedFile c{urlOf(QStringLiteral("/s/c.png")), at(3)};
+    watcher.setListFunction([&](const QList<QUrl>&) {
+        return ScreenshotWatcher::Listing{a, b, c};
+    });
+    watcher.start(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 3; }, kTimeoutMs));
+
+    // A rename shows up as one removal and one addition; d is older than e but listed after it.
+    const ListedFile renamed{urlOf(QStringLiteral("/s/c renamed.png")), at(3)};
+    const ListedFile d{urlOf(QStringLiteral("/s/d.png")), at(4)};
+    const ListedFile e{urlOf(QStringLiteral("/s/e.png")), at(9)};
+    watcher.integrate({e, renamed, d});
+
+    ASSERT_EQ(recorder.reports.size(), 4);
+    EXPECT_EQ(recorder.reports[0].kind, Report::removed);
+    EXPECT_EQ(QSet<QUrl>(recorder.reports[0].urls.begin(), recorder.reports[0].urls.end()),
+              QSet<QUrl>({a.url, b.url, c.url}));
+    EXPECT_EQ(recorder.names(Report::added), QStringList({"c renamed.png", "d.png", "e.png"}));
+    EXPECT_FALSE(recorder.reports[1].isSeed);
+    EXPECT_EQ(watcher.knownFiles(), QSet<QUrl>({e.url, renamed.url, d.url}));
+}
+
+TEST(ScreenshotWatcherIntegration, ADuplicateFolderIsWatchedOnce) {
+    QTemporaryDir dir;
+    test::writeFile(dir.path() + QStringLiteral("/a.png"));
+    const QUrl folder = urlOf(dir.path());
+    Started started({folder, urlOf(dir.path() + QStringLiteral("/")), folder}, 10);
+    EXPECT_EQ(started.watcher->folders(), QList<QUrl>{folder});
+    ASSERT_TRUE(started.waitSeeded());
+    EXPECT_EQ(started.recorder.names(Report::added), QStringList{"a.png"});
+}
+
+TEST(ScreenshotWatcherLive, ANewFileIsReportedOnceUnderItsFinalName) {
+    QTemporaryDir dir;
+    test::writeFile(dir.path() + QStringLiteral("/old.png"));
+    Started started({urlOf(dir.path())}, 10);
+    ASSERT_TRUE(started.waitSeeded());
+    ASSERT_TRUE(started.watcher->isWatching());
+
+    // Screenshot tools often write a hidden file and give it its name when done.
+    const QString hidden = dir.path() + QStringLiteral("/.shot.png.part");
+    test::writeFile(hidden, QByteArray(4096, 'p'));
+    ASSERT_TRUE(QFile::rename(hidden, dir.path() + QStringLiteral("/shot.png")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("shot.png"); }, kTimeoutMs));
+    settle(started.recorder, dir.path());
+
+    const auto& reports = started.recorder.reports;
+    EXPECT_EQ(started.recorder.names(Report::added).count(QStringLiteral("shot.png")), 1);
+    EXPECT_EQ(started.recorder.names(Report::added).first(), QStringLiteral("old.png"));
+    EXPECT_TRUE(reports.first().isSeed);
+    for (qsizetype i = 1; i < reports.size(); ++i) {
+        EXPECT_FALSE(reports[i].isSeed);
+    }
+    EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
+}
+
+TEST(ScreenshotWatcherLive, ABurstOfAThousandFilesIsReportedExactlyOnceEach) {
+    QTemporaryDir dir;
+    Started started({urlOf(dir.path())}, 10);
+    ASSERT_TRUE(started.waitSeeded());
+
+    QStringList written;
+    for (int i = 0; i < 1000; ++i) {
+        written.append(QStringLiteral("burst %1.png").arg(i, 4, 10, QChar(u'0')));
+        test::writeFile(dir.path() + u'/' + written.last());
+        QCoreApplication::processEvents();  // let rescans run during the burst, as they would
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return started.recorder.names(Report::added).size() >= 1000; }, kTimeoutMs))
+        << started.recorder.names(Report::added).size();
+    settle(started.recorder, dir.path());
+
+    QStringList added = started.recorder.names(Report::added);
+    added.removeLast();  // the sentinel
+    EXPECT_EQ(added.size(), 1000);
+    added.sort();
+    EXPECT_EQ(added, written);
+}
+
+TEST(ScreenshotWatcherLive, DeletingAndAddingInOneBurstReportsEachChangeOnce) {
+    QTemporaryDir dir;
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+        test::writeFile(dir.path() + u'/' + QLatin1String(name));
+    }
+    Started started({urlOf(dir.path())}, 0);
+    ASSERT_TRUE(started.waitSeeded());
+    ASSERT_TRUE(started.watcher->isWatching());
+
+    QFile::remove(dir.path() + QStringLiteral("/a.png"));
+    QFile::remove(dir.path() + QStringLiteral("/b.png"));
+    test::writeFile(dir.path() + QStringLiteral("/d.png"));
+    settle(started.recorder, dir.path());
+
+    QStringList removed = started.recorder.names(Report::removed);
+    removed.sort();
+    EXPECT_EQ(removed, QStringList({"a.png", "b.png"}));
+    EXPECT_EQ(started.recorder.names(Report::added).count(QStringLiteral("d.png")), 1);
+    EXPECT_EQ(started.watcher->knownFiles().size(), 3);  // c, d and the sentinel
+}
+
+TEST(ScreenshotWatcherLive, AFolderDeletedAndCreatedAgainIsFollowed) {
+    QTemporaryDir parent;
+    const QString folder = parent.path() + QStringLiteral("/Screenshots");
+    QDir().mkpath(folder);
+    test::writeFile(folder + QStringLiteral("/a.png"));
+    Started started({urlOf(folder)}, 10);
+    ASSERT_TRUE(started.waitSeeded());
+    ASSERT_TRUE(started.watcher->isWatching());
+
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return started.recorder.names(Report::removed) == QStringList{"a.png"}; },
+        kTimeoutMs));
+
+    QDir().mkpath(folder);
+    test::writeFile(folder + QStringLiteral("/b.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("b.png"); }, kTimeoutMs));
+    EXPECT_FALSE(started.recorder.reports.last().isSeed);
+}
+
+TEST(ScreenshotWatcherLive, AFolderThatDoesNotExistYetIsPickedUpWhenCreated) {
+    QTemporaryDir parent;
+    const QString folder = parent.path() + QStringLiteral("/Pictures/Screenshots");
+    Started started({urlOf(folder)}, 10);
+    ASSERT_TRUE(started.waitSeeded());
+    EXPECT_TRUE(started.recorder.reports.isEmpty());
+
+    QDir().mkpath(folder);  // two levels appear, one after the other
+    test::writeFile(folder + QStringLiteral("/first.png"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return started.recorder.hasAdded("first.png"); }, kTimeoutMs));
+    EXPECT_FALSE(started.recorder.reports.last().isSeed);
+}
+
+TEST(ScreenshotWatcherLifetime, AStoppedWatcherReportsNothingMore) {
+    QTemporaryDir dir;
+    Started stopped({urlOf(dir.path())}, 10);
+    ASSERT_TRUE(stopped.waitSeeded());
+    ASSERT_TRUE(stopped.watcher->isWatching());
+    stopped.watcher->stop();
+    EXPECT_FALSE(stopped.watcher->isWatching());
+
+    Started witness({urlOf(dir.path())}, 10);
+    ASSERT_TRUE(witness.waitSeeded());
+    test::writeFile(dir.path() + QStringLiteral("/after.png"));
+    stopped.watcher->rescan();
+    settle(witness.recorder, dir.path());
+    EXPECT_TRUE(witness.recorder.hasAdded("after.png"));
+    EXPECT_TRUE(stopped.recorder.reports.isEmpty());
+}
+
+TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
+    QSemaphore release;
+    std::atomic<int> calls{0};
+    QTemporaryDir dir;
+    const ListedFile kept{urlOf(dir.path() + QStringLiteral("/kept.png")), at(1)};
+    const ListedFile fresh{urlOf(dir.path() + QStringLiteral("/fresh.png")), at(2)};
+    const auto holdSecondListing = [&](const QList<QUrl>&) {
+        const int call = ++calls;
+        if (call == 2) {
+            release.acquire();  // an old view of the folder, held back
+            return ScreenshotWatcher::Listing{kept};
+        }
+        return call == 1 ? ScreenshotWatcher::Listing{kept}
+                         : ScreenshotWatcher::Listing{kept, fresh};
+    };
+
+    test::Recorder recorder;
+    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{}, recorder.onNew());
+    watcher->setOnRemove(recorder.onRemove());
+    watcher->setListFunction(holdSecondListing);
+    watcher->start(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 1; }, kTimeoutMs));
+
+    watcher->rescan();  // held back
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, kTimeoutMs));
+    watcher->rescan();  // newer, sees the fresh file
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.hasAdded("fresh.png"); }, kTimeoutMs));
+
+    release.release();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    // The older listing lacks the fresh file, but it must not be reported as removed.
+    EXPECT_TRUE(recorder.names(Report::removed).isEmpty());
+
+    // A listing still running when its watcher is destroyed is dropped.
+    watcher->setListFunction([&](const QList<QUrl>&) {
+        release.acquire();
+        return ScreenshotWatcher::Listing{};
+    });
+    watcher->rescan();
+    watcher.reset();
+    const qsizetype before = recorder.reports.size();
+    release.release();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.reports.size(), before);
+}
+
+}  // namespace
