@@ -1,0 +1,134 @@
+#include "PanelController.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+#include "KeyablePanel.h"
+#include "OutsideClickMonitor.h"
+
+namespace framlet {
+
+PanelController::PanelController(ContentMaker makeContent, QObject* parent)
+    : QObject(parent)
+    , m_makeContent(std::move(makeContent))
+    , m_outsideClicks(
+          new OutsideClickMonitor(OutsideClickMonitor::Method::rawButtonPresses, this)) {
+    connect(m_outsideClicks, &OutsideClickMonitor::clickedOutside, this, &PanelController::hide);
+}
+
+PanelController::~PanelController() {
+    // The owner is going away: it is told nothing more.
+    if (m_panel) {
+        m_panel->disconnect(this);
+    }
+}
+
+void PanelController::toggle(const PanelAnchor& relativeTo) {
+    if (m_shown) {
+        hide();
+    } else {
+        show(relativeTo);
+    }
+}
+
+void PanelController::show(const PanelAnchor& relativeTo) {
+    if (!m_panel) {
+        makePanel();
+    }
+    position(relativeTo);
+    const bool opening = !m_shown;
+    m_panel->show();
+    m_panel->raise();
+    m_panel->activateWindow();
+    if (!opening) {
+        return;
+    }
+    m_shown = true;
+    startWatching();
+    if (onOpen) {
+        onOpen();
+    }
+}
+
+void PanelController::hide() {
+    if (m_shown) {
+        m_panel->hide();  // the rest follows in panelHidden()
+    }
+}
+
+void PanelController::invalidateContent() {
+    hide();
+    if (m_panel) {
+        m_panel->disconnect(this);
+        // The content may be on the call stack (a button of the shelf asking for this).
+        m_panel.release()->deleteLater();
+    }
+}
+
+bool PanelController::eventFilter(QObject* watched, QEvent* event) {
+    // Escape belongs to the shelf only while the shelf is the active window; in the preview or
+    // the settings window it is theirs.
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_panel &&
+        QApplication::activeWindow() == m_panel.get()) {
+        hide();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PanelController::makePanel() {
+    QWidget* content = m_makeContent ? m_makeContent() : nullptr;
+    m_panel = std::make_unique<KeyablePanel>(content ? content : new QWidget);
+    connect(m_panel.get(), &KeyablePanel::hidden, this, &PanelController::panelHidden);
+}
+
+void PanelController::position(const PanelAnchor& relativeTo) {
+    QScreen* screen = screenFor(relativeTo);
+    if (!screen) {
+        return;  // nowhere better to go than where it is
+    }
+    const QSize size = PanelPlacement::panelSize(m_panel->content()->sizeHint());
+    m_panel->setGeometry(
+        PanelPlacement::frame(size, screen->availableGeometry(), relativeTo.iconGeometry));
+}
+
+QScreen* PanelController::screenFor(const PanelAnchor& relativeTo) {
+    if (relativeTo.screen) {
+        return relativeTo.screen;
+    }
+    if (relativeTo.iconGeometry) {
+        if (QScreen* screen = QGuiApplication::screenAt(relativeTo.iconGeometry->center())) {
+            return screen;
+        }
+    }
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        return screen;
+    }
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return screens.isEmpty() ? nullptr : screens.first();
+}
+
+void PanelController::startWatching() {
+    m_outsideClicks->start();
+    qApp->installEventFilter(this);
+}
+
+void PanelController::stopWatching() {
+    qApp->removeEventFilter(this);
+    m_outsideClicks->stop();
+}
+
+void PanelController::panelHidden() {
+    if (!m_shown) {
+        return;
+    }
+    m_shown = false;
+    stopWatching();
+    if (onHide) {
+        onHide();
+    }
+}
+
+}  // namespace framlet

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+#include "OutsideClickMonitor.h"
+#include "XClients.h"
+
+namespace framlet {
+namespace {
+
+// The XInput 2 path is covered through the panel (PanelControllerTest); here the choice of
+// method and the fallback for desktops without XInput 2.
+TEST(OutsideClickMonitor, UsesRawPressesOnX11AndStopsCleanly) {
+    OutsideClickMonitor monitor;
+    monitor.start();
+    EXPECT_TRUE(monitor.isActive());
+    EXPECT_EQ(monitor.method(), OutsideClickMonitor::Method::rawButtonPresses);
+    monitor.stop();
+    EXPECT_FALSE(monitor.isActive());
+    monitor.stop();  // twice is harmless
+}
+
+TEST(OutsideClickMonitor, WithoutRawPressesLosingActivationCountsAsAClickOutside) {
+    QWidget window;
+    window.setGeometry(40, 60, 200, 150);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    OutsideClickMonitor monitor(OutsideClickMonitor::Method::activationLoss);
+    QSignalSpy clicked(&monitor, &OutsideClickMonitor::clickedOutside);
+    monitor.start();
+    EXPECT_EQ(monitor.method(), OutsideClickMonitor::Method::activationLoss);
+
+    test::OtherApplication other(QRect(400, 300, 200, 150));
+    const WId otherWindow = other.waitForWindow();
+    ASSERT_NE(otherWindow, 0u);
+    ASSERT_TRUE(test::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                               QString::number(otherWindow)}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clicked.count() == 1; }, 5000));
+
+    // Stopped, it stays silent through the next activation change.
+    monitor.stop();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(test::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                               QString::number(otherWindow)}));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return QGuiApplication::applicationState() != Qt::ApplicationActive; }, 5000));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(clicked.count(), 1);
+}
+
+}  // namespace
+}  // namespace framlet
