@@ -132,6 +132,31 @@ public:
         return loadCorpus(folder);
     }
 
+    // Writes count screens at one scale, cycling through the layouts with a fresh text each time,
+    // alternating PNG and JPEG: a folder that looks like a week of screenshots.
+    static QList<CorpusImage> generateScreens(const QString& folder, int count, int scale,
+                                              int firstSeed = 5000) {
+        const QList<std::function<void(ScreenPainter&, QRandomGenerator&)>> layouts{
+            dialog, table, code, chat, settings};
+        for (int i = 0; i < count; ++i) {
+            QImage image(1920 * scale, 1080 * scale, QImage::Format_RGB32);
+            QRandomGenerator random(quint32(firstSeed + i));
+            const int layout = i % int(layouts.size());
+            ScreenPainter painter(image, scale, layout == 4);
+            layouts[layout](painter, random);
+            const bool png = i % 2 == 0;
+            const QString base =
+                QDir(folder).filePath(QStringLiteral("shot-%1").arg(firstSeed + i));
+            image.save(base + (png ? QStringLiteral(".png") : QStringLiteral(".jpg")),
+                       png ? "PNG" : "JPG", png ? -1 : 90);
+            QFile known(base + QStringLiteral(".txt"));
+            if (known.open(QIODevice::WriteOnly)) {
+                known.write(painter.knownText().toUtf8());
+            }
+        }
+        return loadCorpus(folder);
+    }
+
 private:
     static QString words(QRandomGenerator& random, int count) {
         static const QStringList vocabulary{

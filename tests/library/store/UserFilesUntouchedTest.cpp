@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DelayScheduler.h"
+#include "OCRService.h"
+#include "Screenshot.h"
+#include "ScreenshotStore.h"
+#include "ScreenshotWatcher.h"
+#include "Settings.h"
+#include "TestImages.h"
+#include "UserDefaults.h"
+
+using namespace framlet;
+
+namespace {
+
+// Waits end at once, so corrupt files run through their whole retry sequence quickly.
+class ImmediateScheduler final : public DelayScheduler {
+public:
+    void schedule(std::chrono::milliseconds, QObject* context,
+                  std::function<void()> action) override {
+        QMetaObject::invokeMethod(context, std::move(action), Qt::QueuedConnection);
+    }
+};
+
+// Every file's name, bytes, size, mode and modification time: what "unchanged" means to a user.
+QByteArray fingerprint(const QString& folder) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        struct stat status {};
+        ::stat(QFile::encodeName(entry.filePath()).constData(), &status);
+        hash.addData(QFile::encodeName(entry.fileName()));
+        hash.addData(test::readBytes(entry.filePath()));
+        hash.addData(QByteArray::number(qint64(status.st_size)) + ' ' +
+                     QByteArray::number(status.st_mode) + ' ' +
+                     QByteArray::number(qint64(status.st_mtim.tv_sec)) + '.' +
+                     QByteArray::number(qint64(status.st_mtim.tv_nsec)));
+    }
+    return hash.result();
+}
+
+TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
+    QTemporaryDir folder;
+    const QString dir = folder.path();
+    ASSERT_TRUE(test::writeScreenshot(dir + QStringLiteral("/plain.png"), {640, 400}, "png"));
+    ASSERT_TRUE(test::writeScreenshot(dir + QStringLiteral("/with space.jpg"), {800, 500}, "jpeg"));
+    ASSERT_TRUE(test::writeScreenshot(dir + QStringLiteral("/new\nline.png"), {300, 200}, "png"));
+    QByteArray truncated = test::readBytes(dir + QStringLiteral("/plain.png"));
+    truncated.truncate(truncated.size() / 2);
+    ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/half-written.png"), truncated));
+    ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/empty.png"), {}));
+    ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/random.jpg"), QByteArray(4096, '\x5a')));
+    ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/notes.txt"), "not an image"));
+    const QByteArray before = fingerprint(dir);
+
+    QTemporaryDir config;
+    UserDefaults defaults(config.filePath(QStringLiteral("defaults.json")));
+    Settings settings(defaults);
+    ImmediateScheduler scheduler;
+    OCRService ocr(scheduler);
+    int settled = 0;  // thumbnails or give-ups, plus texts
+    ScreenshotStore store(
+        settings,
+        [&](const QString& path, OCRService::Completion done) { ocr.recognizeText(path, done); },
+        scheduler);
+    ScreenshotWatcher watcher(
+        {QUrl::fromLocalFile(dir)}, [&](const QUrl& url, const QDateTime& at, bool) {
+            store.add(url, at);
+            Screenshot* shot = store.screenshot(url);
+            QObject::connect(shot, &Screenshot::thumbnailLoaded, [&] { ++settled; });
+            QObject::connect(shot, &Screenshot::thumbnailGaveUp, [&] { ++settled; });
+            QObject::connect(shot, &Screenshot::textRecognized, [&] { ++settled; });
+        });
+    watcher.setOnRemove([&](const QList<QUrl>& urls) { store.remove(urls); });
+    watcher.start(60);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 6 && settled == 12; }, 60000))
+        << store.count() << " screenshots, " << settled << " results";
+    EXPECT_EQ(fingerprint(dir), before);
+
+    // A burst of new files while the program watches: the program still writes nothing.
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(
+            test::writeScreenshot(dir + QStringLiteral("/burst %1.png").arg(i), {200, 120}, "png"));
+    }
+    QFile::remove(dir + QStringLiteral("/random.jpg"));
+    const QByteArray afterBurst = fingerprint(dir);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 25 && settled == 52; }, 60000))
+        << store.count() << " screenshots, " << settled << " results";
+    EXPECT_EQ(fingerprint(dir), afterBurst);
+
+    // Every file ended in a defined state.
+    for (const Screenshot* shot : store.items()) {
+        EXPECT_TRUE(!shot->thumbnail().isNull() || shot->thumbnailFailed())
+            << shot->fileName().toStdString();
+    }
+    EXPECT_TRUE(store.screenshot(QUrl::fromLocalFile(dir + QStringLiteral("/empty.png")))
+                    ->thumbnailFailed());
+}
+
+}  // namespace
