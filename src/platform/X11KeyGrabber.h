@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace framlet {
+
+// Global key combinations on X11: grabs a combination on the root window of Qt's own X
+// connection, so that it reaches this program whichever window has the keyboard, and calls back
+// on the main thread when it is pressed.
+//
+// Each combination is grabbed together with its Caps Lock and Num Lock variants, so the lock
+// keys do not get in the way. A grab succeeds for all variants or leaves none behind.
+class X11KeyGrabber : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+
+public:
+    // Status codes of grab(): 0, an X protocol error code (positive), or a negative code of ours.
+    static constexpr std::int32_t grabbed = 0;
+    // X's BadAccess: another client holds the combination. Also given when this program does.
+    static constexpr std::int32_t alreadyGrabbed = 10;
+    // No X11 connection, as in a native Wayland session.
+    static constexpr std::int32_t noX11Connection = -1;
+    // The virtual key code is not a key of the ANSI keyboard.
+    static constexpr std::int32_t unknownKeyCode = -2;
+    // The current keyboard mapping has no key that produces the key's symbol.
+    static constexpr std::int32_t keyNotOnKeyboard = -3;
+
+    using Handle = std::uint32_t;
+    struct Result {
+        std::int32_t status = grabbed;
+        Handle handle = 0;  // valid when status is grabbed
+    };
+
+    // unavailable behaves as a session without X11 would; for tests.
+    enum class Backend { x11, unavailable };
+
+    // The grabber over Qt's connection; create it once QGuiApplication exists.
+    static X11KeyGrabber& shared();
+
+    explicit X11KeyGrabber(Backend backend = Backend::x11, QObject* parent = nullptr);
+    ~X11KeyGrabber() override;
+
+    // onPress runs once per press, from the event loop, never while a native event is dispatched;
+    // holding the keys down does not repeat it.
+    Result grab(std::uint32_t virtualKeyCode, std::uint32_t carbonModifiers,
+                std::function<void()> onPress);
+    // Releases every variant of the grab; unknown handles are ignored.
+    void ungrab(Handle handle);
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    struct Grab {
+        std::uint8_t keycode = 0;
+        std::uint16_t modifiers = 0;
+        std::uint16_t ignoredLocks = 0;
+        std::function<void()> onPress;
+        bool held = false;
+    };
+
+    bool holds(std::uint8_t keycode, std::uint16_t modifiers) const;
+    bool handleKeyPress(const void* event);
+    void handleKeyRelease(const void* event);
+    void reportLater(Handle handle);
+
+    Backend m_backend;
+    std::map<Handle, Grab> m_grabs;
+    Handle m_nextHandle = 1;
+    bool m_filtering = false;
+};
+
+}  // namespace framlet

@@ -1,0 +1,207 @@
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <QProcessEnvironment>
+#include <QTest>
+#include <memory>
+#include <optional>
+
+#include "ChildProcess.h"
+#include "HotKey.h"
+#include "KeyCodeFormatter.h"
+#include "LockKey.h"
+#include "OtherKeyboardClient.h"
+
+namespace framlet {
+namespace {
+
+constexpr HotKey::Binding kSuperShift2{19, 768};
+constexpr HotKey::Binding kSuperShift3{20, 768};
+// Registered beside the hot key under test: presses arrive in order, so once its action has run,
+// every press before it has been handled.
+constexpr HotKey::Binding kSentinel{21, 768};  // Super+Shift+4
+constexpr std::uint16_t kSuperShift = XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT;
+
+struct Presses {
+    int count = 0;
+    std::function<void()> action() {
+        return [this] { ++count; };
+    }
+};
+
+xcb_connection_t* qtConnection() {
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+bool pressUntilCounted(const QString& keys, const Presses& presses, int expected) {
+    return test::pressKeys(keys) && QTest::qWaitFor([&] { return presses.count == expected; });
+}
+
+std::optional<HotKey::RegistrationError> registrationError(HotKey::Binding binding,
+                                                           X11KeyGrabber& grabber) {
+    try {
+        HotKey hotKey(
+            binding, [] {}, grabber);
+    } catch (const HotKey::RegistrationError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+std::optional<HotKey::RegistrationError> registrationError(HotKey::Binding binding) {
+    return registrationError(binding, X11KeyGrabber::shared());
+}
+
+TEST(HotKey, EachPressCallsTheActionOnceWhateverTheLockKeys) {
+    Presses presses;
+    Presses sentinelPresses;
+    HotKey hotKey(kSuperShift2, presses.action());
+    HotKey sentinel(kSentinel, sentinelPresses.action());
+
+    ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 1));
+    ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+4"), sentinelPresses, 1));
+    EXPECT_EQ(presses.count, 1);
+    {
+        test::LockKey numLock(QStringLiteral("Num_Lock"), XCB_MOD_MASK_2);
+        ASSERT_TRUE(numLock.isOn());
+        EXPECT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 2));
+        test::LockKey capsLock(QStringLiteral("Caps_Lock"), XCB_MOD_MASK_LOCK);
+        ASSERT_TRUE(capsLock.isOn());
+        EXPECT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 3));
+    }
+    test::LockKey capsLock(QStringLiteral("Caps_Lock"), XCB_MOD_MASK_LOCK);
+    EXPECT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 4));
+    ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+4"), sentinelPresses, 2));
+    EXPECT_EQ(presses.count, 4);
+    EXPECT_EQ(hotKey.binding(), kSuperShift2);
+}
+
+// Auto-repeat sends further presses of the held key without releases in between. The server
+// repeats on its own clock, so the presses are handed to the filter here.
+TEST(HotKey, HoldingTheKeysDownCallsTheActionOnce) {
+    Presses presses;
+    HotKey hotKey(kSuperShift2, presses.action());
+    xcb_key_press_event_t press{};
+    press.response_type = XCB_KEY_PRESS;
+    press.detail = test::OtherKeyboardClient().keycode(XK_2);
+    press.root = press.event = xcb_setup_roots_iterator(xcb_get_setup(qtConnection())).data->root;
+    press.state = kSuperShift;
+    xcb_key_release_event_t release = press;
+    release.response_type = XCB_KEY_RELEASE;
+    X11KeyGrabber& grabber = X11KeyGrabber::shared();
+
+    const QByteArray type("xcb_generic_event_t");
+    EXPECT_TRUE(grabber.nativeEventFilter(type, &press, nullptr));
+    EXPECT_TRUE(grabber.nativeEventFilter(type, &press, nullptr));
+    EXPECT_TRUE(grabber.nativeEventFilter(type, &press, nullptr));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return presses.count == 1; }));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(presses.count, 1);
+
+    grabber.nativeEventFilter(type, &release, nullptr);
+    EXPECT_TRUE(grabber.nativeEventFilter(type, &press, nullptr));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return presses.count == 2; }));
+}
+
+TEST(HotKey, ACombinationAnotherClientHoldsIsAlreadyInUseAndNothingOfItStaysGrabbed) {
+    test::OtherKeyboardClient other;
+    // Only the last lock variant is taken, so the ones grabbed before it must be given back.
+    const std::uint16_t lastVariant = kSuperShift | XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2;
+    ASSERT_TRUE(other.grab(XK_2, lastVariant));
+
+    const auto error = registrationError(kSuperShift2);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*error, HotKey::RegistrationError::alreadyInUse());
+    EXPECT_EQ(
+        error->userMessage(),
+        QStringLiteral("That shortcut is already in use by another app. Pick a different one."));
+
+    test::OtherKeyboardClient third;
+    for (const std::uint16_t variant : {0u, 0u + XCB_MOD_MASK_LOCK, 0u + XCB_MOD_MASK_2}) {
+        EXPECT_TRUE(third.grab(XK_2, kSuperShift | variant)) << variant;
+        third.ungrab(XK_2, kSuperShift | variant);
+    }
+
+    other.ungrab(XK_2, lastVariant);
+    Presses presses;
+    HotKey hotKey(kSuperShift2, presses.action());
+    EXPECT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 1));
+}
+
+TEST(HotKey, TheSameCombinationTwiceInThisProgramIsAlreadyInUse) {
+    Presses presses;
+    HotKey hotKey(kSuperShift2, presses.action());
+    EXPECT_EQ(registrationError(kSuperShift2), HotKey::RegistrationError::alreadyInUse());
+    // The refused twin took nothing away from the registered one.
+    EXPECT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 1));
+}
+
+TEST(HotKey, ChangingTheShortcutBackAndForthLeavesOnlyTheNewestWorking) {
+    Presses first;
+    Presses second;
+    Presses third;
+    auto hotKey = std::make_unique<HotKey>(kSuperShift2, first.action());
+
+    hotKey.reset();  // released before the new one is made, as the owner does
+    hotKey = std::make_unique<HotKey>(kSuperShift3, second.action());
+    test::pressKeys(QStringLiteral("super+shift+2"));
+    ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+3"), second, 1));
+
+    hotKey.reset();
+    hotKey = std::make_unique<HotKey>(kSuperShift2, third.action());
+    test::pressKeys(QStringLiteral("super+shift+3"));
+    ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), third, 1));
+
+    EXPECT_EQ(first.count, 0);
+    EXPECT_EQ(second.count, 1);
+}
+
+TEST(HotKey, EveryLabelledKeyCanBeRegistered) {
+    const std::uint32_t allModifiers = 0x100 | 0x200 | 0x800 | 0x1000;
+    for (const std::uint32_t keyCode : KeyCodeFormatter::names().keys()) {
+        EXPECT_FALSE(registrationError({keyCode, allModifiers}))
+            << KeyCodeFormatter::key(keyCode).toStdString();
+    }
+}
+
+TEST(HotKey, WhereItCannotWorkRegistrationFailsWithAStatusOfItsOwn) {
+    X11KeyGrabber withoutX11(X11KeyGrabber::Backend::unavailable);
+    const auto noDisplay = registrationError(kSuperShift2, withoutX11);
+    ASSERT_TRUE(noDisplay);
+    EXPECT_EQ(*noDisplay, HotKey::RegistrationError::failed(X11KeyGrabber::noX11Connection));
+    EXPECT_EQ(
+        noDisplay->userMessage(),
+        QStringLiteral("macOS wouldn't register that shortcut (error -1). Pick a different one."));
+
+    // 10 is the key beside Shift on ISO keyboards only.
+    EXPECT_EQ(registrationError({10, 768}),
+              HotKey::RegistrationError::failed(X11KeyGrabber::unknownKeyCode));
+    EXPECT_EQ(
+        HotKey::RegistrationError::failed(-50).userMessage(),
+        QStringLiteral("macOS wouldn't register that shortcut (error -50). Pick a different one."));
+}
+
+// Run in a process of its own by the test below: ids are process-wide.
+TEST(HotKey, ChildIdsCountFromOne) {
+    if (!qEnvironmentVariableIsSet("FRAMLET_TEST_CHILD")) {
+        GTEST_SKIP() << "runs in a child process";
+    }
+    ASSERT_EQ(HotKey::nextID(), 1u);
+    const HotKey first(kSuperShift2, [] {});
+    EXPECT_EQ(first.id(), 1u);
+    EXPECT_TRUE(registrationError(kSuperShift2));  // takes id 2 and fails
+    const HotKey third(kSuperShift3, [] {});
+    EXPECT_EQ(third.id(), 3u);
+}
+
+TEST(HotKey, IdsCountUpFromOneAlsoAfterAFailure) {
+    const test::ChildResult child = test::runSelf(QStringLiteral("HotKey.ChildIdsCountFromOne"),
+                                                  QProcessEnvironment::systemEnvironment());
+    EXPECT_EQ(child.exitCode, 0) << child.out.toStdString() << child.err.toStdString();
+    EXPECT_TRUE(child.out.contains("[  PASSED  ] 1 test")) << child.out.toStdString();
+}
+
+}  // namespace
+}  // namespace framlet

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+struct xcb_connection_t;
+
+namespace framlet::test {
+
+// Presses and releases a key combination on the private display as a user would ("super+shift+2").
+bool pressKeys(const QString& combination);
+// Runs xdotool with these arguments and waits for it; true when it succeeded.
+bool xdotool(const QStringList& arguments);
+
+// Another X client on a connection of its own, for grabs that belong to someone else.
+class OtherKeyboardClient {
+public:
+    OtherKeyboardClient();
+    ~OtherKeyboardClient();
+    OtherKeyboardClient(const OtherKeyboardClient&) = delete;
+    OtherKeyboardClient& operator=(const OtherKeyboardClient&) = delete;
+
+    // Grabs the key producing the keysym with exactly these X modifiers on the root window;
+    // false when the server refuses (someone else holds it).
+    bool grab(std::uint32_t keysym, std::uint16_t modifiers);
+    void ungrab(std::uint32_t keysym, std::uint16_t modifiers);
+    // The X modifiers in effect now, lock keys included.
+    std::uint16_t modifierState() const;
+    // The first key of the current mapping that produces the keysym.
+    std::uint8_t keycode(std::uint32_t keysym) const;
+
+private:
+    xcb_connection_t* m_connection;
+};
+
+}  // namespace framlet::test
