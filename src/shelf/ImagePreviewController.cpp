@@ -1,0 +1,229 @@
+#include "ImagePreviewController.h"
+
+#include <QApplication>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QMovie>
+#include <QScreen>
+#include <algorithm>
+
+#include "DebugLog.h"
+#include "ImageDecoder.h"
+#include "PreviewImageView.h"
+#include "PreviewPanel.h"
+
+namespace framlet {
+
+namespace {
+
+// The log speaks in the virtual key codes of an ANSI keyboard; keys the preview does not know
+// are written as -1.
+int virtualKeyCode(int qtKey) {
+    switch (qtKey) {
+        case Qt::Key_Space:
+            return 49;
+        case Qt::Key_Escape:
+            return 53;
+        case Qt::Key_Left:
+            return 123;
+        case Qt::Key_Right:
+            return 124;
+        case Qt::Key_Down:
+            return 125;
+        case Qt::Key_Up:
+            return 126;
+        default:
+            return -1;
+    }
+}
+
+QString flag(bool value) {
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// Keys belong to a text field that has the focus: the user is typing, for example a search.
+bool isTyping() {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && focus->testAttribute(Qt::WA_InputMethodEnabled);
+}
+
+bool isAnimated(const QString& path) {
+    QImageReader reader(path);
+    return reader.supportsAnimation() && reader.imageCount() != 1;
+}
+
+QRect previewFrame() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1440, 900);
+    QRect frame(0, 0, qRound(area.width() * 0.55), qRound(area.height() * 0.72));
+    frame.moveCenter(area.center());
+    return frame;
+}
+
+}  // namespace
+
+ImagePreviewController::ImagePreviewController(QObject* parent) : QObject(parent) {
+}
+
+ImagePreviewController::~ImagePreviewController() {
+    stopWatchingKeys();
+    // The shared instance goes with the application object, after which a widget can no
+    // longer be deleted safely; the process is ending then anyway.
+    if (qApp) {
+        delete m_panel.data();
+    }
+}
+
+PreviewPanel* ImagePreviewController::panel() const {
+    return m_panel;
+}
+
+ImagePreviewController& ImagePreviewController::shared() {
+    // Parented to the application, so its window goes before the application does.
+    static ImagePreviewController* instance = new ImagePreviewController(qApp);
+    return *instance;
+}
+
+void ImagePreviewController::show(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
+                                  StepHandler onStep) {
+    if (urls.isEmpty()) {
+        return;
+    }
+    m_urls = urls;
+    m_ids = ids;
+    m_index = std::clamp(startAt, 0, count() - 1);
+    m_onStep = std::move(onStep);
+    if (!m_panel) {
+        makePanel();
+    }
+    updateItem();
+    m_panel->show();
+    m_panel->raise();
+    m_panel->activateWindow();
+    startWatchingKeys();
+    DebugLog::log(QStringLiteral("preview shown: ") + debugInfo());
+}
+
+void ImagePreviewController::toggle(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
+                                    StepHandler onStep) {
+    if (isVisible()) {
+        close();
+    } else {
+        show(urls, ids, startAt, std::move(onStep));
+    }
+}
+
+void ImagePreviewController::close() {
+    stopWatchingKeys();
+    if (m_panel) {
+        m_panel->hide();
+        m_panel->imageView()->clear();
+    }
+    m_onStep = nullptr;
+}
+
+void ImagePreviewController::step(int offset) {
+    if (count() < 2) {
+        DebugLog::log(QStringLiteral("step ignored: only %1 item(s)").arg(count()));
+        return;
+    }
+    m_index = ((m_index + offset) % count() + count()) % count();
+    updateItem();
+    if (m_index < m_ids.size() && m_onStep) {
+        // The handler may close or replace the preview; it gets its own copy to run.
+        const StepHandler onStep = m_onStep;
+        onStep(m_ids[m_index]);
+    }
+    DebugLog::log(QStringLiteral("stepped: ") + debugInfo());
+}
+
+bool ImagePreviewController::isVisible() const {
+    return m_panel && m_panel->isVisible();
+}
+
+QString ImagePreviewController::debugInfo() const {
+    const bool key = m_panel && m_panel->isActiveWindow();
+    return QStringLiteral("index=%1 count=%2 visible=%3 key=%4 level=%5 title='%6'")
+        .arg(m_index)
+        .arg(count())
+        .arg(flag(isVisible()), flag(key))
+        .arg(m_panel ? panelLevel : -1)
+        .arg(m_panel ? m_panel->windowTitle() : QStringLiteral("-"));
+}
+
+bool ImagePreviewController::eventFilter(QObject* watched, QEvent* event) {
+    // A key press reaches its window first and then the focus widget; the window's delivery is
+    // the one that counts, once per press.
+    if (event->type() != QEvent::KeyPress || !watched->isWindowType()) {
+        return QObject::eventFilter(watched, event);
+    }
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const bool handled = handleKey(key);
+    DebugLog::log(QStringLiteral("preview key code=%1 handled=%2")
+                      .arg(virtualKeyCode(key))
+                      .arg(flag(handled)));
+    return handled;
+}
+
+bool ImagePreviewController::handleKey(int key) {
+    if (!isVisible() || isTyping()) {
+        return false;
+    }
+    switch (key) {
+        case Qt::Key_Space:
+        case Qt::Key_Escape:
+            close();
+            return true;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            step(-1);
+            return true;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            step(+1);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void ImagePreviewController::makePanel() {
+    m_panel = new PreviewPanel;
+    m_panel->setGeometry(previewFrame());
+    connect(m_panel, &PreviewPanel::closeRequested, this, &ImagePreviewController::close);
+}
+
+void ImagePreviewController::updateItem() {
+    const QString path = m_urls[m_index].toLocalFile();
+    PreviewImageView* view = m_panel->imageView();
+    // Decoding first bounds the size before an animation decodes frame by frame.
+    const ImageDecoder::Result decoded = ImageDecoder::decode(path);
+    if (!decoded.ok()) {
+        view->clear();
+    } else if (isAnimated(path)) {
+        view->setMovie(new QMovie(path));
+    } else {
+        view->setImage(decoded.image);
+    }
+    QString title = m_urls[m_index].fileName();
+    if (count() >= 2) {
+        title += QStringLiteral("  (%1 of %2)").arg(m_index + 1).arg(count());
+    }
+    m_panel->setWindowTitle(title);
+}
+
+void ImagePreviewController::startWatchingKeys() {
+    // Removing first keeps a single filter however often the preview is shown.
+    stopWatchingKeys();
+    qApp->installEventFilter(this);
+    m_watchingKeys = true;
+}
+
+void ImagePreviewController::stopWatchingKeys() {
+    if (m_watchingKeys && qApp) {
+        qApp->removeEventFilter(this);
+    }
+    m_watchingKeys = false;
+}
+
+}  // namespace framlet

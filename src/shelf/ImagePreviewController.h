@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+#include <QUuid>
+#include <functional>
+
+namespace framlet {
+
+class PreviewPanel;
+
+// The full-size preview: one screenshot at a time in a floating window of its own, above the
+// shelf, stepping through a list with the arrow keys. While it is shown it watches every key
+// press of the application: Space and Escape close it, the arrows step, and keys meant for a text
+// field are left alone. Main thread only.
+class ImagePreviewController : public QObject {
+    Q_OBJECT
+
+public:
+    // Told the id of each item stepped to.
+    using StepHandler = std::function<void(const QUuid& id)>;
+
+    // The window manager has no numbered levels; these describe the stacking for the log.
+    static constexpr int panelLevel = 102;  // one above the shelf
+
+    explicit ImagePreviewController(QObject* parent = nullptr);
+    ~ImagePreviewController() override;
+
+    static ImagePreviewController& shared();
+
+    // Shows the item at startAt (clamped to the list) and makes the window active; replaces the
+    // list, position and step handler of a preview already shown. An empty list is ignored.
+    // `ids` parallels `urls`.
+    void show(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
+              StepHandler onStep = {});
+    // close() when the preview is shown, show() otherwise.
+    void toggle(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
+                StepHandler onStep = {});
+    // Hides the window (it is kept, with its size and place), stops watching keys and drops the
+    // step handler.
+    void close();
+    // Moves by offset (-1 or +1) with wrap-around; ignored with fewer than two items.
+    void step(int offset);
+
+    bool isVisible() const;
+    int index() const { return m_index; }
+    int count() const { return static_cast<int>(m_urls.size()); }
+    // One line for the log: position, visibility, activation, level and title.
+    QString debugInfo() const;
+    // Null until the first show.
+    PreviewPanel* panel() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void makePanel();
+    void updateItem();
+    void startWatchingKeys();
+    void stopWatchingKeys();
+    bool handleKey(int key);
+
+    QPointer<PreviewPanel> m_panel;
+    QList<QUrl> m_urls;
+    QList<QUuid> m_ids;
+    int m_index = 0;
+    StepHandler m_onStep;
+    bool m_watchingKeys = false;
+};
+
+}  // namespace framlet

@@ -1,0 +1,411 @@
+#include "PanelView.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTabBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "FirstCaptureBanner.h"
+#include "ImagePreviewController.h"
+#include "PreviewPanel.h"  // ImagePreviewController::panel() needs the whole type
+#include "ScreenshotStore.h"
+#include "ScreenshotWatcher.h"
+#include "SelectionModel.h"
+#include "Settings.h"
+#include "ShelfFilter.h"
+#include "Symbols.h"
+#include "ThumbnailGrid.h"
+#include "ThumbnailInteraction.h"
+#include "UserDefaults.h"
+
+namespace framlet {
+
+namespace {
+
+const QString celebratedKey = QStringLiteral("hasCelebratedFirstCapture");
+
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+QPalette lightPalette() {
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    return fusion ? fusion->standardPalette() : QApplication::palette();
+}
+
+QPalette darkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(50, 50, 54));
+    dark.setColor(QPalette::Text, QColor(235, 235, 235));
+    dark.setColor(QPalette::PlaceholderText, QColor(150, 150, 155));
+    dark.setColor(QPalette::Button, QColor(55, 55, 58));
+    dark.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+    dark.setColor(QPalette::ToolTipBase, QColor(55, 55, 58));
+    dark.setColor(QPalette::ToolTipText, QColor(235, 235, 235));
+    dark.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Light, QColor(75, 75, 78));
+    dark.setColor(QPalette::Midlight, QColor(62, 62, 65));
+    dark.setColor(QPalette::Mid, QColor(80, 80, 84));
+    dark.setColor(QPalette::Dark, QColor(25, 25, 27));
+    dark.setColor(QPalette::Shadow, Qt::black);
+    dark.setColor(QPalette::Link, QColor(64, 156, 255));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        dark.setColor(QPalette::Disabled, role, QColor(120, 120, 124));
+    }
+    return dark;
+}
+
+}  // namespace
+
+PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
+                     UserDefaults& defaults, ShelfActions& actions, Action onOpenSettings,
+                     Action onQuit, QWidget* parent)
+    : PanelView(store, selection, settings, defaults, actions, std::move(onOpenSettings),
+                std::move(onQuit), ImagePreviewController::shared(), parent) {
+}
+
+PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
+                     UserDefaults& defaults, ShelfActions& actions, Action onOpenSettings,
+                     Action onQuit, ImagePreviewController& preview, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_selection(selection)
+    , m_settings(settings)
+    , m_defaults(defaults)
+    , m_filter(new ShelfFilter(this))
+    , m_interaction(new ThumbnailInteraction(
+          store, selection, actions, preview, [this] { return m_filter->visibleIds(); }, this)) {
+    m_filter->setSourceModel(&store);
+
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    stack->addWidget(makeSearchBar());
+
+    m_folderPicker = new QTabBar;
+    m_folderPicker->setObjectName(QStringLiteral("folderPicker"));
+    m_folderPicker->setAccessibleName(QStringLiteral("Folder"));
+    m_folderPicker->setExpanding(true);
+    m_folderPicker->setDrawBase(false);
+    m_folderPicker->setDocumentMode(true);
+    m_folderPicker->setUsesScrollButtons(true);
+    auto* pickerRow = new QWidget;
+    auto* pickerLayout = new QHBoxLayout(pickerRow);
+    pickerLayout->setContentsMargins(8, 0, 8, 8);
+    pickerLayout->addWidget(m_folderPicker);
+    stack->addWidget(pickerRow);
+    connect(m_folderPicker, &QTabBar::currentChanged, this, &PanelView::folderPicked);
+
+    m_banner = new FirstCaptureBanner;
+    stack->addWidget(m_banner);
+    stack->addWidget(divider());
+
+    m_grid = new ThumbnailGrid(*m_filter, selection, *m_interaction);
+    m_shelf = new QStackedWidget;
+    m_shelf->setObjectName(QStringLiteral("shelf"));
+    m_shelf->addWidget(m_grid);
+    m_shelf->addWidget(makeEmptyState());
+    stack->addWidget(m_shelf, 1);
+    stack->addWidget(divider());
+    stack->addWidget(makeFooter());
+
+    // No settings window to open yet means no button that does nothing.
+    m_settingsButton->setVisible(bool(onOpenSettings));
+    connect(m_settingsButton, &QToolButton::clicked, this, std::move(onOpenSettings));
+    connect(m_quitButton, &QToolButton::clicked, this, std::move(onQuit));
+    connectModels();
+
+    refreshFolders();
+    queryEdited(QString());
+    m_banner->setVisible(store.showFirstCaptureCeremony());
+    m_grid->setColumns(settings.columns());
+    updateCount();
+    updateSize();
+    applyTheme();
+}
+
+PanelView::~PanelView() = default;
+
+QString PanelView::searchPlaceholder() {
+    return QStringLiteral("Search filenames and text in images…");
+}
+
+QString PanelView::countText(qsizetype selected, qsizetype shots) {
+    return selected > 0 ? QStringLiteral("%1 selected").arg(selected)
+                        : QStringLiteral("%1 shots").arg(shots);
+}
+
+QString PanelView::emptyTitle(const QString& query) {
+    return query.isEmpty() ? QStringLiteral("No screenshots yet") : QStringLiteral("No matches");
+}
+
+QString PanelView::emptyCaption(const QString& query) {
+    return query.isEmpty() ? QStringLiteral("Take a screenshot and it appears here.") : QString();
+}
+
+QWidget* PanelView::shelfArea() const {
+    return m_shelf;
+}
+
+QWidget* PanelView::makeSearchBar() {
+    auto* bar = new QWidget;
+    bar->setObjectName(QStringLiteral("search"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(8, 8, 8, 8);
+    row->setSpacing(6);
+    auto* glass = new QLabel;
+    glass->setPixmap(Symbols::icon(QStringLiteral("magnifyingglass")).pixmap(16, 16));
+    row->addWidget(glass);
+    m_search = new QLineEdit;
+    m_search->setObjectName(QStringLiteral("searchField"));
+    m_search->setFrame(false);
+    m_search->setPlaceholderText(searchPlaceholder());
+    m_search->setAttribute(Qt::WA_MacShowFocusRect, false);
+    QPalette clear = m_search->palette();
+    clear.setColor(QPalette::Base, Qt::transparent);
+    m_search->setPalette(clear);
+    row->addWidget(m_search, 1);
+    m_clearSearch = new QToolButton;
+    m_clearSearch->setObjectName(QStringLiteral("clearSearch"));
+    m_clearSearch->setAutoRaise(true);
+    m_clearSearch->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill")));
+    m_clearSearch->setFocusPolicy(Qt::NoFocus);
+    // The row keeps its height whether or not there is something to clear.
+    QSizePolicy keepSpace = m_clearSearch->sizePolicy();
+    keepSpace.setRetainSizeWhenHidden(true);
+    m_clearSearch->setSizePolicy(keepSpace);
+    row->addWidget(m_clearSearch);
+    connect(m_search, &QLineEdit::textChanged, this, &PanelView::queryEdited);
+    connect(m_clearSearch, &QToolButton::clicked, m_search, &QLineEdit::clear);
+    return bar;
+}
+
+QWidget* PanelView::makeEmptyState() {
+    m_emptyState = new QWidget;
+    m_emptyState->setObjectName(QStringLiteral("emptyState"));
+    auto* column = new QVBoxLayout(m_emptyState);
+    column->setSpacing(8);
+    column->addStretch(1);
+    auto* camera = new QLabel;
+    camera->setPixmap(Symbols::icon(QStringLiteral("camera.viewfinder")).pixmap(32, 32));
+    camera->setAlignment(Qt::AlignCenter);
+    column->addWidget(camera);
+    m_emptyTitle = new QLabel;
+    m_emptyTitle->setObjectName(QStringLiteral("emptyTitle"));
+    m_emptyTitle->setAlignment(Qt::AlignCenter);
+    m_emptyTitle->setForegroundRole(QPalette::PlaceholderText);
+    column->addWidget(m_emptyTitle);
+    m_emptyCaption = new QLabel;
+    m_emptyCaption->setObjectName(QStringLiteral("emptyCaption"));
+    m_emptyCaption->setAlignment(Qt::AlignCenter);
+    m_emptyCaption->setWordWrap(true);
+    m_emptyCaption->setForegroundRole(QPalette::PlaceholderText);
+    QFont caption = m_emptyCaption->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    m_emptyCaption->setFont(caption);
+    column->addWidget(m_emptyCaption);
+    column->addStretch(1);
+    return m_emptyState;
+}
+
+QWidget* PanelView::makeFooter() {
+    auto* footer = new QWidget;
+    m_footer = new QHBoxLayout(footer);
+    m_footer->setContentsMargins(10, 6, 10, 6);
+    m_count = new QLabel;
+    m_count->setObjectName(QStringLiteral("count"));
+    m_count->setForegroundRole(QPalette::PlaceholderText);
+    QFont caption = m_count->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    m_count->setFont(caption);
+    m_footer->addWidget(m_count);
+    m_footer->addStretch(1);
+    m_settingsButton =
+        makeFooterButton(QStringLiteral("gearshape"), QStringLiteral("Settings"), {});
+    m_settingsButton->setObjectName(QStringLiteral("settings"));
+    m_quitButton = makeFooterButton(QStringLiteral("power"), QStringLiteral("Quit Framlet"), {});
+    m_quitButton->setObjectName(QStringLiteral("quit"));
+    m_footer->addWidget(m_settingsButton);
+    m_footer->addWidget(m_quitButton);
+    return footer;
+}
+
+QToolButton* PanelView::makeFooterButton(const QString& symbol, const QString& toolTip,
+                                         Action action) {
+    auto* button = new QToolButton;
+    button->setAutoRaise(true);
+    button->setIcon(Symbols::icon(symbol));
+    button->setToolTip(toolTip);
+    button->setFocusPolicy(Qt::NoFocus);
+    if (action) {
+        connect(button, &QToolButton::clicked, this, std::move(action));
+    }
+    return button;
+}
+
+void PanelView::setUpdateAction(Action checkForUpdates) {
+    delete m_updateButton;
+    m_updateButton = nullptr;
+    if (checkForUpdates) {
+        m_updateButton =
+            makeFooterButton(QStringLiteral("arrow.down.circle"),
+                             QStringLiteral("Check for Updates…"), std::move(checkForUpdates));
+        m_updateButton->setObjectName(QStringLiteral("update"));
+        m_footer->insertWidget(m_footer->indexOf(m_settingsButton), m_updateButton);
+    }
+}
+
+void PanelView::setTranslucentCorners(bool translucent) {
+    m_translucentCorners = translucent;
+    update();
+}
+
+void PanelView::connectModels() {
+    connect(&m_store, &ScreenshotStore::showFirstCaptureCeremonyChanged, m_banner,
+            &QWidget::setVisible);
+    connect(m_banner, &FirstCaptureBanner::dismissed, this, &PanelView::dismissBanner);
+    connect(m_filter, &ShelfFilter::visibleIdsChanged, this, &PanelView::updateShelfArea);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(&m_store, signal, this, &PanelView::updateCount);
+    }
+    connect(&m_store, &QAbstractItemModel::modelReset, this, &PanelView::updateCount);
+    connect(&m_selection, &SelectionModel::idsChanged, this, &PanelView::updateCount);
+    connect(&m_settings, &Settings::columnsChanged, this,
+            [this] { m_grid->setColumns(m_settings.columns()); });
+    connect(&m_settings, &Settings::panelHeightChanged, this, &PanelView::updateSize);
+    connect(&m_settings, &Settings::themeChanged, this, &PanelView::applyTheme);
+    connect(&m_settings, &Settings::watchedFolderChanged, this, &PanelView::refreshFolders);
+}
+
+void PanelView::queryEdited(const QString& query) {
+    m_clearSearch->setVisible(!query.isEmpty());
+    m_filter->setQuery(query);
+    m_emptyTitle->setText(emptyTitle(query));
+    m_emptyCaption->setText(emptyCaption(query));
+    m_emptyCaption->setVisible(!emptyCaption(query).isEmpty());
+    updateShelfArea();
+}
+
+// Reading the folders may run a program (the desktop's settings tool), so they are read when
+// they can have changed rather than on every change of the shelf.
+void PanelView::refreshFolders() {
+    const QList<QUrl> folders = ScreenshotWatcher::resolvedFolders(m_settings);
+    if (folders == m_folders && m_folderPicker->count() > 0) {
+        return;
+    }
+    m_folders = folders;
+    QStringList paths;
+    const QSignalBlocker blocker(m_folderPicker);
+    while (m_folderPicker->count() > 0) {
+        m_folderPicker->removeTab(0);
+    }
+    m_folderPicker->addTab(QStringLiteral("All"));
+    for (const QUrl& folder : folders) {
+        const QString path = folder.adjusted(QUrl::StripTrailingSlash).path();
+        paths.append(path);
+        const int tab =
+            m_folderPicker->addTab(folder.adjusted(QUrl::StripTrailingSlash).fileName());
+        m_folderPicker->setTabData(tab, path);
+        m_folderPicker->setTabToolTip(tab, path);
+    }
+    // A filter on a folder no longer watched would hide screenshots with no picker left to
+    // undo it.
+    const auto current = m_filter->folder();
+    if (current && !paths.contains(*current)) {
+        m_filter->setFolder(std::nullopt);
+    }
+    const auto selected = m_filter->folder();
+    m_folderPicker->setCurrentIndex(selected ? int(paths.indexOf(*selected)) + 1 : 0);
+    m_folderPicker->parentWidget()->setVisible(folders.size() >= 2);
+}
+
+void PanelView::folderPicked(int index) {
+    const QVariant path = m_folderPicker->tabData(index);
+    m_filter->setFolder(path.isValid() ? std::optional<QString>(path.toString()) : std::nullopt);
+}
+
+void PanelView::dismissBanner() {
+    m_store.setShowFirstCaptureCeremony(false);
+    m_defaults.set(celebratedKey, true);
+}
+
+void PanelView::updateShelfArea() {
+    m_shelf->setCurrentWidget(m_filter->rowCount() > 0 ? static_cast<QWidget*>(m_grid)
+                                                       : m_emptyState);
+}
+
+void PanelView::updateCount() {
+    m_count->setText(countText(m_selection.ids().size(), m_store.count()));
+}
+
+void PanelView::updateSize() {
+    setFixedSize(sizeHint());
+    updateGeometry();
+}
+
+QSize PanelView::sizeHint() const {
+    return {panelWidth, std::max(1, qRound(m_settings.panelHeight()))};
+}
+
+void PanelView::applyTheme() {
+    switch (m_settings.theme()) {
+        case Settings::Theme::light:
+            setPalette(lightPalette());
+            break;
+        case Settings::Theme::dark:
+            setPalette(darkPalette());
+            break;
+        case Settings::Theme::system:
+            setPalette(QApplication::palette());
+            break;
+    }
+    update();
+}
+
+void PanelView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    refreshFolders();
+}
+
+void PanelView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area = rect();
+    QPainterPath shape;
+    shape.addRoundedRect(area.adjusted(0.25, 0.25, -0.25, -0.25), cornerRadius, cornerRadius);
+    QColor background = palette().color(QPalette::Window);
+    if (m_translucentCorners) {
+        background.setAlphaF(0.96f);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(area, Qt::transparent);
+        painter.fillPath(shape, background);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        painter.fillRect(area, background);
+    }
+    QColor border = palette().color(QPalette::WindowText);
+    border.setAlphaF(0.12f);
+    painter.setPen(QPen(border, 0.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(shape);
+}
+
+}  // namespace framlet

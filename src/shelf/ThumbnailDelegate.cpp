@@ -1,0 +1,138 @@
+#include "ThumbnailDelegate.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmapCache>
+#include <QToolTip>
+
+#include "ScreenshotStore.h"
+#include "SelectionModel.h"
+#include "Symbols.h"
+
+namespace framlet {
+
+namespace {
+
+// The secondary text colour at a given opacity.
+QColor secondary(const QPalette& palette, qreal opacity) {
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(float(0.6 * opacity));
+    return color;
+}
+
+// A rounded rectangle stroked inside its edge.
+void strokeInside(QPainter& painter, const QRectF& area, const QColor& color, qreal width) {
+    const qreal half = width / 2;
+    painter.setPen(QPen(color, width));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(area.adjusted(half, half, -half, -half),
+                            ThumbnailDelegate::cornerRadius - half,
+                            ThumbnailDelegate::cornerRadius - half);
+}
+
+}  // namespace
+
+ThumbnailDelegate::ThumbnailDelegate(const SelectionModel& selection, QObject* parent)
+    : QStyledItemDelegate(parent), m_selection(selection) {
+}
+
+QString ThumbnailDelegate::failedToolTip() {
+    return QStringLiteral("Couldn't render a preview for this file");
+}
+
+QRect ThumbnailDelegate::thumbnailRect(const QRect& cell) {
+    const int half = spacing / 2;
+    QRect area = cell.adjusted(half, half, -half, -half);
+    area.setHeight(thumbnailHeight);
+    return area;
+}
+
+QSize ThumbnailDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return {option.rect.width(), thumbnailHeight + spacing};
+}
+
+void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+    const QRectF area = thumbnailRect(option.rect);
+    const QPalette& palette = option.palette;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(area, cornerRadius, cornerRadius);
+    painter->setClipPath(shape);
+    painter->fillPath(shape, secondary(palette, 0.08));
+    if (!index.data(ScreenshotStore::ThumbnailRole).value<QImage>().isNull()) {
+        paintImage(*painter, area, index);
+    } else if (index.data(ScreenshotStore::ThumbnailFailedRole).toBool()) {
+        paintFailed(*painter, area, palette);
+    } else {
+        paintSpinner(*painter, area, palette);
+    }
+    painter->setClipping(false);
+    strokeInside(*painter, area, secondary(palette, 0.2), 0.5);
+    if (m_selection.ids().contains(index.data(ScreenshotStore::IdRole).toUuid())) {
+        strokeInside(*painter, area, palette.color(QPalette::Highlight), ringWidth);
+    }
+    painter->restore();
+}
+
+void ThumbnailDelegate::paintImage(QPainter& painter, const QRectF& area,
+                                   const QModelIndex& index) const {
+    const QSize fitted = index.data(ScreenshotStore::ThumbnailRole)
+                             .value<QImage>()
+                             .size()
+                             .scaled(area.size().toSize(), Qt::KeepAspectRatio);
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    // Scaled once per size, not on every repaint of the grid.
+    const QString key = QStringLiteral("framlet-thumb:%1:%2x%3")
+                            .arg(index.data(ScreenshotStore::IdRole).toUuid().toString())
+                            .arg(fitted.width())
+                            .arg(fitted.height());
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        const QImage image = index.data(ScreenshotStore::ThumbnailRole).value<QImage>();
+        pixmap = QPixmap::fromImage(
+            image.scaled(fitted * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        pixmap.setDevicePixelRatio(ratio);
+        QPixmapCache::insert(key, pixmap);
+    }
+    QRectF target{QPointF(), QSizeF(fitted)};
+    target.moveCenter(area.center());
+    painter.drawPixmap(target, pixmap, QRectF(pixmap.rect()));
+}
+
+void ThumbnailDelegate::paintFailed(QPainter& painter, const QRectF& area,
+                                    const QPalette& palette) const {
+    painter.fillRect(area, secondary(palette, 0.15));
+    QRect icon(0, 0, 22, 22);
+    icon.moveCenter(area.center().toPoint());
+    Symbols::icon(QStringLiteral("exclamationmark.triangle")).paint(&painter, icon);
+}
+
+void ThumbnailDelegate::paintSpinner(QPainter& painter, const QRectF& area,
+                                     const QPalette& palette) const {
+    painter.fillRect(area, secondary(palette, 0.15));
+    QRectF ring(0, 0, 16, 16);
+    ring.moveCenter(area.center());
+    painter.setPen(QPen(secondary(palette, 1.0), 2, Qt::SolidLine, Qt::RoundCap));
+    // Qt counts arcs in sixteenths of a degree.
+    painter.drawArc(ring, -(m_spinnerStep % 12) * 30 * 16, 270 * 16);
+}
+
+bool ThumbnailDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                  const QStyleOptionViewItem& option, const QModelIndex& index) {
+    if (event->type() != QEvent::ToolTip) {
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    if (index.data(ScreenshotStore::ThumbnailFailedRole).toBool() &&
+        index.data(ScreenshotStore::ThumbnailRole).value<QImage>().isNull()) {
+        QToolTip::showText(event->globalPos(), failedToolTip(), view);
+    } else {
+        QToolTip::hideText();
+    }
+    return true;
+}
+
+}  // namespace framlet

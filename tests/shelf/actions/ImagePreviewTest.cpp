@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTest>
+#include <QWindow>
+
+#include "ActionsSupport.h"
+#include "ImagePreviewController.h"
+#include "PreviewImageView.h"
+#include "PreviewPanel.h"
+
+namespace framlet::test {
+
+// Counts the key presses that reach a widget.
+class KeyPresses : public QObject {
+public:
+    explicit KeyPresses(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::KeyPress;
+        return false;
+    }
+};
+
+class ImagePreviewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 1; i <= 5; ++i) {
+            const QString name = QStringLiteral("%1.png").arg(i);
+            urls.append(folder.addImage(name));
+            ids.append(QUuid::createUuid());
+        }
+    }
+
+    // A key pressed while the window is the active one, through the window system's path.
+    static void press(QWidget* window, Qt::Key key) {
+        QTest::keyClick(window->windowHandle(), key);
+    }
+
+    QString title() const { return preview.panel()->windowTitle(); }
+
+    ImageFolder folder;
+    QList<QUrl> urls;
+    QList<QUuid> ids;
+    ImagePreviewController preview;
+};
+
+TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {
+    QList<QUuid> stepped;
+    const LogWatch log;
+    preview.show(urls, ids, 2, [&](const QUuid& id) { stepped.append(id); });
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    EXPECT_EQ(title(), QStringLiteral("3.png  (3 of 5)"));
+
+    press(preview.panel(), Qt::Key_Right);
+    press(preview.panel(), Qt::Key_Down);
+    EXPECT_EQ(title(), QStringLiteral("5.png  (5 of 5)"));
+    press(preview.panel(), Qt::Key_Right);
+    EXPECT_EQ(title(), QStringLiteral("1.png  (1 of 5)"));
+    press(preview.panel(), Qt::Key_Left);
+    press(preview.panel(), Qt::Key_Up);
+    EXPECT_EQ(title(), QStringLiteral("4.png  (4 of 5)"));
+    EXPECT_EQ(stepped, (QList<QUuid>{ids[3], ids[4], ids[0], ids[4], ids[3]}));
+
+    const QStringList lines = log.newLines();
+    EXPECT_EQ(lines.filter(QStringLiteral("preview shown: index=2 count=5 visible=true")).size(),
+              1);
+    EXPECT_EQ(lines.filter(QStringLiteral("preview key code=124 handled=true")).size(), 2);
+    EXPECT_EQ(lines.filter(QStringLiteral("preview key code=125 handled=true")).size(), 1);
+    EXPECT_EQ(lines.filter(QStringLiteral("preview key code=126 handled=true")).size(), 1);
+    EXPECT_EQ(lines.filter(QStringLiteral("stepped: index=3 count=5 visible=true")).size(), 2);
+    EXPECT_TRUE(lines.filter(QStringLiteral("stepped: "))
+                    .last()
+                    .endsWith(QStringLiteral("level=102 title='4.png  (4 of 5)'")));
+}
+
+TEST_F(ImagePreviewTest, SpaceAndEscapeCloseItAndAreNotPassedOn) {
+    preview.show(urls, ids, 0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    KeyPresses passedOn(preview.panel());
+
+    press(preview.panel(), Qt::Key_Space);
+    EXPECT_FALSE(preview.isVisible());
+
+    preview.toggle(urls, ids, 0);
+    ASSERT_TRUE(preview.isVisible());
+    const LogWatch log;
+    press(preview.panel(), Qt::Key_Escape);
+    EXPECT_FALSE(preview.isVisible());
+    EXPECT_EQ(log.newLines().filter(QStringLiteral("preview key code=53 handled=true")).size(), 1);
+    EXPECT_TRUE(preview.panel()->imageView()->currentImage().isNull());
+    EXPECT_EQ(passedOn.count, 0);
+}
+
+TEST_F(ImagePreviewTest, NothingIsHandledWhileATextFieldHasTheFocus) {
+    QLineEdit search;
+    search.show();
+    preview.show(urls, ids, 1);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    search.activateWindow();
+    search.setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&search));
+    const LogWatch log;
+
+    press(&search, Qt::Key_Space);
+    press(&search, Qt::Key_Left);
+    press(&search, Qt::Key_Escape);
+
+    EXPECT_EQ(search.text(), QStringLiteral(" "));
+    EXPECT_EQ(search.cursorPosition(), 0);
+    EXPECT_TRUE(preview.isVisible());
+    EXPECT_EQ(preview.index(), 1);
+    EXPECT_EQ(log.newLines().filter(QStringLiteral("handled=false")).size(), 3);
+
+    // A window without a text field: the keys are the preview's again.
+    search.clearFocus();
+    press(&search, Qt::Key_Right);
+    EXPECT_EQ(preview.index(), 2);
+}
+
+TEST_F(ImagePreviewTest, OneItemHasNoCounterAndDoesNotStep) {
+    bool stepped = false;
+    const LogWatch log;
+    preview.show({urls[0]}, {ids[0]}, 0, [&](const QUuid&) { stepped = true; });
+
+    preview.step(1);
+
+    EXPECT_EQ(title(), QStringLiteral("1.png"));
+    EXPECT_FALSE(stepped);
+    EXPECT_EQ(log.newLines().filter(QStringLiteral("step ignored: only 1 item(s)")).size(), 1);
+}
+
+TEST_F(ImagePreviewTest, TheStartIsClampedAndAnEmptyListIsIgnored) {
+    preview.show({}, {}, 0);
+    EXPECT_EQ(preview.panel(), nullptr);
+
+    preview.show(urls, ids, 9);
+    EXPECT_EQ(preview.index(), 4);
+    preview.show(urls, ids, -3);
+    EXPECT_EQ(preview.index(), 0);
+}
+
+TEST_F(ImagePreviewTest, ThePanelCoversPartOfTheScreenAndImagesAreOnlyScaledDown) {
+    const QUrl large = folder.addImage(QStringLiteral("large.png"), {3000, 1000});
+    const QUrl small = folder.addImage(QStringLiteral("small.png"), {100, 50});
+    preview.show({large, small}, {ids[0], ids[1]}, 0);
+    PreviewPanel* panel = preview.panel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(panel->size(), QSize(qRound(screen.width() * 0.55), qRound(screen.height() * 0.72)));
+    EXPECT_LE((panel->geometry().center() - screen.center()).manhattanLength(), 2);
+
+    const PreviewImageView* view = panel->imageView();
+    const QRect shrunk = view->imageRect();
+    EXPECT_EQ(shrunk.width(), view->width());
+    EXPECT_NEAR(shrunk.height(), view->width() / 3, 1);
+    EXPECT_TRUE(view->rect().contains(shrunk));
+
+    preview.step(1);
+    EXPECT_EQ(view->imageRect().size(), QSize(100, 50));
+    EXPECT_EQ(view->imageRect().center(), view->rect().center());
+}
+
+TEST_F(ImagePreviewTest, TheCloseButtonOnlyHidesThePanelWhichComesBackInPlace) {
+    preview.show(urls, ids, 0, [](const QUuid&) { FAIL() << "no step after closing"; });
+    PreviewPanel* panel = preview.panel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    panel->setGeometry(panel->geometry().adjusted(10, 10, -40, -40));
+    const QSize size = panel->size();
+
+    EXPECT_FALSE(panel->close());
+    EXPECT_FALSE(preview.isVisible());
+
+    preview.toggle(urls, ids, 0);
+    EXPECT_EQ(preview.panel(), panel);
+    EXPECT_EQ(panel->size(), size);
+}
+
+TEST_F(ImagePreviewTest, UnreadableFilesShowNothingAndAnimationsRun) {
+    const QUrl broken = folder.addBroken(QStringLiteral("broken.png"));
+    const QUrl animation = folder.addAnimation(QStringLiteral("moving.gif"));
+    preview.show({broken, animation}, {ids[0], ids[1]}, 0);
+    const PreviewImageView* view = preview.panel()->imageView();
+    EXPECT_EQ(title(), QStringLiteral("broken.png  (1 of 2)"));
+    EXPECT_TRUE(view->currentImage().isNull());
+
+    preview.step(1);
+    auto shows = [&](QColor color) {
+        return QTest::qWaitFor([&] {
+            const QImage frame = view->currentImage();
+            return !frame.isNull() && frame.pixelColor(0, 0) == color;
+        });
+    };
+    EXPECT_TRUE(shows(Qt::black));
+    EXPECT_TRUE(shows(Qt::white));
+}
+
+}  // namespace framlet::test

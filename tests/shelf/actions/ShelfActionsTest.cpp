@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDesktopServices>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "ActionsSupport.h"
+#include "Clipboard.h"
+#include "FileManager.h"
+#include "ShelfActions.h"
+#include "Trash.h"
+
+namespace framlet::test {
+
+// Stands in for the desktop's default applications: records each URL it is asked to open.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+
+public:
+    OpenedUrls() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+// A file manager on the session bus, on a connection of its own as another program's would be.
+class FakeFileManager1 : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+public:
+    FakeFileManager1()
+        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                              QStringLiteral("fake-file-manager"))) {
+        m_bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), this,
+                             QDBusConnection::ExportAllSlots);
+        registered = m_bus.registerService(QStringLiteral("org.freedesktop.FileManager1"));
+    }
+    ~FakeFileManager1() override {
+        m_bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+        m_bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake-file-manager"));
+    }
+
+    bool registered = false;
+    QList<QStringList> shown;
+
+public Q_SLOTS:
+    void ShowItems(const QStringList& uris, const QString&) { shown.append(uris); }
+
+private:
+    QDBusConnection m_bus;
+};
+
+class ShelfActionsTest : public ::testing::Test {
+protected:
+    ShelfActions makeActions() {
+        return {Trash::shared(), m_fileManager, Clipboard::shared(),
+                [this](const QString& message) { alerts.append(message); }};
+    }
+
+    ImageFolder folder;
+    FileManager m_fileManager;
+    QStringList alerts;
+};
+
+TEST_F(ShelfActionsTest, OneCopiedImageIsImageDataOnly) {
+    const QUrl url = folder.addImage(QStringLiteral("a.png"), {40, 30}, Qt::blue);
+    ShelfActions actions(Trash::shared(), m_fileManager, Clipboard::shared(), {});
+
+    actions.copyImages({url});
+
+    const auto png = readClipboard(QStringLiteral("image/png"));
+    ASSERT_TRUE(png);
+    const QImage pasted = QImage::fromData(*png);
+    EXPECT_EQ(pasted.size(), QSize(40, 30));
+    EXPECT_EQ(pasted.pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_FALSE(readClipboard(QStringLiteral("TARGETS")).value_or("").contains("uri-list"));
+}
+
+TEST_F(ShelfActionsTest, SeveralCopiedImagesAlsoGoAsFilesLeavingOutUnreadableOnes) {
+    const QUrl first = folder.addImage(QStringLiteral("first.png"), {20, 20}, Qt::green);
+    const QUrl broken = folder.addBroken(QStringLiteral("broken.png"));
+    const QUrl second = folder.addImage(QStringLiteral("second.png"), {10, 10}, Qt::red);
+    ShelfActions actions(Trash::shared(), m_fileManager, Clipboard::shared(), {});
+
+    actions.copyImages({first, broken, second});
+
+    const auto png = readClipboard(QStringLiteral("image/png"));
+    ASSERT_TRUE(png);
+    EXPECT_EQ(QImage::fromData(*png).pixelColor(1, 1), QColor(Qt::green));
+    const QByteArray uris = first.toEncoded() + "\r\n" + second.toEncoded() + "\r\n";
+    EXPECT_EQ(readClipboard(QStringLiteral("text/uri-list")).value_or(""), uris);
+    EXPECT_EQ(readClipboard(QStringLiteral("x-special/gnome-copied-files")).value_or(""),
+              "copy\n" + first.toEncoded() + "\n" + second.toEncoded());
+}
+
+TEST_F(ShelfActionsTest, CopyingOnlyUnreadableFilesEmptiesTheClipboard) {
+    ShelfActions actions(Trash::shared(), m_fileManager, Clipboard::shared(), {});
+    actions.copyPaths({folder.addImage(QStringLiteral("a.png"))});
+    ASSERT_TRUE(readClipboard(QStringLiteral("text/plain")));
+
+    actions.copyImages({folder.addBroken(QStringLiteral("b.png")),
+                        QUrl::fromLocalFile(folder.path(QStringLiteral("gone.png")))});
+
+    EXPECT_FALSE(readClipboard(QStringLiteral("text/plain")));
+    EXPECT_FALSE(readClipboard(QStringLiteral("image/png")));
+}
+
+TEST_F(ShelfActionsTest, PathsAreCopiedOnePerLineAndNothingLeavesTheClipboardAlone) {
+    const QUrl a = folder.addImage(QStringLiteral("a b.png"));
+    const QUrl b = folder.addImage(QStringLiteral("ü.png"));
+    ShelfActions actions(Trash::shared(), m_fileManager, Clipboard::shared(), {});
+
+    actions.copyPaths({a, b});
+    const QByteArray expected = (a.toLocalFile() + "\n" + b.toLocalFile()).toUtf8();
+    EXPECT_EQ(readClipboard(QStringLiteral("text/plain")).value_or(""), expected);
+
+    actions.copyPaths({});
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).value_or(""), expected);
+}
+
+TEST_F(ShelfActionsTest, MovedFilesLandInTheHomeTrashWithTheirInfo) {
+    const QUrl a = folder.addImage(QStringLiteral("a.png"));
+    const QUrl b = folder.addImage(QStringLiteral("b.png"));
+    ShelfActions actions = makeActions();
+    QObject context;
+    std::optional<QList<QUrl>> moved;
+
+    actions.moveToTrash({a, b}, &context, [&](const QList<QUrl>& urls) { moved = urls; });
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return moved.has_value(); }));
+    EXPECT_EQ(*moved, (QList<QUrl>{a, b}));
+    EXPECT_TRUE(alerts.isEmpty());
+    const QString trash =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+    for (const QString& name : {QStringLiteral("a.png"), QStringLiteral("b.png")}) {
+        EXPECT_FALSE(QFile::exists(folder.path(name)));
+        EXPECT_TRUE(QFile::exists(trash + "/files/" + name));
+        QFile info(trash + "/info/" + name + ".trashinfo");
+        ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(info.readAll().contains("Path=" + folder.path(name).toUtf8()));
+    }
+}
+
+TEST_F(ShelfActionsTest, AFailedMoveIsLoggedAndShownAndOnlyTheMovedFilesAreReported) {
+    const QUrl kept = QUrl::fromLocalFile(folder.path(QStringLiteral("vanished.png")));
+    const QUrl a = folder.addImage(QStringLiteral("a.png"));
+    ShelfActions actions = makeActions();
+    QObject context;
+    std::optional<QList<QUrl>> moved;
+    const LogWatch log;
+
+    actions.moveToTrash({kept, a}, &context, [&](const QList<QUrl>& urls) { moved = urls; });
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !alerts.isEmpty(); }));
+    EXPECT_EQ(moved, QList<QUrl>{a});
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts[0].contains(QStringLiteral("“vanished.png”"))) << alerts[0].toStdString();
+    EXPECT_FALSE(alerts[0].contains(QStringLiteral("a.png")));
+    const QStringList lines = log.newLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("trash: failed — ") + alerts[0]));
+}
+
+TEST_F(ShelfActionsTest, WithoutAHomeTrashNothingIsMovedAnywhere) {
+    // A data folder below a plain file can never be made, not even by root.
+    QFile(folder.path(QStringLiteral("plain"))).open(QIODevice::WriteOnly);
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", folder.path(QStringLiteral("plain/share")).toUtf8());
+    const QUrl a = folder.addImage(QStringLiteral("a.png"));
+
+    const Trash::Result result = Trash::shared().moveToTrash({a});
+    qputenv("XDG_DATA_HOME", dataHome);
+
+    EXPECT_TRUE(result.moved.isEmpty());
+    ASSERT_EQ(result.failures.size(), 1);
+    EXPECT_EQ(result.failures[0].url, a);
+    EXPECT_TRUE(QFile::exists(a.toLocalFile()));
+    EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("files/a.png"))));
+}
+
+TEST_F(ShelfActionsTest, AGoneContextHearsNothingButFailuresAreStillShown) {
+    const QUrl a = folder.addImage(QStringLiteral("a.png"));
+    ShelfActions actions = makeActions();
+    auto context = std::make_unique<QObject>();
+    bool told = false;
+
+    actions.moveToTrash({a, QUrl::fromLocalFile(folder.path(QStringLiteral("gone.png")))},
+                        context.get(), [&](const QList<QUrl>&) { told = true; });
+    context.reset();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !alerts.isEmpty(); }));
+    EXPECT_FALSE(told);
+    EXPECT_FALSE(QFile::exists(a.toLocalFile()));
+}
+
+TEST_F(ShelfActionsTest, OpenHandsEachFileToItsApplicationInOrder) {
+    OpenedUrls opened;
+    const QUrl a = folder.addImage(QStringLiteral("a.png"));
+    const QUrl b = folder.addImage(QStringLiteral("b.png"));
+
+    makeActions().open({b, a});
+
+    EXPECT_EQ(opened.urls, (QList<QUrl>{b, a}));
+}
+
+TEST_F(ShelfActionsTest, RevealAsksTheFileManagerForAllFilesTogether) {
+    FakeFileManager1 fileManager;
+    ASSERT_TRUE(fileManager.registered);
+    OpenedUrls opened;
+    const QUrl a = folder.addImage(QStringLiteral("a b.png"));
+    const QUrl b = folder.addImage(QStringLiteral("b.png"));
+    QSignalSpy revealed(&m_fileManager, &FileManager::revealed);
+
+    makeActions().reveal({a, b});
+
+    ASSERT_TRUE(revealed.wait());
+    ASSERT_EQ(fileManager.shown.size(), 1);
+    EXPECT_EQ(fileManager.shown[0],
+              (QStringList{QString::fromUtf8(a.toEncoded()), QString::fromUtf8(b.toEncoded())}));
+    EXPECT_TRUE(opened.urls.isEmpty());
+}
+
+TEST_F(ShelfActionsTest, WithoutAFileManagerRevealOpensEachFolderOnce) {
+    OpenedUrls opened;
+    ImageFolder other;
+    const QUrl a = folder.addImage(QStringLiteral("a.png"));
+    const QUrl b = other.addImage(QStringLiteral("b.png"));
+    const QUrl c = folder.addImage(QStringLiteral("c.png"));
+    QSignalSpy fellBack(&m_fileManager, &FileManager::revealFellBack);
+
+    makeActions().reveal({a, b, c});
+
+    ASSERT_TRUE(fellBack.wait());
+    EXPECT_EQ(opened.urls,
+              (QList<QUrl>{a.adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash),
+                           b.adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash)}));
+}
+
+}  // namespace framlet::test
+
+#include "ShelfActionsTest.moc"

@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "DragImage.h"
+#include "ThumbnailInteraction.h"
+
+namespace framlet {
+namespace {
+
+TEST(DragStart, OnlyAMoveBeyondThreePixelsStartsADrag) {
+    const QPointF press(50, 50);
+    EXPECT_FALSE(ThumbnailInteraction::startsDrag(press, press + QPointF(3, 0)));
+    EXPECT_FALSE(ThumbnailInteraction::startsDrag(press, press + QPointF(0, -3)));
+    EXPECT_FALSE(ThumbnailInteraction::startsDrag(press, press + QPointF(2, 2)));
+    EXPECT_TRUE(ThumbnailInteraction::startsDrag(press, press + QPointF(3.1, 0)));
+    EXPECT_TRUE(ThumbnailInteraction::startsDrag(press, press + QPointF(-2.2, 2.2)));
+}
+
+QImage filled(QSize size, Qt::GlobalColor color) {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+}
+
+TEST(DragImage, FansTheFilesOutByEightPixelsEach) {
+    const DragImage image({filled({400, 200}, Qt::red), QImage(), filled({50, 100}, Qt::blue)});
+    EXPECT_EQ(image.pixmap().size(), QSize(96 + 16, 96 + 16));
+    // The first frame lies lowest and leftmost, the pointer at its centre; each next one is
+    // 8 px right and up.
+    EXPECT_EQ(DragImage::frameRect(0, 3), QRect(0, 16, 96, 96));
+    EXPECT_EQ(DragImage::frameRect(2, 3), QRect(16, 0, 96, 96));
+    EXPECT_EQ(image.hotSpot(), QRect(0, 16, 96, 96).center());
+
+    const QImage pixels = image.pixmap().toImage();
+    // The wide image fits its frame's width, centred: red at the frame's left edge, clear
+    // above and below it.
+    EXPECT_EQ(pixels.pixelColor(1, 16 + 48), QColor(Qt::red));
+    EXPECT_EQ(pixels.pixelColor(1, 16 + 5).alpha(), 0);
+    // The tall one is drawn last, on top, in the middle of the third frame.
+    EXPECT_EQ(pixels.pixelColor(16 + 48, 48), QColor(Qt::blue));
+}
+
+TEST(DragImage, ManyFilesStayASmallPicture) {
+    const DragImage image(QList<QImage>(200, filled({10, 10}, Qt::green)));
+    const int side = 96 + 8 * (DragImage::maxFrames - 1);
+    EXPECT_EQ(image.pixmap().size(), QSize(side, side));
+}
+
+}  // namespace
+}  // namespace framlet

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QProcess>
+#include <QTest>
+
+#include "ImagePreviewController.h"
+#include "KeyablePanel.h"
+#include "PanelController.h"
+#include "PanelView.h"
+#include "PreviewPanel.h"
+#include "ShelfFilter.h"
+#include "ShelfFixture.h"
+#include "ThumbnailGrid.h"
+
+namespace framlet {
+namespace {
+
+// These run on the private display of scripts/x-session, with openbox, and drive it through
+// xdotool as a user would.
+bool xdotool(const QString& commands) {
+    return QProcess::execute(QStringLiteral("sh"),
+                             {QStringLiteral("-c"), QStringLiteral("xdotool ") + commands}) == 0;
+}
+
+// Without waiting: a drag runs an event loop of its own that must keep running meanwhile.
+void xdotoolDetached(const QString& commands) {
+    QProcess::startDetached(QStringLiteral("sh"),
+                            {QStringLiteral("-c"), QStringLiteral("xdotool ") + commands});
+}
+
+QString at(QPoint p) {
+    return QStringLiteral("%1 %2").arg(p.x()).arg(p.y());
+}
+
+class DropTarget : public QWidget {
+public:
+    DropTarget() {
+        setAcceptDrops(true);
+        setWindowTitle(QStringLiteral("drop target"));
+        resize(300, 200);
+    }
+    QList<QUrl> dropped;
+    Qt::DropActions offered;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
+    void dropEvent(QDropEvent* event) override {
+        dropped = event->mimeData()->urls();
+        offered = event->possibleActions();
+        event->acceptProposedAction();
+    }
+};
+
+class GridInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 6; i >= 1; --i) {
+            shelf.addShot(QStringLiteral("shot %1.png").arg(i));  // shot 1 ends up first
+        }
+        shelf.settings.setColumns(3);
+    }
+
+    PanelView* makeView() {
+        return new PanelView(*shelf.store, shelf.selection, shelf.settings, shelf.defaults,
+                             shelf.actions, {}, {}, preview);
+    }
+    QUuid item(int n) const { return shelf.idOf(QStringLiteral("shot %1.png").arg(n)); }
+    QPoint centreOf(const PanelView& view, int n) const {
+        const ThumbnailGrid* grid = view.grid();
+        return grid->viewport()->mapToGlobal(grid->thumbnailRect(item(n)).center());
+    }
+    // Clicks and waits until the selection says the click was handled.
+    void click(const PanelView& view, int n, const QString& modifier,
+               const SelectionModel::IdSet& expected) {
+        const QString press = modifier.isEmpty()
+                                  ? QStringLiteral("click 1")
+                                  : QStringLiteral("keydown %1 click 1 keyup %1").arg(modifier);
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(at(centreOf(view, n)), press)));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shelf.selection.ids() == expected; }, 5000))
+            << "after clicking item " << n << " with '" << modifier.toStdString() << "'";
+    }
+    SelectionModel::IdSet items(std::initializer_list<int> numbers) const {
+        SelectionModel::IdSet set;
+        for (int n : numbers) {
+            set.insert(item(n));
+        }
+        return set;
+    }
+
+    test::ShelfFixture shelf;
+    ImagePreviewController preview;
+};
+
+TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
+    std::unique_ptr<PanelView> view(makeView());
+    view->move(80, 80);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+
+    click(*view, 1, {}, items({1}));
+    click(*view, 5, QStringLiteral("ctrl"), items({1, 5}));
+    click(*view, 3, QStringLiteral("shift"), items({1, 3, 4, 5}));
+    EXPECT_EQ(shelf.selection.anchor(), item(5));
+    EXPECT_EQ(view->countLabel()->text(), QStringLiteral("4 selected"));
+    // Control-click on a selected item takes it out and moves the anchor to it.
+    click(*view, 4, QStringLiteral("ctrl"), items({1, 3, 5}));
+    EXPECT_EQ(shelf.selection.anchor(), item(4));
+    // A plain click on one of several reduces the selection to it on release.
+    click(*view, 3, {}, items({3}));
+    EXPECT_EQ(shelf.selection.anchor(), item(3));
+}
+
+TEST_F(GridInputTest, DraggingThreeSelectedDeliversThreeFilesAsACopy) {
+    std::unique_ptr<PanelView> view(makeView());
+    view->move(80, 80);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    DropTarget target;
+    target.move(700, 250);
+    target.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&target));
+    const QPoint drop = target.mapToGlobal(target.rect().center());
+
+    shelf.selection.setIds(items({2, 4, 6}));
+    shelf.selection.setAnchor(item(2));
+    xdotoolDetached(QStringLiteral("mousemove %1 mousedown 1 sleep 0.1 mousemove_relative 0 10 "
+                                   "sleep 0.2 mousemove %2 sleep 0.2 mousemove_relative 5 5 "
+                                   "sleep 0.2 mouseup 1")
+                        .arg(at(centreOf(*view, 4)), at(drop)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.dropped.isEmpty(); }, 10000));
+
+    QList<QUrl> expected;
+    for (int n : {2, 4, 6}) {
+        expected.append(QUrl::fromLocalFile(shelf.path(QStringLiteral("shot %1.png").arg(n))));
+    }
+    EXPECT_EQ(target.dropped, expected);  // in shelf order
+    EXPECT_EQ(target.offered, Qt::CopyAction);
+    EXPECT_EQ(shelf.selection.ids(), items({2, 4, 6}));
+    for (const QUrl& url : expected) {
+        EXPECT_TRUE(QFile::exists(url.toLocalFile()));
+    }
+}
+
+TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
+    PanelController controller([this] { return makeView(); });
+    int hidden = 0;
+    controller.onHide = [&] { ++hidden; };
+    controller.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.panel()));
+    auto* view = static_cast<PanelView*>(controller.panel()->content());
+
+    click(*view, 2, {}, items({2}));
+    ASSERT_TRUE(xdotool(QStringLiteral("key space")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview.isVisible(); }, 5000));
+    // One item selected: the preview steps through the whole shelf, from the pressed item.
+    EXPECT_EQ(preview.count(), 6);
+    EXPECT_EQ(preview.index(), 1);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.isVisible(); }, 5000));
+    EXPECT_TRUE(controller.isShown());
+    EXPECT_EQ(hidden, 0);
+}
+
+}  // namespace
+}  // namespace framlet

@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "FirstCaptureBanner.h"
+#include "ImagePreviewController.h"
+#include "PanelView.h"
+#include "PreviewPanel.h"
+#include "ShelfFilter.h"
+#include "ShelfFixture.h"
+#include "ThumbnailGrid.h"
+#include "ThumbnailInteraction.h"
+
+namespace framlet {
+namespace {
+
+QStringList titlesOf(const QMenu& menu) {
+    QStringList titles;
+    for (const QAction* action : menu.actions()) {
+        titles.append(action->isSeparator() ? QString() : action->text());
+    }
+    return titles;
+}
+
+void trigger(QMenu& menu, const QString& title) {
+    for (QAction* action : menu.actions()) {
+        if (action->text() == title) {
+            action->trigger();
+            return;
+        }
+    }
+    ADD_FAILURE() << "no menu item " << title.toStdString();
+}
+
+class PanelViewTest : public ::testing::Test {
+protected:
+    PanelViewTest()
+        : view(
+              *shelf.store, shelf.selection, shelf.settings, shelf.defaults, shelf.actions,
+              [this] { ++settingsOpened; }, [this] { ++quits; }, preview) {}
+
+    bool emptyStateShown() const { return view.emptyState()->isVisibleTo(&view); }
+    QString emptyText(const char* name) const {
+        auto* label = view.findChild<QLabel*>(QString::fromLatin1(name));
+        return label && label->isVisibleTo(&view) ? label->text() : QString();
+    }
+
+    test::ShelfFixture shelf;
+    ImagePreviewController preview;
+    int settingsOpened = 0;
+    int quits = 0;
+    PanelView view;
+};
+
+TEST_F(PanelViewTest, EmptyStateAndFooterCount) {
+    EXPECT_EQ(view.searchField()->placeholderText(),
+              QStringLiteral("Search filenames and text in images…"));
+    EXPECT_TRUE(emptyStateShown());
+    EXPECT_EQ(emptyText("emptyTitle"), QStringLiteral("No screenshots yet"));
+    EXPECT_EQ(emptyText("emptyCaption"), QStringLiteral("Take a screenshot and it appears here."));
+    EXPECT_EQ(view.countLabel()->text(), QStringLiteral("0 shots"));
+
+    const QUuid a = shelf.addShot(QStringLiteral("alpha.png"));
+    const QUuid b = shelf.addShot(QStringLiteral("beta.png"));
+    const QUuid c = shelf.addShot(QStringLiteral("gamma.png"));
+    EXPECT_FALSE(emptyStateShown());
+    EXPECT_EQ(view.countLabel()->text(), QStringLiteral("3 shots"));
+
+    view.searchField()->setText(QStringLiteral("zzz"));
+    EXPECT_TRUE(emptyStateShown());
+    EXPECT_EQ(emptyText("emptyTitle"), QStringLiteral("No matches"));
+    EXPECT_EQ(emptyText("emptyCaption"), QString());
+    // The footer counts the whole shelf, not what the search shows, and selected screenshots
+    // while there are any, hidden ones included.
+    EXPECT_EQ(view.countLabel()->text(), QStringLiteral("3 shots"));
+    shelf.selection.setIds({a, b, c});
+    EXPECT_EQ(view.countLabel()->text(), QStringLiteral("3 selected"));
+    shelf.selection.clear();
+    EXPECT_EQ(view.countLabel()->text(), QStringLiteral("3 shots"));
+
+    view.findChild<QToolButton*>(QStringLiteral("clearSearch"))->click();
+    EXPECT_TRUE(view.searchField()->text().isEmpty());
+    EXPECT_FALSE(emptyStateShown());
+}
+
+TEST_F(PanelViewTest, FolderPickerNeedsTwoFoldersAndFilters) {
+    view.show();
+    EXPECT_FALSE(view.folderPicker()->isVisibleTo(&view));
+    const QString other = shelf.dir.filePath(QStringLiteral("Elsewhere"));
+    QDir().mkpath(other);
+    const QUuid here = shelf.addShot(QStringLiteral("here.png"));
+    const QUuid there = shelf.addShot(QStringLiteral("there.png"), true, other);
+
+    shelf.settings.setWatchedFolders({shelf.dir.path(), other + QLatin1Char('/')});
+    QTabBar* picker = view.folderPicker();
+    ASSERT_TRUE(picker->isVisibleTo(&view));
+    ASSERT_EQ(picker->count(), 3);
+    EXPECT_EQ(picker->tabText(0), QStringLiteral("All"));
+    EXPECT_EQ(picker->tabText(1), QDir(shelf.dir.path()).dirName());
+    EXPECT_EQ(picker->tabText(2), QStringLiteral("Elsewhere"));
+
+    // A folder written with a trailing slash still matches its files.
+    picker->setCurrentIndex(2);
+    EXPECT_EQ(view.filter().visibleIds(), QList<QUuid>{there});
+    picker->setCurrentIndex(1);
+    EXPECT_EQ(view.filter().visibleIds(), QList<QUuid>{here});
+
+    // Back to one folder: no picker, and no filter left that nothing could undo.
+    shelf.settings.setWatchedFolders({other});
+    EXPECT_FALSE(picker->isVisibleTo(&view));
+    EXPECT_EQ(view.filter().visibleIds(), (QList<QUuid>{there, here}));
+}
+
+TEST_F(PanelViewTest, DismissingTheBannerIsRemembered) {
+    EXPECT_FALSE(view.banner()->isVisibleTo(&view));
+    shelf.store->setShowFirstCaptureCeremony(true);
+    EXPECT_TRUE(view.banner()->isVisibleTo(&view));
+    EXPECT_TRUE(view.banner()->findChild<QLabel*>() != nullptr);
+
+    view.banner()->findChild<QToolButton*>(QStringLiteral("dismiss"))->click();
+    EXPECT_FALSE(view.banner()->isVisibleTo(&view));
+    EXPECT_FALSE(shelf.store->showFirstCaptureCeremony());
+    EXPECT_TRUE(UserDefaults(shelf.defaults.filePath())
+                    .boolean(QStringLiteral("hasCelebratedFirstCapture")));
+}
+
+TEST_F(PanelViewTest, SizeColumnsAndFooterButtons) {
+    shelf.settings.setPanelHeight(500);
+    EXPECT_EQ(view.sizeHint(), QSize(380, 500));
+    EXPECT_EQ(view.size(), QSize(380, 500));
+    for (int i = 0; i < 8; ++i) {
+        shelf.addShot(QStringLiteral("shot %1.png").arg(i));
+    }
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const QList<QUuid> ids = view.filter().visibleIds();
+    const auto rowOf = [&](int i) { return view.grid()->thumbnailRect(ids.at(i)).top(); };
+
+    shelf.settings.setColumns(4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rowOf(3) == rowOf(0); }, 2000));
+    EXPECT_GT(rowOf(4), rowOf(0));
+    EXPECT_EQ(view.grid()->thumbnailRect(ids.at(0)).width(),
+              view.grid()->thumbnailRect(ids.at(3)).width());
+    EXPECT_EQ(view.grid()->thumbnailRect(ids.at(0)).height(), 90);
+
+    shelf.settings.setColumns(0);
+    EXPECT_EQ(view.grid()->columns(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rowOf(1) > rowOf(0); }, 2000));
+
+    EXPECT_EQ(view.findChild<QToolButton*>(QStringLiteral("update")), nullptr);
+    int checks = 0;
+    view.setUpdateAction([&] { ++checks; });
+    auto* update = view.findChild<QToolButton*>(QStringLiteral("update"));
+    ASSERT_NE(update, nullptr);
+    EXPECT_EQ(update->toolTip(), QStringLiteral("Check for Updates…"));
+    update->click();
+    view.settingsButton()->click();
+    view.quitButton()->click();
+    EXPECT_EQ(view.settingsButton()->toolTip(), QStringLiteral("Settings"));
+    EXPECT_EQ(view.quitButton()->toolTip(), QStringLiteral("Quit Framlet"));
+    EXPECT_EQ(std::make_tuple(checks, settingsOpened, quits), std::make_tuple(1, 1, 1));
+}
+
+TEST_F(PanelViewTest, ContextMenuTitlesCountTheWholeSelection) {
+    EXPECT_EQ(ThumbnailInteraction::menuTitles(1),
+              (QStringList{"Open", "Quick Look", "Reveal in Finder", "Copy", "Copy Path", "",
+                           "Move to Trash"}));
+    EXPECT_EQ(ThumbnailInteraction::menuTitles(12),
+              (QStringList{"Open 12 Files", "Quick Look", "Reveal in Finder", "Copy 12 Images",
+                           "Copy 12 Paths", "", "Move 12 to Trash"}));
+
+    const QUuid a = shelf.addShot(QStringLiteral("apple.png"));
+    const QUuid b = shelf.addShot(QStringLiteral("banana.png"));
+    const QUuid c = shelf.addShot(QStringLiteral("cherry.png"));
+    shelf.selection.setIds({a, b});
+    // An item outside the selection is selected alone first.
+    std::unique_ptr<QMenu> menu(view.interaction().contextMenu(c, &view));
+    EXPECT_EQ(titlesOf(*menu)[0], QStringLiteral("Open"));
+    EXPECT_EQ(shelf.selection.ids(), SelectionModel::IdSet{c});
+    EXPECT_EQ(shelf.selection.anchor(), c);
+
+    // Three selected, one hidden by the search: the titles count three, the actions touch the
+    // two shown, in shelf order.
+    shelf.selection.setIds({a, b, c});
+    view.searchField()->setText(QStringLiteral("an"));
+    ASSERT_EQ(view.filter().visibleIds(), (QList<QUuid>{b}));
+    view.searchField()->setText(QStringLiteral("e"));
+    ASSERT_EQ(view.filter().visibleIds(), (QList<QUuid>{c, a}));
+    menu.reset(view.interaction().contextMenu(a, &view));
+    EXPECT_EQ(titlesOf(*menu)[0], QStringLiteral("Open 3 Files"));
+    trigger(*menu, QStringLiteral("Open 3 Files"));
+    EXPECT_EQ(shelf.fileManager.opened,
+              (QList<QUrl>{QUrl::fromLocalFile(shelf.path(QStringLiteral("cherry.png"))),
+                           QUrl::fromLocalFile(shelf.path(QStringLiteral("apple.png")))}));
+    trigger(*menu, QStringLiteral("Copy 3 Paths"));
+    EXPECT_EQ(shelf.clipboard.text, shelf.path(QStringLiteral("cherry.png")) + QLatin1Char('\n') +
+                                        shelf.path(QStringLiteral("apple.png")));
+}
+
+TEST_F(PanelViewTest, TrashTakesOffTheShelfExactlyTheFilesThatWent) {
+    const QUuid a = shelf.addShot(QStringLiteral("apple.png"));
+    const QUuid b = shelf.addShot(QStringLiteral("banana.png"));
+    const QUuid c = shelf.addShot(QStringLiteral("cherry.png"));
+    const QUuid d = shelf.addShot(QStringLiteral("date.png"));
+    shelf.trash.refused = {QUrl::fromLocalFile(shelf.path(QStringLiteral("date.png")))};
+    shelf.selection.setIds({a, b, c, d});
+    shelf.selection.setAnchor(a);
+    // banana is selected but hidden: its file is not moved, so it stays on the shelf and
+    // selected.
+    view.searchField()->setText(QStringLiteral("e"));
+    ASSERT_EQ(view.filter().visibleIds(), (QList<QUuid>{d, c, a}));
+
+    std::unique_ptr<QMenu> menu(view.interaction().contextMenu(c, &view));
+    QSignalSpy removed(shelf.store.get(), &QAbstractItemModel::rowsRemoved);
+    trigger(*menu, QStringLiteral("Move 4 to Trash"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shelf.alerts.isEmpty(); }, 5000));
+
+    // date refused: it stays too, and the failure was shown.
+    EXPECT_EQ(shelf.store->count(), 2);
+    EXPECT_GE(shelf.store->indexOf(b), 0);
+    EXPECT_GE(shelf.store->indexOf(d), 0);
+    EXPECT_EQ(shelf.selection.ids(), (SelectionModel::IdSet{b, d}));
+    EXPECT_EQ(shelf.selection.anchor(), a);  // never pruned
+    EXPECT_EQ(view.countLabel()->text(), QStringLiteral("2 selected"));
+    EXPECT_TRUE(QFile::exists(shelf.path(QStringLiteral("banana.png"))));
+    EXPECT_FALSE(QFile::exists(shelf.path(QStringLiteral("apple.png"))));
+}
+
+}  // namespace
+}  // namespace framlet

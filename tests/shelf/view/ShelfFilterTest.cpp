@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSignalSpy>
+
+#include "ShelfFilter.h"
+#include "ShelfFixture.h"
+
+namespace framlet {
+namespace {
+
+QUrl file(const char* path) {
+    return QUrl::fromLocalFile(QString::fromUtf8(path));
+}
+
+TEST(ShelfFilterRule, FolderIsTheExactParentPath) {
+    const QUrl shot = file("/home/ada/Pictures/Screenshots/Shot.png");
+    const std::optional<QString> any;
+    EXPECT_TRUE(ShelfFilter::matches(shot, {}, any, {}));
+    EXPECT_TRUE(
+        ShelfFilter::matches(shot, {}, QStringLiteral("/home/ada/Pictures/Screenshots"), {}));
+    // Neither an ancestor nor a prefix of the name is the folder.
+    EXPECT_FALSE(ShelfFilter::matches(shot, {}, QStringLiteral("/home/ada/Pictures"), {}));
+    EXPECT_FALSE(ShelfFilter::matches(shot, {}, QStringLiteral("/home/ada/Pictures/Screen"), {}));
+    EXPECT_EQ(ShelfFilter::folderPath(file("/top.png")), QStringLiteral("/"));
+}
+
+TEST(ShelfFilterRule, QueryIsOneCaseInsensitiveRunInTheNameOrTheText) {
+    const QUrl shot = file("/p/Screenshot 2025-03-07 at 14.05.09.png");
+    const std::optional<QString> any;
+    // The name alone finds it before any text is recognised.
+    EXPECT_TRUE(ShelfFilter::matches(shot, {}, any, QStringLiteral("2025-03")));
+    EXPECT_TRUE(ShelfFilter::matches(shot, {}, any, QStringLiteral("SCREENSHOT")));
+    // Typed in capitals, found in the lower-cased text.
+    EXPECT_TRUE(ShelfFilter::matches(shot, QStringLiteral("invoice total"), any,
+                                     QStringLiteral("INVOICE")));
+    // Words on two lines are not one run with a space.
+    EXPECT_FALSE(ShelfFilter::matches(shot, QStringLiteral("invoice\ntotal"), any,
+                                      QStringLiteral("invoice total")));
+    // Not trimmed: a trailing space is part of the query.
+    EXPECT_FALSE(
+        ShelfFilter::matches(shot, QStringLiteral("invoice"), any, QStringLiteral("invoice ")));
+    EXPECT_TRUE(
+        ShelfFilter::matches(shot, QStringLiteral("invoice due"), any, QStringLiteral("invoice ")));
+    // A lone space is a real query, and the name has one.
+    EXPECT_TRUE(ShelfFilter::matches(shot, {}, any, QStringLiteral(" ")));
+    EXPECT_FALSE(
+        ShelfFilter::matches(file("/p/a.png"), QStringLiteral("x"), any, QStringLiteral(" ")));
+    // Both rules at once.
+    EXPECT_FALSE(ShelfFilter::matches(shot, QStringLiteral("invoice"), QStringLiteral("/q"),
+                                      QStringLiteral("invoice")));
+}
+
+TEST(ShelfFilterModel, KeepsStoreOrderAndRefiltersWhenTextArrives) {
+    test::ShelfFixture shelf;
+    QDir(shelf.dir.path()).mkdir(QStringLiteral("other"));
+    const QString other = shelf.dir.filePath(QStringLiteral("other"));
+    const QUuid a = shelf.addShot(QStringLiteral("a.png"));
+    const QUuid b = shelf.addShot(QStringLiteral("b.png"), true, other);
+    const QUuid c = shelf.addShot(QStringLiteral("c.png"));
+    ShelfFilter filter;
+    filter.setSourceModel(shelf.store.get());
+    EXPECT_EQ(filter.visibleIds(), (QList<QUuid>{c, b, a}));
+
+    filter.setFolder(shelf.dir.path());
+    EXPECT_EQ(filter.visibleIds(), (QList<QUuid>{c, a}));
+    filter.setFolder(other);
+    EXPECT_EQ(filter.visibleIds(), QList<QUuid>{b});
+    filter.setFolder(std::nullopt);
+
+    QSignalSpy changed(&filter, &ShelfFilter::visibleIdsChanged);
+    filter.setQuery(QStringLiteral("Receipt"));
+    EXPECT_TRUE(filter.visibleIds().isEmpty());
+    // Text recognised while the query is shown brings the screenshots in at once, in shelf
+    // order whatever order the text came in.
+    shelf.recognize(QStringLiteral("a.png"), QStringLiteral("receipt"));
+    shelf.recognize(QStringLiteral("c.png"), QStringLiteral("the receipt"));
+    EXPECT_EQ(filter.visibleIds(), (QList<QUuid>{c, a}));
+    EXPECT_GE(changed.count(), 3);
+
+    // A new screenshot that matches by name comes in at the front.
+    const QUuid d = shelf.addShot(QStringLiteral("receipt-2.png"));
+    EXPECT_EQ(filter.visibleIds(), (QList<QUuid>{d, c, a}));
+}
+
+}  // namespace
+}  // namespace framlet

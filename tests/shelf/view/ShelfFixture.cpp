@@ -1,0 +1,74 @@
+#include "ShelfFixture.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+
+#include "Screenshot.h"
+
+namespace framlet::test {
+
+Trash::Result PickyTrash::moveToTrash(const QList<QUrl>& urls) const {
+    Result result;
+    for (const QUrl& url : urls) {
+        if (refused.contains(url) || !QFile::remove(url.toLocalFile())) {
+            result.failures.append({url, QStringLiteral("refused")});
+        } else {
+            result.moved.append(url);
+        }
+    }
+    return result;
+}
+
+ShelfFixture::ShelfFixture()
+    : defaults(dir.filePath(QStringLiteral("defaults.json")))
+    , settings(defaults)
+    , store(std::make_unique<ScreenshotStore>(
+          settings,
+          [this](const QString& path, OCRService::Completion completion) {
+              pendingText.insert(QFileInfo(path).fileName(), std::move(completion));
+          }))
+    , actions(trash, fileManager, clipboard,
+              [this](const QString& message) { alerts.append(message); }) {
+    settings.setHistoryLimit(500);
+    settings.setWatchedFolders({dir.path()});
+}
+
+ShelfFixture::~ShelfFixture() {
+    store.reset();
+}
+
+QUuid ShelfFixture::addShot(const QString& name, bool image, const QString& folder) {
+    const QString base = folder.isEmpty() ? dir.path() : folder;
+    const QString file = base + QLatin1Char('/') + name;
+    if (image) {
+        QImage picture(160, 100, QImage::Format_RGB32);
+        picture.fill(QColor::fromHsv(int(qHash(name) % 360), 160, 220));
+        picture.save(file, "png");
+    } else {
+        QFile text(file);
+        text.open(QIODevice::WriteOnly);
+        text.write("not an image");
+    }
+    store->add(QUrl::fromLocalFile(file), QDateTime::currentDateTime());
+    return idOf(name);
+}
+
+void ShelfFixture::recognize(const QString& name, const QString& text) {
+    if (auto completion = pendingText.take(name)) {
+        completion(text);
+    }
+}
+
+QUuid ShelfFixture::idOf(const QString& name) const {
+    for (const Screenshot* shot : store->items()) {
+        if (shot->fileName() == name) {
+            return shot->id();
+        }
+    }
+    return {};
+}
+
+}  // namespace framlet::test

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QDir>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QUuid>
+#include <memory>
+
+#include "Clipboard.h"
+#include "FileManager.h"
+#include "OCRService.h"
+#include "ScreenshotStore.h"
+#include "SelectionModel.h"
+#include "Settings.h"
+#include "ShelfActions.h"
+#include "Trash.h"
+#include "UserDefaults.h"
+
+#include <ostream>
+
+// Readable failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QUuid& id, std::ostream* out) {
+    *out << id.toString(QUuid::WithoutBraces).left(8).toStdString();
+}
+inline void PrintTo(const QUrl& url, std::ostream* out) {
+    *out << url.toString().toStdString();
+}
+
+namespace framlet::test {
+
+// A Trash that moves only the files it is allowed to (by deleting them) and refuses the rest.
+class PickyTrash : public Trash {
+public:
+    Result moveToTrash(const QList<QUrl>& urls) const override;
+    QList<QUrl> refused;
+};
+
+class QuietFileManager : public FileManager {
+public:
+    bool open(const QUrl& url) override {
+        opened.append(url);
+        return true;
+    }
+    void reveal(const QList<QUrl>& urls) override { revealed.append(urls); }
+    QList<QUrl> opened;
+    QList<QUrl> revealed;
+};
+
+class RecordingClipboard : public Clipboard {
+public:
+    void setImages(const QList<QImage>& images, const QList<QUrl>&) override {
+        imageCount = int(images.size());
+    }
+    void setText(const QString& value) override { text = value; }
+    void clear() override { text.clear(); }
+    int imageCount = -1;
+    QString text;
+};
+
+// A shelf over a temporary folder, with its own preferences, a store whose text recognition
+// answers only when the test says so, and actions over fake desktop services.
+class ShelfFixture {
+public:
+    ShelfFixture();
+    ~ShelfFixture();
+
+    // Writes a small image file (or, with image false, a file no decoder reads) and puts it on
+    // the shelf, newest first; its id.
+    QUuid addShot(const QString& name, bool image = true, const QString& folder = {});
+    QString path(const QString& name) const { return dir.filePath(name); }
+    // Delivers recognised text for a file whose recognition is pending.
+    void recognize(const QString& name, const QString& text);
+    QUuid idOf(const QString& name) const;
+
+    QTemporaryDir dir;
+    UserDefaults defaults;
+    Settings settings;
+    QMap<QString, OCRService::Completion> pendingText;
+    std::unique_ptr<ScreenshotStore> store;
+    SelectionModel selection;
+    PickyTrash trash;
+    QuietFileManager fileManager;
+    RecordingClipboard clipboard;
+    QStringList alerts;
+    ShelfActions actions;
+};
+
+}  // namespace framlet::test
