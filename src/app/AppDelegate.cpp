@@ -1,14 +1,218 @@
 #include "AppDelegate.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QSet>
+#include <QTimer>
+#include <QWidget>
+
+#include "CaptureLantern.h"
 #include "DebugLog.h"
+#include "HotKey.h"
+#include "HotKeyStatus.h"
+#include "ImagePreviewController.h"
+#include "PanelController.h"
+#include "PanelView.h"
+#include "Screenshot.h"
+#include "ScreenshotStore.h"
+#include "ScreenshotWatcher.h"
+#include "SelectionModel.h"
+#include "Settings.h"
+#include "ShelfActions.h"
+#include "StatusItem.h"
+#include "SystemTray.h"
+#include "UserDefaults.h"
+#include "X11.h"
 
 namespace framlet {
+namespace {
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {
+const QString kHasCelebratedFirstCapture = QStringLiteral("hasCelebratedFirstCapture");
+
+}  // namespace
+
+AppDelegate::AppDelegate(Settings& settings, UserDefaults& defaults, TimerSource& timers,
+                         QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_defaults(defaults)
+    , m_timers(timers)
+    , m_store(std::make_unique<ScreenshotStore>(settings))
+    , m_selectionModel(std::make_unique<SelectionModel>())
+    , m_lantern(std::make_unique<CaptureLantern>(settings, timers)) {
 }
+
+AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
+    // Linux does not throttle background processes, so there is no activity to begin; the
+    // taskbar presence, the updater and onboarding join this sequence with the windows that need
+    // them.
+    setupStatusItem();
+    setupPanel();
+    setupWatcher();
+    setupHotKey();
+    connect(&m_settings, &Settings::watchedFolderChanged, this, &AppDelegate::watchedFolderChanged);
+    connect(&m_settings, &Settings::hotKeyChanged, this, &AppDelegate::setupHotKey);
+    scheduleRequestedUpdateCheck();
+
+    if (!m_statusItem->isAvailable()) {
+        // Without a tray nobody could reach the shelf: show it instead of an invisible program.
+        DebugLog::log(QStringLiteral("tray: no system tray on this desktop — showing the shelf"));
+        toggleShelf();
+    }
+}
+
+void AppDelegate::setupStatusItem() {
+    m_statusItem = std::make_unique<StatusItem>(SystemTray::detect());
+    QPointer<AppDelegate> self(this);
+    m_statusItem->fileURLProvider = [self]() -> std::optional<QUrl> {
+        if (!self || self->m_store->count() == 0) {
+            return std::nullopt;
+        }
+        return self->m_store->at(0)->url();
+    };
+    m_statusItem->onClick = [self] {
+        if (self) {
+            self->toggleShelf();
+        }
+    };
+    connect(m_lantern.get(), &CaptureLantern::fillChanged, m_statusItem.get(),
+            &StatusItem::setFill);
+    m_lantern->setHasUnseen(false);  // draws the first icon
+}
+
+void AppDelegate::setupPanel() {
+    QPointer<AppDelegate> self(this);
+    m_panelController = std::make_unique<PanelController>([self]() -> QWidget* {
+        if (!self) {
+            return new QWidget;
+        }
+        // The settings window is not part of this build: the view leaves its button out.
+        auto* view = new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings,
+                                   self->m_defaults, ShelfActions::shared(), {},
+                                   [] { QCoreApplication::quit(); });
+        view->setTranslucentCorners(X11::compositingManagerRunning());
+        return view;
+    });
+    m_panelController->onOpen = [self] {
+        if (self) {
+            self->onOpen();
+        }
+    };
+    m_panelController->onHide = [self] {
+        if (self) {
+            self->onHide();
+        }
+    };
+}
+
+void AppDelegate::setupWatcher() {
+    QPointer<AppDelegate> self(this);
+    m_watcher = std::make_unique<ScreenshotWatcher>(
+        ScreenshotWatcher::resolvedFolders(m_settings),
+        [self](const QUrl& url, const QDateTime& createdAt, bool isSeed) {
+            if (self) {
+                self->onNew(url, createdAt, isSeed);
+            }
+        });
+    m_watcher->setOnRemove([self](const QList<QUrl>& urls) {
+        if (self) {
+            self->onRemove(urls);
+        }
+    });
+    m_watcher->start(m_settings.historyLimit());
+}
+
+void AppDelegate::setupHotKey() {
+    m_hotKey
+        .reset();  // the old grab goes first: re-registering the same keys would find them taken
+    QPointer<AppDelegate> self(this);
+    try {
+        m_hotKey = std::make_unique<HotKey>(m_settings.hotKeyBinding(), [self] {
+            if (self) {
+                self->toggleShelf();
+            }
+        });
+        HotKeyStatus::shared().setErrorMessage(std::nullopt);
+        DebugLog::log(QStringLiteral("hotkey: registered"));
+    } catch (const HotKey::RegistrationError& error) {
+        HotKeyStatus::shared().setErrorMessage(error.userMessage());
+        DebugLog::log(QStringLiteral("hotkey: FAILED — ") + error.userMessage());
+    } catch (const std::exception& error) {
+        const QString description = QString::fromLocal8Bit(error.what());
+        HotKeyStatus::shared().setErrorMessage(QStringLiteral("Couldn't register the shortcut: ") +
+                                               description);
+        DebugLog::log(QStringLiteral("hotkey: FAILED — ") + description);
+    }
+}
+
+void AppDelegate::watchedFolderChanged() {
+    if (m_watcher) {
+        m_watcher->stop();
+    }
+    m_store->clear();
+    setupWatcher();
+}
+
+void AppDelegate::toggleShelf() {
+    m_panelController->toggle(PanelAnchor{m_statusItem->iconGeometry(), m_statusItem->screen()});
+}
+
+void AppDelegate::onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed) {
+    m_store->add(url, createdAt);
+    if (isSeed) {
+        return;  // files found at start-up were not just captured
+    }
+    m_lantern->setHasUnseen(true);
+    m_lantern->animateCaptureFill();
+    m_lantern->scheduleUnseenReset();
+    if (!m_defaults.boolean(kHasCelebratedFirstCapture)) {
+        m_store->setShowFirstCaptureCeremony(true);
+    }
+}
+
+void AppDelegate::onRemove(const QList<QUrl>& urls) {
+    const QSet<QUrl> gone(urls.cbegin(), urls.cend());
+    SelectionModel::IdSet ids;
+    for (const Screenshot* screenshot : m_store->items()) {
+        if (gone.contains(screenshot->url())) {
+            ids.insert(screenshot->id());
+        }
+    }
+    m_store->remove(urls);
+    m_selectionModel->subtract(ids);
+}
+
+void AppDelegate::onOpen() {
+    m_lantern->setHasUnseen(false);
+    if (!m_watcher) {
+        return;
+    }
+    const QList<QUrl> resolved = ScreenshotWatcher::resolvedFolders(m_settings);
+    const QSet<QUrl> now(resolved.cbegin(), resolved.cend());
+    const QList<QUrl> watched = m_watcher->folders();
+    if (QSet<QUrl>(watched.cbegin(), watched.cend()) == now) {
+        m_watcher->rescan();
+    } else {
+        watchedFolderChanged();  // the screenshot location moved while the shelf was closed
+    }
+}
+
+void AppDelegate::onHide() {
+    m_selectionModel->clear();
+}
+
+void AppDelegate::scheduleRequestedUpdateCheck() {
+    if (!qEnvironmentVariableIsSet("FRAMLET_UPDATE_CHECK")) {
+        return;
+    }
+    // There is no updater in this build yet: the request is logged and goes no further.
+    QTimer::singleShot(2000, this, [] {
+        DebugLog::log(QStringLiteral("updater: --update-check → background check"));
+    });
 }
 
 }  // namespace framlet

@@ -6,6 +6,9 @@
 #include "DisplayConnection.h"
 #include "LoginItem.h"
 #include "MaintenanceFlags.h"
+#include "MemoryPolicy.h"
+#include "Settings.h"
+#include "TimerSource.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -35,6 +38,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    MemoryPolicy::returnLargeBuffersToTheSystem();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Framlet"));
     QApplication::setApplicationVersion(QStringLiteral(FRAMLET_VERSION));
@@ -42,7 +46,7 @@ int main(int argc, char** argv) {
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    AppDelegate delegate;  // lives for the whole run
+    AppDelegate delegate(Settings::shared(), UserDefaults::standard(), TimerSource::realTime());
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

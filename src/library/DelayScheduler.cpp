@@ -9,8 +9,7 @@ namespace {
 class TimerScheduler final : public DelayScheduler {
 public:
     void schedule(std::chrono::milliseconds delay, QObject* context,
-                  std::function<void()> action) override
-    {
+                  std::function<void()> action) override {
         // A precise timer: the waits are short and few, and coarse timers may fire 5% early.
         QTimer::singleShot(delay, Qt::PreciseTimer, context, std::move(action));
     }
@@ -18,8 +17,7 @@ public:
 
 }  // namespace
 
-DelayScheduler& DelayScheduler::realTime()
-{
+DelayScheduler& DelayScheduler::realTime() {
     static TimerScheduler scheduler;
     return scheduler;
 }

@@ -1,0 +1,78 @@
+#include "CaptureLantern.h"
+
+#include "DebugLog.h"
+#include "LanternIcon.h"
+#include "Settings.h"
+#include "TimerSource.h"
+
+namespace framlet {
+
+CaptureLantern::CaptureLantern(const Settings& settings, TimerSource& timers, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_fillAnimationTimer(timers.makeTimer())
+    , m_unseenResetTimer(timers.makeTimer()) {
+    m_fillAnimationTimer->onTimeout = [this] { advanceFrame(); };
+    m_unseenResetTimer->onTimeout = [this] { setHasUnseen(false); };
+}
+
+CaptureLantern::~CaptureLantern() = default;
+
+bool CaptureLantern::isAnimating() const {
+    return m_fillAnimationTimer->isActive();
+}
+
+bool CaptureLantern::isResetScheduled() const {
+    return m_unseenResetTimer->isActive();
+}
+
+void CaptureLantern::setHasUnseen(bool hasUnseen) {
+    m_hasUnseen = hasUnseen;
+    updateStatusIcon();
+    if (!hasUnseen) {
+        m_unseenResetTimer->stop();
+    }
+}
+
+void CaptureLantern::updateStatusIcon() {
+    if (!m_hasUnseen && isAnimating()) {
+        m_fillAnimationTimer->stop();  // emptying the lantern cuts the animation short
+    }
+    if (isAnimating()) {
+        return;  // the animation owns the icon until it ends
+    }
+    showFill(m_hasUnseen ? 1.0 : 0.0);
+}
+
+void CaptureLantern::animateCaptureFill() {
+    m_fillAnimationTimer->stop();
+    m_fillFrame = 0;
+    DebugLog::log(QStringLiteral("capture fill animation started"));
+    m_fillAnimationTimer->start(frameInterval, true);
+}
+
+void CaptureLantern::advanceFrame() {
+    ++m_fillFrame;
+    showFill(LanternIcon::fillForFrame(m_fillFrame));
+    if (m_fillFrame >= frameCount) {
+        m_fillAnimationTimer->stop();
+        updateStatusIcon();
+        DebugLog::log(QStringLiteral("capture fill animation finished"));
+    }
+}
+
+void CaptureLantern::scheduleUnseenReset() {
+    m_unseenResetTimer->stop();
+    const int seconds = m_settings.unseenResetSeconds();
+    if (seconds <= 0) {
+        return;  // lit until the shelf is opened
+    }
+    m_unseenResetTimer->start(std::chrono::seconds(seconds), false);
+}
+
+void CaptureLantern::showFill(double fill) {
+    m_fill = fill;
+    Q_EMIT fillChanged(fill);
+}
+
+}  // namespace framlet

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+
+namespace framlet {
+
+// The tray glyph: a small lantern whose glowing dot grows with the fill level (0 empty, 1 lit).
+// Drawn in code at any pixel size from an 18 x 18 design grid, in one colour (only alpha varies),
+// so the tray can show it in its own foreground colour.
+namespace LanternIcon {
+
+QImage statusIcon(double fill, int pixelSize, const QColor& color);
+
+// The fill level of animation frame n (1..16) of the capture animation: a cubic ease-out.
+double fillForFrame(int frame);
+
+}  // namespace LanternIcon
+}  // namespace framlet

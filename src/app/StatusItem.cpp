@@ -1,0 +1,129 @@
+#include "StatusItem.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPalette>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "LanternIcon.h"
+#include "StatusItemDragView.h"
+
+namespace framlet {
+namespace {
+
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64};
+
+bool isDark(const QColor& color) {
+    return color.lightnessF() < 0.5;
+}
+
+}  // namespace
+
+StatusItem::StatusItem(SystemTray::Kind kind, QObject* parent)
+    : QObject(parent)
+    , m_kind(kind)
+    , m_color(QGuiApplication::palette().color(QPalette::WindowText)) {
+    if (kind == SystemTray::Kind::xembed) {
+        setUpDockedView();
+    } else if (kind == SystemTray::Kind::statusNotifier) {
+        setUpTrayIcon();
+    }
+}
+
+StatusItem::~StatusItem() = default;
+
+void StatusItem::setUpDockedView() {
+    m_view = std::make_unique<StatusItemDragView>();
+    m_view->fileURLProvider = [this] { return fileURLProvider ? fileURLProvider() : std::nullopt; };
+    m_view->onClick = [this] {
+        if (onClick) {
+            onClick();
+        }
+    };
+    if (!SystemTray::dock(m_view.get())) {
+        m_view.reset();
+        m_kind = SystemTray::Kind::none;  // the tray went away between detection and docking
+        return;
+    }
+    if (const auto color = SystemTray::foregroundColor()) {
+        m_color = *color;
+    } else {
+        // The tray did not say which colour it wants: look at its background once it shows us.
+        connect(m_view.get(), &StatusItemDragView::cameOnScreen, this,
+                [this] { QTimer::singleShot(100, this, &StatusItem::adoptPanelColour); });
+    }
+    setFill(m_fill);
+}
+
+void StatusItem::setUpTrayIcon() {
+    m_trayIcon = std::make_unique<QSystemTrayIcon>();
+    m_trayIcon->setToolTip(QStringLiteral("Framlet"));
+    connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && onClick) {
+                    onClick();
+                }
+            });
+    // Panels that host StatusNotifierItems are dark far more often than light.
+    m_color = QColor(0xf2, 0xf2, 0xf2);
+    setFill(m_fill);
+    m_trayIcon->show();
+}
+
+void StatusItem::adoptPanelColour() {
+    const auto geometry = iconGeometry();
+    QScreen* where = screen();
+    if (!geometry || !where || !m_view) {
+        return;
+    }
+    // The grab shows the tray's background around our thin strokes: its average decides.
+    const QImage grab = where
+                            ->grabWindow(0, geometry->x() - where->geometry().x(),
+                                         geometry->y() - where->geometry().y(), geometry->width(),
+                                         geometry->height())
+                            .toImage()
+                            .scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (grab.isNull()) {
+        return;
+    }
+    m_color = isDark(grab.pixelColor(0, 0)) ? QColor(0xf2, 0xf2, 0xf2) : QColor(0x20, 0x20, 0x20);
+    m_view->setColor(m_color);
+}
+
+void StatusItem::setFill(double fill) {
+    m_fill = fill;
+    if (m_view) {
+        m_view->setColor(m_color);
+        m_view->setFill(fill);
+    }
+    if (m_trayIcon) {
+        QIcon icon;
+        for (const int size : kIconSizes) {
+            icon.addPixmap(QPixmap::fromImage(LanternIcon::statusIcon(fill, size, m_color)));
+        }
+        m_trayIcon->setIcon(icon);
+    }
+}
+
+std::optional<QRect> StatusItem::iconGeometry() const {
+    if (m_view && m_view->isOnScreen()) {
+        return QRect(m_view->mapToGlobal(QPoint(0, 0)), m_view->size());
+    }
+    if (m_trayIcon && m_trayIcon->geometry().isValid() && !m_trayIcon->geometry().isEmpty()) {
+        return m_trayIcon->geometry();
+    }
+    return std::nullopt;
+}
+
+QScreen* StatusItem::screen() const {
+    if (const auto geometry = iconGeometry()) {
+        if (QScreen* screen = QGuiApplication::screenAt(geometry->center())) {
+            return screen;
+        }
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+}  // namespace framlet

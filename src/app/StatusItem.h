@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QRect>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "SystemTray.h"
+
+class QScreen;
+class QSystemTrayIcon;
+
+namespace framlet {
+
+class StatusItemDragView;
+
+// The program's presence in the tray. In an XEmbed tray it is a docked widget of our own that
+// can be clicked and dragged from; with a StatusNotifierItem host it is a QSystemTrayIcon, which
+// only reports clicks; with no tray at all it is absent, and the owner must offer another way in.
+class StatusItem : public QObject {
+    Q_OBJECT
+
+public:
+    explicit StatusItem(SystemTray::Kind kind, QObject* parent = nullptr);
+    ~StatusItem() override;
+
+    SystemTray::Kind kind() const { return m_kind; }
+    bool isAvailable() const { return m_kind != SystemTray::Kind::none; }
+
+    // Redraws the lantern at a fill level between 0 (empty) and 1 (lit).
+    void setFill(double fill);
+
+    // The icon's global geometry, when the tray tells it, and the screen it is on.
+    std::optional<QRect> iconGeometry() const;
+    QScreen* screen() const;
+
+    StatusItemDragView* dragView() const { return m_view.get(); }
+
+    std::function<std::optional<QUrl>()> fileURLProvider;
+    std::function<void()> onClick;
+
+private:
+    void setUpDockedView();
+    void setUpTrayIcon();
+    void adoptPanelColour();
+
+    SystemTray::Kind m_kind;
+    std::unique_ptr<StatusItemDragView> m_view;
+    std::unique_ptr<QSystemTrayIcon> m_trayIcon;
+    QColor m_color;
+    double m_fill = 0.0;
+};
+
+}  // namespace framlet

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+namespace framlet {
+
+// The tray icon as a real widget (docked into an XEmbed tray): draws the lantern, tells a click
+// from a drag, and drags the newest screenshot out of the tray as a copy.
+class StatusItemDragView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int dragThreshold = 3;  // pixels the pointer may move and still click
+    static constexpr int dragImageSize = 96;
+
+    explicit StatusItemDragView(QWidget* parent = nullptr);
+
+    // Asked when a drag starts: which file to drag, if any.
+    std::function<std::optional<QUrl>()> fileURLProvider;
+    // Called when a press ends without having become a drag.
+    std::function<void()> onClick;
+
+    void setFill(double fill);
+    void setColor(const QColor& color);
+
+    QSize sizeHint() const override { return {22, 22}; }
+
+    // Whether the tray has embedded and drawn it: before that its position means nothing.
+    bool isOnScreen() const { return m_onScreen; }
+
+Q_SIGNALS:
+    void cameOnScreen();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void startDrag();
+
+    std::optional<QPoint> m_mouseDownPosition;
+    double m_fill = 0.0;
+    bool m_onScreen = false;
+    QColor m_color = Qt::white;
+};
+
+}  // namespace framlet

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace framlet {
+
+// A cancellable timer behind an interface, so that rules measured in seconds (how long the lantern
+// stays lit) are tested by advancing a manual clock instead of waiting.
+class Timer {
+public:
+    virtual ~Timer() = default;
+    // Restarts the timer; a repeating timer fires every interval until stopped.
+    virtual void start(std::chrono::milliseconds interval, bool repeating) = 0;
+    virtual void stop() = 0;
+    virtual bool isActive() const = 0;
+
+    std::function<void()> onTimeout;
+};
+
+class TimerSource {
+public:
+    virtual ~TimerSource() = default;
+    virtual std::unique_ptr<Timer> makeTimer() = 0;
+
+    // QTimer-based, for the running program.
+    static TimerSource& realTime();
+};
+
+}  // namespace framlet

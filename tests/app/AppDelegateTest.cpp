@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "AppDelegate.h"
+#include "CaptureLantern.h"
+#include "KeyablePanel.h"
+#include "ManualTimers.h"
+#include "PanelController.h"
+#include "Screenshot.h"
+#include "ScreenshotStore.h"
+#include "ScreenshotWatcher.h"
+#include "SelectionModel.h"
+#include "Settings.h"
+#include "UserDefaults.h"
+
+using namespace framlet;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Runs under scripts/x-session with a tray: the whole delegate over real folders.
+class AppDelegateTest : public ::testing::Test {
+protected:
+    AppDelegateTest()
+        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {
+        settings.setWatchedFolders({shots.path()});
+    }
+
+    static void writeImage(const QString& path) {
+        QImage image(320, 200, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        // Written under a hidden name and renamed, as screenshot tools do.
+        const QString hidden = QFileInfo(path).dir().filePath(QStringLiteral(".incoming.png"));
+        ASSERT_TRUE(image.save(hidden, "PNG"));
+        ASSERT_TRUE(QFile::rename(hidden, path));
+    }
+    QString shot(const QString& name) const { return shots.filePath(name); }
+
+    void launch() {
+        delegate = std::make_unique<AppDelegate>(settings, defaults, timers);
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
+    }
+    bool shelfShown() const { return delegate->panelController()->isShown(); }
+
+    QTemporaryDir config;
+    QTemporaryDir shots;
+    UserDefaults defaults;
+    Settings settings;
+    test::ManualTimers timers;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
+    writeImage(shot(QStringLiteral("old 1.png")));
+    writeImage(shot(QStringLiteral("old 2.png")));
+    launch();
+    ScreenshotStore& store = delegate->store();
+    EXPECT_EQ(store.count(), 2);
+    EXPECT_FALSE(delegate->lantern().hasUnseen());
+    EXPECT_FALSE(store.showFirstCaptureCeremony());
+
+    writeImage(shot(QStringLiteral("new.png")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 3; }, 5000));
+    EXPECT_EQ(store.at(0)->url(), QUrl::fromLocalFile(shot(QStringLiteral("new.png"))));
+    EXPECT_TRUE(delegate->lantern().hasUnseen());
+    EXPECT_TRUE(delegate->lantern().isAnimating());
+    EXPECT_TRUE(store.showFirstCaptureCeremony());
+    timers.advance(CaptureLantern::frameInterval * CaptureLantern::frameCount);
+    EXPECT_FALSE(delegate->lantern().isAnimating());
+    EXPECT_DOUBLE_EQ(delegate->lantern().fill(), 1.0);
+
+    // Once the banner was dismissed, a capture no longer raises it.
+    store.setShowFirstCaptureCeremony(false);
+    defaults.set(QStringLiteral("hasCelebratedFirstCapture"), true);
+    writeImage(shot(QStringLiteral("newer.png")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 4; }, 5000));
+    EXPECT_FALSE(store.showFirstCaptureCeremony());
+
+    // Opening the shelf empties the lantern; hiding it clears the selection.
+    delegate->selectionModel().setIds({store.at(0)->id()});
+    delegate->toggleShelf();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
+    EXPECT_FALSE(delegate->lantern().hasUnseen());
+    delegate->toggleShelf();
+    EXPECT_FALSE(shelfShown());
+    EXPECT_TRUE(delegate->selectionModel().ids().isEmpty());
+}
+
+TEST_F(AppDelegateTest, ARemovedFileLeavesTheShelfAndTheSelection) {
+    writeImage(shot(QStringLiteral("keep.png")));
+    writeImage(shot(QStringLiteral("gone.png")));
+    launch();
+    Screenshot* gone =
+        delegate->store().screenshot(QUrl::fromLocalFile(shot(QStringLiteral("gone.png"))));
+    Screenshot* keep =
+        delegate->store().screenshot(QUrl::fromLocalFile(shot(QStringLiteral("keep.png"))));
+    ASSERT_TRUE(gone && keep);
+    const QUuid goneId = gone->id();
+    const QUuid keepId = keep->id();
+    delegate->selectionModel().setIds({goneId, keepId});
+    delegate->selectionModel().setAnchor(goneId);
+
+    ASSERT_TRUE(QFile::remove(shot(QStringLiteral("gone.png"))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 1; }, 5000));
+    EXPECT_EQ(delegate->selectionModel().ids(), SelectionModel::IdSet{keepId});
+    EXPECT_EQ(delegate->selectionModel().anchor(), goneId);  // the anchor is never pruned
+}
+
+TEST_F(AppDelegateTest, ChangingTheWatchedFoldersRebuildsTheWatcherAndRefillsTheShelf) {
+    writeImage(shot(QStringLiteral("first folder.png")));
+    launch();
+    QTemporaryDir other;
+    for (const char* name : {"a.png", "b.png"}) {
+        writeImage(other.filePath(QLatin1String(name)));
+    }
+    settings.setWatchedFolders({other.path()});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 2; }, 5000));
+    EXPECT_EQ(delegate->watcher()->folders(), QList<QUrl>{QUrl::fromLocalFile(other.path())});
+    EXPECT_FALSE(delegate->lantern().hasUnseen());  // a new watcher seeds: nothing was captured
+}
+
+TEST_F(AppDelegateTest, OpeningTheShelfFollowsAScreenshotLocationThatMoved) {
+    // No folders configured: the desktop's screenshot tool decides where to look.
+    settings.setWatchedFolders({});
+    qputenv("XDG_CURRENT_DESKTOP", "XFCE");
+    const QString toolConfig =
+        QDir::homePath() + QStringLiteral("/.config/xfce4/xfce4-screenshooter");
+    QDir().mkpath(QFileInfo(toolConfig).path());
+    const auto pointToolAt = [&](const QString& folder) {
+        QFile file(toolConfig);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("screenshot_dir=" + QUrl::fromLocalFile(folder).toEncoded() + "\n");
+    };
+    pointToolAt(shots.path());
+    writeImage(shot(QStringLiteral("here.png")));
+    launch();
+    EXPECT_EQ(delegate->store().count(), 1);
+
+    QTemporaryDir moved;
+    writeImage(moved.filePath(QStringLiteral("there 1.png")));
+    writeImage(moved.filePath(QStringLiteral("there 2.png")));
+    pointToolAt(moved.path());
+    delegate->toggleShelf();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 2; }, 5000));
+    EXPECT_EQ(delegate->watcher()->folders(), QList<QUrl>{QUrl::fromLocalFile(moved.path())});
+    qunsetenv("XDG_CURRENT_DESKTOP");
+}
+
+TEST_F(AppDelegateTest, TheShortcutTogglesTheShelf) {
+    launch();
+    ASSERT_NE(delegate->hotKey(), nullptr);
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
+
+    // A new binding replaces the old one at once.
+    settings.setHotKey({1, 768});  // Command-Shift-S
+    ASSERT_NE(delegate->hotKey(), nullptr);
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("key"), QStringLiteral("super+shift+s")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <chrono>
+
+#include "CaptureLantern.h"
+#include "LanternIcon.h"
+#include "ManualTimers.h"
+#include "Settings.h"
+#include "UserDefaults.h"
+
+using namespace framlet;
+using namespace std::chrono_literals;
+
+namespace {
+
+int alphaAt(const QImage& image, double designX, double designY) {
+    // Design coordinates have y pointing up on an 18-unit grid.
+    const double unit = image.width() / 18.0;
+    return qAlpha(image.pixel(int(designX * unit), int((18 - designY) * unit)));
+}
+
+TEST(LanternIcon, DrawsTheOutlineAndAGlowThatGrowsWithTheFill) {
+    const QImage empty = LanternIcon::statusIcon(0.0, 180, Qt::black);
+    const QImage lit = LanternIcon::statusIcon(1.0, 180, Qt::black);
+    const QImage faint = LanternIcon::statusIcon(0.02, 180, Qt::black);
+
+    EXPECT_EQ(alphaAt(empty, 9, 7), 0);  // the centre of the glow
+    EXPECT_EQ(alphaAt(lit, 9, 7), 255);
+    EXPECT_EQ(alphaAt(lit, 9, 7 + 2.5), 255);  // radius 2.9 (scaled 1.06) around (9, 7)
+    EXPECT_EQ(alphaAt(lit, 9, 7 + 3.5), 0);
+    EXPECT_EQ(faint, empty);  // fill up to 0.02 draws no glow
+
+    // The outline: the bottom edge near y 2.4 and the lid lines near the top, not the other way up.
+    EXPECT_GT(alphaAt(empty, 9, 9 - (9 - 2.4) * 1.06), 100);
+    EXPECT_GT(alphaAt(empty, 9, 9 + (13.2 - 9) * 1.06), 100);
+    EXPECT_EQ(alphaAt(empty, 9, 17.8), 0);
+    EXPECT_EQ(alphaAt(empty, 9, 0.3), 0);
+    // One colour, only alpha varies.
+    const QImage white = LanternIcon::statusIcon(1.0, 36, Qt::white);
+    EXPECT_EQ(QColor::fromRgba(white.pixel(18, 18 + 4)).red(), 255);
+}
+
+TEST(LanternIcon, FramesEaseOutFromAboutAFifthToFull) {
+    EXPECT_NEAR(LanternIcon::fillForFrame(1), 0.176, 0.001);
+    EXPECT_DOUBLE_EQ(LanternIcon::fillForFrame(16), 1.0);
+    for (int frame = 2; frame <= 16; ++frame) {
+        EXPECT_GT(LanternIcon::fillForFrame(frame), LanternIcon::fillForFrame(frame - 1));
+    }
+}
+
+class CaptureLanternTest : public ::testing::Test {
+protected:
+    CaptureLanternTest()
+        : defaults(dir.path() + QStringLiteral("/defaults.json")), settings(defaults) {}
+    QTemporaryDir dir;
+    UserDefaults defaults;
+    Settings settings;
+    test::ManualTimers timers;
+};
+
+TEST_F(CaptureLanternTest, ALiveCaptureAnimatesSixteenFramesThenStaysLit) {
+    CaptureLantern lantern(settings, timers);
+    QSignalSpy fills(&lantern, &CaptureLantern::fillChanged);
+    lantern.setHasUnseen(true);
+    lantern.animateCaptureFill();
+    EXPECT_TRUE(lantern.isAnimating());
+
+    timers.advance(CaptureLantern::frameInterval * 15);
+    EXPECT_TRUE(lantern.isAnimating());
+    timers.advance(CaptureLantern::frameInterval);
+    EXPECT_FALSE(lantern.isAnimating());
+
+    // The lit resting icon, sixteen frames, then the lit icon once more.
+    ASSERT_EQ(fills.count(), 18);
+    EXPECT_NEAR(fills.at(1).at(0).toDouble(), 0.176, 0.001);
+    EXPECT_DOUBLE_EQ(fills.at(16).at(0).toDouble(), 1.0);
+    EXPECT_DOUBLE_EQ(lantern.fill(), 1.0);
+}
+
+TEST_F(CaptureLanternTest, OpeningTheShelfCutsTheAnimationShortAndEmptiesTheLantern) {
+    CaptureLantern lantern(settings, timers);
+    lantern.setHasUnseen(true);
+    lantern.animateCaptureFill();
+    lantern.scheduleUnseenReset();
+    timers.advance(CaptureLantern::frameInterval * 5);
+    lantern.setHasUnseen(false);
+    EXPECT_FALSE(lantern.isAnimating());
+    EXPECT_FALSE(lantern.isResetScheduled());
+    EXPECT_DOUBLE_EQ(lantern.fill(), 0.0);
+    timers.advance(10s);
+    EXPECT_DOUBLE_EQ(lantern.fill(), 0.0);
+}
+
+TEST_F(CaptureLanternTest, TheUnseenResetRestartsWithEveryCapture) {
+    settings.setUnseenResetSeconds(5);
+    CaptureLantern lantern(settings, timers);
+    const auto capture = [&] {
+        lantern.setHasUnseen(true);
+        lantern.animateCaptureFill();
+        lantern.scheduleUnseenReset();
+    };
+    capture();
+    timers.advance(4s);
+    capture();
+    timers.advance(4900ms);  // 8.9 s after the first capture
+    EXPECT_TRUE(lantern.hasUnseen());
+    timers.advance(100ms);  // 9 s
+    EXPECT_FALSE(lantern.hasUnseen());
+    EXPECT_DOUBLE_EQ(lantern.fill(), 0.0);
+}
+
+TEST_F(CaptureLanternTest, ZeroSecondsKeepsItLitUntilTheShelfOpens) {
+    settings.setUnseenResetSeconds(0);
+    CaptureLantern lantern(settings, timers);
+    lantern.setHasUnseen(true);
+    lantern.animateCaptureFill();
+    lantern.scheduleUnseenReset();
+    timers.advance(24h);
+    EXPECT_TRUE(lantern.hasUnseen());
+    EXPECT_DOUBLE_EQ(lantern.fill(), 1.0);
+}
+
+TEST_F(CaptureLanternTest, ASecondCaptureRestartsTheAnimation) {
+    CaptureLantern lantern(settings, timers);
+    lantern.setHasUnseen(true);
+    lantern.animateCaptureFill();
+    timers.advance(CaptureLantern::frameInterval * 10);
+    QSignalSpy fills(&lantern, &CaptureLantern::fillChanged);
+    lantern.animateCaptureFill();
+    timers.advance(CaptureLantern::frameInterval);
+    ASSERT_EQ(fills.count(), 1);
+    EXPECT_NEAR(fills.at(0).at(0).toDouble(), 0.176, 0.001);  // back to the first frame
+    timers.advance(CaptureLantern::frameInterval * 14);
+    EXPECT_TRUE(lantern.isAnimating());
+}
+
+}  // namespace

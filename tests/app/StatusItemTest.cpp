@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include "StatusItem.h"
+#include "StatusItemDragView.h"
+#include "SystemTray.h"
+
+using namespace framlet;
+
+namespace {
+
+// These run under scripts/x-session with trayer, an XEmbed tray host.
+void xdotool(const QString& script) {
+    // Detached, because a drag runs its own event loop that must keep running meanwhile.
+    QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+}
+
+QString at(QPoint p) {
+    return QStringLiteral("%1 %2").arg(p.x()).arg(p.y());
+}
+
+class DropTarget : public QWidget {
+public:
+    DropTarget() {
+        setAcceptDrops(true);
+        setWindowTitle(QStringLiteral("drop target"));
+        resize(300, 200);
+    }
+    QList<QUrl> dropped;
+    Qt::DropActions offered;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
+    void dropEvent(QDropEvent* event) override {
+        dropped = event->mimeData()->urls();
+        offered = event->possibleActions();
+        event->acceptProposedAction();
+    }
+};
+
+class StatusItemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SystemTray::detect(), SystemTray::Kind::xembed);
+        item = std::make_unique<StatusItem>(SystemTray::Kind::xembed);
+        item->onClick = [this] { ++clicks; };
+        item->fileURLProvider = [this]() -> std::optional<QUrl> {
+            ++provided;
+            return file;
+        };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return item->iconGeometry().has_value(); }, 5000));
+    }
+    QPoint centre() const { return item->iconGeometry()->center(); }
+
+    std::unique_ptr<StatusItem> item;
+    std::optional<QUrl> file;
+    int clicks = 0;
+    int provided = 0;
+};
+
+TEST_F(StatusItemTest, TheLanternDocksIntoTheTray) {
+    const QRect icon = *item->iconGeometry();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    // trayer sits at the top right edge of the screen.
+    EXPECT_TRUE(screen.contains(icon));
+    EXPECT_LT(icon.top(), 30);
+    EXPECT_GT(icon.left(), screen.width() / 2);
+    EXPECT_TRUE(item->dragView()->isVisible());
+}
+
+TEST_F(StatusItemTest, AClickWithSmallJitterClicksAndADragOfNothingDoesNothing) {
+    xdotool(QStringLiteral("xdotool mousemove %1 mousedown 1 mousemove_relative 2 1 mouseup 1")
+                .arg(at(centre())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
+
+    // No file on the shelf: moving further than 3 pixels starts no drag and is no click.
+    xdotool(QStringLiteral("xdotool mousemove %1 mousedown 1 mousemove_relative 0 12 sleep 0.1 "
+                           "mouseup 1")
+                .arg(at(centre())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return provided == 1; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(StatusItemTest, DraggingOutOfTheTrayDeliversTheNewestFileAsACopy) {
+    QTemporaryDir dir;
+    QImage image(400, 300, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString path = dir.path() + QStringLiteral("/Screenshot 1.png");
+    ASSERT_TRUE(image.save(path));
+    file = QUrl::fromLocalFile(path);
+
+    DropTarget target;
+    target.move(200, 300);
+    target.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&target));
+    const QPoint drop = target.mapToGlobal(target.rect().center());
+
+    xdotool(QStringLiteral("xdotool mousemove %1 mousedown 1 sleep 0.1 mousemove_relative 0 10 "
+                           "sleep 0.2 mousemove %2 sleep 0.2 mousemove_relative 5 5 sleep 0.2 "
+                           "mouseup 1")
+                .arg(at(centre()), at(drop)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.dropped.isEmpty(); }, 10000));
+    EXPECT_EQ(target.dropped, QList<QUrl>{*file});
+    EXPECT_EQ(target.offered, Qt::CopyAction);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_TRUE(QFile::exists(path));  // a copy: the file stays where it is
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The real program on the private desktop of scripts/x-session, observed through its debug log
+// and the X server, as a user's session would see it.
+class FramletRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(desktop());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           home.filePath(QStringLiteral(".config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                           home.filePath(QStringLiteral(".local/share")));
+        environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QString());
+        environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        app.setProcessEnvironment(environment);
+    }
+    void TearDown() override {
+        app.terminate();
+        if (!app.waitForFinished(5000)) {
+            app.kill();
+            app.waitForFinished();
+        }
+    }
+
+    QString desktop() const { return home.filePath(QStringLiteral("Desktop")); }
+    void screenshot(const QString& name) const {
+        QImage image(640, 400, QImage::Format_RGB32);
+        image.fill(Qt::darkBlue);
+        const QString hidden = QDir(desktop()).filePath(QStringLiteral(".tmp.png"));
+        ASSERT_TRUE(image.save(hidden));
+        ASSERT_TRUE(QFile::rename(hidden, QDir(desktop()).filePath(name)));
+    }
+    QByteArray log() const {
+        QFile file(home.filePath(QStringLiteral("Library/Logs/Framlet/debug.log")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    bool logged(const QByteArray& line, int timeoutMs = 15000) const {
+        return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
+    }
+    static bool shelfVisible() {
+        return QProcess::execute(QStringLiteral("xdotool"),
+                                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                  QStringLiteral("--name"), QStringLiteral("^Framlet Shelf$")}) ==
+               0;
+    }
+
+    QTemporaryDir home;
+    QProcess app;
+};
+
+TEST_F(FramletRun, SeedsLightsTheLanternForALiveCaptureAndOpensWithTheShortcut) {
+    screenshot(QStringLiteral("Screenshot 1.png"));
+    screenshot(QStringLiteral("Screenshot 2.png"));
+    app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
+    ASSERT_TRUE(app.waitForStarted());
+
+    ASSERT_TRUE(logged("watcher: seeded, 2 existing file(s)")) << log().constData();
+    ASSERT_TRUE(logged("hotkey: registered")) << log().constData();
+    EXPECT_FALSE(log().contains("capture fill animation started"));  // seeds never animate
+
+    screenshot(QStringLiteral("Screenshot 3.png"));
+    ASSERT_TRUE(logged("watcher: detected 1 new file(s)")) << log().constData();
+    ASSERT_TRUE(logged("capture fill animation started"));
+    ASSERT_TRUE(logged("capture fill animation finished"));
+
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    EXPECT_TRUE(QTest::qWaitFor([] { return !shelfVisible(); }, 5000));
+    EXPECT_EQ(app.state(), QProcess::Running);
+}
+
+}  // namespace

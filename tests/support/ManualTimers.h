@@ -1,0 +1,70 @@
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "TimerSource.h"
+
+namespace framlet::test {
+
+// Timers on a clock the test moves by hand: advance() fires every timer that falls due, in order
+// of due time, as often as a repeating one would have fired.
+class ManualTimers final : public TimerSource {
+public:
+    std::unique_ptr<Timer> makeTimer() override {
+        auto timer = std::make_unique<ManualTimer>(*this);
+        m_timers.push_back(timer.get());
+        return timer;
+    }
+
+    std::chrono::milliseconds now() const { return m_now; }
+
+    void advance(std::chrono::milliseconds by) {
+        const auto end = m_now + by;
+        while (ManualTimer* next = nextDueBy(end)) {
+            m_now = next->due;
+            next->repeating ? void(next->due += next->interval) : void(next->active = false);
+            if (next->onTimeout) {
+                next->onTimeout();
+            }
+        }
+        m_now = end;
+    }
+
+private:
+    struct ManualTimer final : Timer {
+        explicit ManualTimer(ManualTimers& owner) : owner(owner) {}
+        ~ManualTimer() override { std::erase(owner.m_timers, this); }
+        void start(std::chrono::milliseconds every, bool repeats) override {
+            interval = every;
+            repeating = repeats;
+            due = owner.m_now + every;
+            active = true;
+        }
+        void stop() override { active = false; }
+        bool isActive() const override { return active; }
+
+        ManualTimers& owner;
+        std::chrono::milliseconds interval{0};
+        std::chrono::milliseconds due{0};
+        bool repeating = false;
+        bool active = false;
+    };
+
+    ManualTimer* nextDueBy(std::chrono::milliseconds end) const {
+        ManualTimer* next = nullptr;
+        for (ManualTimer* timer : m_timers) {
+            if (timer->active && timer->due <= end && (!next || timer->due < next->due)) {
+                next = timer;
+            }
+        }
+        return next;
+    }
+
+    std::vector<ManualTimer*> m_timers;
+    std::chrono::milliseconds m_now{0};
+};
+
+}  // namespace framlet::test
