@@ -10,10 +10,12 @@ all: test
 bootstrap:
 	@scripts/bootstrap
 
+# Without any display, `make run` shows Framlet on a private X server instead (scripts/demo).
 run: bootstrap
 	@cmake --preset release $(CMAKE_WERROR) >/dev/null
-	@cmake --build --preset release --target framlet
-	@build/release/src/framlet
+	@cmake --build --preset release --target framlet framlet-demo-tool
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then build/release/src/framlet; \
+	 else scripts/demo build/release; fi
 
 test: bootstrap
 	@cmake --preset debug $(CMAKE_WERROR) >/dev/null
