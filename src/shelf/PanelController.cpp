@@ -14,7 +14,8 @@ PanelController::PanelController(ContentMaker makeContent, QObject* parent)
     , m_makeContent(std::move(makeContent))
     , m_outsideClicks(
           new OutsideClickMonitor(OutsideClickMonitor::Method::rawButtonPresses, this)) {
-    connect(m_outsideClicks, &OutsideClickMonitor::clickedOutside, this, &PanelController::hide);
+    connect(m_outsideClicks, &OutsideClickMonitor::clickedOutside, this,
+            &PanelController::hideAfterOutsideClick);
 }
 
 PanelController::~PanelController() {
@@ -24,7 +25,19 @@ PanelController::~PanelController() {
     }
 }
 
+void PanelController::hideAfterOutsideClick() {
+    m_sinceOutsideClickHid.start();
+    hide();
+}
+
 void PanelController::toggle(const PanelAnchor& relativeTo) {
+    constexpr qint64 kTrayClickWindowMs = 300;
+    const bool justHidByOutsideClick =
+        m_sinceOutsideClickHid.isValid() && m_sinceOutsideClickHid.elapsed() < kTrayClickWindowMs;
+    m_sinceOutsideClickHid.invalidate();
+    if (justHidByOutsideClick && !m_shown) {
+        return;
+    }
     if (m_shown) {
         hide();
     } else {

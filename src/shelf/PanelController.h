@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -28,7 +29,9 @@ public:
     explicit PanelController(ContentMaker makeContent, QObject* parent = nullptr);
     ~PanelController() override;
 
-    // Hides a shown panel, shows it otherwise.
+    // Hides a shown panel, shows it otherwise. A toggle that arrives just after a press in
+    // another application hid the panel does nothing: it is the click on a tray icon that lives in
+    // another process, which meant to close the shelf, not to open it again.
     void toggle(const PanelAnchor& relativeTo = {});
     // Places the panel, brings it to the front and makes it the active window. Calling it while
     // shown only places and activates it again.
@@ -55,12 +58,14 @@ private:
     void startWatching();
     void stopWatching();
     void panelHidden();
+    void hideAfterOutsideClick();
     static QScreen* screenFor(const PanelAnchor& relativeTo);
 
     ContentMaker m_makeContent;
     std::unique_ptr<KeyablePanel> m_panel;
     OutsideClickMonitor* m_outsideClicks;
     bool m_shown = false;
+    QElapsedTimer m_sinceOutsideClickHid;
 };
 
 }  // namespace framlet

@@ -228,6 +228,10 @@ TEST_F(PanelControllerTest, APressInAnotherApplicationHidesItButNotOneInTheProgr
     ASSERT_TRUE(clickAt(inOther));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller.isShown(); }, 5000));
     EXPECT_EQ(hidden, 1);
+    // A tray icon of another process (StatusNotifierItem) reports its click right after the
+    // press that hid the shelf: that toggle must not open it again.
+    controller.toggle();
+    EXPECT_FALSE(controller.isShown());
 
     // The empty desktop is not the program's either; a right press counts as well.
     showAndActivate();
