@@ -4,13 +4,12 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "WindowHints.h"
 #include "X11.h"
 
 namespace framlet {
 
 KeyablePanel::KeyablePanel(QWidget* content)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : AllWorkspacesWindow(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_content(content) {
     // Without a compositing manager a translucent window shows black wherever it is not painted.
     setAttribute(Qt::WA_TranslucentBackground, X11::compositingManagerRunning());
@@ -18,20 +17,6 @@ KeyablePanel::KeyablePanel(QWidget* content)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_content);
-}
-
-void KeyablePanel::setVisible(bool visible) {
-    // The window manager reads the hints when it maps the window and forgets them when it
-    // unmaps it, so they go with every show.
-    const bool mapping = visible && !isVisible();
-    if (mapping) {
-        create();
-        WindowHints::keepOnAllWorkspaces(windowHandle());
-    }
-    QWidget::setVisible(visible);
-    if (mapping) {
-        WindowHints::keepOnAllWorkspaces(windowHandle());
-    }
 }
 
 void KeyablePanel::hideEvent(QHideEvent* event) {

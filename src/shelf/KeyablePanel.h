@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "AllWorkspacesWindow.h"
 
 namespace framlet {
 
 // The shelf's window: frameless, above other windows, on every workspace and out of the taskbar,
 // yet able to become the active window like a titled one, so the shelf's search field and keys
 // work. The background is translucent; the content paints its own.
-class KeyablePanel : public QWidget {
+class KeyablePanel : public AllWorkspacesWindow {
     Q_OBJECT
 
 public:
@@ -15,8 +15,6 @@ public:
     explicit KeyablePanel(QWidget* content);
 
     QWidget* content() const { return m_content; }
-
-    void setVisible(bool visible) override;
 
 Q_SIGNALS:
     // Whatever hid it: its owner, a close request from the window manager, the application

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "AllWorkspacesWindow.h"
 
 class QImage;
 class QMovie;
@@ -11,15 +11,13 @@ class PreviewImageView;
 
 // The preview's window: titled, closable and resizable, floating above the shelf on every
 // workspace. Its close button only asks for closing; the owner decides and hides it.
-class PreviewPanel : public QWidget {
+class PreviewPanel : public AllWorkspacesWindow {
     Q_OBJECT
 
 public:
     PreviewPanel();
 
     PreviewImageView* imageView() const { return m_imageView; }
-
-    void setVisible(bool visible) override;
 
 Q_SIGNALS:
     void closeRequested();

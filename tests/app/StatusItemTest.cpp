@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include "DesktopInput.h"
 #include "StatusItem.h"
 #include "StatusItemDragView.h"
 #include "SystemTray.h"
@@ -19,33 +20,8 @@ using namespace framlet;
 namespace {
 
 // These run under scripts/x-session with trayer, an XEmbed tray host.
-void xdotool(const QString& script) {
-    // Detached, because a drag runs its own event loop that must keep running meanwhile.
-    QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"), script});
-}
-
-QString at(QPoint p) {
-    return QStringLiteral("%1 %2").arg(p.x()).arg(p.y());
-}
-
-class DropTarget : public QWidget {
-public:
-    DropTarget() {
-        setAcceptDrops(true);
-        setWindowTitle(QStringLiteral("drop target"));
-        resize(300, 200);
-    }
-    QList<QUrl> dropped;
-    Qt::DropActions offered;
-
-protected:
-    void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
-    void dropEvent(QDropEvent* event) override {
-        dropped = event->mimeData()->urls();
-        offered = event->possibleActions();
-        event->acceptProposedAction();
-    }
-};
+using test::at;
+using test::DropTarget;
 
 class StatusItemTest : public ::testing::Test {
 protected:
@@ -78,14 +54,16 @@ TEST_F(StatusItemTest, TheLanternDocksIntoTheTray) {
 }
 
 TEST_F(StatusItemTest, AClickWithSmallJitterClicksAndADragOfNothingDoesNothing) {
-    xdotool(QStringLiteral("xdotool mousemove %1 mousedown 1 mousemove_relative 2 1 mouseup 1")
-                .arg(at(centre())));
+    test::xdotoolDetached(
+        QStringLiteral("mousemove %1 mousedown 1 mousemove_relative 2 1 mouseup 1")
+            .arg(at(centre())));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
 
     // No file on the shelf: moving further than 3 pixels starts no drag and is no click.
-    xdotool(QStringLiteral("xdotool mousemove %1 mousedown 1 mousemove_relative 0 12 sleep 0.1 "
-                           "mouseup 1")
-                .arg(at(centre())));
+    test::xdotoolDetached(
+        QStringLiteral("mousemove %1 mousedown 1 mousemove_relative 0 12 sleep 0.1 "
+                       "mouseup 1")
+            .arg(at(centre())));
     ASSERT_TRUE(QTest::qWaitFor([&] { return provided == 1; }, 5000));
     QTest::qWait(300);
     EXPECT_EQ(clicks, 1);
@@ -105,10 +83,11 @@ TEST_F(StatusItemTest, DraggingOutOfTheTrayDeliversTheNewestFileAsACopy) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&target));
     const QPoint drop = target.mapToGlobal(target.rect().center());
 
-    xdotool(QStringLiteral("xdotool mousemove %1 mousedown 1 sleep 0.1 mousemove_relative 0 10 "
-                           "sleep 0.2 mousemove %2 sleep 0.2 mousemove_relative 5 5 sleep 0.2 "
-                           "mouseup 1")
-                .arg(at(centre()), at(drop)));
+    test::xdotoolDetached(
+        QStringLiteral("mousemove %1 mousedown 1 sleep 0.1 mousemove_relative 0 10 "
+                       "sleep 0.2 mousemove %2 sleep 0.2 mousemove_relative 5 5 sleep 0.2 "
+                       "mouseup 1")
+            .arg(at(centre()), at(drop)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !target.dropped.isEmpty(); }, 10000));
     EXPECT_EQ(target.dropped, QList<QUrl>{*file});
     EXPECT_EQ(target.offered, Qt::CopyAction);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "DesktopInput.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -26,34 +28,9 @@ bool xdotool(const QString& commands) {
                              {QStringLiteral("-c"), QStringLiteral("xdotool ") + commands}) == 0;
 }
 
-// Without waiting: a drag runs an event loop of its own that must keep running meanwhile.
-void xdotoolDetached(const QString& commands) {
-    QProcess::startDetached(QStringLiteral("sh"),
-                            {QStringLiteral("-c"), QStringLiteral("xdotool ") + commands});
-}
-
-QString at(QPoint p) {
-    return QStringLiteral("%1 %2").arg(p.x()).arg(p.y());
-}
-
-class DropTarget : public QWidget {
-public:
-    DropTarget() {
-        setAcceptDrops(true);
-        setWindowTitle(QStringLiteral("drop target"));
-        resize(300, 200);
-    }
-    QList<QUrl> dropped;
-    Qt::DropActions offered;
-
-protected:
-    void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
-    void dropEvent(QDropEvent* event) override {
-        dropped = event->mimeData()->urls();
-        offered = event->possibleActions();
-        event->acceptProposedAction();
-    }
-};
+using test::at;
+using test::DropTarget;
+using test::xdotoolDetached;
 
 class GridInputTest : public ::testing::Test {
 protected:

@@ -1,0 +1,24 @@
+#include "AllWorkspacesWindow.h"
+
+#include <QWindow>
+
+#include "WindowHints.h"
+
+namespace framlet {
+
+AllWorkspacesWindow::AllWorkspacesWindow(Qt::WindowFlags flags) : QWidget(nullptr, flags) {
+}
+
+void AllWorkspacesWindow::setVisible(bool visible) {
+    const bool mapping = visible && !isVisible();
+    if (mapping) {
+        create();
+        WindowHints::keepOnAllWorkspaces(windowHandle());
+    }
+    QWidget::setVisible(visible);
+    if (mapping) {
+        WindowHints::keepOnAllWorkspaces(windowHandle());
+    }
+}
+
+}  // namespace framlet
