@@ -73,10 +73,12 @@ void requestFromWindowManager(xcb_connection_t* c, xcb_window_t window,
     }
     sendToWindowManager(c, geometry->root, window, "_NET_WM_DESKTOP",
                         {kAllDesktops, kFromApplication});
-    sendToWindowManager(c, geometry->root, window, "_NET_WM_STATE",
-                        {kStateAdd, wanted[0], wanted[1], kFromApplication});
-    sendToWindowManager(c, geometry->root, window, "_NET_WM_STATE",
-                        {kStateAdd, wanted[2], XCB_ATOM_NONE, kFromApplication});
+    // A request names at most two states.
+    for (std::size_t i = 0; i < wanted.size(); i += 2) {
+        const uint32_t second = i + 1 < wanted.size() ? wanted[i + 1] : uint32_t{XCB_ATOM_NONE};
+        sendToWindowManager(c, geometry->root, window, "_NET_WM_STATE",
+                            {kStateAdd, wanted[i], second, kFromApplication});
+    }
 }
 
 bool isMapped(xcb_connection_t* c, xcb_window_t window) {
@@ -94,9 +96,14 @@ void keepOnAllWorkspaces(QWindow* window) {
         return;
     }
     const auto id = static_cast<xcb_window_t>(window->winId());
-    const std::vector<xcb_atom_t> wanted{atom(c, "_NET_WM_STATE_STICKY"),
-                                         atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                         atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    std::vector<xcb_atom_t> wanted{atom(c, "_NET_WM_STATE_STICKY"),
+                                   atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                   atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    // Qt writes "above" before mapping only when its cached state changed, and a window manager
+    // may erase it on the unmap before: ask for it with the rest.
+    if (window->flags().testFlag(Qt::WindowStaysOnTopHint)) {
+        wanted.push_back(atom(c, "_NET_WM_STATE_ABOVE"));
+    }
     // A mapped window's state belongs to the window manager; only a request may change it.
     if (!isMapped(c, id)) {
         writeProperties(c, id, wanted);
