@@ -116,8 +116,8 @@ OCRService::AttemptResult OCRService::attempt(const QString& path, const QString
         return {};
     }
     const QString text = recognized.lines.join(QLatin1Char('\n'));
-    DebugLog::log(
-        QStringLiteral("ocr: done %1 -> %2 chars").arg(fileName).arg(characterCount(text)));
+    DebugLog::log(QStringLiteral("ocr: done %1 -> %2 chars")
+                      .arg(fileName, QString::number(characterCount(text))));
     return {Outcome::finished, text};
 }
 

@@ -239,7 +239,7 @@ TEST(OCRServiceLogChild, RecognizeFolder) {
     }
     ManualScheduler scheduler;
     OCRService service(scheduler, testConfiguration());
-    for (const char* name : {"text.png", "blank.png", "gone.png"}) {
+    for (const char* name : {"text 100%2.png", "blank.png", "gone.png"}) {
         ASSERT_TRUE(waitFor(recognize(service, folder + "/" + QString::fromUtf8(name))));
     }
 }
@@ -248,7 +248,7 @@ TEST(OCRServiceLog, EachRequestLogsItsStartAndItsEnd) {
     QTemporaryDir folder;
     QImage blank(400, 300, QImage::Format_RGB32);
     blank.fill(Qt::white);
-    save(folder, "text.png", textImage({"Total"}));
+    save(folder, "text 100%2.png", textImage({"Total"}));  // a file name is no format string
     save(folder, "blank.png", blank);
     test::TemporaryHome home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -264,7 +264,7 @@ TEST(OCRServiceLog, EachRequestLogsItsStartAndItsEnd) {
     for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
         lines.append(line.section(' ', 3));  // without the timestamp
     }
-    const QStringList expected{"ocr: start text.png",  "ocr: done text.png -> 5 chars",
+    const QStringList expected{"ocr: start text 100%2.png", "ocr: done text 100%2.png -> 5 chars",
                                "ocr: start blank.png", "ocr: done blank.png -> 0 chars",
                                "ocr: start gone.png",  "ocr: FAILED to load image gone.png"};
     EXPECT_EQ(lines, expected);
