@@ -84,4 +84,16 @@ TEST_F(FramletRun, SeedsLightsTheLanternForALiveCaptureAndOpensWithTheShortcut) 
     EXPECT_EQ(app.state(), QProcess::Running);
 }
 
+// Registered a second time under a private desktop without any tray.
+TEST_F(FramletRun, WithoutATrayTheShelfOpensAtLaunch) {
+    if (!qEnvironmentVariableIsSet("FRAMLET_TEST_NO_TRAY")) {
+        GTEST_SKIP() << "runs only on the desktop without a tray";
+    }
+    app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
+    ASSERT_TRUE(app.waitForStarted());
+    ASSERT_TRUE(logged("tray: no system tray on this desktop — showing the shelf"))
+        << log().constData();
+    EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
+}
+
 }  // namespace
