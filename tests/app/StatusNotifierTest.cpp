@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QTest>
+
+#include "StatusItem.h"
+#include "SystemTray.h"
+
+using namespace framlet;
+
+namespace {
+
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+// A stand-in for the StatusNotifierItem watcher a KDE or GNOME panel runs on the session bus
+// (scripts/x-session --dbus gives the test a bus of its own).
+class FakeWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+
+public:
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const { return m_items; }
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service) { m_items.append(service); }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+private:
+    QStringList m_items;
+};
+
+// The watcher runs in a process of its own, as the panel's does: the tray icon calls it
+// synchronously.
+TEST(StatusNotifierChild, ServeAsWatcher) {
+    if (!qEnvironmentVariableIsSet("FRAMLET_TEST_FAKE_WATCHER")) {
+        GTEST_SKIP() << "only runs as a child of StatusNotifierTest";
+    }
+    FakeWatcher watcher;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
+                                   QDBusConnection::ExportAllContents));
+    ASSERT_TRUE(bus.registerService(kWatcher));
+    QTest::qWait(60000);  // until the parent ends it
+}
+
+class StatusNotifierTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("FRAMLET_TEST_CHILD"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("FRAMLET_TEST_FAKE_WATCHER"), QStringLiteral("1"));
+        watcher.setProcessEnvironment(environment);
+        watcher.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--gtest_filter=StatusNotifierChild.ServeAsWatcher")});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return watcherRuns(); }, 10000));
+    }
+    void TearDown() override {
+        watcher.kill();
+        watcher.waitForFinished();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !watcherRuns(); }, 5000));
+    }
+    bool watcherRuns() const { return bus.interface()->isServiceRegistered(kWatcher); }
+    // The bus names of the items that registered with the watcher.
+    QStringList registeredItems() const {
+        QDBusInterface properties(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
+                                  bus);
+        return properties.property("RegisteredStatusNotifierItems").toStringList();
+    }
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QProcess watcher;
+};
+
+TEST_F(StatusNotifierTest, AWatcherWithAHostWinsOverTheXEmbedTray) {
+    EXPECT_EQ(SystemTray::detect(), SystemTray::Kind::statusNotifier);
+    TearDown();
+    EXPECT_EQ(SystemTray::detect(), SystemTray::Kind::xembed);  // trayer is still there
+}
+
+TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndItsPositionIsUnknown) {
+    StatusItem item(SystemTray::Kind::statusNotifier);
+    int clicks = 0;
+    item.onClick = [&] { ++clicks; };
+    EXPECT_EQ(item.dragView(), nullptr);  // no dragging from a StatusNotifierItem
+    EXPECT_FALSE(item.iconGeometry().has_value());
+    QStringList items;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !(items = registeredItems()).isEmpty(); }, 5000));
+
+    // What the panel sends to the item when the user clicks the icon.
+    QDBusMessage activate = QDBusMessage::createMethodCall(
+        items.first(), QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+    activate << 10 << 10;
+    QDBusConnection panel =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("panel"));
+    panel.asyncCall(activate);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
+}
+
+}  // namespace
+
+#include "StatusNotifierTest.moc"
