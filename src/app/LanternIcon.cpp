@@ -1,7 +1,9 @@
 #include "LanternIcon.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 
@@ -35,6 +37,24 @@ QImage statusIcon(double fill, int pixelSize, const QColor& color) {
     QImage image(pixelSize, pixelSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
+    paint(painter, fill, pixelSize, color);
+    return image;
+}
+
+QByteArray svg(double fill, const QColor& color) {
+    QBuffer buffer;
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(QSize(int(kGrid), int(kGrid)));
+    generator.setViewBox(QRect(0, 0, int(kGrid), int(kGrid)));
+    generator.setTitle(QStringLiteral("Framlet"));
+    QPainter painter(&generator);
+    paint(painter, fill, int(kGrid), color);
+    painter.end();
+    return buffer.data();
+}
+
+void paint(QPainter& painter, double fill, int pixelSize, const QColor& color) {
     painter.setRenderHint(QPainter::Antialiasing);
 
     // Design space has its origin at the bottom left: flip it into image space.
@@ -67,7 +87,6 @@ QImage statusIcon(double fill, int pixelSize, const QColor& color) {
             painter.drawEllipse(QPointF(9, 7), radius, radius);
         }
     }
-    return image;
 }
 
 double fillForFrame(int frame) {

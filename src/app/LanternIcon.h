@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
+
+class QPainter;
 
 namespace framlet {
 
@@ -11,6 +14,10 @@ namespace framlet {
 namespace LanternIcon {
 
 QImage statusIcon(double fill, int pixelSize, const QColor& color);
+// The same drawing as a scalable image, for the icon theme.
+QByteArray svg(double fill, const QColor& color);
+// Draws into any painter whose device is pixelSize wide and high.
+void paint(QPainter& painter, double fill, int pixelSize, const QColor& color);
 
 // The fill level of animation frame n (1..16) of the capture animation: a cubic ease-out.
 double fillForFrame(int frame);

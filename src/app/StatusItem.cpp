@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "LanternIcon.h"
+#include "LanternThemeIcons.h"
 #include "StatusItemDragView.h"
 
 namespace framlet {
@@ -66,8 +67,10 @@ void StatusItem::setUpTrayIcon() {
                     onClick();
                 }
             });
-    // Panels that host StatusNotifierItems are dark far more often than light.
+    // Panels that host StatusNotifierItems are dark far more often than light; hosts that take
+    // the icon by name draw it in their own colour anyway.
     m_color = QColor(0xf2, 0xf2, 0xf2);
+    m_themeIcons = LanternThemeIcons::install();
     setFill(m_fill);
     m_trayIcon->show();
 }
@@ -103,7 +106,10 @@ void StatusItem::setFill(double fill) {
         for (const int size : kIconSizes) {
             icon.addPixmap(QPixmap::fromImage(LanternIcon::statusIcon(fill, size, m_color)));
         }
-        m_trayIcon->setIcon(icon);
+        // At rest the lantern goes by name; animation frames can only be pixels.
+        const bool resting = fill == 0.0 || fill == 1.0;
+        m_trayIcon->setIcon(m_themeIcons && resting ? LanternThemeIcons::icon(fill == 1.0, icon)
+                                                    : icon);
     }
 }
 

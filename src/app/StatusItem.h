@@ -37,6 +37,7 @@ public:
     QScreen* screen() const;
 
     StatusItemDragView* dragView() const { return m_view.get(); }
+    QSystemTrayIcon* trayIcon() const { return m_trayIcon.get(); }
 
     std::function<std::optional<QUrl>()> fileURLProvider;
     std::function<void()> onClick;
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     QColor m_color;
     double m_fill = 0.0;
+    bool m_themeIcons = false;
 };
 
 }  // namespace framlet

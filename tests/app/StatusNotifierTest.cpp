@@ -5,7 +5,10 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusMessage>
+#include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 #include "StatusItem.h"
@@ -105,6 +108,21 @@ TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndItsPositionIsUnknown) {
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("panel"));
     panel.asyncCall(activate);
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
+}
+
+TEST_F(StatusNotifierTest, TheRestingLanternIsOfferedByItsThemeIconName) {
+    StatusItem item(SystemTray::Kind::statusNotifier);
+    const QString installed =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/icons/hicolor/scalable/status/");
+    EXPECT_TRUE(QFile::exists(installed + QStringLiteral("framlet-lantern-symbolic.svg")));
+    EXPECT_TRUE(QFile::exists(installed + QStringLiteral("framlet-lantern-lit-symbolic.svg")));
+    EXPECT_EQ(item.trayIcon()->icon().name(), QStringLiteral("framlet-lantern-symbolic"));
+    item.setFill(1.0);
+    EXPECT_EQ(item.trayIcon()->icon().name(), QStringLiteral("framlet-lantern-lit-symbolic"));
+    item.setFill(0.5);  // an animation frame: pixels only
+    EXPECT_TRUE(item.trayIcon()->icon().name().isEmpty());
+    EXPECT_FALSE(item.trayIcon()->icon().pixmap(22).isNull());
 }
 
 }  // namespace
