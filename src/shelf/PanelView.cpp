@@ -1,5 +1,7 @@
 #include "PanelView.h"
 
+#include "ColorScheme.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -45,6 +47,21 @@ QFrame* divider() {
 QPalette lightPalette() {
     std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
     return fusion ? fusion->standardPalette() : QApplication::palette();
+}
+
+QPalette darkPalette();
+
+// "system" follows the desktop's light or dark preference where it states one.
+QPalette systemPalette() {
+    switch (ColorScheme::shared().preference()) {
+        case ColorScheme::Preference::dark:
+            return darkPalette();
+        case ColorScheme::Preference::light:
+            return lightPalette();
+        case ColorScheme::Preference::none:
+            break;
+    }
+    return QApplication::palette();
 }
 
 QPalette darkPalette() {
@@ -140,6 +157,7 @@ PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings
     updateCount();
     updateSize();
     applyTheme();
+    connect(&ColorScheme::shared(), &ColorScheme::preferenceChanged, this, &PanelView::applyTheme);
 }
 
 PanelView::~PanelView() = default;
@@ -374,7 +392,7 @@ void PanelView::applyTheme() {
             setPalette(darkPalette());
             break;
         case Settings::Theme::system:
-            setPalette(QApplication::palette());
+            setPalette(systemPalette());
             break;
     }
     update();
