@@ -37,7 +37,6 @@ AppDelegate::AppDelegate(Settings& settings, UserDefaults& defaults, TimerSource
     : QObject(parent)
     , m_settings(settings)
     , m_defaults(defaults)
-    , m_timers(timers)
     , m_store(std::make_unique<ScreenshotStore>(settings))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(settings, timers)) {

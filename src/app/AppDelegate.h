@@ -60,7 +60,6 @@ private:
 
     Settings& m_settings;
     UserDefaults& m_defaults;
-    TimerSource& m_timers;
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<ScreenshotStore> m_store;
