@@ -18,6 +18,7 @@
 #include "ScreenshotWatcher.h"
 #include "SelectionModel.h"
 #include "Settings.h"
+#include "StatusItem.h"
 #include "UserDefaults.h"
 
 using namespace framlet;
@@ -152,6 +153,27 @@ TEST_F(AppDelegateTest, OpeningTheShelfFollowsAScreenshotLocationThatMoved) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 2; }, 5000));
     EXPECT_EQ(delegate->watcher()->folders(), QList<QUrl>{QUrl::fromLocalFile(moved.path())});
     qunsetenv("XDG_CURRENT_DESKTOP");
+}
+
+TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {
+    launch();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return delegate->statusItem()->iconGeometry().has_value(); }, 5000));
+    const QPoint icon = delegate->statusItem()->iconGeometry()->center();
+    const auto click = [&] {
+        QProcess::execute(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y()),
+             QStringLiteral("click"), QStringLiteral("1")});
+    };
+    click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
+    // The icon is the program's own window: this press closes the shelf as a click, not as a
+    // press in another application followed by a reopening click.
+    click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
+    QTest::qWait(300);
+    EXPECT_FALSE(shelfShown());
 }
 
 TEST_F(AppDelegateTest, TheShortcutTogglesTheShelf) {
