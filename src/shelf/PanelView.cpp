@@ -322,10 +322,13 @@ void PanelView::queryEdited(const QString& query) {
     updateShelfArea();
 }
 
-// Reading the folders may run a program (the desktop's settings tool), so they are read when
-// they can have changed rather than on every change of the shelf.
+// Only a configured list can give the two folders a picker needs. Without one the shelf shows
+// the screenshot location alone, which needs no picker, so it is not looked up here: finding it
+// may run a program (the desktop's settings tool), and the delegate already does so on opening.
 void PanelView::refreshFolders() {
-    const QList<QUrl> folders = ScreenshotWatcher::resolvedFolders(m_settings);
+    const QList<QUrl> folders = m_settings.watchedFolders().isEmpty()
+                                    ? QList<QUrl>()
+                                    : ScreenshotWatcher::resolvedFolders(m_settings);
     if (folders == m_folders && m_folderPicker->count() > 0) {
         return;
     }
