@@ -1,10 +1,15 @@
 #include "ImagePreviewController.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QImageReader>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMovie>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextEdit>
 #include <algorithm>
 
 #include "DebugLog.h"
@@ -42,9 +47,19 @@ QString flag(bool value) {
 }
 
 // Keys belong to a text field that has the focus: the user is typing, for example a search.
+// Item views accept input methods too (for keyboard search), so the attribute cannot tell.
 bool isTyping() {
     const QWidget* focus = QApplication::focusWidget();
-    return focus && focus->testAttribute(Qt::WA_InputMethodEnabled);
+    if (const auto* combo = qobject_cast<const QComboBox*>(focus)) {
+        return combo->isEditable();
+    }
+    if (const auto* edit = qobject_cast<const QTextEdit*>(focus)) {
+        return !edit->isReadOnly();
+    }
+    if (const auto* edit = qobject_cast<const QPlainTextEdit*>(focus)) {
+        return !edit->isReadOnly();
+    }
+    return qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus);
 }
 
 bool isAnimated(const QString& path) {
@@ -166,7 +181,8 @@ bool ImagePreviewController::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool ImagePreviewController::handleKey(int key) {
-    if (!isVisible() || isTyping()) {
+    // An open menu owns the arrows and Escape until it closes.
+    if (!isVisible() || isTyping() || QApplication::activePopupWidget()) {
         return false;
     }
     switch (key) {

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QListView>
+#include <QMenu>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -120,6 +122,36 @@ TEST_F(ImagePreviewTest, NothingIsHandledWhileATextFieldHasTheFocus) {
     search.clearFocus();
     press(&search, Qt::Key_Right);
     EXPECT_EQ(preview.index(), 2);
+}
+
+TEST_F(ImagePreviewTest, AFocusedListIsNoTextFieldAndAnOpenMenuKeepsItsKeys) {
+    // The shelf's grid takes the focus after a click on its empty space or a drag.
+    QListView grid;
+    grid.show();
+    preview.show(urls, ids, 1);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    grid.activateWindow();
+    grid.setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+    press(&grid, Qt::Key_Right);
+    EXPECT_EQ(preview.index(), 2);
+
+    // A thumbnail's context menu: its arrows and Escape are the menu's, not the preview's.
+    QMenu menu;
+    menu.addAction(QStringLiteral("Open"));
+    QAction* second = menu.addAction(QStringLiteral("Copy"));
+    menu.popup(grid.mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    menu.setActiveAction(menu.actions().first());
+    press(&menu, Qt::Key_Down);
+    EXPECT_EQ(menu.activeAction(), second);
+    EXPECT_EQ(preview.index(), 2);
+    press(&menu, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !menu.isVisible(); }));
+    EXPECT_TRUE(preview.isVisible());
+
+    press(&grid, Qt::Key_Escape);
+    EXPECT_FALSE(preview.isVisible());
 }
 
 TEST_F(ImagePreviewTest, OneItemHasNoCounterAndDoesNotStep) {
