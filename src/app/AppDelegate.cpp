@@ -190,7 +190,18 @@ void AppDelegate::onOpen() {
     if (!m_watcher) {
         return;
     }
-    const QList<QUrl> resolved = ScreenshotWatcher::resolvedFolders(m_settings);
+    // Opening must not wait for the screenshot tool's settings (gsettings is a child process).
+    const QStringList configured = m_settings.watchedFolders();
+    ScreenshotWatcher::resolveFoldersInBackground(
+        m_settings, this, [this, configured](const QList<QUrl>& resolved) {
+            // A change of the configured folders meanwhile has rebuilt the watcher already.
+            if (m_watcher && m_settings.watchedFolders() == configured) {
+                followFolders(resolved);
+            }
+        });
+}
+
+void AppDelegate::followFolders(const QList<QUrl>& resolved) {
     const QSet<QUrl> now(resolved.cbegin(), resolved.cend());
     const QList<QUrl> watched = m_watcher->folders();
     if (QSet<QUrl>(watched.cbegin(), watched.cend()) == now) {
@@ -202,6 +213,8 @@ void AppDelegate::onOpen() {
 
 void AppDelegate::onHide() {
     m_selectionModel->clear();
+    // The preview stays on top of every workspace: it must not outlive the shelf it came from.
+    ImagePreviewController::shared().close();
 }
 
 void AppDelegate::scheduleRequestedUpdateCheck() {

@@ -56,6 +56,8 @@ private:
     void onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed);
     void onRemove(const QList<QUrl>& urls);
     void onOpen();
+    // Rescans the watched folders, or watches these instead when they differ.
+    void followFolders(const QList<QUrl>& resolved);
     void onHide();
 
     Settings& m_settings;

@@ -57,18 +57,42 @@ QString folderNames(const QList<QUrl>& folders) {
     return names.join(QStringLiteral(", "));
 }
 
-}  // namespace
-
-QList<QUrl> ScreenshotWatcher::resolvedFolders(Settings& settings) {
-    const QStringList configured = settings.watchedFolders();
+QList<QUrl> resolved(const QStringList& configured) {
     if (configured.isEmpty()) {
-        return {screenshotLocation()};
+        return {ScreenshotWatcher::screenshotLocation()};
     }
     QList<QUrl> folders;
     for (const QString& path : configured) {
         folders.append(folderUrl(expandTilde(path)));
     }
     return folders;
+}
+
+}  // namespace
+
+QList<QUrl> ScreenshotWatcher::resolvedFolders(Settings& settings) {
+    return resolved(settings.watchedFolders());
+}
+
+void ScreenshotWatcher::resolveFoldersInBackground(Settings& settings, QObject* context,
+                                                   std::function<void(const QList<QUrl>&)> done) {
+    const QPointer<QObject> receiver(context);
+    QThreadPool::globalInstance()->start(
+        [configured = settings.watchedFolders(), receiver, done = std::move(done)] {
+            const QList<QUrl> folders = resolved(configured);
+            QCoreApplication* application = QCoreApplication::instance();
+            if (!application) {
+                return;  // the program is ending
+            }
+            QMetaObject::invokeMethod(
+                application,
+                [receiver, done, folders] {
+                    if (receiver) {
+                        done(folders);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 QList<QUrl> ScreenshotWatcher::resolvedFolders() {

@@ -41,6 +41,10 @@ public:
     // screenshot location when none are configured. Whether they exist is not tested.
     static QList<QUrl> resolvedFolders(Settings& settings);
     static QList<QUrl> resolvedFolders();
+    // The same, looked up on the pool: the screenshot location may take a child process
+    // (gsettings) to learn. `done` runs on the main thread, and only while `context` lives.
+    static void resolveFoldersInBackground(Settings& settings, QObject* context,
+                                           std::function<void(const QList<QUrl>&)> done);
     // Where the desktop's screenshot tool saves, or the Desktop folder. Never fails.
     static QUrl screenshotLocation();
 

@@ -98,6 +98,10 @@ std::optional<QString> ScreenshotPreferences::location() const {
             return folder;
         }
     }
+    // The Shell makes its folder at the first capture: watching anything else would miss it.
+    if (desktopIs(QStringLiteral("GNOME")) && QDir::isAbsolutePath(m_environment.picturesFolder)) {
+        return m_environment.picturesFolder + u'/' + gnomeShellFolderName();
+    }
     return std::nullopt;
 }
 

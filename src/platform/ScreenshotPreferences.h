@@ -28,7 +28,8 @@ public:
     explicit ScreenshotPreferences(Environment environment = Environment::current());
 
     // The first folder a screenshot tool of this desktop is set to save to that exists, with a
-    // leading "~" expanded; none when no setting names an existing folder.
+    // leading "~" expanded. When none exists: on GNOME the Shell's folder, which its first
+    // capture creates; elsewhere none.
     std::optional<QString> location() const;
 
     // The translated name gnome-shell gives the screenshot folder in the user's language.

@@ -10,6 +10,7 @@
 
 #include "AppDelegate.h"
 #include "CaptureLantern.h"
+#include "ImagePreviewController.h"
 #include "KeyablePanel.h"
 #include "ManualTimers.h"
 #include "PanelController.h"
@@ -90,9 +91,14 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
     delegate->toggleShelf();
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
     EXPECT_FALSE(delegate->lantern().hasUnseen());
+    // Hiding it also closes a preview opened from it.
+    ImagePreviewController& preview = ImagePreviewController::shared();
+    preview.show({store.at(0)->url()}, {store.at(0)->id()}, 0);
+    ASSERT_TRUE(preview.isVisible());
     delegate->toggleShelf();
     EXPECT_FALSE(shelfShown());
     EXPECT_TRUE(delegate->selectionModel().ids().isEmpty());
+    EXPECT_FALSE(preview.isVisible());
 }
 
 TEST_F(AppDelegateTest, ARemovedFileLeavesTheShelfAndTheSelection) {
@@ -153,6 +159,75 @@ TEST_F(AppDelegateTest, OpeningTheShelfFollowsAScreenshotLocationThatMoved) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 2; }, 5000));
     EXPECT_EQ(delegate->watcher()->folders(), QList<QUrl>{QUrl::fromLocalFile(moved.path())});
     qunsetenv("XDG_CURRENT_DESKTOP");
+}
+
+// GNOME with no folders configured: the screenshot location comes from the desktop, with a
+// stand-in for gsettings that can be told to hang.
+class GnomeAppDelegateTest : public AppDelegateTest {
+protected:
+    GnomeAppDelegateTest() : savedPath(qgetenv("PATH")) {
+        settings.setWatchedFolders({});
+        qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+        const QString script = bin.filePath(QStringLiteral("gsettings"));
+        QFile file(script);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        // It answers at once, unless a "hold" file exists: then only once "release" does.
+        file.write(
+            "#!/bin/sh\nd=$(dirname \"$0\")\n"
+            "if [ -e \"$d/hold\" ]; then\n"
+            "  while [ ! -e \"$d/release\" ]; do sleep 0.02; done\n"
+            "  printf \"'%s'\\n\" \"$(cat \"$d/release\")\"\n"
+            "else echo \"''\"; fi\n");
+        file.close();
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + savedPath);
+    }
+    ~GnomeAppDelegateTest() override {
+        qputenv("PATH", savedPath);
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        QDir(shellFolder()).removeRecursively();
+    }
+    static QString shellFolder() {
+        return QDir::homePath() + QStringLiteral("/Pictures/Screenshots");
+    }
+    void touch(const QString& name, const QByteArray& text = {}) {
+        QFile file(bin.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    QByteArray savedPath;
+    QTemporaryDir bin;
+};
+
+TEST_F(GnomeAppDelegateTest, TheFirstCaptureOfAFreshAccountIsSeenLive) {
+    ASSERT_FALSE(QFileInfo::exists(shellFolder()));
+    launch();
+    EXPECT_EQ(delegate->watcher()->folders(), QList<QUrl>{QUrl::fromLocalFile(shellFolder())});
+
+    // The Shell makes its folder as it saves the first capture.
+    ASSERT_TRUE(QDir().mkpath(shellFolder()));
+    writeImage(shellFolder() + QStringLiteral("/Screenshot from 2026-12-06.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 1; }, 5000));
+    EXPECT_TRUE(delegate->lantern().hasUnseen());
+}
+
+TEST_F(GnomeAppDelegateTest, OpeningTheShelfDoesNotWaitForTheScreenshotSettings) {
+    launch();
+    QTemporaryDir chosen;
+    writeImage(chosen.filePath(QStringLiteral("chosen.png")));
+    touch(QStringLiteral("hold"));
+    delegate->toggleShelf();
+    EXPECT_TRUE(shelfShown());
+    // Had the opening waited, gsettings would have been given up on by now, never answering.
+    touch(QStringLiteral("release"), QUrl::fromLocalFile(chosen.path()).toEncoded());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return delegate->watcher()->folders() ==
+                   QList<QUrl>{QUrl::fromLocalFile(chosen.path())};
+        },
+        10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 1; }, 5000));
 }
 
 TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {
