@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "ImageTruncation.h"
+
 namespace framlet {
 namespace {
 
@@ -20,8 +22,6 @@ enum class Format { unknown, png, jpeg, gif, bmp, tiff, heic };
 
 // Enough of the file's start to tell every supported format apart.
 constexpr qint64 kHeadLength = 32;
-// The end of the file searched for a format's closing marker.
-constexpr qint64 kTailLength = 64;
 
 Result failed(Failure failure, const QString& message) {
     return Result{QImage(), failure, message};
@@ -78,32 +78,14 @@ quint32 littleEndian32(const QByteArray& bytes, int offset) {
 }
 
 // Qt's readers hand back a partial image for a file cut short (the rest painted grey), so a file
-// still being written would look like a finished screenshot. Formats with a closing marker are
-// checked for it before decoding; TIFF and HEIC readers fail on truncation by themselves.
-bool looksComplete(Format format, QFile& file, const QByteArray& head) {
-    const qint64 size = file.size();
+// still being written would look like a finished screenshot. TIFF and HEIC readers fail on
+// truncation by themselves.
+bool endsEarly(Format format, QFile& file, const QByteArray& head) {
     if (format == Format::bmp) {
         const quint32 declared = head.size() >= 6 ? littleEndian32(head, 2) : 0;
-        return declared == 0 || size >= qint64(declared);  // some writers leave the field 0
+        return declared != 0 && file.size() < qint64(declared);  // some writers leave it 0
     }
-    if (format != Format::png && format != Format::jpeg && format != Format::gif) {
-        return true;
-    }
-    if (!file.seek(std::max<qint64>(0, size - kTailLength))) {
-        return false;
-    }
-    const QByteArray tail = file.read(kTailLength);
-    switch (format) {
-        case Format::png:
-            return tail.contains("IEND");
-        case Format::jpeg:
-            // 0xFF is always escaped inside entropy-coded data, so FF D9 here is the end marker.
-            return tail.contains("\xff\xd9");
-        case Format::gif:
-            return tail.endsWith(';');
-        default:
-            return true;
-    }
+    return ImageTruncation::endsEarly(readerFormat(format), file);
 }
 
 quint32 bigEndian32(const QByteArray& bytes, int offset) {
@@ -313,14 +295,17 @@ Result decodeFile(const QString& path, int maxDimension) {
         return failed(Failure::tooLarge,
                       QStringLiteral("image of ") + sizeText(pngHeaderSize(head)));
     }
-    if (!looksComplete(format, file, head)) {
+    if (endsEarly(format, file, head)) {
         return failed(Failure::corrupt, QStringLiteral("file ends early"));
     }
-    if (format == Format::heic) {
-        file.close();
-        return decodeHeif(path, maxDimension);
+    const qint64 sizeBefore = file.size();
+    Result result = format == Format::heic ? decodeHeif(path, maxDimension)
+                                           : decodeWithQt(file, format, maxDimension);
+    // A writer that went on meanwhile may have left the decoder a mix of old and new bytes.
+    if (result.ok() && QFileInfo(path).size() != sizeBefore) {
+        return failed(Failure::corrupt, QStringLiteral("file still being written"));
     }
-    return decodeWithQt(file, format, maxDimension);
+    return result;
 }
 
 }  // namespace

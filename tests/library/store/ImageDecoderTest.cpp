@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImageWriter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -115,6 +116,37 @@ TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
         EXPECT_EQ(full.failure, Failure::corrupt) << format;
         EXPECT_TRUE(full.image.isNull()) << format;
         EXPECT_EQ(ImageDecoder::decodeThumbnail(file, 320).failure, Failure::corrupt) << format;
+    }
+    // A progressive JPEG holds several scans: one cut between them is still unfinished.
+    QImageWriter writer(path(QStringLiteral("progressive.jpg")), "jpeg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(test::drawScreenshot(QSize(800, 600))));
+    const QByteArray whole = test::readBytes(path(QStringLiteral("progressive.jpg")));
+    test::writeBytes(path(QStringLiteral("progressive.jpg")), whole.left(whole.size() / 2));
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("progressive.jpg"))).failure,
+              Failure::corrupt);
+}
+
+TEST_F(ImageDecoderTest, BytesAfterTheImagesEndDoNotMatter) {
+    // Cameras and phones append trailers and motion-photo videos; some tools pad with zeros.
+    QByteArray video = QByteArray(
+        "\0\0\0\x18"
+        "ftypmp42",
+        12);
+    video.append(QByteArray(8192, '\0'));
+    QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(video.data() + 12), 2048);
+    const QList<QPair<QString, QByteArray>> files{
+        {QStringLiteral("trailer.png"), test::readBytes(screenshot("t.png", {300, 200}, "png"))},
+        {QStringLiteral("motion.jpg"), test::readBytes(screenshot("m.jpg", {300, 200}, "jpeg"))},
+        {QStringLiteral("padded.gif"), kTinyGif},
+    };
+    for (const auto& [name, image] : files) {
+        for (const QByteArray& extra : {video, QByteArray(100, '\0')}) {
+            test::writeBytes(path(name), image + extra);
+            const auto result = ImageDecoder::decode(path(name));
+            EXPECT_TRUE(result.ok()) << name.toStdString() << ": " << result.message.toStdString();
+            EXPECT_FALSE(result.image.isNull()) << name.toStdString();
+        }
     }
 }
 
