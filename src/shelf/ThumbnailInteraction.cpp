@@ -36,20 +36,19 @@ bool ThumbnailInteraction::startsDrag(QPointF from, QPointF to) {
 
 QStringList ThumbnailInteraction::menuTitles(int n) {
     if (n <= 1) {
-        return {QStringLiteral("Open"),
-                QStringLiteral("Quick Look"),
-                QStringLiteral("Reveal in Finder"),
-                QStringLiteral("Copy"),
-                QStringLiteral("Copy Path"),
-                QString(),
+        return {QStringLiteral("Open"),           QStringLiteral("Preview"),
+                QStringLiteral("Show in Folder"), QStringLiteral("Copy"),
+                QStringLiteral("Copy Path"),      QString(),
                 QStringLiteral("Move to Trash")};
     }
     const QString count = QString::number(n);
-    return {
-        QStringLiteral("Open %1 Files").arg(count),   QStringLiteral("Quick Look"),
-        QStringLiteral("Reveal in Finder"),           QStringLiteral("Copy %1 Images").arg(count),
-        QStringLiteral("Copy %1 Paths").arg(count),   QString(),
-        QStringLiteral("Move %1 to Trash").arg(count)};
+    return {QStringLiteral("Open %1 Files").arg(count),
+            QStringLiteral("Preview"),
+            QStringLiteral("Show in Folder"),
+            QStringLiteral("Copy %1 Images").arg(count),
+            QStringLiteral("Copy %1 Paths").arg(count),
+            QString(),
+            QStringLiteral("Move %1 to Trash").arg(count)};
 }
 
 void ThumbnailInteraction::pressed(const QUuid& id, QPointF position,

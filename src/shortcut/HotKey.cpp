@@ -19,7 +19,8 @@ QString HotKey::RegistrationError::userMessage() const {
         return QStringLiteral(
             "That shortcut is already in use by another app. Pick a different one.");
     }
-    return QStringLiteral("macOS wouldn't register that shortcut (error %1). Pick a different one.")
+    return QStringLiteral(
+               "The desktop wouldn't register that shortcut (error %1). Pick a different one.")
         .arg(m_status);
 }
 

@@ -59,8 +59,7 @@ QString HotKeyRecorder::text() const {
     if (m_recording) {
         return QStringLiteral("Press a shortcut…");
     }
-    return KeyCodeFormatter::modifiers(m_binding.modifiers) +
-           KeyCodeFormatter::key(m_binding.keyCode);
+    return KeyCodeFormatter::text(m_binding);
 }
 
 // While recording every key press comes here first: before shortcuts (ShortcutOverride) and

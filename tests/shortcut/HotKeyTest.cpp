@@ -171,16 +171,17 @@ TEST(HotKey, WhereItCannotWorkRegistrationFailsWithAStatusOfItsOwn) {
     const auto noDisplay = registrationError(kSuperShift2, withoutX11);
     ASSERT_TRUE(noDisplay);
     EXPECT_EQ(*noDisplay, HotKey::RegistrationError::failed(X11KeyGrabber::noX11Connection));
-    EXPECT_EQ(
-        noDisplay->userMessage(),
-        QStringLiteral("macOS wouldn't register that shortcut (error -1). Pick a different one."));
+    EXPECT_EQ(noDisplay->userMessage(),
+              QStringLiteral(
+                  "The desktop wouldn't register that shortcut (error -1). Pick a different one."));
 
     // 10 is the key beside Shift on ISO keyboards only.
     EXPECT_EQ(registrationError({10, 768}),
               HotKey::RegistrationError::failed(X11KeyGrabber::unknownKeyCode));
     EXPECT_EQ(
         HotKey::RegistrationError::failed(-50).userMessage(),
-        QStringLiteral("macOS wouldn't register that shortcut (error -50). Pick a different one."));
+        QStringLiteral(
+            "The desktop wouldn't register that shortcut (error -50). Pick a different one."));
 }
 
 // Run in a process of its own by the test below: ids are process-wide.

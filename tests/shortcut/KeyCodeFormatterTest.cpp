@@ -12,10 +12,10 @@ TEST(KeyCodeFormatter, NamesTheLabelledKeysAndNumbersTheRest) {
     EXPECT_EQ(KeyCodeFormatter::names().size(), 59);
     const std::pair<std::uint32_t, const char*> samples[] = {
         {0, "A"},           {6, "Z"},       {19, "2"},      {22, "6"},      {23, "5"},
-        {29, "0"},          {36, "↩"},      {48, "⇥"},      {49, "Space"},  {50, "`"},
+        {29, "0"},          {36, "Return"}, {48, "Tab"},    {49, "Space"},  {50, "`"},
         {43, ","},          {44, "/"},      {47, "."},      {122, "F1"},    {120, "F2"},
-        {99, "F3"},         {111, "F12"},   {123, "←"},     {124, "→"},     {125, "↓"},
-        {126, "↑"},         {27, "Key 27"}, {24, "Key 24"}, {53, "Key 53"}, {105, "Key 105"},
+        {99, "F3"},         {111, "F12"},   {123, "Left"},  {124, "Right"}, {125, "Down"},
+        {126, "Up"},        {27, "Key 27"}, {24, "Key 24"}, {53, "Key 53"}, {105, "Key 105"},
         {4000, "Key 4000"},
     };
     for (const auto& [code, label] : samples) {
@@ -23,12 +23,15 @@ TEST(KeyCodeFormatter, NamesTheLabelledKeysAndNumbersTheRest) {
     }
 }
 
-TEST(KeyCodeFormatter, ModifiersAppearInTheFixedOrderAndOtherBitsAreIgnored) {
-    EXPECT_EQ(KeyCodeFormatter::modifiers(0), QString());
-    EXPECT_EQ(KeyCodeFormatter::modifiers(768), QStringLiteral("⇧⌘"));
-    EXPECT_EQ(KeyCodeFormatter::modifiers(0x100 | 0x200 | 0x800 | 0x1000), QStringLiteral("⌃⌥⇧⌘"));
-    EXPECT_EQ(KeyCodeFormatter::modifiers(0x1000 | 0x800 | 0x400 | 0x1 | 0x10000),
-              QStringLiteral("⌃⌥"));
+TEST(KeyCodeFormatter, ShortcutsReadAsWordsInTheFixedOrderAndOtherBitsAreIgnored) {
+    using KeyCodeFormatter::text;
+    EXPECT_EQ(KeyCodeFormatter::modifiers(0), QStringList());
+    EXPECT_EQ(text({19, 768}), QStringLiteral("Super+Shift+2"));
+    EXPECT_EQ(text({40, 0x100 | 0x200 | 0x800 | 0x1000}), QStringLiteral("Super+Ctrl+Alt+Shift+K"));
+    EXPECT_EQ(text({49, 0x1000 | 0x800 | 0x400 | 0x1 | 0x10000}), QStringLiteral("Ctrl+Alt+Space"));
+    EXPECT_EQ(text({36, 256}), QStringLiteral("Super+Return"));
+    EXPECT_EQ(text({27, 256}), QStringLiteral("Super+Key 27"));
+    EXPECT_EQ(text({96, 0}), QStringLiteral("F5"));
 }
 
 TEST(KeyCodeFormatter, MapsQtModifierFlagsToTheCarbonMask) {

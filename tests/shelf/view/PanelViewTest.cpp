@@ -170,10 +170,10 @@ TEST_F(PanelViewTest, SizeColumnsAndFooterButtons) {
 
 TEST_F(PanelViewTest, ContextMenuTitlesCountTheWholeSelection) {
     EXPECT_EQ(ThumbnailInteraction::menuTitles(1),
-              (QStringList{"Open", "Quick Look", "Reveal in Finder", "Copy", "Copy Path", "",
+              (QStringList{"Open", "Preview", "Show in Folder", "Copy", "Copy Path", "",
                            "Move to Trash"}));
     EXPECT_EQ(ThumbnailInteraction::menuTitles(12),
-              (QStringList{"Open 12 Files", "Quick Look", "Reveal in Finder", "Copy 12 Images",
+              (QStringList{"Open 12 Files", "Preview", "Show in Folder", "Copy 12 Images",
                            "Copy 12 Paths", "", "Move 12 to Trash"}));
 
     const QUuid a = shelf.addShot(QStringLiteral("apple.png"));
