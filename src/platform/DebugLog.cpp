@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QTimeZone>
 #include <cerrno>
 #include <ctime>
@@ -23,9 +24,9 @@ bool fileLoggingEnabled() {
 
 const QByteArray& logPath() {
     static const QByteArray path = [] {
-        const QString folder = QDir::homePath() + QStringLiteral("/Library/Logs/Framlet");
-        QDir().mkpath(folder);  // a failure shows up as a failed open below
-        return QFile::encodeName(folder + QStringLiteral("/debug.log"));
+        const QString file = filePath();
+        QDir().mkpath(QFileInfo(file).path());  // a failure shows up as a failed open below
+        return QFile::encodeName(file);
     }();
     return path;
 }
@@ -65,6 +66,15 @@ void appendToFile(const QString& message) {
 }
 
 }  // namespace
+
+QString filePath() {
+    // The base directory rules ignore a relative value.
+    const QString configured = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString stateHome = QDir::isAbsolutePath(configured)
+                                  ? configured
+                                  : QDir::homePath() + QStringLiteral("/.local/state");
+    return stateHome + QStringLiteral("/Framlet/debug.log");
+}
 
 QString timestamp(qint64 secondsSinceEpoch) {
     return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, QTimeZone::utc())

@@ -6,8 +6,8 @@ namespace framlet {
 
 // The one place diagnostic lines go through. Every line reaches the system log (syslog and
 // standard error, "Framlet: " prefix); with FRAMLET_DEBUG_LOG in the environment it is also
-// appended with a UTC timestamp to ~/Library/Logs/Framlet/debug.log. Safe from any thread,
-// never fails from the caller's point of view.
+// appended with a UTC timestamp to filePath(). Safe from any thread, never fails from the
+// caller's point of view.
 namespace DebugLog {
 
 void log(const QString& message);
@@ -15,6 +15,11 @@ void log(const QString& message);
 // Writes a line to the system log only, never to the file, exactly as given. For the few
 // start-up lines that carry "Framlet: " in their own text.
 void system(const QString& line);
+
+// Where the file lines go: $XDG_STATE_HOME/Framlet/debug.log, by default
+// ~/.local/state/Framlet/debug.log. Read from the environment at each call; the log itself
+// settles it at its first file line.
+QString filePath();
 
 // The timestamp form of the log file: "2025-03-07 14:05:09 +0000", always UTC.
 QString timestamp(qint64 secondsSinceEpoch);

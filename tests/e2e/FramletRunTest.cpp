@@ -22,6 +22,7 @@ protected:
         environment.insert(QStringLiteral("XDG_DATA_HOME"),
                            home.filePath(QStringLiteral(".local/share")));
         environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QString());
+        environment.remove(QStringLiteral("XDG_STATE_HOME"));  // the log's default place
         environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         app.setProcessEnvironment(environment);
@@ -43,7 +44,7 @@ protected:
         ASSERT_TRUE(QFile::rename(hidden, QDir(desktop()).filePath(name)));
     }
     QByteArray log() const {
-        QFile file(home.filePath(QStringLiteral("Library/Logs/Framlet/debug.log")));
+        QFile file(home.filePath(QStringLiteral(".local/state/Framlet/debug.log")));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     bool logged(const QByteArray& line, int timeoutMs = 15000) const {

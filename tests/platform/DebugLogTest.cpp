@@ -38,7 +38,7 @@ test::ChildResult logInChild(const QString& home, const QStringList& lines, bool
 }
 
 QByteArray readLog(const QString& home) {
-    QFile file(home + QStringLiteral("/Library/Logs/Framlet/debug.log"));
+    QFile file(home + QStringLiteral("/.local/state/Framlet/debug.log"));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
@@ -54,7 +54,7 @@ TEST(DebugLog, WithoutTheVariableOnlyTheSystemLogIsWritten) {
     const auto result = logInChild(home.path(), {QStringLiteral("watcher: started")}, false);
     ASSERT_EQ(result.exitCode, 0) << result.err.constData();
     EXPECT_TRUE(result.err.contains("Framlet: watcher: started\n"));
-    EXPECT_FALSE(QDir(home.path() + QStringLiteral("/Library")).exists());
+    EXPECT_FALSE(QDir(home.path() + QStringLiteral("/.local/state/Framlet")).exists());
 }
 
 TEST(DebugLog, FileLinesAreTimestampedAppendedAndUtf8) {
@@ -77,12 +77,27 @@ TEST(DebugLog, FileLinesAreTimestampedAppendedAndUtf8) {
     EXPECT_EQ(lines[4], "second line");
     EXPECT_TRUE(lines[5].isEmpty());
     EXPECT_TRUE(readLog(home.path()).contains("→ background check —"));
+    EXPECT_FALSE(QDir(home.path() + QStringLiteral("/Library")).exists());
+}
+
+TEST(DebugLog, TheFileFollowsTheStateFolderAndIgnoresARelativeOne) {
+    test::TemporaryHome home;
+    EXPECT_EQ(DebugLog::filePath(),
+              home.path() + QStringLiteral("/.local/state/Framlet/debug.log"));
+    qputenv("XDG_STATE_HOME", "/srv/state");
+    EXPECT_EQ(DebugLog::filePath(), QStringLiteral("/srv/state/Framlet/debug.log"));
+    qputenv("XDG_STATE_HOME", "relative/state");
+    EXPECT_EQ(DebugLog::filePath(),
+              home.path() + QStringLiteral("/.local/state/Framlet/debug.log"));
+    qunsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(DebugLog::filePath(),
+              home.path() + QStringLiteral("/.local/state/Framlet/debug.log"));
 }
 
 TEST(DebugLog, AnUnwritableLogDisturbsNothing) {
     test::TemporaryHome home;
-    // "Library" is a file, so the log folder cannot be created.
-    QFile blocker(home.path() + QStringLiteral("/Library"));
+    // "Framlet" is a file, so the log folder cannot be created.
+    QFile blocker(home.path() + QStringLiteral("/.local/state/Framlet"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.write("not a folder");
     blocker.close();

@@ -259,14 +259,14 @@ TEST(OCRServiceLog, EachRequestLogsItsStartAndItsEnd) {
     ASSERT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
 
     const QString log =
-        QString::fromUtf8(contentsOf(home.path() + "/Library/Logs/Framlet/debug.log"));
+        QString::fromUtf8(contentsOf(home.path() + "/.local/state/Framlet/debug.log"));
     QStringList lines;
     for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
         lines.append(line.section(' ', 3));  // without the timestamp
     }
     const QStringList expected{"ocr: start text 100%2.png", "ocr: done text 100%2.png -> 5 chars",
-                               "ocr: start blank.png", "ocr: done blank.png -> 0 chars",
-                               "ocr: start gone.png",  "ocr: FAILED to load image gone.png"};
+                               "ocr: start blank.png",      "ocr: done blank.png -> 0 chars",
+                               "ocr: start gone.png",       "ocr: FAILED to load image gone.png"};
     EXPECT_EQ(lines, expected);
 }
 

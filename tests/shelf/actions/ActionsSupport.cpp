@@ -1,5 +1,7 @@
 #include "ActionsSupport.h"
 
+#include "DebugLog.h"
+
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -14,7 +16,7 @@ namespace {
 const bool logFileOn = qputenv("FRAMLET_DEBUG_LOG", "1");
 
 QString logPath() {
-    return QDir::homePath() + QStringLiteral("/Library/Logs/Framlet/debug.log");
+    return DebugLog::filePath();
 }
 
 // Header, logical screen 1 x 1 with a two-colour table (white, black), the loop extension.
