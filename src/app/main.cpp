@@ -8,6 +8,7 @@
 #include "MaintenanceFlags.h"
 #include "MemoryPolicy.h"
 #include "Settings.h"
+#include "Symbols.h"
 #include "TimerSource.h"
 #include "UserDefaults.h"
 
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("framlet"));
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    Symbols::useAdwaitaAsFallback();
 
     AppDelegate delegate(Settings::shared(), UserDefaults::standard(), TimerSource::realTime());
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);

@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "SymbolView.h"
 #include "Symbols.h"
 
 namespace framlet {
@@ -16,9 +17,7 @@ FirstCaptureBanner::FirstCaptureBanner(QWidget* parent) : QWidget(parent) {
     row->setContentsMargins(12, 10, 12, 10);
     row->setSpacing(10);
 
-    auto* sparkles = new QLabel;
-    sparkles->setPixmap(Symbols::icon(QStringLiteral("sparkles")).pixmap(18, 18));
-    row->addWidget(sparkles, 0, Qt::AlignTop);
+    row->addWidget(new SymbolView(QStringLiteral("sparkles"), 18), 0, Qt::AlignTop);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
@@ -41,7 +40,7 @@ FirstCaptureBanner::FirstCaptureBanner(QWidget* parent) : QWidget(parent) {
     auto* dismiss = new QToolButton;
     dismiss->setObjectName(QStringLiteral("dismiss"));
     dismiss->setAutoRaise(true);
-    dismiss->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill")));
+    dismiss->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill"), dismiss));
     dismiss->setToolTip(QStringLiteral("Dismiss"));
     connect(dismiss, &QToolButton::clicked, this, &FirstCaptureBanner::dismissed);
     row->addWidget(dismiss, 0, Qt::AlignTop);

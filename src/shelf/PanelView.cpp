@@ -25,6 +25,7 @@
 #include "SelectionModel.h"
 #include "Settings.h"
 #include "ShelfFilter.h"
+#include "SymbolView.h"
 #include "Symbols.h"
 #include "ThumbnailGrid.h"
 #include "ThumbnailInteraction.h"
@@ -189,9 +190,7 @@ QWidget* PanelView::makeSearchBar() {
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(8, 8, 8, 8);
     row->setSpacing(6);
-    auto* glass = new QLabel;
-    glass->setPixmap(Symbols::icon(QStringLiteral("magnifyingglass")).pixmap(16, 16));
-    row->addWidget(glass);
+    row->addWidget(new SymbolView(QStringLiteral("magnifyingglass"), 16));
     m_search = new QLineEdit;
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setFrame(false);
@@ -204,7 +203,7 @@ QWidget* PanelView::makeSearchBar() {
     m_clearSearch = new QToolButton;
     m_clearSearch->setObjectName(QStringLiteral("clearSearch"));
     m_clearSearch->setAutoRaise(true);
-    m_clearSearch->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill")));
+    m_clearSearch->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill"), m_clearSearch));
     m_clearSearch->setFocusPolicy(Qt::NoFocus);
     // The row keeps its height whether or not there is something to clear.
     QSizePolicy keepSpace = m_clearSearch->sizePolicy();
@@ -222,10 +221,7 @@ QWidget* PanelView::makeEmptyState() {
     auto* column = new QVBoxLayout(m_emptyState);
     column->setSpacing(8);
     column->addStretch(1);
-    auto* camera = new QLabel;
-    camera->setPixmap(Symbols::icon(QStringLiteral("camera.viewfinder")).pixmap(32, 32));
-    camera->setAlignment(Qt::AlignCenter);
-    column->addWidget(camera);
+    column->addWidget(new SymbolView(QStringLiteral("camera.viewfinder"), 32), 0, Qt::AlignHCenter);
     m_emptyTitle = new QLabel;
     m_emptyTitle->setObjectName(QStringLiteral("emptyTitle"));
     m_emptyTitle->setAlignment(Qt::AlignCenter);
@@ -270,7 +266,7 @@ QToolButton* PanelView::makeFooterButton(const QString& symbol, const QString& t
                                          Action action) {
     auto* button = new QToolButton;
     button->setAutoRaise(true);
-    button->setIcon(Symbols::icon(symbol));
+    button->setIcon(Symbols::icon(symbol, button));
     button->setToolTip(toolTip);
     button->setFocusPolicy(Qt::NoFocus);
     if (action) {

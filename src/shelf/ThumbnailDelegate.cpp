@@ -66,7 +66,7 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     if (!index.data(ScreenshotStore::ThumbnailRole).value<QImage>().isNull()) {
         paintImage(*painter, area, index);
     } else if (index.data(ScreenshotStore::ThumbnailFailedRole).toBool()) {
-        paintFailed(*painter, area, palette);
+        paintFailed(*painter, area, option);
     } else {
         paintSpinner(*painter, area, palette);
     }
@@ -104,11 +104,11 @@ void ThumbnailDelegate::paintImage(QPainter& painter, const QRectF& area,
 }
 
 void ThumbnailDelegate::paintFailed(QPainter& painter, const QRectF& area,
-                                    const QPalette& palette) const {
-    painter.fillRect(area, secondary(palette, 0.15));
+                                    const QStyleOptionViewItem& option) const {
+    painter.fillRect(area, secondary(option.palette, 0.15));
     QRect icon(0, 0, 22, 22);
     icon.moveCenter(area.center().toPoint());
-    Symbols::icon(QStringLiteral("exclamationmark.triangle")).paint(&painter, icon);
+    Symbols::icon(QStringLiteral("exclamationmark.triangle"), option.widget).paint(&painter, icon);
 }
 
 void ThumbnailDelegate::paintSpinner(QPainter& painter, const QRectF& area,

@@ -37,7 +37,8 @@ public:
 
 private:
     void paintImage(QPainter& painter, const QRectF& area, const QModelIndex& index) const;
-    void paintFailed(QPainter& painter, const QRectF& area, const QPalette& palette) const;
+    void paintFailed(QPainter& painter, const QRectF& area,
+                     const QStyleOptionViewItem& option) const;
     void paintSpinner(QPainter& painter, const QRectF& area, const QPalette& palette) const;
 
     const SelectionModel& m_selection;
