@@ -1,9 +1,11 @@
 #include "HotKeyRecorder.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "KeyCodeFormatter.h"
 #include "VirtualKeyMap.h"
@@ -14,6 +16,7 @@ namespace {
 constexpr QSize kSize(130, 24);
 constexpr qreal kCornerRadius = 5.0;
 constexpr int kFontPixelSize = 12;
+constexpr int kTextMargin = 8;
 constexpr int kRecordingFillAlpha = 31;  // 12 %
 
 // Pressed on their own they only start a combination; the key that completes it follows.
@@ -48,7 +51,17 @@ HotKeyRecorder::HotKeyRecorder(QWidget* parent, std::function<void()> alertSound
 
 void HotKeyRecorder::setBinding(HotKeyBinding binding) {
     m_binding = binding;
+    // Spelled-out modifiers can outgrow the field: "Super+Ctrl+Alt+Shift+K".
+    const int needed = QFontMetrics(textFont(false)).horizontalAdvance(text()) + 2 * kTextMargin;
+    setFixedWidth(std::max(kSize.width(), needed));
     update();
+}
+
+QFont HotKeyRecorder::textFont(bool recording) const {
+    QFont font = this->font();
+    font.setPixelSize(kFontPixelSize);
+    font.setWeight(recording ? QFont::Normal : QFont::Medium);
+    return font;
 }
 
 void HotKeyRecorder::setOnRecord(std::function<void(HotKeyBinding)> onRecord) {
@@ -143,10 +156,7 @@ void HotKeyRecorder::paintEvent(QPaintEvent*) {
     painter.strokePath(outline,
                        m_recording ? QPen(accent, 2.0) : QPen(palette().color(QPalette::Mid), 1.0));
 
-    QFont font = this->font();
-    font.setPixelSize(kFontPixelSize);
-    font.setWeight(m_recording ? QFont::Normal : QFont::Medium);
-    painter.setFont(font);
+    painter.setFont(textFont(m_recording));
     painter.setPen(palette().color(m_recording ? QPalette::PlaceholderText : QPalette::WindowText));
     painter.drawText(rect(), Qt::AlignCenter, text());
 }

@@ -41,6 +41,7 @@ protected:
 private:
     void setRecording(bool recording);
     void record(const QKeyEvent& event);
+    QFont textFont(bool recording) const;
 
     std::function<void()> m_alertSound;
     std::function<void(HotKeyBinding)> m_onRecord;

@@ -93,10 +93,13 @@ TEST_F(HotKeyRecorderTest, AcceptsAnyKeyWithAtLeastOneModifier) {
     EXPECT_EQ(record(QStringLiteral("ctrl+alt+shift+super+k")), (HotKeyBinding{40, 6912}));
     window.recorder.setBinding(window.recorded.back());
     EXPECT_EQ(window.recorder.text(), QStringLiteral("Super+Ctrl+Alt+Shift+K"));
+    // The field widens rather than clip a long combination, and narrows back.
+    EXPECT_GT(window.recorder.width(), 130);
 
     EXPECT_EQ(record(QStringLiteral("super+minus")), (HotKeyBinding{27, 256}));
     window.recorder.setBinding(window.recorded.back());
     EXPECT_EQ(window.recorder.text(), QStringLiteral("Super+Key 27"));
+    EXPECT_EQ(window.recorder.width(), 130);
 
     test::LockKey capsLock(QStringLiteral("Caps_Lock"), XCB_MOD_MASK_LOCK);
     EXPECT_EQ(record(QStringLiteral("super+a")), (HotKeyBinding{0, 256}));
