@@ -20,7 +20,7 @@ struct Entry {
 const QHash<QString, Entry>& table() {
     static const QHash<QString, Entry> entries{
         {QStringLiteral("magnifyingglass"), {"edit-find", QStyle::SP_FileDialogContentsView}},
-        {QStringLiteral("xmark.circle.fill"), {"edit-clear", QStyle::SP_LineEditClearButton}},
+        {QStringLiteral("xmark.circle.fill"), {"window-close", QStyle::SP_LineEditClearButton}},
         {QStringLiteral("sparkles"), {"starred", QStyle::SP_MessageBoxInformation}},
         {QStringLiteral("camera.viewfinder"), {"camera-photo", QStyle::SP_DesktopIcon}},
         {QStringLiteral("exclamationmark.triangle"),
