@@ -85,8 +85,12 @@ TEST_F(UserDefaultsTest, RemoveDeletesOnlyThatKey) {
 }
 
 TEST_F(UserDefaultsTest, ADamagedFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite) {
-    for (const QByteArray& damage : {QByteArray(R"({"columns": 4, "theme": "da)"),
-                                     QByteArray("[1, 2]"), QByteArray("\xff\xfe garbage")}) {
+    // Cut short, not an object, not text, junk after a whole object (never half accepted), and
+    // nesting deep enough to overflow a recursive parser's stack.
+    const QByteArray deep = "{\"a\": " + QByteArray(200000, '[') + QByteArray(200000, ']') + "}";
+    for (const QByteArray& damage :
+         {QByteArray(R"({"columns": 4, "theme": "da)"), QByteArray("[1, 2]"),
+          QByteArray("\xff\xfe garbage"), QByteArray(R"({"columns": 4} junk)"), deep}) {
         for (const QString& old : keptAside()) {
             QFile::remove(m_dir.path() + QStringLiteral("/Framlet/") + old);
         }

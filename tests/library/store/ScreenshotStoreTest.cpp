@@ -127,6 +127,11 @@ TEST_F(ScreenshotStoreTest, TheLimitTrimsTheEarliestOnlyWhenAdding) {
     m_settings.setHistoryLimit(10);
     EXPECT_EQ(m_store.count(), 1);  // nothing comes back by itself
     EXPECT_FALSE(m_store.screenshot(url(QStringLiteral("1.png"))));
+
+    // A negative limit from a hand-edited file keeps nothing rather than breaking the list.
+    m_settings.setHistoryLimit(-1);
+    addNames({QStringLiteral("6.png")});
+    EXPECT_EQ(m_store.count(), 0);
 }
 
 TEST_F(ScreenshotStoreTest, RemovingForgetsTheListedFilesAndKeepsTheOrderOfTheRest) {

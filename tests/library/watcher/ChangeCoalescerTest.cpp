@@ -71,4 +71,22 @@ TEST(ChangeCoalescer, ResetDropsThePendingFiring) {
     EXPECT_EQ(fired.count(), 2);
 }
 
+TEST(ChangeCoalescer, AWindowFromBeforeAResetDoesNotEndTheOneAfterIt) {
+    ManualScheduler scheduler;
+    ChangeCoalescer coalescer(std::chrono::milliseconds(300), scheduler);
+    QSignalSpy fired(&coalescer, &ChangeCoalescer::fired);
+    coalescer.notice();
+    coalescer.reset();
+    coalescer.notice();  // fires at once and opens a window of its own
+    coalescer.notice();  // merged into that window
+    EXPECT_EQ(fired.count(), 2);
+
+    scheduler.runNext();  // the old window ends: the new one stays open
+    EXPECT_EQ(fired.count(), 2);
+    coalescer.notice();
+    EXPECT_EQ(fired.count(), 2);
+    scheduler.runNext();
+    EXPECT_EQ(fired.count(), 3);
+}
+
 }  // namespace

@@ -31,6 +31,9 @@ TEST(ShelfFilterRule, QueryIsOneCaseInsensitiveRunInTheNameOrTheText) {
     // The name alone finds it before any text is recognised.
     EXPECT_TRUE(ShelfFilter::matches(shot, {}, any, QStringLiteral("2025-03")));
     EXPECT_TRUE(ShelfFilter::matches(shot, {}, any, QStringLiteral("SCREENSHOT")));
+    // Only the name counts, never the folders above it.
+    EXPECT_FALSE(ShelfFilter::matches(file("/home/ada/Invoices/a.png"), {}, any,
+                                      QStringLiteral("invoices")));
     // Typed in capitals, found in the lower-cased text.
     EXPECT_TRUE(ShelfFilter::matches(shot, QStringLiteral("invoice total"), any,
                                      QStringLiteral("INVOICE")));
