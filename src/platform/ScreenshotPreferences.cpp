@@ -235,7 +235,7 @@ ScreenshotPreferences::ToolAnswer ScreenshotPreferences::gnome() const {
     const QString pictures = qtPictures();
     const QString shellFolder = pictures + u'/' + gnomeShellFolderName();
     const QString untranslated = pictures + QStringLiteral("/Screenshots");
-    const QString noSetting = QStringLiteral("no settings file");
+    const QString noSetting = QStringLiteral("no setting");
     // The Shell has no setting of its own: a folder of its making shows where it saves.
     for (const QString& folder : {shellFolder, untranslated}) {
         if (isDirectory(folder)) {
