@@ -15,6 +15,7 @@
 #include "PanelController.h"
 #include "PanelView.h"
 #include "Screenshot.h"
+#include "ScreenshotPreferences.h"
 #include "ScreenshotStore.h"
 #include "ScreenshotWatcher.h"
 #include "SelectionModel.h"
@@ -22,6 +23,7 @@
 #include "ShelfActions.h"
 #include "StatusItem.h"
 #include "SystemTray.h"
+#include "ToolSettingsMonitor.h"
 #include "UserDefaults.h"
 #include "X11.h"
 
@@ -29,6 +31,9 @@ namespace framlet {
 namespace {
 
 const QString kHasCelebratedFirstCapture = QStringLiteral("hasCelebratedFirstCapture");
+// A tool saves the capture, then records the folder it was saved in: a file that reached the
+// newly followed folder this shortly before the change was just captured.
+constexpr qint64 kCaptureBeforeSettingMs = 5000;
 
 }  // namespace
 
@@ -52,6 +57,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupStatusItem();
     setupPanel();
     setupWatcher();
+    setupToolSettingsMonitor();
     setupHotKey();
     connect(&m_settings, &Settings::watchedFolderChanged, this, &AppDelegate::watchedFolderChanged);
     connect(&m_settings, &Settings::hotKeyChanged, this, &AppDelegate::setupHotKey);
@@ -125,6 +131,17 @@ void AppDelegate::setupWatcher() {
     m_watcher->start(m_settings.historyLimit());
 }
 
+void AppDelegate::setupToolSettingsMonitor() {
+    m_toolSettings = std::make_unique<ToolSettingsMonitor>(ScreenshotPreferences().settingsFiles());
+    connect(m_toolSettings.get(), &ToolSettingsMonitor::changed, this,
+            &AppDelegate::toolSettingsChanged);
+    if (!m_toolSettings->start()) {
+        DebugLog::log(QStringLiteral(
+            "watcher: cannot watch the screenshot tool's settings; following them when the "
+            "shelf opens"));
+    }
+}
+
 void AppDelegate::setupHotKey() {
     m_hotKey
         .reset();  // the old grab goes first: re-registering the same keys would find them taken
@@ -149,11 +166,30 @@ void AppDelegate::setupHotKey() {
 }
 
 void AppDelegate::watchedFolderChanged() {
+    rebuildWatcher(std::nullopt);
+}
+
+void AppDelegate::rebuildWatcher(std::optional<QDateTime> liveSince) {
     if (m_watcher) {
         m_watcher->stop();
     }
     m_store->clear();
+    m_liveSince = liveSince;
     setupWatcher();
+}
+
+void AppDelegate::toolSettingsChanged() {
+    // Folders the user listed win over the tool's; gsettings may be asked, so not here.
+    if (!m_watcher || !m_settings.watchedFolders().isEmpty()) {
+        return;
+    }
+    const QDateTime liveSince = QDateTime::currentDateTimeUtc().addMSecs(-kCaptureBeforeSettingMs);
+    ScreenshotWatcher::resolveFoldersInBackground(
+        m_settings, this, [this, liveSince](const QList<QUrl>& resolved) {
+            if (m_watcher && m_settings.watchedFolders().isEmpty()) {
+                followFolders(resolved, liveSince);
+            }
+        });
 }
 
 void AppDelegate::toggleShelf() {
@@ -162,8 +198,10 @@ void AppDelegate::toggleShelf() {
 
 void AppDelegate::onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed) {
     m_store->add(url, createdAt);
-    if (isSeed) {
-        return;  // files found at start-up were not just captured
+    if (isSeed && !(m_liveSince && createdAt >= *m_liveSince)) {
+        // Files found at start-up, or found in a followed folder before the tool moved there,
+        // were not just captured.
+        return;
     }
     m_lantern->setHasUnseen(true);
     m_lantern->animateCaptureFill();
@@ -201,13 +239,13 @@ void AppDelegate::onOpen() {
         });
 }
 
-void AppDelegate::followFolders(const QList<QUrl>& resolved) {
+void AppDelegate::followFolders(const QList<QUrl>& resolved, std::optional<QDateTime> liveSince) {
     const QSet<QUrl> now(resolved.cbegin(), resolved.cend());
     const QList<QUrl> watched = m_watcher->folders();
     if (QSet<QUrl>(watched.cbegin(), watched.cend()) == now) {
         m_watcher->rescan();
     } else {
-        watchedFolderChanged();  // the screenshot location moved while the shelf was closed
+        rebuildWatcher(liveSince);  // the screenshot location moved
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QUrl>
 #include <memory>
+#include <optional>
 
 namespace framlet {
 
@@ -17,6 +18,7 @@ class SelectionModel;
 class Settings;
 class StatusItem;
 class TimerSource;
+class ToolSettingsMonitor;
 class UserDefaults;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
@@ -35,6 +37,9 @@ public:
 
     // Stops the current watcher, empties the shelf and watches the now-resolved folders afresh.
     void watchedFolderChanged();
+    // Follows the screenshot tool to the folder its settings now name, looked up off the main
+    // thread. Files that landed there shortly before count as captures, not as old files.
+    void toolSettingsChanged();
     // What a click on the tray icon does: show the shelf under it, or hide it.
     void toggleShelf();
 
@@ -50,14 +55,18 @@ private:
     void setupStatusItem();
     void setupPanel();
     void setupWatcher();
+    void setupToolSettingsMonitor();
     void setupHotKey();
     void scheduleRequestedUpdateCheck();
 
     void onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed);
     void onRemove(const QList<QUrl>& urls);
     void onOpen();
-    // Rescans the watched folders, or watches these instead when they differ.
-    void followFolders(const QList<QUrl>& resolved);
+    // Rescans the watched folders, or watches these instead when they differ; then files
+    // created since `liveSince` are reported as captures even by the new watcher's seeding.
+    void followFolders(const QList<QUrl>& resolved,
+                       std::optional<QDateTime> liveSince = std::nullopt);
+    void rebuildWatcher(std::optional<QDateTime> liveSince);
     void onHide();
 
     Settings& m_settings;
@@ -67,6 +76,8 @@ private:
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<ScreenshotWatcher> m_watcher;
+    std::optional<QDateTime> m_liveSince;  // seeds created since then are captures
+    std::unique_ptr<ToolSettingsMonitor> m_toolSettings;
     std::unique_ptr<HotKey> m_hotKey;
     std::unique_ptr<CaptureLantern> m_lantern;
 };

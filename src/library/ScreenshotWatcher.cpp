@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QThreadPool>
@@ -57,6 +58,17 @@ QString folderNames(const QList<QUrl>& folders) {
     return names.join(QStringLiteral(", "));
 }
 
+// The location is looked up at every opening of the shelf: only a new answer is worth a line.
+void logOnce(const QString& line) {
+    static QMutex mutex;
+    static QString last;
+    const QMutexLocker lock(&mutex);
+    if (line != last) {
+        last = line;
+        DebugLog::log(line);
+    }
+}
+
 QList<QUrl> resolved(const QStringList& configured) {
     if (configured.isEmpty()) {
         return {ScreenshotWatcher::screenshotLocation()};
@@ -100,10 +112,13 @@ QList<QUrl> ScreenshotWatcher::resolvedFolders() {
 }
 
 QUrl ScreenshotWatcher::screenshotLocation() {
-    if (const auto location = ScreenshotPreferences().location()) {
-        return folderUrl(*location);
-    }
-    return folderUrl(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    const std::optional<ScreenshotPreferences::Choice> choice = ScreenshotPreferences().choice();
+    const QString folder =
+        choice ? choice->folder : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    logOnce(choice ? QStringLiteral("watcher: screenshot tool %1, %2 → %3")
+                         .arg(choice->tool, choice->setting, folder)
+                   : QStringLiteral("watcher: no screenshot tool found → %1").arg(folder));
+    return folderUrl(folder);
 }
 
 ScreenshotWatcher::Listing ScreenshotWatcher::listImageFiles(const QUrl& folder) {

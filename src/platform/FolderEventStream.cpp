@@ -35,8 +35,11 @@ QString parentOf(const QString& path) {
 
 }  // namespace
 
-FolderEventStream::FolderEventStream(QStringList folderPaths, QObject* parent)
-    : QObject(parent), m_folders(std::move(folderPaths)) {
+FolderEventStream::FolderEventStream(QStringList folderPaths, Reports reports, QObject* parent)
+    : QObject(parent)
+    , m_folders(std::move(folderPaths))
+    , m_folderMask(reports == Reports::NamesAndWrites ? kFolderMask | IN_CLOSE_WRITE
+                                                      : kFolderMask) {
 }
 
 FolderEventStream::~FolderEventStream() {
@@ -123,7 +126,7 @@ void FolderEventStream::rebuildWatches() {
         m_watches.clear();
         bool settled = true;
         for (const QString& folder : std::as_const(m_folders)) {
-            const int wd = addWatch(folder, kFolderMask);
+            const int wd = addWatch(folder, m_folderMask);
             if (wd >= 0) {
                 m_watches[wd].folder = folder;
             } else {

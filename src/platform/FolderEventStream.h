@@ -21,7 +21,12 @@ class FolderEventStream : public QObject {
     Q_OBJECT
 
 public:
-    explicit FolderEventStream(QStringList folderPaths, QObject* parent = nullptr);
+    // Names: files created, deleted or renamed. Writes: also files written and closed, for
+    // settings files that programs rewrite in place.
+    enum class Reports { Names, NamesAndWrites };
+
+    explicit FolderEventStream(QStringList folderPaths, Reports reports = Reports::Names,
+                               QObject* parent = nullptr);
     ~FolderEventStream() override;
 
     // Opens the event source; false when the system refuses one (inotify instance limit).
@@ -50,6 +55,7 @@ private:
     bool watchNearestAncestor(const QString& folder);
 
     QStringList m_folders;
+    quint32 m_folderMask;
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QHash<int, Watch> m_watches;  // by watch descriptor

@@ -29,13 +29,13 @@ QString unescapeKConfig(const QString& value) {
     return result;
 }
 
-// The value of a key in an INI-style file written by KConfig or Xfce. An empty group matches
-// any group. A key marked "[$e]" may hold $HOME.
-QString iniValue(const QString& path, const QString& group, const QString& key,
-                 const QString& home) {
+// The value of a key in an INI-style file written by KConfig or Xfce. An empty group means the
+// keys before any group header, where Xfce writes them. A key marked "[$e]" may hold $HOME.
+std::optional<QString> iniValue(const QString& path, const QString& group, const QString& key,
+                                const QString& home) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return QString();
+        return std::nullopt;
     }
     QString currentGroup;
     while (!file.atEnd()) {
@@ -45,7 +45,7 @@ QString iniValue(const QString& path, const QString& group, const QString& key,
             continue;
         }
         const qsizetype equals = line.indexOf(u'=');
-        if (equals < 0 || (!group.isEmpty() && currentGroup != group)) {
+        if (equals < 0 || currentGroup != group) {
             continue;
         }
         const QString name = line.left(equals).trimmed();
@@ -59,7 +59,7 @@ QString iniValue(const QString& path, const QString& group, const QString& key,
                 .replace(QStringLiteral("$HOME"), home);
         }
     }
-    return QString();
+    return std::nullopt;
 }
 
 // A string as gsettings prints it: 'text' with \' and \\ escaped.
@@ -72,17 +72,43 @@ QString fromGVariantText(QString text) {
     return unescapeKConfig(text.mid(1, text.size() - 2));
 }
 
+// How a setting was found, for the log line.
+QString described(const QString& key, const QString& file, const std::optional<QString>& value) {
+    if (!QFileInfo::exists(file)) {
+        return QStringLiteral("no settings file");
+    }
+    return value ? QStringLiteral("%1=\"%2\"").arg(key, *value) : key + QStringLiteral(" not set");
+}
+
+bool isDirectory(const QString& path) {
+    return QDir::isAbsolutePath(path) && QFileInfo(path).isDir();
+}
+
 }  // namespace
 
+const QStringList ScreenshotPreferences::knownTools = {
+    QStringLiteral("spectacle"), QStringLiteral("gnome-screenshot"),
+    QStringLiteral("xfce4-screenshooter"), QStringLiteral("flameshot")};
+
 ScreenshotPreferences::Environment ScreenshotPreferences::Environment::current() {
+    const QString home = QDir::homePath();
+    const QString configHome =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QStringList installed;
+    for (const QString& tool : knownTools) {
+        if (!QStandardPaths::findExecutable(tool).isEmpty()) {
+            installed.append(tool);
+        }
+    }
     return {
         qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
-        QDir::homePath(),
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
-        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+        home,
+        configHome,
+        picturesFromUserDirs(configHome + QStringLiteral("/user-dirs.dirs"), home),
         QStringLiteral("/usr/share/locale"),
         GettextCatalog::preferredLanguages(),
         QStandardPaths::findExecutable(QStringLiteral("gsettings")),
+        installed,
     };
 }
 
@@ -90,37 +116,63 @@ ScreenshotPreferences::ScreenshotPreferences(Environment environment)
     : m_environment(std::move(environment)) {
 }
 
-std::optional<QString> ScreenshotPreferences::location() const {
-    // Read lazily and in order: the later sources (gsettings) cost a child process.
-    for (const Source& source : sources()) {
-        const QString folder = expanded(source());
-        if (QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir()) {
-            return folder;
-        }
+std::optional<ScreenshotPreferences::Choice> ScreenshotPreferences::choice() const {
+    // Read lazily and in order: GNOME's settings cost a child process (gsettings).
+    const std::optional<ToolAnswer> own = desktopTool();
+    if (own && own->fromSetting) {
+        return own->choice;
     }
-    // The Shell makes its folder at the first capture: watching anything else would miss it.
-    if (desktopIs(QStringLiteral("GNOME")) && QDir::isAbsolutePath(m_environment.picturesFolder)) {
-        return m_environment.picturesFolder + u'/' + gnomeShellFolderName();
+    const ToolAnswer other = flameshot();
+    if (other.fromSetting) {
+        return other.choice;
+    }
+    if (own && own->present) {
+        return own->choice;
+    }
+    // Flameshot leaves its settings file empty until its save path is changed, so a file at all
+    // means it has been run.
+    const bool onlyFlameshot =
+        m_environment.installedTools == QStringList{QStringLiteral("flameshot")};
+    if (other.hasSettingsFile || onlyFlameshot) {
+        return other.choice;
     }
     return std::nullopt;
 }
 
-QList<ScreenshotPreferences::Source> ScreenshotPreferences::sources() const {
-    const Source flameshot = [this] { return flameshotFolder(); };
+std::optional<QString> ScreenshotPreferences::location() const {
+    if (const auto chosen = choice()) {
+        return chosen->folder;
+    }
+    return std::nullopt;
+}
+
+QStringList ScreenshotPreferences::settingsFiles() const {
+    const QString config = m_environment.configHome;
+    QStringList files = {config + QStringLiteral("/user-dirs.dirs"),
+                         config + QStringLiteral("/flameshot/flameshot.ini")};
     if (desktopIs(QStringLiteral("KDE"))) {
-        return {[this] { return spectacleFolder(); }, flameshot,
-                [this] { return m_environment.picturesFolder; }};
+        files.append(config + QStringLiteral("/spectaclerc"));
     }
     if (desktopIs(QStringLiteral("GNOME"))) {
-        const QString pictures = m_environment.picturesFolder + u'/';
-        return {[this, pictures] { return pictures + gnomeShellFolderName(); },
-                [pictures] { return pictures + QStringLiteral("Screenshots"); },
-                [this] { return gnomeScreenshotFolder(); }, flameshot};
+        files.append(config + QStringLiteral("/dconf/user"));  // where gsettings keeps its values
     }
     if (desktopIs(QStringLiteral("XFCE"))) {
-        return {[this] { return xfceFolder(); }, flameshot};
+        files.append(config + QStringLiteral("/xfce4/xfce4-screenshooter"));
     }
-    return {flameshot};
+    return files;
+}
+
+std::optional<ScreenshotPreferences::ToolAnswer> ScreenshotPreferences::desktopTool() const {
+    if (desktopIs(QStringLiteral("KDE"))) {
+        return spectacle();
+    }
+    if (desktopIs(QStringLiteral("GNOME"))) {
+        return gnome();
+    }
+    if (desktopIs(QStringLiteral("XFCE"))) {
+        return xfceScreenshooter();
+    }
+    return std::nullopt;
 }
 
 bool ScreenshotPreferences::desktopIs(const QString& name) const {
@@ -131,19 +183,122 @@ bool ScreenshotPreferences::desktopIs(const QString& name) const {
     });
 }
 
+bool ScreenshotPreferences::installed(const QString& tool) const {
+    return m_environment.installedTools.contains(tool);
+}
+
 QString ScreenshotPreferences::gnomeShellFolderName() const {
     return GettextCatalog::translate(m_environment.localeFolder, QStringLiteral("gnome-shell"),
                                      m_environment.languages, "Screenshots")
         .value_or(QStringLiteral("Screenshots"));
 }
 
-QString ScreenshotPreferences::spectacleFolder() const {
-    return iniValue(m_environment.configHome + QStringLiteral("/spectaclerc"),
-                    QStringLiteral("Save"), QStringLiteral("defaultSaveLocation"),
-                    m_environment.home);
+QString ScreenshotPreferences::picturesFromUserDirs(const QString& path, const QString& home) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return QString();
+    }
+    QString pictures;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        const QString prefix = QStringLiteral("XDG_PICTURES_DIR=\"");
+        if (!line.startsWith(prefix) || !line.endsWith(u'"') || line.size() <= prefix.size()) {
+            continue;
+        }
+        QString value = line.mid(prefix.size(), line.size() - prefix.size() - 1);
+        if (value == u"$HOME" || value.startsWith(QStringLiteral("$HOME/"))) {
+            value = home + value.mid(5);
+        } else if (!value.startsWith(u'/')) {
+            continue;
+        }
+        pictures = QDir::cleanPath(value);  // the last line wins, as in both readers
+    }
+    return pictures;
 }
 
-QString ScreenshotPreferences::gnomeScreenshotFolder() const {
+ScreenshotPreferences::ToolAnswer ScreenshotPreferences::spectacle() const {
+    const QString file = m_environment.configHome + QStringLiteral("/spectaclerc");
+    const auto value = iniValue(file, QStringLiteral("Save"), QStringLiteral("defaultSaveLocation"),
+                                m_environment.home);
+    const QString set = value ? expanded(*value) : QString();
+    const bool usable = isDirectory(set);
+    // Spectacle makes its default folder when it saves, so a missing one is waited for.
+    return {
+        {QStringLiteral("spectacle"), described(QStringLiteral("defaultSaveLocation"), file, value),
+         usable ? set : qtPictures()},
+        usable,
+        installed(QStringLiteral("spectacle")) || QFileInfo::exists(file),
+        QFileInfo::exists(file)};
+}
+
+ScreenshotPreferences::ToolAnswer ScreenshotPreferences::gnome() const {
+    const QString pictures = qtPictures();
+    const QString shellFolder = pictures + u'/' + gnomeShellFolderName();
+    const QString untranslated = pictures + QStringLiteral("/Screenshots");
+    const QString noSetting = QStringLiteral("no setting");
+    // The Shell has no setting of its own: a folder of its making shows where it saves.
+    for (const QString& folder : {shellFolder, untranslated}) {
+        if (isDirectory(folder)) {
+            return {{QStringLiteral("gnome-shell"), noSetting, folder}, true, true, false};
+        }
+    }
+    const QString set = gnomeScreenshotSetting();
+    if (isDirectory(expanded(set))) {
+        return {{QStringLiteral("gnome-screenshot"),
+                 QStringLiteral("auto-save-directory=\"%1\"").arg(set), expanded(set)},
+                true,
+                true,
+                true};
+    }
+    // The Shell makes its folder at the first capture: watching anything else would miss it.
+    return {{QStringLiteral("gnome-shell"), noSetting, shellFolder}, false, true, false};
+}
+
+ScreenshotPreferences::ToolAnswer ScreenshotPreferences::xfceScreenshooter() const {
+    const QString file = m_environment.configHome + QStringLiteral("/xfce4/xfce4-screenshooter");
+    const auto value =
+        iniValue(file, QString(), QStringLiteral("screenshot_dir"), m_environment.home);
+    // The tool takes only a URI there ("file:/…" or "file:///…"), and only a folder it may
+    // write to; otherwise the Pictures folder of user-dirs.dirs, or the home folder.
+    const QString set = value && value->startsWith(QStringLiteral("file:"))
+                            ? QUrl(*value).toLocalFile()
+                            : QString();
+    const QFileInfo info(set);
+    const bool usable = isDirectory(set) && info.isWritable() && info.isExecutable();
+    const QString fallback = m_environment.userDirsPictures.isEmpty()
+                                 ? m_environment.home
+                                 : m_environment.userDirsPictures;
+    return {{QStringLiteral("xfce4-screenshooter"),
+             described(QStringLiteral("screenshot_dir"), file, value),
+             usable ? QDir::cleanPath(set) : fallback},
+            usable,
+            installed(QStringLiteral("xfce4-screenshooter")) || QFileInfo::exists(file),
+            QFileInfo::exists(file)};
+}
+
+ScreenshotPreferences::ToolAnswer ScreenshotPreferences::flameshot() const {
+    const QString file = m_environment.configHome + QStringLiteral("/flameshot/flameshot.ini");
+    std::optional<QString> value;
+    if (QFileInfo::exists(file)) {
+        // Flameshot writes this file with QSettings, so QSettings reads its escapes ("\xfc");
+        // its [General] section holds the top-level keys.
+        const QVariant saved =
+            QSettings(file, QSettings::IniFormat).value(QStringLiteral("savePath"));
+        if (saved.isValid()) {
+            value = saved.toString();
+        }
+    }
+    // It takes the path as it stands (no "~"), and falls back to Pictures, then home.
+    const bool usable = value && isDirectory(*value);
+    const QString fallback = isDirectory(qtPictures()) ? qtPictures() : m_environment.home;
+    return {{QStringLiteral("flameshot"), described(QStringLiteral("savePath"), file, value),
+             usable ? QDir::cleanPath(*value) : fallback},
+            usable,
+            installed(QStringLiteral("flameshot")) || QFileInfo::exists(file),
+            QFileInfo::exists(file)};
+}
+
+QString ScreenshotPreferences::gnomeScreenshotSetting() const {
     if (m_environment.gsettings.isEmpty()) {
         return QString();
     }
@@ -162,19 +317,10 @@ QString ScreenshotPreferences::gnomeScreenshotFolder() const {
     return fromGVariantText(QString::fromUtf8(process.readAllStandardOutput()));
 }
 
-QString ScreenshotPreferences::xfceFolder() const {
-    return iniValue(m_environment.configHome + QStringLiteral("/xfce4/xfce4-screenshooter"),
-                    QString(), QStringLiteral("screenshot_dir"), m_environment.home);
-}
-
-QString ScreenshotPreferences::flameshotFolder() const {
-    const QString path = m_environment.configHome + QStringLiteral("/flameshot/flameshot.ini");
-    if (!QFileInfo::exists(path)) {
-        return QString();
-    }
-    // Flameshot writes this file with QSettings, so QSettings reads its escapes; its [General]
-    // section holds the top-level keys.
-    return QSettings(path, QSettings::IniFormat).value(QStringLiteral("savePath")).toString();
+QString ScreenshotPreferences::qtPictures() const {
+    return m_environment.userDirsPictures.isEmpty()
+               ? m_environment.home + QStringLiteral("/Pictures")
+               : m_environment.userDirsPictures;
 }
 
 QString ScreenshotPreferences::expanded(const QString& setting) const {
@@ -186,9 +332,9 @@ QString ScreenshotPreferences::expanded(const QString& setting) const {
         return m_environment.home;
     }
     if (path.startsWith(QStringLiteral("~/"))) {
-        return m_environment.home + path.mid(1);
+        return QDir::cleanPath(m_environment.home + path.mid(1));
     }
-    return path;
+    return QDir::cleanPath(path);
 }
 
 }  // namespace framlet

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
 #include "AppDelegate.h"
 #include "CaptureLantern.h"
 #include "ImagePreviewController.h"
@@ -134,18 +136,36 @@ TEST_F(AppDelegateTest, ChangingTheWatchedFoldersRebuildsTheWatcherAndRefillsThe
     EXPECT_FALSE(delegate->lantern().hasUnseen());  // a new watcher seeds: nothing was captured
 }
 
-TEST_F(AppDelegateTest, OpeningTheShelfFollowsAScreenshotLocationThatMoved) {
-    // No folders configured: the desktop's screenshot tool decides where to look.
-    settings.setWatchedFolders({});
-    qputenv("XDG_CURRENT_DESKTOP", "XFCE");
-    const QString toolConfig =
-        QDir::homePath() + QStringLiteral("/.config/xfce4/xfce4-screenshooter");
-    QDir().mkpath(QFileInfo(toolConfig).path());
-    const auto pointToolAt = [&](const QString& folder) {
-        QFile file(toolConfig);
+// Xfce with no folders configured: the screenshooter's settings decide where to look.
+class XfceAppDelegateTest : public AppDelegateTest {
+protected:
+    XfceAppDelegateTest() {
+        settings.setWatchedFolders({});
+        qputenv("XDG_CURRENT_DESKTOP", "XFCE");
+        QDir().mkpath(QFileInfo(toolConfig()).path());
+    }
+    ~XfceAppDelegateTest() override {
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        QFile::remove(toolConfig());
+    }
+    static QString toolConfig() {
+        return QDir::homePath() + QStringLiteral("/.config/xfce4/xfce4-screenshooter");
+    }
+    // As the tool records the folder it saved into: a new file renamed over the old one.
+    static void pointToolAt(const QString& folder) {
+        const QString temporary = toolConfig() + QStringLiteral(".1234.tmp");
+        QFile file(temporary);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("screenshot_dir=" + QUrl::fromLocalFile(folder).toEncoded() + "\n");
-    };
+        file.write("app=none\nscreenshot_dir=file:" + QFile::encodeName(folder) + "\naction=1\n");
+        file.close();
+        ASSERT_EQ(::rename(QFile::encodeName(temporary), QFile::encodeName(toolConfig())), 0);
+    }
+    bool watching(const QString& folder) const {
+        return delegate->watcher()->folders() == QList<QUrl>{QUrl::fromLocalFile(folder)};
+    }
+};
+
+TEST_F(XfceAppDelegateTest, OpeningTheShelfFollowsAScreenshotLocationThatMoved) {
     pointToolAt(shots.path());
     writeImage(shot(QStringLiteral("here.png")));
     launch();
@@ -157,8 +177,47 @@ TEST_F(AppDelegateTest, OpeningTheShelfFollowsAScreenshotLocationThatMoved) {
     pointToolAt(moved.path());
     delegate->toggleShelf();
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 2; }, 5000));
-    EXPECT_EQ(delegate->watcher()->folders(), QList<QUrl>{QUrl::fromLocalFile(moved.path())});
-    qunsetenv("XDG_CURRENT_DESKTOP");
+    EXPECT_TRUE(watching(moved.path()));
+}
+
+TEST_F(XfceAppDelegateTest, ACaptureSavedIntoAFolderTheToolNowNamesLightsTheLantern) {
+    pointToolAt(shots.path());
+    writeImage(shot(QStringLiteral("old.png")));
+    launch();
+    ASSERT_TRUE(watching(shots.path()));
+
+    // Saving through the tool's dialog into another folder: the file lands, then the tool
+    // records that folder as it quits.
+    QTemporaryDir chosen;
+    writeImage(chosen.filePath(QStringLiteral("Screenshot_1.png")));
+    pointToolAt(chosen.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watching(chosen.path()); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 1; }, 5000));
+    EXPECT_TRUE(delegate->lantern().hasUnseen());
+    EXPECT_TRUE(delegate->lantern().isAnimating());
+    EXPECT_FALSE(delegate->panelController()->isShown());
+
+    // Later captures there are followed as usual.
+    timers.advance(CaptureLantern::frameInterval * CaptureLantern::frameCount);
+    writeImage(chosen.filePath(QStringLiteral("Screenshot_2.png")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 2; }, 5000));
+    EXPECT_TRUE(delegate->lantern().isAnimating());
+
+    // A setting that no longer names a folder sends the tool, and the watcher, to its default.
+    pointToolAt(chosen.filePath(QStringLiteral("Screenshot_2.png")));
+    // (No user-dirs.dirs names a Pictures folder here: that default is the home folder.)
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watching(QDir::homePath()); }, 5000));
+}
+
+TEST_F(XfceAppDelegateTest, FoldersTheUserListedWinOverTheToolsSetting) {
+    settings.setWatchedFolders({shots.path()});
+    launch();
+    QTemporaryDir chosen;
+    writeImage(chosen.filePath(QStringLiteral("Screenshot_1.png")));
+    pointToolAt(chosen.path());
+    QTest::qWait(500);  // room for a wrong move to happen; nothing is timed
+    EXPECT_TRUE(watching(shots.path()));
+    EXPECT_FALSE(delegate->lantern().hasUnseen());
 }
 
 // GNOME with no folders configured: the screenshot location comes from the desktop, with a
@@ -171,10 +230,12 @@ protected:
         const QString script = bin.filePath(QStringLiteral("gsettings"));
         QFile file(script);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        // It answers at once, unless a "hold" file exists: then only once "release" does.
+        // It answers at once, unless a "hold" file exists: then it makes "called" and answers only
+        // once "release" exists.
         file.write(
             "#!/bin/sh\nd=$(dirname \"$0\")\n"
             "if [ -e \"$d/hold\" ]; then\n"
+            "  touch \"$d/called\"\n"
             "  while [ ! -e \"$d/release\" ]; do sleep 0.02; done\n"
             "  printf \"'%s'\\n\" \"$(cat \"$d/release\")\"\n"
             "else echo \"''\"; fi\n");
@@ -228,6 +289,32 @@ TEST_F(GnomeAppDelegateTest, OpeningTheShelfDoesNotWaitForTheScreenshotSettings)
         },
         10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 1; }, 5000));
+}
+
+TEST_F(GnomeAppDelegateTest, FollowingTheSettingsDoesNotWaitForGsettings) {
+    launch();
+    QTemporaryDir chosen;
+    writeImage(chosen.filePath(QStringLiteral("Screenshot from 2026-12-06.png")));
+    touch(QStringLiteral("hold"));
+    // gsettings keeps its values in dconf's database: writing it is how the setting changes.
+    const QString database = QDir::homePath() + QStringLiteral("/.config/dconf/user");
+    QDir().mkpath(QFileInfo(database).path());
+    QFile file(database);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("GVariant");
+    file.close();
+    // Had the main thread waited for gsettings, it would have given up on it before this
+    // wait could end.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(bin.filePath("called")); }, 5000));
+    touch(QStringLiteral("release"), QUrl::fromLocalFile(chosen.path()).toEncoded());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return delegate->watcher()->folders() ==
+                   QList<QUrl>{QUrl::fromLocalFile(chosen.path())};
+        },
+        10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 1; }, 5000));
+    EXPECT_TRUE(delegate->lantern().hasUnseen());
 }
 
 TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <utility>
 
 #include "GettextCatalog.h"
@@ -56,20 +57,50 @@ protected:
         QDir().mkpath(path.left(path.lastIndexOf(u'/')));
         test::writeFile(path, text);
     }
+    // A fresh account as xdg-user-dirs leaves it: Pictures named in user-dirs.dirs, or, when
+    // that folder is missing, the home folder in its place.
+    void setPicturesFolder(bool exists) {
+        if (exists) {
+            make(QStringLiteral("Pictures"));
+        } else {
+            QDir(home() + QStringLiteral("/Pictures")).removeRecursively();
+        }
+        write(QStringLiteral(".config/user-dirs.dirs"),
+              "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+              "XDG_PICTURES_DIR=\"$HOME/" +
+                  QByteArray(exists ? "Pictures" : "") + "\"\n");
+    }
     ScreenshotPreferences::Environment environment(const QString& desktop) const {
+        const QString config = home() + QStringLiteral("/.config");
         return {desktop,
                 home(),
-                home() + QStringLiteral("/.config"),
-                home() + QStringLiteral("/Pictures"),
+                config,
+                ScreenshotPreferences::picturesFromUserDirs(config + "/user-dirs.dirs", home()),
                 home() + QStringLiteral("/locale"),
                 {QStringLiteral("de_DE"), QStringLiteral("de")},
-                QString()};
+                QString(),
+                installed};
     }
     std::optional<QString> location(const ScreenshotPreferences::Environment& environment) const {
         return ScreenshotPreferences(environment).location();
     }
     std::optional<QString> location(const QString& desktop) const {
         return location(environment(desktop));
+    }
+    std::optional<ScreenshotPreferences::Choice> choice(const QString& desktop) const {
+        return ScreenshotPreferences(environment(desktop)).choice();
+    }
+    // Runs the checks on an account without a Pictures folder, where `expected(home)` is due,
+    // then on one with it.
+    void withAndWithoutPictures(const std::function<void(const QString& expected)>& check) {
+        setPicturesFolder(false);
+        {
+            SCOPED_TRACE("without a Pictures folder");
+            check(home());
+        }
+        setPicturesFolder(true);
+        SCOPED_TRACE("with a Pictures folder");
+        check(home() + QStringLiteral("/Pictures"));
     }
     // A stand-in for gsettings that prints a fixed answer and exits with a fixed code.
     QString fakeGsettings(const QByteArray& output, int exitCode) {
@@ -83,10 +114,13 @@ protected:
     }
 
     test::TemporaryHome m_home;
+    QStringList installed = {QStringLiteral("spectacle"), QStringLiteral("xfce4-screenshooter"),
+                             QStringLiteral("flameshot")};
 };
 
 TEST_F(ScreenshotLocation, KdeReadsSpectacleAndDefaultsToPictures) {
-    EXPECT_EQ(location(QStringLiteral("KDE")), std::nullopt);  // no Pictures folder either
+    // Spectacle makes its default folder when it saves: a missing one is waited for.
+    EXPECT_EQ(location(QStringLiteral("KDE")), home() + QStringLiteral("/Pictures"));
     const QString pictures = make(QStringLiteral("Pictures"));
     EXPECT_EQ(location(QStringLiteral("KDE")), pictures);
 
@@ -95,7 +129,7 @@ TEST_F(ScreenshotLocation, KdeReadsSpectacleAndDefaultsToPictures) {
           "[General]\ndefaultSaveLocation=file:///elsewhere\n[Save]\n"
           "defaultSaveLocation=file://" +
               QFile::encodeName(home()) + "/My%20Shots/\n");
-    EXPECT_EQ(QDir::cleanPath(*location(QStringLiteral("KDE"))), shots);
+    EXPECT_EQ(location(QStringLiteral("KDE")), shots);
 
     write(QStringLiteral(".config/spectaclerc"),
           "[Save]\ndefaultSaveLocation[$e]=$HOME/My Shots\n");
@@ -147,29 +181,131 @@ TEST_F(ScreenshotLocation, GnomeScreenshotSettingIsReadThroughGsettingsWhenPrese
     EXPECT_EQ(location(gnome), shellFolder);
 }
 
-TEST_F(ScreenshotLocation, XfceAndFlameshotSettingsAreRead) {
-    const QString xfce = make(QStringLiteral("Xfce Shots"));
-    write(
-        QStringLiteral(".config/xfce4/xfce4-screenshooter"),
-        "[Screenshooter]\nscreenshot_dir=file://" + QFile::encodeName(home()) + "/Xfce%20Shots\n");
-    EXPECT_EQ(location(QStringLiteral("XFCE")), xfce);
-    EXPECT_EQ(location(QStringLiteral("i3")), std::nullopt);
+TEST_F(ScreenshotLocation, XfceScreenshooterAsItWritesItsSettings) {
+    const QString file = QStringLiteral(".config/xfce4/xfce4-screenshooter");
+    const QString shots = make(QStringLiteral("Xfce Shots"));
+    withAndWithoutPictures([&](const QString& fallback) {
+        QFile::remove(home() + u'/' + file);
+        EXPECT_EQ(location(QStringLiteral("XFCE")), fallback);  // never run yet
+        EXPECT_EQ(choice(QStringLiteral("XFCE"))->setting, QStringLiteral("no settings file"));
 
-    const QString flameshot = make(QStringLiteral("Flame"));
-    write(QStringLiteral(".config/flameshot/flameshot.ini"), "[General]\nsavePath=~/Flame\n");
-    EXPECT_EQ(location(QStringLiteral("i3")), flameshot);
-    EXPECT_EQ(location(QStringLiteral("XFCE")), xfce);      // the desktop's own tool comes first
-    EXPECT_EQ(location(QStringLiteral("KDE")), flameshot);  // before Spectacle's default
+        // After a save into a folder the tool writes "file:" and one slash, without a group.
+        write(file, "app=none\nlast_user=\nscreenshot_dir=file:" + QFile::encodeName(home()) +
+                        "/Xfce%20Shots\nenable_imgur_upload=true\naction=1\n\n");
+        EXPECT_EQ(location(QStringLiteral("XFCE")), shots);
+        write(file, "screenshot_dir=file://" + QFile::encodeName(home()) + "/Xfce%20Shots\n");
+        EXPECT_EQ(location(QStringLiteral("XFCE")), shots);
+
+        // After "-s FILE" it keeps the file: its next run warns and saves to its default.
+        write(QStringLiteral("Xfce Shots/shot.png"), "png");
+        write(file,
+              "screenshot_dir=file://" + QFile::encodeName(home()) + "/Xfce%20Shots/shot.png\n");
+        EXPECT_EQ(location(QStringLiteral("XFCE")), fallback);
+        // A path that is not a URI, a missing folder, an empty value, no such key.
+        for (const QByteArray& text : {"screenshot_dir=" + QFile::encodeName(shots) + "\n",
+                                       QByteArray("screenshot_dir=file:///nowhere\n"),
+                                       QByteArray("screenshot_dir=\n"), QByteArray("action=1\n")}) {
+            write(file, text);
+            EXPECT_EQ(location(QStringLiteral("XFCE")), fallback) << text.constData();
+        }
+        // The tool reads only the keys before any group.
+        write(file, "[Screenshooter]\nscreenshot_dir=file://" + QFile::encodeName(shots) + "\n");
+        EXPECT_EQ(location(QStringLiteral("XFCE")), fallback);
+    });
 }
 
-TEST_F(ScreenshotLocation, WithoutAnyToolSettingTheDesktopFolderIsUsedEvenIfMissing) {
+TEST_F(ScreenshotLocation, FlameshotAsItWritesItsSettings) {
+    const QString file = QStringLiteral(".config/flameshot/flameshot.ini");
+    const QString shots = make(QStringLiteral("Grüße"));
+    withAndWithoutPictures([&](const QString& fallback) {
+        // It leaves the file empty until the save path is changed in its settings.
+        write(file, "");
+        EXPECT_EQ(location(QStringLiteral("i3")), fallback);
+        EXPECT_EQ(choice(QStringLiteral("i3"))->setting, QStringLiteral("savePath not set"));
+
+        // Non-ASCII as Qt 5 escapes it, a hex digit after an escape escaped too.
+        write(file, "[General]\ncontrastOpacity=188\nsavePath=" + QFile::encodeName(home()) +
+                        "/Gr\\xfc\\xdf\\x65\nsavePathFixed=false\n");
+        EXPECT_EQ(location(QStringLiteral("i3")), shots);
+        const auto chosen = choice(QStringLiteral("i3"));
+        EXPECT_EQ(chosen->tool, QStringLiteral("flameshot"));
+        EXPECT_EQ(chosen->setting, QStringLiteral("savePath=\"%1\"").arg(shots));
+
+        // A file, a missing folder, and "~", which Flameshot does not expand: its default.
+        write(QStringLiteral("Grüße/shot.png"), "png");
+        for (const QByteArray& path : {QFile::encodeName(shots) + "/shot.png",
+                                       QByteArray("/nowhere"), QByteArray("~/Grüße")}) {
+            write(file, "[General]\nsavePath=" + path + "\n");
+            EXPECT_EQ(location(QStringLiteral("i3")), fallback) << path.constData();
+        }
+        write(file, "\x01\xff[[[\n=\n");  // damaged: read as far as it goes
+        EXPECT_EQ(location(QStringLiteral("i3")), fallback);
+    });
+}
+
+TEST_F(ScreenshotLocation, TheDesktopsOwnToolComesFirstThenFlameshot) {
+    setPicturesFolder(true);
+    const QString pictures = home() + QStringLiteral("/Pictures");
+    const QString xfce = make(QStringLiteral("Xfce"));
+    const QString flame = make(QStringLiteral("Flame"));
+    const auto pointAt = [&](const QString& tool, const QString& folder) {
+        if (tool == u"xfce") {
+            write(QStringLiteral(".config/xfce4/xfce4-screenshooter"),
+                  "screenshot_dir=" + QUrl::fromLocalFile(folder).toEncoded() + "\n");
+        } else {
+            write(QStringLiteral(".config/flameshot/flameshot.ini"),
+                  "[General]\nsavePath=" + QFile::encodeName(folder) + "\n");
+        }
+    };
+
+    // Only the desktop's tool is set up, or neither: the desktop's tool.
+    EXPECT_EQ(choice(QStringLiteral("XFCE"))->tool, QStringLiteral("xfce4-screenshooter"));
+    pointAt(QStringLiteral("flame"), flame);
+    // A folder set in Flameshot beats the desktop's tool at its default...
+    EXPECT_EQ(location(QStringLiteral("XFCE")), flame);
+    EXPECT_EQ(location(QStringLiteral("KDE")), flame);
+    // ...but not a folder set in the desktop's tool.
+    pointAt(QStringLiteral("xfce"), xfce);
+    EXPECT_EQ(location(QStringLiteral("XFCE")), xfce);
+    EXPECT_EQ(location(QStringLiteral("X-Cinnamon")), flame);  // another desktop's tool is not read
+
+    // Elsewhere Flameshot counts when its settings file exists or it is the only tool there.
+    QFile::remove(home() + QStringLiteral("/.config/flameshot/flameshot.ini"));
+    EXPECT_EQ(choice(QStringLiteral("i3")), std::nullopt);
+    installed = {QStringLiteral("flameshot")};
+    EXPECT_EQ(location(QStringLiteral("i3")), pictures);
+    // On Xfce without its screenshooter, Flameshot is the tool.
+    QFile::remove(home() + QStringLiteral("/.config/xfce4/xfce4-screenshooter"));
+    EXPECT_EQ(choice(QStringLiteral("XFCE"))->tool, QStringLiteral("flameshot"));
+    installed = {};
+    EXPECT_EQ(choice(QStringLiteral("XFCE")), std::nullopt);
+}
+
+TEST_F(ScreenshotLocation, PicturesFolderAsUserDirsNamesIt) {
+    const QString file = home() + QStringLiteral("/dirs");
+    const auto pictures = [&](const QByteArray& text) {
+        test::writeFile(file, text);
+        return ScreenshotPreferences::picturesFromUserDirs(file, home());
+    };
+    EXPECT_EQ(pictures("XDG_PICTURES_DIR=\"$HOME/Bilder\"\n"), home() + QStringLiteral("/Bilder"));
+    EXPECT_EQ(pictures("XDG_PICTURES_DIR=\"$HOME/\"\n"), home());
+    EXPECT_EQ(pictures("XDG_PICTURES_DIR=\"/srv/pics/\"\n"), QStringLiteral("/srv/pics"));
+    EXPECT_EQ(pictures("# XDG_PICTURES_DIR=\"/x\"\nXDG_VIDEOS_DIR=\"/v\"\n"), QString());
+    EXPECT_EQ(pictures("XDG_PICTURES_DIR=\"relative\"\n"), QString());
+    EXPECT_EQ(ScreenshotPreferences::picturesFromUserDirs(home() + "/none", home()), QString());
+}
+
+TEST_F(ScreenshotLocation, WithoutAnyToolTheDesktopFolderIsUsedEvenIfMissing) {
     qunsetenv("XDG_CURRENT_DESKTOP");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(make(QStringLiteral("empty-bin"))));  // no tool installed
     EXPECT_EQ(ScreenshotWatcher::screenshotLocation(),
               QUrl::fromLocalFile(home() + QStringLiteral("/Desktop")));
     const QString flameshot = make(QStringLiteral("Flame"));
     write(QStringLiteral(".config/flameshot/flameshot.ini"),
           "[General]\nsavePath=" + QFile::encodeName(flameshot) + "\n");
     EXPECT_EQ(ScreenshotWatcher::screenshotLocation(), QUrl::fromLocalFile(flameshot));
+    qputenv("PATH", path);
 }
 
 TEST_F(ScreenshotLocation, ResolvedFoldersExpandTheConfiguredListOrFallBackToTheLocation) {

@@ -1,0 +1,43 @@
+#include "ToolSettingsMonitor.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "ChangeCoalescer.h"
+#include "FolderEventStream.h"
+#include "ScreenshotWatcher.h"
+
+namespace framlet {
+namespace {
+
+QStringList parentFolders(const QStringList& files) {
+    QStringList folders;
+    for (const QString& file : files) {
+        const QString folder = QFileInfo(QDir::cleanPath(file)).path();
+        if (!folders.contains(folder)) {
+            folders.append(folder);
+        }
+    }
+    return folders;
+}
+
+}  // namespace
+
+ToolSettingsMonitor::ToolSettingsMonitor(const QStringList& settingsFiles,
+                                         DelayScheduler& scheduler, QObject* parent)
+    : QObject(parent)
+    , m_folders(parentFolders(settingsFiles))
+    , m_stream(std::make_unique<FolderEventStream>(m_folders,
+                                                   FolderEventStream::Reports::NamesAndWrites))
+    , m_coalescer(new ChangeCoalescer(ScreenshotWatcher::latency, scheduler, this)) {
+    connect(m_stream.get(), &FolderEventStream::changed, m_coalescer, &ChangeCoalescer::notice);
+    connect(m_coalescer, &ChangeCoalescer::fired, this, &ToolSettingsMonitor::changed);
+}
+
+ToolSettingsMonitor::~ToolSettingsMonitor() = default;
+
+bool ToolSettingsMonitor::start() {
+    return m_stream->start();
+}
+
+}  // namespace framlet

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "DelayScheduler.h"
+
+namespace framlet {
+
+class ChangeCoalescer;
+class FolderEventStream;
+
+// Tells when the screenshot tools' settings files may have changed, so the owner can look up the
+// screenshot location again. The folders holding the files are watched rather than the files,
+// because tools replace them by renaming and create them (and their folders) at first use; any
+// change in such a folder counts, so `changed` can come without a file of interest changing.
+// Bursts are merged as the watcher merges folder events.
+class ToolSettingsMonitor : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ToolSettingsMonitor(const QStringList& settingsFiles,
+                                 DelayScheduler& scheduler = DelayScheduler::realTime(),
+                                 QObject* parent = nullptr);
+    ~ToolSettingsMonitor() override;
+
+    // False when no event source could be opened: the location is then followed only when the
+    // shelf opens.
+    bool start();
+    QStringList folders() const { return m_folders; }
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    QStringList m_folders;
+    std::unique_ptr<FolderEventStream> m_stream;
+    ChangeCoalescer* m_coalescer;
+};
+
+}  // namespace framlet

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "ToolSettingsMonitor.h"
+#include "WatcherTestSupport.h"
+
+using namespace framlet;
+
+namespace {
+
+// Real inotify on a temporary folder.
+class ToolSettingsMonitorTest : public ::testing::Test {
+protected:
+    QString path(const QString& relative) const { return config.filePath(relative); }
+    bool changes(QSignalSpy& spy) const {
+        return QTest::qWaitFor([&] { return !spy.isEmpty(); }, 5000);
+    }
+
+    QTemporaryDir config;
+};
+
+TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
+    const QString file = path(QStringLiteral("xfce4/xfce4-screenshooter"));
+    QDir().mkpath(QFileInfo(file).path());
+    test::writeFile(file, "screenshot_dir=file:/a\n");
+    ToolSettingsMonitor monitor({file});
+    ASSERT_TRUE(monitor.start());
+    QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
+
+    QFile same(file);
+    ASSERT_TRUE(same.open(QIODevice::ReadWrite));  // no new name: only the write tells
+    same.seek(same.size());
+    same.write("action=1\n");
+    same.close();
+    EXPECT_TRUE(changes(spy));
+}
+
+TEST_F(ToolSettingsMonitorTest, AToolsFirstRunMakingItsFolderIsAChange) {
+    const QString file = path(QStringLiteral("flameshot/flameshot.ini"));
+    ToolSettingsMonitor monitor({file, path(QStringLiteral("user-dirs.dirs"))});
+    EXPECT_EQ(monitor.folders(), QStringList({path(QStringLiteral("flameshot")), config.path()}));
+    ASSERT_TRUE(monitor.start());
+    QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
+
+    QDir().mkpath(QFileInfo(file).path());
+    test::writeFile(file, "");
+    ASSERT_TRUE(changes(spy));
+    QTest::qWait(2 * ScreenshotWatcher::latency.count());  // lets the burst's last firing pass
+    spy.clear();
+    test::writeFile(file + QStringLiteral(".lock"), "");
+    // As QSaveFile replaces a file.
+    ASSERT_EQ(::rename(QFile::encodeName(file + QStringLiteral(".lock")), QFile::encodeName(file)),
+              0);
+    EXPECT_TRUE(changes(spy));
+}
+
+}  // namespace

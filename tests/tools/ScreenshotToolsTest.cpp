@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The real program beside the real screenshot tools of the distribution, on the private desktop
+// of scripts/x-session, on a fresh account: nothing tells Framlet where the tool saves.
+class ScreenshotTools : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // What xdg-user-dirs leaves on a new account.
+        QDir().mkpath(pictures());
+        QDir().mkpath(home.filePath(QStringLiteral(".config")));
+        QFile dirs(home.filePath(QStringLiteral(".config/user-dirs.dirs")));
+        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Pictures\"\n");
+        dirs.close();
+
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           home.filePath(QStringLiteral(".config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                           home.filePath(QStringLiteral(".local/share")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                           home.filePath(QStringLiteral(".cache")));
+        environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QString());
+        environment.remove(QStringLiteral("XDG_STATE_HOME"));  // the log's default place
+        environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    }
+    void TearDown() override {
+        for (QProcess* process : {&tool, &app}) {
+            process->terminate();
+            if (!process->waitForFinished(5000)) {
+                process->kill();
+                process->waitForFinished();
+            }
+        }
+    }
+
+    QString pictures() const { return home.filePath(QStringLiteral("Pictures")); }
+    QByteArray log() const {
+        QFile file(home.filePath(QStringLiteral(".local/state/Framlet/debug.log")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    bool logged(const QByteArray& line, int timeoutMs = 15000) const {
+        return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
+    }
+    void launch() {
+        app.setProcessEnvironment(environment);
+        app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
+        ASSERT_TRUE(app.waitForStarted());
+        ASSERT_TRUE(logged("watcher: FSEvents watching Pictures")) << log().constData();
+    }
+    void run(const QString& program, const QStringList& arguments) {
+        tool.setProcessEnvironment(environment);
+        tool.setWorkingDirectory(QStringLiteral("/"));
+        tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        tool.start(program, arguments);
+        ASSERT_TRUE(tool.waitForStarted()) << program.toStdString();
+    }
+    // What a user does in the tool's dialog: accept what it proposes.
+    static void acceptDialog(const QString& title) {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--sync"),
+                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title});
+        ASSERT_TRUE(search.waitForFinished(20000)) << "no window " << title.toStdString();
+        const QString window = QString::fromUtf8(search.readAllStandardOutput()).split(u'\n')[0];
+        ASSERT_FALSE(window.isEmpty()) << "no window " << title.toStdString();
+        QTest::qWait(500);  // the toolkit sets the dialog's focus once it is mapped
+        QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+        QProcess::execute(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
+    }
+    void expectCaptureSeenLive(const QString& savedAs) {
+        EXPECT_TRUE(QFileInfo(savedAs).isFile())
+            << QDir(pictures()).entryList().join(u' ').toStdString();
+        EXPECT_TRUE(logged("watcher: detected 1 new file(s)")) << log().constData();
+        EXPECT_TRUE(logged("capture fill animation started")) << log().constData();
+    }
+    QString onlyFileIn(const QString& folder) const {
+        const QStringList files = QDir(folder).entryList(QDir::Files);
+        return files.size() == 1 ? QDir(folder).filePath(files[0]) : QString();
+    }
+
+    QTemporaryDir home;
+    QProcessEnvironment environment;
+    QProcess app;
+    QProcess tool;
+};
+
+TEST_F(ScreenshotTools, AFullScreenCaptureOfXfceScreenshooterAtItsDefaultsIsSeenLive) {
+    environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("XFCE"));
+    launch();
+    EXPECT_TRUE(log().contains("watcher: screenshot tool xfce4-screenshooter, no settings file → " +
+                               QFile::encodeName(pictures())));
+
+    // Without -s it asks what to do (save is its default), then where, proposing its folder.
+    run(QStringLiteral("xfce4-screenshooter"), {QStringLiteral("-f")});
+    acceptDialog(QStringLiteral("^Screenshot$"));
+    acceptDialog(QStringLiteral("^Save screenshot as"));
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    expectCaptureSeenLive(onlyFileIn(pictures()));
+    // As it quits it records that folder, which changes nothing.
+    EXPECT_TRUE(logged("watcher: screenshot tool xfce4-screenshooter, screenshot_dir=\"file:" +
+                       QFile::encodeName(pictures()) + "\" → "))
+        << log().constData();
+    EXPECT_EQ(log().count("watcher: seeded"), 1);
+
+    // Saving through its dialog into another folder: it records that folder as it quits, and
+    // the capture already there is seen as one.
+    const QString elsewhere = home.filePath(QStringLiteral("Elsewhere"));
+    QDir().mkpath(elsewhere);
+    run(QStringLiteral("xfce4-screenshooter"),
+        {QStringLiteral("-f"), QStringLiteral("-s"), elsewhere});
+    acceptDialog(QStringLiteral("^Save screenshot as"));
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    EXPECT_TRUE(QFileInfo(onlyFileIn(elsewhere)).isFile());
+    EXPECT_TRUE(logged("watcher: FSEvents watching Elsewhere")) << log().constData();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return log().count("capture fill animation started") == 2; }, 15000))
+        << log().constData();
+}
+
+TEST_F(ScreenshotTools, AFullScreenCaptureOfFlameshotWithAnEmptySettingsFileIsSeenLive) {
+    const QString settings = home.filePath(QStringLiteral(".config/flameshot/flameshot.ini"));
+    QDir().mkpath(QFileInfo(settings).path());
+    QFile(settings).open(QIODevice::WriteOnly);
+    launch();
+    EXPECT_TRUE(log().contains("watcher: screenshot tool flameshot, savePath not set → " +
+                               QFile::encodeName(pictures())));
+
+    run(QStringLiteral("flameshot"), {QStringLiteral("full")});
+    acceptDialog(QStringLiteral("^Save screenshot$"));
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    expectCaptureSeenLive(onlyFileIn(pictures()));
+    EXPECT_EQ(QFileInfo(settings).size(), 0);  // it saved without recording a folder
+}
+
+}  // namespace
