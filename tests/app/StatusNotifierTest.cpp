@@ -84,10 +84,28 @@ protected:
     QProcess watcher;
 };
 
-TEST_F(StatusNotifierTest, AWatcherWithAHostWinsOverTheXEmbedTray) {
-    EXPECT_EQ(SystemTray::detect(), SystemTray::Kind::statusNotifier);
+TEST_F(StatusNotifierTest, AnXEmbedTrayThatEmbedsTheIconWinsOverAStatusNotifierHost) {
+    const SystemTray::Hosts hosts = SystemTray::probe();
+    EXPECT_TRUE(hosts.statusNotifier);
+    EXPECT_TRUE(hosts.xembed);
+    EXPECT_EQ(hosts.xembedProgram, QStringLiteral("trayer"));  // found through X-Resource
+    const SystemTray::Choice choice = SystemTray::choose(hosts);
+    EXPECT_EQ(choice.kind, SystemTray::Kind::xembed);
+    EXPECT_TRUE(choice.reason.contains(QStringLiteral("dragging"))) << choice.reason.toStdString();
+
+    // A proxy into StatusNotifierItem in trayer's place keeps nothing XEmbed could.
+    SystemTray::Hosts proxied = hosts;
+    for (const char* proxy : {"xembedsniproxy", "gnome-shell"}) {
+        proxied.xembedProgram = QString::fromLatin1(proxy);
+        EXPECT_EQ(SystemTray::choose(proxied).kind, SystemTray::Kind::statusNotifier) << proxy;
+    }
+    proxied.xembedProgram.clear();  // an owner that cannot be told is taken to embed
+    EXPECT_EQ(SystemTray::choose(proxied).kind, SystemTray::Kind::xembed);
+
     TearDown();
     EXPECT_EQ(SystemTray::detect(), SystemTray::Kind::xembed);  // trayer is still there
+    EXPECT_EQ(SystemTray::choose({true, false, {}}).kind, SystemTray::Kind::statusNotifier);
+    EXPECT_EQ(SystemTray::choose({false, false, {}}).kind, SystemTray::Kind::none);
 }
 
 TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndItsPositionIsUnknown) {
