@@ -108,7 +108,7 @@ TEST_F(StatusNotifierTest, AnXEmbedTrayThatEmbedsTheIconWinsOverAStatusNotifierH
     EXPECT_EQ(SystemTray::choose({false, false, {}}).kind, SystemTray::Kind::none);
 }
 
-TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndItsPositionIsUnknown) {
+TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtThePointer) {
     StatusItem item(SystemTray::Kind::statusNotifier);
     int clicks = 0;
     item.onClick = [&] { ++clicks; };
@@ -117,15 +117,19 @@ TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndItsPositionIsUnknown) {
     QStringList items;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !(items = registeredItems()).isEmpty(); }, 5000));
 
-    // What the panel sends to the item when the user clicks the icon.
+    // What the panel sends to the item when the user clicks the icon, the pointer on it.
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("790")});
     QDBusMessage activate = QDBusMessage::createMethodCall(
         items.first(), QStringLiteral("/StatusNotifierItem"),
         QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
-    activate << 10 << 10;
+    activate << 700 << 790;
     QDBusConnection panel =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("panel"));
     panel.asyncCall(activate);
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
+    ASSERT_TRUE(item.iconGeometry().has_value());
+    EXPECT_TRUE(item.iconGeometry()->contains(QPoint(700, 790)));
 }
 
 TEST_F(StatusNotifierTest, TheRestingLanternIsOfferedByItsThemeIconName) {
