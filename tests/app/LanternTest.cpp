@@ -57,9 +57,8 @@ QImage recolouredLikeASymbolicIcon(QByteArray svg, int size) {
         const auto match = it.next();
         QString attributes = match.captured(2);
         attributes.remove(fill);
-        out += text.mid(last, match.capturedStart() - last) + QLatin1Char('<') +
-               match.captured(1) + QStringLiteral(" fill=\"#ff0000\"") + attributes +
-               QLatin1Char('>');
+        out += text.mid(last, match.capturedStart() - last) + QLatin1Char('<') + match.captured(1) +
+               QStringLiteral(" fill=\"#ff0000\"") + attributes + QLatin1Char('>');
         last = match.capturedEnd();
     }
     out += text.mid(last);
