@@ -71,7 +71,11 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::setupStatusItem() {
-    m_statusItem = std::make_unique<StatusItem>(SystemTray::detect());
+    const SystemTray::Choice tray = SystemTray::choose(SystemTray::probe());
+    if (tray.kind != SystemTray::Kind::none) {
+        DebugLog::log(QStringLiteral("tray: ") + tray.reason);
+    }
+    m_statusItem = std::make_unique<StatusItem>(tray.kind);
     QPointer<AppDelegate> self(this);
     m_statusItem->fileURLProvider = [self]() -> std::optional<QUrl> {
         if (!self || self->m_store->count() == 0) {

@@ -65,28 +65,42 @@ void paint(QPainter& painter, double fill, int pixelSize, const QColor& color) {
     painter.scale(1.06, 1.06);
     painter.translate(-9, -9);
 
-    QPen pen(color, 1.3);
-    pen.setJoinStyle(Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(outline());
-
-    pen.setWidthF(0.9);
-    painter.setPen(pen);
-    painter.drawLine(QPointF(5.3, 13.2), QPointF(12.7, 13.2));
-    painter.drawLine(QPointF(5.3, 14.2), QPointF(12.7, 14.2));
-
+    // Every part is a filled area, never a stroke: hosts that recolour a symbolic icon fill its
+    // shapes, which would close an outlined lantern into one blob and swallow the glow.
+    painter.setPen(Qt::NoPen);
+    painter.fillPath(body(), color);
     if (fill > 0.02) {
         const double f = std::min(fill, 1.0);
-        const double radius = 2.9 * f;
-        if (radius > 0.05) {
-            QColor glow = color;
-            glow.setAlphaF(static_cast<float>(color.alphaF() * (0.4 + 0.6 * f)));
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(glow);
-            painter.drawEllipse(QPointF(9, 7), radius, radius);
-        }
+        QColor glowColor = color;
+        glowColor.setAlphaF(static_cast<float>(color.alphaF() * (0.4 + 0.6 * f)));
+        painter.fillPath(glow(f), glowColor);
     }
+}
+
+QPainterPath body() {
+    QPainterPathStroker wall;
+    wall.setWidth(1.3);
+    wall.setJoinStyle(Qt::RoundJoin);
+    QPainterPath bands;
+    bands.moveTo(5.3, 13.2);
+    bands.lineTo(12.7, 13.2);
+    bands.moveTo(5.3, 14.2);
+    bands.lineTo(12.7, 14.2);
+    QPainterPathStroker band;
+    band.setWidth(0.9);
+    // One outline without overlaps, so either fill rule draws the hollow body the same.
+    QPainterPath shape = wall.createStroke(outline()).united(band.createStroke(bands)).simplified();
+    shape.setFillRule(Qt::OddEvenFill);
+    return shape;
+}
+
+QPainterPath glow(double fill) {
+    QPainterPath path;
+    const double radius = 2.9 * std::clamp(fill, 0.0, 1.0);
+    if (radius > 0.05) {
+        path.addEllipse(QPointF(9, 7), radius, radius);
+    }
+    return path;
 }
 
 double fillForFrame(int frame) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QPainterPath>
 
 class QPainter;
 
@@ -18,6 +19,11 @@ QImage statusIcon(double fill, int pixelSize, const QColor& color);
 QByteArray svg(double fill, const QColor& color);
 // Draws into any painter whose device is pixelSize wide and high.
 void paint(QPainter& painter, double fill, int pixelSize, const QColor& color);
+
+// The shapes on the design grid (y up): the hollow body with the bands of its cap, and the glow
+// inside it, whose radius grows with the fill level. Both are areas only, no strokes.
+QPainterPath body();
+QPainterPath glow(double fill);
 
 // The fill level of animation frame n (1..16) of the capture animation: a cubic ease-out.
 double fillForFrame(int frame);

@@ -1,5 +1,6 @@
 #include "StatusItem.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPalette>
@@ -63,7 +64,13 @@ void StatusItem::setUpTrayIcon() {
     m_trayIcon->setToolTip(QStringLiteral("Framlet"));
     connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger && onClick) {
+                if (reason != QSystemTrayIcon::Trigger) {
+                    return;
+                }
+                // The host sends the click's position with Activate(x, y), but Qt drops it; at
+                // a click the pointer is still there.
+                m_activatedAt = QCursor::pos();
+                if (onClick) {
                     onClick();
                 }
             });
@@ -119,6 +126,9 @@ std::optional<QRect> StatusItem::iconGeometry() const {
     }
     if (m_trayIcon && m_trayIcon->geometry().isValid() && !m_trayIcon->geometry().isEmpty()) {
         return m_trayIcon->geometry();
+    }
+    if (m_trayIcon && m_activatedAt) {
+        return QRect(*m_activatedAt, QSize(1, 1));
     }
     return std::nullopt;
 }

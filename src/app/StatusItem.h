@@ -32,7 +32,8 @@ public:
     // Redraws the lantern at a fill level between 0 (empty) and 1 (lit).
     void setFill(double fill);
 
-    // The icon's global geometry, when the tray tells it, and the screen it is on.
+    // The icon's global geometry, when the tray tells it, and the screen it is on. A
+    // StatusNotifierItem host tells nothing: there it is the point of the last click on the icon.
     std::optional<QRect> iconGeometry() const;
     QScreen* screen() const;
 
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<StatusItemDragView> m_view;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     QColor m_color;
+    std::optional<QPoint> m_activatedAt;
     double m_fill = 0.0;
     bool m_themeIcons = false;
 };

@@ -1,11 +1,14 @@
 #include "SystemTray.h"
 #include "X11.h"
 
+#include <xcb/res.h>
 #include <xcb/xcb.h>
 
+#include <qpa/qplatformnativeinterface.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QFile>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
@@ -15,9 +18,6 @@
 
 namespace framlet::SystemTray {
 namespace {
-
-constexpr uint32_t kRequestDock = 0;  // SYSTEM_TRAY_REQUEST_DOCK
-constexpr uint32_t kXEmbedMapped = 1;
 
 using X11::atom;
 using X11::connection;
@@ -35,6 +35,34 @@ xcb_window_t managerWindow(xcb_connection_t* c) {
     return reply ? reply->owner : xcb_window_t{XCB_WINDOW_NONE};
 }
 
+// The name of the local process behind a window's X client, through the X-Resource extension;
+// empty for a remote client or a server without the extension.
+QString programOwning(xcb_connection_t* c, xcb_window_t window) {
+    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    Reply<xcb_res_query_client_ids_reply_t> reply(
+        xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr),
+        &std::free);
+    if (!reply) {
+        return {};
+    }
+    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem;
+         xcb_res_client_id_value_next(&it)) {
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+            xcb_res_client_id_value_value_length(it.data) == 1) {
+            const uint32_t pid = *xcb_res_client_id_value_value(it.data);
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+            if (comm.open(QIODevice::ReadOnly)) {
+                return QString::fromLocal8Bit(comm.readAll().trimmed());
+            }
+        }
+    }
+    return {};
+}
+
+bool isProxy(const QString& program) {
+    return program == QLatin1String("xembedsniproxy") || program == QLatin1String("gnome-shell");
+}
+
 bool hasStatusNotifierHost() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface() ||
@@ -49,12 +77,47 @@ bool hasStatusNotifierHost() {
 
 }  // namespace
 
-Kind detect() {
-    if (hasStatusNotifierHost()) {
-        return Kind::statusNotifier;
+Hosts probe() {
+    Hosts hosts;
+    hosts.statusNotifier = hasStatusNotifierHost();
+    if (xcb_connection_t* c = connection()) {
+        const xcb_window_t manager = managerWindow(c);
+        hosts.xembed = manager != XCB_WINDOW_NONE;
+        if (hosts.xembed) {
+            hosts.xembedProgram = programOwning(c, manager);
+        }
     }
-    xcb_connection_t* c = connection();
-    return c && managerWindow(c) != XCB_WINDOW_NONE ? Kind::xembed : Kind::none;
+    return hosts;
+}
+
+Choice choose(const Hosts& hosts) {
+    const QString xembed = hosts.xembedProgram.isEmpty()
+                               ? QStringLiteral("XEmbed")
+                               : QStringLiteral("XEmbed (%1)").arg(hosts.xembedProgram);
+    if (hosts.statusNotifier && hosts.xembed) {
+        if (isProxy(hosts.xembedProgram)) {
+            return {Kind::statusNotifier,
+                    QStringLiteral("StatusNotifierItem over %1 — that tray only proxies icons "
+                                   "into StatusNotifierItem, so it would not keep the drag either")
+                        .arg(xembed)};
+        }
+        return {Kind::xembed, QStringLiteral("%1 over StatusNotifierItem — it embeds the icon "
+                                             "itself, which keeps dragging from the tray")
+                                  .arg(xembed)};
+    }
+    if (hosts.statusNotifier) {
+        return {Kind::statusNotifier,
+                QStringLiteral("StatusNotifierItem — the only tray host; no dragging from the "
+                               "tray")};
+    }
+    if (hosts.xembed) {
+        return {Kind::xembed, QStringLiteral("%1 — the only tray host").arg(xembed)};
+    }
+    return {Kind::none, QStringLiteral("none")};
+}
+
+Kind detect() {
+    return choose(probe()).kind;
 }
 
 bool dock(QWidget* widget) {
@@ -63,25 +126,17 @@ bool dock(QWidget* widget) {
     if (manager == XCB_WINDOW_NONE) {
         return false;
     }
-    // Qt's X11 backend treats a window of this name as a tray icon: it defers mapping it until
-    // the tray reports the embedding and answers the XEmbed messages.
+    // Qt's X11 backend treats a window of this name as a tray icon: it gives it the visual the
+    // tray asks for, requests the dock, defers mapping it until the tray reports the embedding and
+    // answers the XEmbed messages. It only knows the tray once asked for it, though: without
+    // this the icon takes the screen's visual even inside a tray that wants a 32-bit one (the
+    // xfce panel), cannot take on the tray's background, and shows stray pixels; and its dock
+    // request goes nowhere.
+    if (QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface()) {
+        native->nativeResourceForScreen(QByteArrayLiteral("traywindow"),
+                                        QGuiApplication::primaryScreen());
+    }
     widget->setObjectName(QStringLiteral("QSystemTrayIconSys"));
-    const auto window = static_cast<xcb_window_t>(widget->winId());
-
-    const uint32_t info[] = {0, kXEmbedMapped};  // protocol version, flags
-    const xcb_atom_t infoAtom = atom(c, "_XEMBED_INFO");
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, infoAtom, infoAtom, 32, 2, info);
-
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = manager;
-    message.type = atom(c, "_NET_SYSTEM_TRAY_OPCODE");
-    message.data.data32[0] = XCB_CURRENT_TIME;
-    message.data.data32[1] = kRequestDock;
-    message.data.data32[2] = window;
-    xcb_send_event(c, 0, manager, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
-    xcb_flush(c);
     widget->show();  // Qt maps it when the tray has embedded it
     return true;
 }

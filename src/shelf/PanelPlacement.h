@@ -10,7 +10,8 @@ class QScreen;
 namespace framlet {
 
 // Where the shelf opens from: the tray icon's global geometry when the tray reports it (an XEmbed
-// tray does, a StatusNotifierItem host does not) and the screen it is on.
+// tray does; with a StatusNotifierItem host it is the point clicked, which lies on the panel, so
+// keeping the shelf inside the work area sets it against the panel) and the screen it is on.
 struct PanelAnchor {
     std::optional<QRect> iconGeometry;
     QPointer<QScreen> screen;

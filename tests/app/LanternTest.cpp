@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QPainter>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <chrono>
 
@@ -40,6 +43,44 @@ TEST(LanternIcon, DrawsTheOutlineAndAGlowThatGrowsWithTheFill) {
     // One colour, only alpha varies.
     const QImage white = LanternIcon::statusIcon(1.0, 36, Qt::white);
     EXPECT_EQ(QColor::fromRgba(white.pixel(18, 18 + 4)).red(), 255);
+}
+
+// A symbolic icon as GTK draws it in a panel: every path, rect and circle filled with the panel's
+// foreground colour, whatever its own fill; strokes keep theirs.
+QImage recolouredLikeASymbolicIcon(QByteArray svg, int size) {
+    QString text = QString::fromUtf8(svg);
+    static const QRegularExpression shape(QStringLiteral("<(path|rect|circle)\\b([^>]*)>"));
+    static const QRegularExpression fill(QStringLiteral("\\sfill=\"[^\"]*\""));
+    QString out;
+    qsizetype last = 0;
+    for (auto it = shape.globalMatch(text); it.hasNext();) {
+        const auto match = it.next();
+        QString attributes = match.captured(2);
+        attributes.remove(fill);
+        out += text.mid(last, match.capturedStart() - last) + QLatin1Char('<') + match.captured(1) +
+               QStringLiteral(" fill=\"#ff0000\"") + attributes + QLatin1Char('>');
+        last = match.capturedEnd();
+    }
+    out += text.mid(last);
+    QSvgRenderer renderer(out.toUtf8());
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    return image;
+}
+
+TEST(LanternIcon, TheThemeIconsSurviveBeingRecolouredByFillingTheirShapes) {
+    const QImage empty = recolouredLikeASymbolicIcon(LanternIcon::svg(0.0, Qt::darkGray), 180);
+    const QImage lit = recolouredLikeASymbolicIcon(LanternIcon::svg(1.0, Qt::darkGray), 180);
+    // Still hollow when empty, the glow inside when lit, the walls drawn either way.
+    EXPECT_EQ(alphaAt(empty, 9, 7), 0);
+    EXPECT_EQ(alphaAt(empty, 9, 10.5), 0);
+    EXPECT_EQ(alphaAt(lit, 9, 7), 255);
+    EXPECT_EQ(qRed(lit.pixel(90, 90 + 4)), 255);  // in the panel's colour, not the icon's own
+    EXPECT_GT(alphaAt(empty, 9, 9 - (9 - 2.4) * 1.06), 100);
+    EXPECT_GT(alphaAt(lit, 9, 9 - (9 - 2.4) * 1.06), 100);
+    EXPECT_NE(empty, lit);
 }
 
 TEST(LanternIcon, FramesEaseOutFromAboutAFifthToFull) {

@@ -19,7 +19,8 @@ using namespace framlet;
 
 namespace {
 
-// These run under scripts/x-session with trayer, an XEmbed tray host.
+// These run under scripts/x-session with trayer, an XEmbed tray host; the click and the drag run
+// again in the xfce panel's tray.
 using test::at;
 using test::DropTarget;
 

@@ -84,13 +84,31 @@ protected:
     QProcess watcher;
 };
 
-TEST_F(StatusNotifierTest, AWatcherWithAHostWinsOverTheXEmbedTray) {
-    EXPECT_EQ(SystemTray::detect(), SystemTray::Kind::statusNotifier);
+TEST_F(StatusNotifierTest, AnXEmbedTrayThatEmbedsTheIconWinsOverAStatusNotifierHost) {
+    const SystemTray::Hosts hosts = SystemTray::probe();
+    EXPECT_TRUE(hosts.statusNotifier);
+    EXPECT_TRUE(hosts.xembed);
+    EXPECT_EQ(hosts.xembedProgram, QStringLiteral("trayer"));  // found through X-Resource
+    const SystemTray::Choice choice = SystemTray::choose(hosts);
+    EXPECT_EQ(choice.kind, SystemTray::Kind::xembed);
+    EXPECT_TRUE(choice.reason.contains(QStringLiteral("dragging"))) << choice.reason.toStdString();
+
+    // A proxy into StatusNotifierItem in trayer's place keeps nothing XEmbed could.
+    SystemTray::Hosts proxied = hosts;
+    for (const char* proxy : {"xembedsniproxy", "gnome-shell"}) {
+        proxied.xembedProgram = QString::fromLatin1(proxy);
+        EXPECT_EQ(SystemTray::choose(proxied).kind, SystemTray::Kind::statusNotifier) << proxy;
+    }
+    proxied.xembedProgram.clear();  // an owner that cannot be told is taken to embed
+    EXPECT_EQ(SystemTray::choose(proxied).kind, SystemTray::Kind::xembed);
+
     TearDown();
     EXPECT_EQ(SystemTray::detect(), SystemTray::Kind::xembed);  // trayer is still there
+    EXPECT_EQ(SystemTray::choose({true, false, {}}).kind, SystemTray::Kind::statusNotifier);
+    EXPECT_EQ(SystemTray::choose({false, false, {}}).kind, SystemTray::Kind::none);
 }
 
-TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndItsPositionIsUnknown) {
+TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtThePointer) {
     StatusItem item(SystemTray::Kind::statusNotifier);
     int clicks = 0;
     item.onClick = [&] { ++clicks; };
@@ -99,15 +117,19 @@ TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndItsPositionIsUnknown) {
     QStringList items;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !(items = registeredItems()).isEmpty(); }, 5000));
 
-    // What the panel sends to the item when the user clicks the icon.
+    // What the panel sends to the item when the user clicks the icon, the pointer on it.
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("790")});
     QDBusMessage activate = QDBusMessage::createMethodCall(
         items.first(), QStringLiteral("/StatusNotifierItem"),
         QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
-    activate << 10 << 10;
+    activate << 700 << 790;
     QDBusConnection panel =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("panel"));
     panel.asyncCall(activate);
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
+    ASSERT_TRUE(item.iconGeometry().has_value());
+    EXPECT_TRUE(item.iconGeometry()->contains(QPoint(700, 790)));
 }
 
 TEST_F(StatusNotifierTest, TheRestingLanternIsOfferedByItsThemeIconName) {
