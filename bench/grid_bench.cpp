@@ -61,8 +61,7 @@ Timing measureShelf(int count, const QList<QImage>& thumbnails) {
         settings, [](const QString&, OCRService::Completion) {}, never);
     SelectionModel selection;
     ImagePreviewController preview;
-    PanelView view(
-        store, selection, settings, defaults, ShelfActions::shared(), {}, [] {}, preview);
+    PanelView view(store, selection, settings, ShelfActions::shared(), preview, {}, [] {});
     view.show();
 
     Timing timing;

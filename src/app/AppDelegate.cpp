@@ -24,24 +24,20 @@
 #include "StatusItem.h"
 #include "SystemTray.h"
 #include "ToolSettingsMonitor.h"
-#include "UserDefaults.h"
 #include "X11.h"
 
 namespace framlet {
 namespace {
 
-const QString kHasCelebratedFirstCapture = QStringLiteral("hasCelebratedFirstCapture");
 // A tool saves the capture, then records the folder it was saved in: a file that reached the
 // newly followed folder this shortly before the change was just captured.
 constexpr qint64 kCaptureBeforeSettingMs = 5000;
 
 }  // namespace
 
-AppDelegate::AppDelegate(Settings& settings, UserDefaults& defaults, TimerSource& timers,
-                         QObject* parent)
+AppDelegate::AppDelegate(Settings& settings, TimerSource& timers, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_defaults(defaults)
     , m_store(std::make_unique<ScreenshotStore>(settings))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(settings, timers)) {
@@ -101,7 +97,7 @@ void AppDelegate::setupPanel() {
         }
         // The settings window is not part of this build: the view leaves its button out.
         auto* view = new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings,
-                                   self->m_defaults, ShelfActions::shared(), {},
+                                   ShelfActions::shared(), ImagePreviewController::shared(), {},
                                    [] { QCoreApplication::quit(); });
         view->setTranslucentCorners(X11::compositingManagerRunning());
         return view;
@@ -210,7 +206,7 @@ void AppDelegate::onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed
     m_lantern->setHasUnseen(true);
     m_lantern->animateCaptureFill();
     m_lantern->scheduleUnseenReset();
-    if (!m_defaults.boolean(kHasCelebratedFirstCapture)) {
+    if (!m_settings.hasCelebratedFirstCapture()) {
         m_store->setShowFirstCaptureCeremony(true);
     }
 }

@@ -19,7 +19,6 @@ class Settings;
 class StatusItem;
 class TimerSource;
 class ToolSettingsMonitor;
-class UserDefaults;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
 // panel, the screenshot store and selection, and the folder watcher. Created by main before the
@@ -28,8 +27,7 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    AppDelegate(Settings& settings, UserDefaults& defaults, TimerSource& timers,
-                QObject* parent = nullptr);
+    AppDelegate(Settings& settings, TimerSource& timers, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence, run once the event loop is up.
@@ -70,7 +68,6 @@ private:
     void onHide();
 
     Settings& m_settings;
-    UserDefaults& m_defaults;
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<ScreenshotStore> m_store;

@@ -1,13 +1,13 @@
 #include "MaintenanceFlags.h"
 
 #include "LoginItem.h"
-#include "UserDefaults.h"
+#include "Settings.h"
 
 namespace framlet {
 
-MaintenanceFlags::MaintenanceFlags(const LoginItem& loginItem, UserDefaults& defaults,
-                                   std::FILE* out, std::FILE* err)
-    : m_loginItem(loginItem), m_defaults(defaults), m_out(out), m_err(err) {
+MaintenanceFlags::MaintenanceFlags(const LoginItem& loginItem, Settings& settings, std::FILE* out,
+                                   std::FILE* err)
+    : m_loginItem(loginItem), m_settings(settings), m_out(out), m_err(err) {
 }
 
 std::optional<int> MaintenanceFlags::run(const QStringList& arguments) const {
@@ -49,15 +49,14 @@ int MaintenanceFlags::unregisterLogin() const {
 }
 
 int MaintenanceFlags::resetOnboarding() const {
-    m_defaults.remove(QStringLiteral("hasCompletedOnboarding"));
-    m_defaults.remove(QStringLiteral("hasCompletedFeatureTour"));
+    m_settings.resetOnboarding();
     print(m_out,
           QStringLiteral("Framlet: onboarding + tour reset — they will show again on next launch"));
     return 0;
 }
 
 int MaintenanceFlags::resetTour() const {
-    m_defaults.remove(QStringLiteral("hasCompletedFeatureTour"));
+    m_settings.resetFeatureTour();
     print(m_out, QStringLiteral(
                      "Framlet: feature tour reset — it will show the next time the shelf opens"));
     return 0;

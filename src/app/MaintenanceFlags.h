@@ -7,13 +7,13 @@
 namespace framlet {
 
 class LoginItem;
-class UserDefaults;
+class Settings;
 
 // The command-line flags that do a maintenance job instead of starting the application. They
 // run before any QApplication exists, so they work without a display.
 class MaintenanceFlags {
 public:
-    MaintenanceFlags(const LoginItem& loginItem, UserDefaults& defaults, std::FILE* out = stdout,
+    MaintenanceFlags(const LoginItem& loginItem, Settings& settings, std::FILE* out = stdout,
                      std::FILE* err = stderr);
 
     // The exit code when a flag did its job; no value when the application should start.
@@ -30,7 +30,7 @@ private:
     void print(std::FILE* stream, const QString& line) const;
 
     const LoginItem& m_loginItem;
-    UserDefaults& m_defaults;
+    Settings& m_settings;
     std::FILE* m_out;
     std::FILE* m_err;
 };

@@ -10,7 +10,6 @@
 #include "Settings.h"
 #include "Symbols.h"
 #include "TimerSource.h"
-#include "UserDefaults.h"
 
 namespace {
 
@@ -29,7 +28,7 @@ int main(int argc, char** argv) {
 
     const LoginItem loginItem;
     if (const auto code =
-            MaintenanceFlags(loginItem, UserDefaults::standard()).run(argumentList(argc, argv))) {
+            MaintenanceFlags(loginItem, Settings::shared()).run(argumentList(argc, argv))) {
         return *code;
     }
 
@@ -48,7 +47,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Symbols::useAdwaitaAsFallback();
 
-    AppDelegate delegate(Settings::shared(), UserDefaults::standard(), TimerSource::realTime());
+    AppDelegate delegate(Settings::shared(), TimerSource::realTime());
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

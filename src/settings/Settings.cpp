@@ -8,16 +8,16 @@
 namespace framlet {
 namespace {
 
-const QString kTheme = QStringLiteral("theme");
-const QString kColumns = QStringLiteral("columns");
-const QString kPanelHeight = QStringLiteral("panelHeight");
-const QString kHistoryLimit = QStringLiteral("historyLimit");
-const QString kUnseenResetSeconds = QStringLiteral("unseenResetSeconds");
-const QString kWatchedFolders = QStringLiteral("watchedFolders");
-const QString kLegacyWatchedFolder = QStringLiteral("watchedFolder");
-const QString kHotKeyCode = QStringLiteral("hotKeyCode");
-const QString kHotKeyModifiers = QStringLiteral("hotKeyModifiers");
-const QString kShowDockIcon = QStringLiteral("showDockIcon");
+using Theme = Settings::Theme;
+
+// One preference: its name in the defaults file, the value that stands when nothing usable is
+// stored, and its load rule, which turns what is stored into a value or rejects it.
+template <typename T>
+struct Key {
+    const char* name;
+    T fallback;
+    std::optional<T> (*read)(const UserDefaults& defaults, const QString& name);
+};
 
 bool isInteger(const QVariant& value) {
     return value.typeId() == QMetaType::LongLong;
@@ -30,9 +30,34 @@ int toInt(qint64 value) {
     return fits ? static_cast<int>(value) : 0;
 }
 
-int nonZeroOr(qint64 stored, int fallback) {
-    const int value = toInt(stored);
-    return value == 0 ? fallback : value;
+std::optional<int> nonZeroInt(const UserDefaults& defaults, const QString& name) {
+    const int value = toInt(defaults.integer(name));
+    return value == 0 ? std::nullopt : std::optional(value);
+}
+
+std::optional<double> nonZeroReal(const UserDefaults& defaults, const QString& name) {
+    const double value = defaults.real(name);
+    return value == 0.0 ? std::nullopt : std::optional(value);
+}
+
+// Only a value stored as an integer counts, zero included.
+std::optional<int> storedInt(const UserDefaults& defaults, const QString& name) {
+    const QVariant value = defaults.object(name);
+    return isInteger(value) ? std::optional(toInt(value.toLongLong())) : std::nullopt;
+}
+
+std::optional<qint64> storedInteger(const UserDefaults& defaults, const QString& name) {
+    const QVariant value = defaults.object(name);
+    return isInteger(value) ? std::optional(value.toLongLong()) : std::nullopt;
+}
+
+std::optional<bool> flag(const UserDefaults& defaults, const QString& name) {
+    return defaults.boolean(name);
+}
+
+std::optional<Theme> theme(const UserDefaults& defaults, const QString& name) {
+    const QString stored = defaults.string(name);
+    return stored == u"light" ? Theme::light : stored == u"dark" ? Theme::dark : Theme::system;
 }
 
 std::optional<QStringList> stringList(const QVariant& value) {
@@ -47,6 +72,66 @@ std::optional<QStringList> stringList(const QVariant& value) {
         strings.append(element.toString());
     }
     return strings;
+}
+
+std::optional<QStringList> folders(const UserDefaults& defaults, const QString& name);
+
+// Every preference, each declared once. A new one is a line here plus its accessors.
+const Key<Theme> kTheme{"theme", Theme::system, theme};
+const Key<int> kColumns{"columns", 3, nonZeroInt};
+const Key<double> kPanelHeight{"panelHeight", 420.0, nonZeroReal};
+const Key<int> kHistoryLimit{"historyLimit", 60, nonZeroInt};
+const Key<int> kUnseenResetSeconds{"unseenResetSeconds", 60, storedInt};
+const Key<QStringList> kWatchedFolders{"watchedFolders", {}, folders};
+const Key<QString> kLegacyWatchedFolder{"watchedFolder", {}, nullptr};  // one folder, read only
+const Key<qint64> kHotKeyCode{"hotKeyCode", Settings::defaultHotKey.keyCode, storedInteger};
+const Key<qint64> kHotKeyModifiers{"hotKeyModifiers", Settings::defaultHotKey.modifiers,
+                                   storedInteger};
+const Key<bool> kShowDockIcon{"showDockIcon", false, flag};
+const Key<bool> kHasCelebratedFirstCapture{"hasCelebratedFirstCapture", false, flag};
+const Key<bool> kHasCompletedOnboarding{"hasCompletedOnboarding", false, flag};
+const Key<bool> kHasCompletedFeatureTour{"hasCompletedFeatureTour", false, flag};
+
+template <typename T>
+QString nameOf(const Key<T>& key) {
+    return QString::fromLatin1(key.name);
+}
+
+std::optional<QStringList> folders(const UserDefaults& defaults, const QString& name) {
+    if (const auto list = stringList(defaults.object(name))) {
+        return list;
+    }
+    const QString legacy = defaults.string(nameOf(kLegacyWatchedFolder));
+    return legacy.isEmpty() ? QStringList() : QStringList{legacy};
+}
+
+template <typename T>
+T loaded(const UserDefaults& defaults, const Key<T>& key) {
+    return key.read(defaults, nameOf(key)).value_or(key.fallback);
+}
+
+QVariant stored(int value) {
+    return qint64{value};
+}
+QVariant stored(qint64 value) {
+    return value;
+}
+QVariant stored(double value) {
+    return value;
+}
+QVariant stored(bool value) {
+    return value;
+}
+QVariant stored(const QStringList& value) {
+    return QVariant(value).toList();
+}
+QVariant stored(Theme value) {
+    return Settings::rawValue(value);
+}
+
+template <typename T>
+void save(UserDefaults& defaults, const Key<T>& key, const T& value) {
+    defaults.set(nameOf(key), stored(value));
 }
 
 QString expandTilde(const QString& path) {
@@ -73,30 +158,18 @@ Settings::Settings(UserDefaults& defaults, QObject* parent)
 }
 
 void Settings::load() {
-    const QString theme = m_defaults.string(kTheme);
-    m_theme = theme == u"light" ? Theme::light : theme == u"dark" ? Theme::dark : Theme::system;
-    m_columns = nonZeroOr(m_defaults.integer(kColumns), 3);
-    const double height = m_defaults.real(kPanelHeight);
-    m_panelHeight = height == 0.0 ? 420.0 : height;
-    m_historyLimit = nonZeroOr(m_defaults.integer(kHistoryLimit), 60);
-    const QVariant unseen = m_defaults.object(kUnseenResetSeconds);
-    m_unseenResetSeconds = isInteger(unseen) ? toInt(unseen.toLongLong()) : 60;
-
-    if (const auto folders = stringList(m_defaults.object(kWatchedFolders))) {
-        m_watchedFolders = *folders;
-    } else {
-        const QString legacy = m_defaults.string(kLegacyWatchedFolder);
-        m_watchedFolders = legacy.isEmpty() ? QStringList() : QStringList{legacy};
-    }
-
-    m_showDockIcon = m_defaults.boolean(kShowDockIcon);
-
-    const QVariant code = m_defaults.object(kHotKeyCode);
-    const QVariant modifiers = m_defaults.object(kHotKeyModifiers);
-    if (isInteger(code) && isInteger(modifiers)) {
-        m_hotKeyCode = code.toLongLong();
-        m_hotKeyModifiers = modifiers.toLongLong();
-    }
+    m_theme = loaded(m_defaults, kTheme);
+    m_columns = loaded(m_defaults, kColumns);
+    m_panelHeight = loaded(m_defaults, kPanelHeight);
+    m_historyLimit = loaded(m_defaults, kHistoryLimit);
+    m_unseenResetSeconds = loaded(m_defaults, kUnseenResetSeconds);
+    m_watchedFolders = loaded(m_defaults, kWatchedFolders);
+    m_showDockIcon = loaded(m_defaults, kShowDockIcon);
+    // The shortcut counts only when both halves are stored as integers.
+    const auto code = kHotKeyCode.read(m_defaults, nameOf(kHotKeyCode));
+    const auto modifiers = kHotKeyModifiers.read(m_defaults, nameOf(kHotKeyModifiers));
+    m_hotKeyCode = code && modifiers ? *code : kHotKeyCode.fallback;
+    m_hotKeyModifiers = code && modifiers ? *modifiers : kHotKeyModifiers.fallback;
 }
 
 QString Settings::rawValue(Theme theme) {
@@ -113,7 +186,7 @@ QString Settings::rawValue(Theme theme) {
 
 void Settings::setTheme(Theme theme) {
     m_theme = theme;
-    m_defaults.set(kTheme, rawValue(theme));
+    save(m_defaults, kTheme, theme);
     Q_EMIT themeChanged();
 }
 
@@ -131,25 +204,25 @@ std::optional<Settings::Appearance> Settings::appearance() const {
 
 void Settings::setColumns(int columns) {
     m_columns = columns;
-    m_defaults.set(kColumns, qint64{columns});
+    save(m_defaults, kColumns, columns);
     Q_EMIT columnsChanged();
 }
 
 void Settings::setPanelHeight(double height) {
     m_panelHeight = height;
-    m_defaults.set(kPanelHeight, height);
+    save(m_defaults, kPanelHeight, height);
     Q_EMIT panelHeightChanged();
 }
 
 void Settings::setHistoryLimit(int limit) {
     m_historyLimit = limit;
-    m_defaults.set(kHistoryLimit, qint64{limit});
+    save(m_defaults, kHistoryLimit, limit);
     Q_EMIT historyLimitChanged();
 }
 
 void Settings::setUnseenResetSeconds(int seconds) {
     m_unseenResetSeconds = seconds;
-    m_defaults.set(kUnseenResetSeconds, qint64{seconds});
+    save(m_defaults, kUnseenResetSeconds, seconds);
     Q_EMIT unseenResetSecondsChanged();
 }
 
@@ -173,7 +246,7 @@ void Settings::removeWatchedFolder(const QString& path) {
 }
 
 void Settings::storeWatchedFolders() {
-    m_defaults.set(kWatchedFolders, QVariant(m_watchedFolders).toList());
+    save(m_defaults, kWatchedFolders, m_watchedFolders);
     Q_EMIT watchedFolderChanged();
 }
 
@@ -189,15 +262,40 @@ HotKeyBinding Settings::hotKeyBinding() const {
 void Settings::setHotKey(HotKeyBinding binding) {
     m_hotKeyCode = binding.keyCode;
     m_hotKeyModifiers = binding.modifiers;
-    m_defaults.set(kHotKeyCode, m_hotKeyCode);
-    m_defaults.set(kHotKeyModifiers, m_hotKeyModifiers);
+    save(m_defaults, kHotKeyCode, m_hotKeyCode);
+    save(m_defaults, kHotKeyModifiers, m_hotKeyModifiers);
     Q_EMIT hotKeyChanged();
 }
 
 void Settings::setShowDockIcon(bool show) {
     m_showDockIcon = show;
-    m_defaults.set(kShowDockIcon, show);
+    save(m_defaults, kShowDockIcon, show);
     Q_EMIT dockIconChanged();
+}
+
+bool Settings::hasCelebratedFirstCapture() const {
+    return loaded(m_defaults, kHasCelebratedFirstCapture);
+}
+
+void Settings::setHasCelebratedFirstCapture(bool celebrated) {
+    save(m_defaults, kHasCelebratedFirstCapture, celebrated);
+}
+
+bool Settings::hasCompletedOnboarding() const {
+    return loaded(m_defaults, kHasCompletedOnboarding);
+}
+
+bool Settings::hasCompletedFeatureTour() const {
+    return loaded(m_defaults, kHasCompletedFeatureTour);
+}
+
+void Settings::resetOnboarding() {
+    m_defaults.remove(nameOf(kHasCompletedOnboarding));
+    resetFeatureTour();
+}
+
+void Settings::resetFeatureTour() {
+    m_defaults.remove(nameOf(kHasCompletedFeatureTour));
 }
 
 }  // namespace framlet

@@ -10,8 +10,9 @@ namespace framlet {
 
 class UserDefaults;
 
-// The user's preferences. Every property loads once with its own fallback rule, and every
-// assignment writes through to the defaults file at once. Main thread only.
+// The user's preferences, and the only code that names their keys: each is declared once, with
+// its fallback and load rule, in Settings.cpp. Every property loads once, and every assignment
+// writes through to the defaults file at once. Main thread only.
 //
 // Four signals are the program's change notifications, emitted synchronously after the value is
 // stored: watchedFolderChanged ("FramletWatchedFolderChanged"), themeChanged
@@ -73,6 +74,15 @@ public:
 
     bool showDockIcon() const { return m_showDockIcon; }
     void setShowDockIcon(bool show);
+
+    // Whether the user has dismissed the first-capture banner.
+    bool hasCelebratedFirstCapture() const;
+    void setHasCelebratedFirstCapture(bool celebrated);
+    bool hasCompletedOnboarding() const;
+    bool hasCompletedFeatureTour() const;
+    // Forget that onboarding (and with it the tour) was completed, so they show again.
+    void resetOnboarding();
+    void resetFeatureTour();
 
 Q_SIGNALS:
     void themeChanged();

@@ -29,13 +29,10 @@
 #include "Symbols.h"
 #include "ThumbnailGrid.h"
 #include "ThumbnailInteraction.h"
-#include "UserDefaults.h"
 
 namespace framlet {
 
 namespace {
-
-const QString celebratedKey = QStringLiteral("hasCelebratedFirstCapture");
 
 QFrame* divider() {
     auto* line = new QFrame;
@@ -94,20 +91,12 @@ QPalette darkPalette() {
 }  // namespace
 
 PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
-                     UserDefaults& defaults, ShelfActions& actions, Action onOpenSettings,
+                     ShelfActions& actions, ImagePreviewController& preview, Action onOpenSettings,
                      Action onQuit, QWidget* parent)
-    : PanelView(store, selection, settings, defaults, actions, std::move(onOpenSettings),
-                std::move(onQuit), ImagePreviewController::shared(), parent) {
-}
-
-PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
-                     UserDefaults& defaults, ShelfActions& actions, Action onOpenSettings,
-                     Action onQuit, ImagePreviewController& preview, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
     , m_selection(selection)
     , m_settings(settings)
-    , m_defaults(defaults)
     , m_filter(new ShelfFilter(this))
     , m_interaction(new ThumbnailInteraction(
           store, selection, actions, preview, [this] { return m_filter->visibleIds(); }, this)) {
@@ -361,7 +350,7 @@ void PanelView::folderPicked(int index) {
 
 void PanelView::dismissBanner() {
     m_store.setShowFirstCaptureCeremony(false);
-    m_defaults.set(celebratedKey, true);
+    m_settings.setHasCelebratedFirstCapture(true);
 }
 
 void PanelView::updateShelfArea() {

@@ -23,7 +23,6 @@ class ShelfActions;
 class ShelfFilter;
 class ThumbnailGrid;
 class ThumbnailInteraction;
-class UserDefaults;
 
 // The whole content of the shelf panel, top to bottom: the search bar, the folder picker (with
 // two or more watched folders), the first-capture banner, the grid of screenshots or the empty
@@ -40,12 +39,8 @@ public:
     static constexpr qreal cornerRadius = 12;
 
     PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
-              UserDefaults& defaults, ShelfActions& actions, Action onOpenSettings, Action onQuit,
-              ImagePreviewController& preview, QWidget* parent = nullptr);
-    // Over the shared preview.
-    PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
-              UserDefaults& defaults, ShelfActions& actions, Action onOpenSettings, Action onQuit,
-              QWidget* parent = nullptr);
+              ShelfActions& actions, ImagePreviewController& preview, Action onOpenSettings,
+              Action onQuit, QWidget* parent = nullptr);
     ~PanelView() override;
 
     static QString searchPlaceholder();
@@ -104,7 +99,6 @@ private:
     ScreenshotStore& m_store;
     SelectionModel& m_selection;
     Settings& m_settings;
-    UserDefaults& m_defaults;
     ShelfFilter* m_filter;
     ThumbnailInteraction* m_interaction;
     QList<QUrl> m_folders;

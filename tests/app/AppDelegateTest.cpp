@@ -48,7 +48,7 @@ protected:
     QString shot(const QString& name) const { return shots.filePath(name); }
 
     void launch() {
-        delegate = std::make_unique<AppDelegate>(settings, defaults, timers);
+        delegate = std::make_unique<AppDelegate>(settings, timers);
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -83,7 +83,7 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
 
     // Once the banner was dismissed, a capture no longer raises it.
     store.setShowFirstCaptureCeremony(false);
-    defaults.set(QStringLiteral("hasCelebratedFirstCapture"), true);
+    settings.setHasCelebratedFirstCapture(true);
     writeImage(shot(QStringLiteral("newer.png")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 4; }, 5000));
     EXPECT_FALSE(store.showFirstCaptureCeremony());

@@ -60,9 +60,8 @@ TEST(ColorSchemeChild, ServeAsPortal) {
 TEST(ColorScheme, FollowsThePortalAndTheSystemThemeFollowsIt) {
     test::ShelfFixture shelf;
     ImagePreviewController preview;
-    PanelView view(
-        *shelf.store, shelf.selection, shelf.settings, shelf.defaults, shelf.actions, {}, [] {},
-        preview);
+    PanelView view(*shelf.store, shelf.selection, shelf.settings, shelf.actions, preview, {},
+                   [] {});
 
     QProcess portal;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -43,8 +43,8 @@ class PanelViewTest : public ::testing::Test {
 protected:
     PanelViewTest()
         : view(
-              *shelf.store, shelf.selection, shelf.settings, shelf.defaults, shelf.actions,
-              [this] { ++settingsOpened; }, [this] { ++quits; }, preview) {}
+              *shelf.store, shelf.selection, shelf.settings, shelf.actions, preview,
+              [this] { ++settingsOpened; }, [this] { ++quits; }) {}
 
     bool emptyStateShown() const { return view.emptyState()->isVisibleTo(&view); }
     QString emptyText(const char* name) const {
