@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "ColorScheme.h"
 #include "DelayScheduler.h"
 #include "ImagePreviewController.h"
 #include "PanelView.h"
@@ -22,6 +23,8 @@
 #include "SelectionModel.h"
 #include "Settings.h"
 #include "ShelfActions.h"
+#include "ShelfServices.h"
+#include "ThemePalette.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -60,8 +63,9 @@ Timing measureShelf(int count, const QList<QImage>& thumbnails) {
     ScreenshotStore store(
         settings, [](const QString&, OCRService::Completion) {}, never);
     SelectionModel selection;
-    ImagePreviewController preview;
-    PanelView view(store, selection, settings, ShelfActions::shared(), preview, {}, [] {});
+    ThemePalette theme(settings, ColorScheme::shared());
+    ImagePreviewController preview(theme);
+    PanelView view(store, selection, settings, {ShelfActions::shared(), preview, theme}, {}, [] {});
     view.show();
 
     Timing timing;

@@ -21,8 +21,10 @@
 #include "SelectionModel.h"
 #include "Settings.h"
 #include "ShelfActions.h"
+#include "ShelfServices.h"
 #include "StatusItem.h"
 #include "SystemTray.h"
+#include "ThemePalette.h"
 #include "ToolSettingsMonitor.h"
 #include "X11.h"
 
@@ -35,12 +37,15 @@ constexpr qint64 kCaptureBeforeSettingMs = 5000;
 
 }  // namespace
 
-AppDelegate::AppDelegate(Settings& settings, TimerSource& timers, QObject* parent)
+AppDelegate::AppDelegate(Settings& settings, ColorScheme& colorScheme, TimerSource& timers,
+                         QObject* parent)
     : QObject(parent)
     , m_settings(settings)
+    , m_theme(std::make_unique<ThemePalette>(settings, colorScheme))
     , m_store(std::make_unique<ScreenshotStore>(settings))
     , m_selectionModel(std::make_unique<SelectionModel>())
-    , m_lantern(std::make_unique<CaptureLantern>(settings, timers)) {
+    , m_lantern(std::make_unique<CaptureLantern>(settings, timers))
+    , m_preview(std::make_unique<ImagePreviewController>(*m_theme)) {
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -96,9 +101,9 @@ void AppDelegate::setupPanel() {
             return new QWidget;
         }
         // The settings window is not part of this build: the view leaves its button out.
+        const ShelfServices services{ShelfActions::shared(), *self->m_preview, *self->m_theme};
         auto* view = new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings,
-                                   ShelfActions::shared(), ImagePreviewController::shared(), {},
-                                   [] { QCoreApplication::quit(); });
+                                   services, {}, [] { QCoreApplication::quit(); });
         view->setTranslucentCorners(X11::compositingManagerRunning());
         return view;
     });
@@ -252,7 +257,7 @@ void AppDelegate::followFolders(const QList<QUrl>& resolved, std::optional<QDate
 void AppDelegate::onHide() {
     m_selectionModel->clear();
     // The preview stays on top of every workspace: it must not outlive the shelf it came from.
-    ImagePreviewController::shared().close();
+    m_preview->close();
 }
 
 void AppDelegate::scheduleRequestedUpdateCheck() {

@@ -10,6 +10,9 @@
 namespace framlet {
 
 class CaptureLantern;
+class ColorScheme;
+class ImagePreviewController;
+class ThemePalette;
 class HotKey;
 class PanelController;
 class ScreenshotStore;
@@ -27,7 +30,8 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    AppDelegate(Settings& settings, TimerSource& timers, QObject* parent = nullptr);
+    AppDelegate(Settings& settings, ColorScheme& colorScheme, TimerSource& timers,
+                QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence, run once the event loop is up.
@@ -44,6 +48,7 @@ public:
     ScreenshotStore& store() const { return *m_store; }
     SelectionModel& selectionModel() const { return *m_selectionModel; }
     CaptureLantern& lantern() const { return *m_lantern; }
+    ImagePreviewController& preview() const { return *m_preview; }
     StatusItem* statusItem() const { return m_statusItem.get(); }
     PanelController* panelController() const { return m_panelController.get(); }
     ScreenshotWatcher* watcher() const { return m_watcher.get(); }
@@ -67,16 +72,19 @@ private:
     void rebuildWatcher(std::optional<QDateTime> liveSince);
     void onHide();
 
+    // Models first: they outlive the windows and watchers below, which hold references to them.
     Settings& m_settings;
-    std::unique_ptr<StatusItem> m_statusItem;
-    std::unique_ptr<PanelController> m_panelController;
+    std::unique_ptr<ThemePalette> m_theme;
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;
+    std::unique_ptr<CaptureLantern> m_lantern;
+    std::unique_ptr<ImagePreviewController> m_preview;
+    std::unique_ptr<StatusItem> m_statusItem;
+    std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<ScreenshotWatcher> m_watcher;
     std::optional<QDateTime> m_liveSince;  // seeds created since then are captures
     std::unique_ptr<ToolSettingsMonitor> m_toolSettings;
     std::unique_ptr<HotKey> m_hotKey;
-    std::unique_ptr<CaptureLantern> m_lantern;
 };
 
 }  // namespace framlet

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "AppDelegate.h"
+#include "ColorScheme.h"
 #include "DisplayConnection.h"
 #include "LoginItem.h"
 #include "MaintenanceFlags.h"
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Symbols::useAdwaitaAsFallback();
 
-    AppDelegate delegate(Settings::shared(), TimerSource::realTime());
+    AppDelegate delegate(Settings::shared(), ColorScheme::shared(), TimerSource::realTime());
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

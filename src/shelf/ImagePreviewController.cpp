@@ -16,6 +16,7 @@
 #include "ImageDecoder.h"
 #include "PreviewImageView.h"
 #include "PreviewPanel.h"
+#include "ThemePalette.h"
 
 namespace framlet {
 
@@ -77,7 +78,8 @@ QRect previewFrame() {
 
 }  // namespace
 
-ImagePreviewController::ImagePreviewController(QObject* parent) : QObject(parent) {
+ImagePreviewController::ImagePreviewController(ThemePalette& theme, QObject* parent)
+    : QObject(parent), m_theme(theme) {
 }
 
 ImagePreviewController::~ImagePreviewController() {
@@ -91,12 +93,6 @@ ImagePreviewController::~ImagePreviewController() {
 
 PreviewPanel* ImagePreviewController::panel() const {
     return m_panel;
-}
-
-ImagePreviewController& ImagePreviewController::shared() {
-    // Parented to the application, so its window goes before the application does.
-    static ImagePreviewController* instance = new ImagePreviewController(qApp);
-    return *instance;
 }
 
 void ImagePreviewController::show(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
@@ -206,6 +202,7 @@ bool ImagePreviewController::handleKey(int key) {
 void ImagePreviewController::makePanel() {
     m_panel = new PreviewPanel;
     m_panel->setGeometry(previewFrame());
+    m_theme.follow(m_panel);
     connect(m_panel, &PreviewPanel::closeRequested, this, &ImagePreviewController::close);
 }
 

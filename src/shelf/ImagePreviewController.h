@@ -10,6 +10,7 @@
 namespace framlet {
 
 class PreviewPanel;
+class ThemePalette;
 
 // The full-size preview: one screenshot at a time in a floating window of its own, above the
 // shelf, stepping through a list with the arrow keys. While it is shown it watches every key
@@ -25,10 +26,9 @@ public:
     // The window manager has no numbered levels; these describe the stacking for the log.
     static constexpr int panelLevel = 102;  // one above the shelf
 
-    explicit ImagePreviewController(QObject* parent = nullptr);
+    // The preview window follows the theme.
+    explicit ImagePreviewController(ThemePalette& theme, QObject* parent = nullptr);
     ~ImagePreviewController() override;
-
-    static ImagePreviewController& shared();
 
     // Shows the item at startAt (clamped to the list) and makes the window active; replaces the
     // list, position and step handler of a preview already shown. An empty list is ignored.
@@ -62,6 +62,7 @@ private:
     void stopWatchingKeys();
     bool handleKey(int key);
 
+    ThemePalette& m_theme;
     QPointer<PreviewPanel> m_panel;
     QList<QUrl> m_urls;
     QList<QUuid> m_ids;

@@ -1,7 +1,5 @@
 #include "PanelView.h"
 
-#include "ColorScheme.h"
-
 #include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -10,8 +8,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QStackedWidget>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -25,8 +21,10 @@
 #include "SelectionModel.h"
 #include "Settings.h"
 #include "ShelfFilter.h"
+#include "ShelfServices.h"
 #include "SymbolView.h"
 #include "Symbols.h"
+#include "ThemePalette.h"
 #include "ThumbnailGrid.h"
 #include "ThumbnailInteraction.h"
 
@@ -42,64 +40,19 @@ QFrame* divider() {
     return line;
 }
 
-QPalette lightPalette() {
-    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-    return fusion ? fusion->standardPalette() : QApplication::palette();
-}
-
-QPalette darkPalette();
-
-// "system" follows the desktop's light or dark preference where it states one.
-QPalette systemPalette() {
-    switch (ColorScheme::shared().preference()) {
-        case ColorScheme::Preference::dark:
-            return darkPalette();
-        case ColorScheme::Preference::light:
-            return lightPalette();
-        case ColorScheme::Preference::none:
-            break;
-    }
-    return QApplication::palette();
-}
-
-QPalette darkPalette() {
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(45, 45, 48));
-    dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
-    dark.setColor(QPalette::Base, QColor(30, 30, 32));
-    dark.setColor(QPalette::AlternateBase, QColor(50, 50, 54));
-    dark.setColor(QPalette::Text, QColor(235, 235, 235));
-    dark.setColor(QPalette::PlaceholderText, QColor(150, 150, 155));
-    dark.setColor(QPalette::Button, QColor(55, 55, 58));
-    dark.setColor(QPalette::ButtonText, QColor(235, 235, 235));
-    dark.setColor(QPalette::ToolTipBase, QColor(55, 55, 58));
-    dark.setColor(QPalette::ToolTipText, QColor(235, 235, 235));
-    dark.setColor(QPalette::Highlight, QColor(10, 132, 255));
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    dark.setColor(QPalette::Light, QColor(75, 75, 78));
-    dark.setColor(QPalette::Midlight, QColor(62, 62, 65));
-    dark.setColor(QPalette::Mid, QColor(80, 80, 84));
-    dark.setColor(QPalette::Dark, QColor(25, 25, 27));
-    dark.setColor(QPalette::Shadow, Qt::black);
-    dark.setColor(QPalette::Link, QColor(64, 156, 255));
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        dark.setColor(QPalette::Disabled, role, QColor(120, 120, 124));
-    }
-    return dark;
-}
-
 }  // namespace
 
 PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
-                     ShelfActions& actions, ImagePreviewController& preview, Action onOpenSettings,
-                     Action onQuit, QWidget* parent)
+                     const ShelfServices& services, Action onOpenSettings, Action onQuit,
+                     QWidget* parent)
     : QWidget(parent)
     , m_store(store)
     , m_selection(selection)
     , m_settings(settings)
     , m_filter(new ShelfFilter(this))
     , m_interaction(new ThumbnailInteraction(
-          store, selection, actions, preview, [this] { return m_filter->visibleIds(); }, this)) {
+          store, selection, services.actions, services.preview,
+          [this] { return m_filter->visibleIds(); }, this)) {
     m_filter->setSourceModel(&store);
 
     auto* stack = new QVBoxLayout(this);
@@ -146,8 +99,7 @@ PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings
     m_grid->setColumns(settings.columns());
     updateCount();
     updateSize();
-    applyTheme();
-    connect(&ColorScheme::shared(), &ColorScheme::preferenceChanged, this, &PanelView::applyTheme);
+    services.theme.follow(this);
 }
 
 PanelView::~PanelView() = default;
@@ -294,7 +246,6 @@ void PanelView::connectModels() {
     connect(&m_settings, &Settings::columnsChanged, this,
             [this] { m_grid->setColumns(m_settings.columns()); });
     connect(&m_settings, &Settings::panelHeightChanged, this, &PanelView::updateSize);
-    connect(&m_settings, &Settings::themeChanged, this, &PanelView::applyTheme);
     connect(&m_settings, &Settings::watchedFolderChanged, this, &PanelView::refreshFolders);
 }
 
@@ -369,21 +320,6 @@ void PanelView::updateSize() {
 
 QSize PanelView::sizeHint() const {
     return {panelWidth, std::max(1, qRound(m_settings.panelHeight()))};
-}
-
-void PanelView::applyTheme() {
-    switch (m_settings.theme()) {
-        case Settings::Theme::light:
-            setPalette(lightPalette());
-            break;
-        case Settings::Theme::dark:
-            setPalette(darkPalette());
-            break;
-        case Settings::Theme::system:
-            setPalette(systemPalette());
-            break;
-    }
-    update();
 }
 
 void PanelView::showEvent(QShowEvent* event) {

@@ -20,6 +20,7 @@ class ScreenshotStore;
 class SelectionModel;
 class Settings;
 class ShelfActions;
+struct ShelfServices;
 class ShelfFilter;
 class ThumbnailGrid;
 class ThumbnailInteraction;
@@ -39,8 +40,8 @@ public:
     static constexpr qreal cornerRadius = 12;
 
     PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
-              ShelfActions& actions, ImagePreviewController& preview, Action onOpenSettings,
-              Action onQuit, QWidget* parent = nullptr);
+              const ShelfServices& services, Action onOpenSettings, Action onQuit,
+              QWidget* parent = nullptr);
     ~PanelView() override;
 
     static QString searchPlaceholder();
@@ -94,7 +95,6 @@ private:
     void updateShelfArea();
     void updateCount();
     void updateSize();
-    void applyTheme();
 
     ScreenshotStore& m_store;
     SelectionModel& m_selection;

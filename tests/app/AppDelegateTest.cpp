@@ -12,6 +12,7 @@
 
 #include "AppDelegate.h"
 #include "CaptureLantern.h"
+#include "ColorScheme.h"
 #include "ImagePreviewController.h"
 #include "KeyablePanel.h"
 #include "ManualTimers.h"
@@ -48,7 +49,7 @@ protected:
     QString shot(const QString& name) const { return shots.filePath(name); }
 
     void launch() {
-        delegate = std::make_unique<AppDelegate>(settings, timers);
+        delegate = std::make_unique<AppDelegate>(settings, colorScheme, timers);
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -58,6 +59,7 @@ protected:
     QTemporaryDir shots;
     UserDefaults defaults;
     Settings settings;
+    ColorScheme colorScheme;
     test::ManualTimers timers;
     std::unique_ptr<AppDelegate> delegate;
 };
@@ -94,7 +96,7 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
     EXPECT_FALSE(delegate->lantern().hasUnseen());
     // Hiding it also closes a preview opened from it.
-    ImagePreviewController& preview = ImagePreviewController::shared();
+    ImagePreviewController& preview = delegate->preview();
     preview.show({store.at(0)->url()}, {store.at(0)->id()}, 0);
     ASSERT_TRUE(preview.isVisible());
     delegate->toggleShelf();

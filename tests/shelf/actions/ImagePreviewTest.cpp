@@ -5,13 +5,18 @@
 #include <QListView>
 #include <QMenu>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
 #include "ActionsSupport.h"
+#include "ColorScheme.h"
 #include "ImagePreviewController.h"
 #include "PreviewImageView.h"
 #include "PreviewPanel.h"
+#include "Settings.h"
+#include "ThemePalette.h"
+#include "UserDefaults.h"
 
 namespace framlet::test {
 
@@ -48,7 +53,12 @@ protected:
     ImageFolder folder;
     QList<QUrl> urls;
     QList<QUuid> ids;
-    ImagePreviewController preview;
+    QTemporaryDir config;
+    UserDefaults defaults{config.filePath(QStringLiteral("defaults.json"))};
+    Settings settings{defaults};
+    ColorScheme colorScheme;
+    ThemePalette theme{settings, colorScheme};
+    ImagePreviewController preview{theme};
 };
 
 TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {
@@ -152,6 +162,18 @@ TEST_F(ImagePreviewTest, AFocusedListIsNoTextFieldAndAnOpenMenuKeepsItsKeys) {
 
     press(&grid, Qt::Key_Escape);
     EXPECT_FALSE(preview.isVisible());
+}
+
+TEST_F(ImagePreviewTest, AnOpenPreviewFollowsTheTheme) {
+    settings.setTheme(Settings::Theme::light);
+    preview.show(urls, ids, 0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    const QColor light = ThemePalette::light().color(QPalette::Window);
+    EXPECT_EQ(preview.panel()->palette().color(QPalette::Window), light);
+    settings.setTheme(Settings::Theme::dark);
+    EXPECT_EQ(preview.panel()->palette().color(QPalette::Window),
+              ThemePalette::dark().color(QPalette::Window));
+    EXPECT_NE(ThemePalette::dark().color(QPalette::Window), light);
 }
 
 TEST_F(ImagePreviewTest, OneItemHasNoCounterAndDoesNotStep) {

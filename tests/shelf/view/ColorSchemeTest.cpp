@@ -58,11 +58,6 @@ TEST(ColorSchemeChild, ServeAsPortal) {
 }
 
 TEST(ColorScheme, FollowsThePortalAndTheSystemThemeFollowsIt) {
-    test::ShelfFixture shelf;
-    ImagePreviewController preview;
-    PanelView view(*shelf.store, shelf.selection, shelf.settings, shelf.actions, preview, {},
-                   [] {});
-
     QProcess portal;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("FRAMLET_TEST_CHILD"), QStringLiteral("1"));
@@ -74,13 +69,14 @@ TEST(ColorScheme, FollowsThePortalAndTheSystemThemeFollowsIt) {
         [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kPortal); },
         10000));
 
-    ColorScheme scheme;  // reads the preference when it starts
-    EXPECT_EQ(scheme.preference(), ColorScheme::Preference::dark);
-    // Both it and the shared one follow the change the portal announces.
+    // The fixture's scheme reads the preference when it starts, and the shelf's "system" theme
+    // follows it, then the change the portal announces.
+    test::ShelfFixture shelf;
+    PanelView view(*shelf.store, shelf.selection, shelf.settings, shelf.services(), {}, [] {});
+    EXPECT_EQ(shelf.colorScheme.preference(), ColorScheme::Preference::dark);
+    EXPECT_LT(view.palette().color(QPalette::Window).lightness(), 100);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return scheme.preference() == ColorScheme::Preference::light; }, 10000));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [] { return ColorScheme::shared().preference() == ColorScheme::Preference::light; }, 5000));
+        [&] { return shelf.colorScheme.preference() == ColorScheme::Preference::light; }, 10000));
     EXPECT_GT(view.palette().color(QPalette::Window).lightness(), 200);
     portal.kill();
     portal.waitForFinished();

@@ -42,8 +42,8 @@ protected:
     }
 
     PanelView* makeView() {
-        return new PanelView(*shelf.store, shelf.selection, shelf.settings, shelf.actions, preview,
-                             {}, {});
+        return new PanelView(*shelf.store, shelf.selection, shelf.settings, shelf.services(), {},
+                             {});
     }
     QUuid item(int n) const { return shelf.idOf(QStringLiteral("shot %1.png").arg(n)); }
     QPoint centreOf(const PanelView& view, int n) const {
@@ -69,7 +69,7 @@ protected:
     }
 
     test::ShelfFixture shelf;
-    ImagePreviewController preview;
+    ImagePreviewController& preview = shelf.preview;
 };
 
 TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {

@@ -43,7 +43,7 @@ class PanelViewTest : public ::testing::Test {
 protected:
     PanelViewTest()
         : view(
-              *shelf.store, shelf.selection, shelf.settings, shelf.actions, preview,
+              *shelf.store, shelf.selection, shelf.settings, shelf.services(),
               [this] { ++settingsOpened; }, [this] { ++quits; }) {}
 
     bool emptyStateShown() const { return view.emptyState()->isVisibleTo(&view); }
@@ -53,7 +53,7 @@ protected:
     }
 
     test::ShelfFixture shelf;
-    ImagePreviewController preview;
+    ImagePreviewController& preview = shelf.preview;
     int settingsOpened = 0;
     int quits = 0;
     PanelView view;

@@ -10,12 +10,16 @@
 #include <memory>
 
 #include "Clipboard.h"
+#include "ColorScheme.h"
 #include "FileManager.h"
+#include "ImagePreviewController.h"
 #include "OCRService.h"
 #include "ScreenshotStore.h"
 #include "SelectionModel.h"
 #include "Settings.h"
 #include "ShelfActions.h"
+#include "ShelfServices.h"
+#include "ThemePalette.h"
 #include "Trash.h"
 #include "UserDefaults.h"
 
@@ -89,6 +93,10 @@ public:
     RecordingClipboard clipboard;
     QStringList alerts;
     ShelfActions actions;
+    ColorScheme colorScheme;
+    ThemePalette theme{settings, colorScheme};
+    ImagePreviewController preview{theme};
+    ShelfServices services() { return {actions, preview, theme}; }
 };
 
 }  // namespace framlet::test
