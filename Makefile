@@ -1,5 +1,5 @@
-# The two commands a newcomer needs: `make run` and `make test`. Both install what is
-# missing first (scripts/bootstrap), so a fresh Debian 12 machine needs nothing else.
+# `scripts/run` and `scripts/test` install what is missing (scripts/bootstrap), make included,
+# then call `make run` and `make test`; with make already present, those two targets do the same.
 MAKEFLAGS += --no-print-directory
 CMAKE_WERROR := $(if $(filter true 1 yes,$(CI)),-DFRAMLET_WARNINGS_AS_ERRORS=ON,)
 
