@@ -37,10 +37,11 @@ constexpr qint64 kCaptureBeforeSettingMs = 5000;
 
 }  // namespace
 
-AppDelegate::AppDelegate(Settings& settings, ColorScheme& colorScheme, TimerSource& timers,
-                         QObject* parent)
+AppDelegate::AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabber& keyGrabber,
+                         TimerSource& timers, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
+    , m_keyGrabber(keyGrabber)
     , m_theme(std::make_unique<ThemePalette>(settings, colorScheme))
     , m_store(std::make_unique<ScreenshotStore>(settings))
     , m_selectionModel(std::make_unique<SelectionModel>())
@@ -152,11 +153,14 @@ void AppDelegate::setupHotKey() {
         .reset();  // the old grab goes first: re-registering the same keys would find them taken
     QPointer<AppDelegate> self(this);
     try {
-        m_hotKey = std::make_unique<HotKey>(m_settings.hotKeyBinding(), [self] {
-            if (self) {
-                self->toggleShelf();
-            }
-        });
+        m_hotKey = std::make_unique<HotKey>(
+            m_settings.hotKeyBinding(),
+            [self] {
+                if (self) {
+                    self->toggleShelf();
+                }
+            },
+            m_keyGrabber);
         HotKeyStatus::shared().setErrorMessage(std::nullopt);
         DebugLog::log(QStringLiteral("hotkey: registered"));
     } catch (const HotKey::RegistrationError& error) {

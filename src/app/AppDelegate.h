@@ -12,6 +12,7 @@ namespace framlet {
 class CaptureLantern;
 class ColorScheme;
 class ImagePreviewController;
+class KeyGrabber;
 class ThemePalette;
 class HotKey;
 class PanelController;
@@ -30,8 +31,8 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    AppDelegate(Settings& settings, ColorScheme& colorScheme, TimerSource& timers,
-                QObject* parent = nullptr);
+    AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabber& keyGrabber,
+                TimerSource& timers, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence, run once the event loop is up.
@@ -74,6 +75,7 @@ private:
 
     // Models first: they outlive the windows and watchers below, which hold references to them.
     Settings& m_settings;
+    KeyGrabber& m_keyGrabber;
     std::unique_ptr<ThemePalette> m_theme;
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;

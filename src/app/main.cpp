@@ -11,6 +11,7 @@
 #include "Settings.h"
 #include "Symbols.h"
 #include "TimerSource.h"
+#include "X11KeyGrabber.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Symbols::useAdwaitaAsFallback();
 
-    AppDelegate delegate(Settings::shared(), ColorScheme::shared(), TimerSource::realTime());
+    AppDelegate delegate(Settings::shared(), ColorScheme::shared(), X11KeyGrabber::shared(),
+                         TimerSource::realTime());
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

@@ -7,6 +7,8 @@
 #include <map>
 #include <vector>
 
+#include "KeyGrabber.h"
+
 namespace framlet {
 
 // Global key combinations on X11: grabs a combination on the root window of Qt's own X
@@ -15,27 +17,10 @@ namespace framlet {
 //
 // Each combination is grabbed together with its Caps Lock and Num Lock variants, so the lock
 // keys do not get in the way. A grab succeeds for all variants or leaves none behind.
-class X11KeyGrabber : public QObject, public QAbstractNativeEventFilter {
+class X11KeyGrabber : public QObject, public QAbstractNativeEventFilter, public KeyGrabber {
     Q_OBJECT
 
 public:
-    // Status codes of grab(): 0, an X protocol error code (positive), or a negative code of ours.
-    static constexpr std::int32_t grabbed = 0;
-    // X's BadAccess: another client holds the combination. Also given when this program does.
-    static constexpr std::int32_t alreadyGrabbed = 10;
-    // No X11 connection, as in a native Wayland session.
-    static constexpr std::int32_t noX11Connection = -1;
-    // The virtual key code is not a key of the ANSI keyboard.
-    static constexpr std::int32_t unknownKeyCode = -2;
-    // The current keyboard mapping has no key that produces the key's symbol.
-    static constexpr std::int32_t keyNotOnKeyboard = -3;
-
-    using Handle = std::uint32_t;
-    struct Result {
-        std::int32_t status = grabbed;
-        Handle handle = 0;  // valid when status is grabbed
-    };
-
     // unavailable behaves as a session without X11 would; for tests.
     enum class Backend { x11, unavailable };
 
@@ -48,9 +33,9 @@ public:
     // onPress runs once per press, from the event loop, never while a native event is dispatched;
     // holding the keys down does not repeat it.
     Result grab(std::uint32_t virtualKeyCode, std::uint32_t carbonModifiers,
-                std::function<void()> onPress);
+                std::function<void()> onPress) override;
     // Releases every variant of the grab; unknown handles are ignored.
-    void ungrab(Handle handle);
+    void ungrab(Handle handle) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

@@ -24,7 +24,7 @@ QString HotKey::RegistrationError::userMessage() const {
         .arg(m_status);
 }
 
-HotKey::HotKey(Binding binding, std::function<void()> action, X11KeyGrabber& grabber)
+HotKey::HotKey(Binding binding, std::function<void()> action, KeyGrabber& grabber)
     : m_grabber(grabber), m_action(std::move(action)), m_id(s_nextID++), m_binding(binding) {
     s_instances[m_id] = this;
     try {
@@ -41,12 +41,12 @@ HotKey::~HotKey() {
 
 void HotKey::registerBinding(Binding binding) {
     const std::uint32_t id = m_id;
-    const X11KeyGrabber::Result result =
+    const KeyGrabber::Result result =
         m_grabber.grab(binding.keyCode, binding.modifiers, [id] { dispatch(id); });
-    if (result.status == X11KeyGrabber::alreadyGrabbed) {
+    if (result.status == KeyGrabber::alreadyGrabbed) {
         throw RegistrationError::alreadyInUse();
     }
-    if (result.status != X11KeyGrabber::grabbed) {
+    if (result.status != KeyGrabber::grabbed) {
         throw RegistrationError::failed(result.status);
     }
     m_hotKeyRef = result.handle;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "HotKeyBinding.h"
-#include "X11KeyGrabber.h"
+#include "KeyGrabber.h"
 
 namespace framlet {
 
@@ -25,7 +25,7 @@ public:
     public:
         enum class Kind { failed, alreadyInUse };
 
-        // The desktop refused with this status: one of X11KeyGrabber's status codes.
+        // The desktop refused with this status: one of KeyGrabber's status codes.
         static RegistrationError failed(std::int32_t status);
         // Another application holds the combination, or this one does.
         static RegistrationError alreadyInUse();
@@ -49,8 +49,7 @@ public:
 
     // Registers the binding; action runs on the main thread at each press. Throws
     // RegistrationError. Every hot key takes an id, also one whose registration fails.
-    HotKey(Binding binding, std::function<void()> action,
-           X11KeyGrabber& grabber = X11KeyGrabber::shared());
+    HotKey(Binding binding, std::function<void()> action, KeyGrabber& grabber);
     ~HotKey();
     HotKey(const HotKey&) = delete;
     HotKey& operator=(const HotKey&) = delete;
@@ -66,8 +65,8 @@ private:
     void release();
     static void dispatch(std::uint32_t id);
 
-    X11KeyGrabber& m_grabber;
-    std::optional<X11KeyGrabber::Handle> m_hotKeyRef;
+    KeyGrabber& m_grabber;
+    std::optional<KeyGrabber::Handle> m_hotKeyRef;
     std::function<void()> m_action;
     std::uint32_t m_id;
     Binding m_binding;

@@ -24,6 +24,7 @@
 #include "Settings.h"
 #include "StatusItem.h"
 #include "UserDefaults.h"
+#include "X11KeyGrabber.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
@@ -49,7 +50,8 @@ protected:
     QString shot(const QString& name) const { return shots.filePath(name); }
 
     void launch() {
-        delegate = std::make_unique<AppDelegate>(settings, colorScheme, timers);
+        delegate =
+            std::make_unique<AppDelegate>(settings, colorScheme, X11KeyGrabber::shared(), timers);
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }

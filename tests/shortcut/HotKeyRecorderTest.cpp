@@ -12,6 +12,7 @@
 #include "HotKeyRecorder.h"
 #include "LockKey.h"
 #include "OtherKeyboardClient.h"
+#include "X11KeyGrabber.h"
 
 namespace framlet {
 namespace {
@@ -141,7 +142,8 @@ TEST_F(HotKeyRecorderTest, ASecondClickOrLosingTheFocusCancelsAndGivesTheKeyboar
 
 TEST_F(HotKeyRecorderTest, WhileRecordingItTakesCombinationsBeforeAnyOtherShortcut) {
     int globalPresses = 0;
-    HotKey hotKey({19, 768}, [&] { ++globalPresses; });
+    HotKey hotKey(
+        {19, 768}, [&] { ++globalPresses; }, X11KeyGrabber::shared());
 
     EXPECT_EQ(record(QStringLiteral("ctrl+k")), (HotKeyBinding{40, 4096}));
     EXPECT_EQ(record(QStringLiteral("super+shift+2")), (HotKeyBinding{19, 768}));

@@ -13,6 +13,7 @@
 #include "KeyCodeFormatter.h"
 #include "LockKey.h"
 #include "OtherKeyboardClient.h"
+#include "X11KeyGrabber.h"
 
 namespace framlet {
 namespace {
@@ -57,8 +58,8 @@ std::optional<HotKey::RegistrationError> registrationError(HotKey::Binding bindi
 TEST(HotKey, EachPressCallsTheActionOnceWhateverTheLockKeys) {
     Presses presses;
     Presses sentinelPresses;
-    HotKey hotKey(kSuperShift2, presses.action());
-    HotKey sentinel(kSentinel, sentinelPresses.action());
+    HotKey hotKey(kSuperShift2, presses.action(), X11KeyGrabber::shared());
+    HotKey sentinel(kSentinel, sentinelPresses.action(), X11KeyGrabber::shared());
 
     ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 1));
     ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+4"), sentinelPresses, 1));
@@ -82,7 +83,7 @@ TEST(HotKey, EachPressCallsTheActionOnceWhateverTheLockKeys) {
 // repeats on its own clock, so the presses are handed to the filter here.
 TEST(HotKey, HoldingTheKeysDownCallsTheActionOnce) {
     Presses presses;
-    HotKey hotKey(kSuperShift2, presses.action());
+    HotKey hotKey(kSuperShift2, presses.action(), X11KeyGrabber::shared());
     xcb_key_press_event_t press{};
     press.response_type = XCB_KEY_PRESS;
     press.detail = test::OtherKeyboardClient().keycode(XK_2);
@@ -126,13 +127,13 @@ TEST(HotKey, ACombinationAnotherClientHoldsIsAlreadyInUseAndNothingOfItStaysGrab
 
     other.ungrab(XK_2, lastVariant);
     Presses presses;
-    HotKey hotKey(kSuperShift2, presses.action());
+    HotKey hotKey(kSuperShift2, presses.action(), X11KeyGrabber::shared());
     EXPECT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 1));
 }
 
 TEST(HotKey, TheSameCombinationTwiceInThisProgramIsAlreadyInUse) {
     Presses presses;
-    HotKey hotKey(kSuperShift2, presses.action());
+    HotKey hotKey(kSuperShift2, presses.action(), X11KeyGrabber::shared());
     EXPECT_EQ(registrationError(kSuperShift2), HotKey::RegistrationError::alreadyInUse());
     // The refused twin took nothing away from the registered one.
     EXPECT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 1));
@@ -142,15 +143,15 @@ TEST(HotKey, ChangingTheShortcutBackAndForthLeavesOnlyTheNewestWorking) {
     Presses first;
     Presses second;
     Presses third;
-    auto hotKey = std::make_unique<HotKey>(kSuperShift2, first.action());
+    auto hotKey = std::make_unique<HotKey>(kSuperShift2, first.action(), X11KeyGrabber::shared());
 
     hotKey.reset();  // released before the new one is made, as the owner does
-    hotKey = std::make_unique<HotKey>(kSuperShift3, second.action());
+    hotKey = std::make_unique<HotKey>(kSuperShift3, second.action(), X11KeyGrabber::shared());
     test::pressKeys(QStringLiteral("super+shift+2"));
     ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+3"), second, 1));
 
     hotKey.reset();
-    hotKey = std::make_unique<HotKey>(kSuperShift2, third.action());
+    hotKey = std::make_unique<HotKey>(kSuperShift2, third.action(), X11KeyGrabber::shared());
     test::pressKeys(QStringLiteral("super+shift+3"));
     ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), third, 1));
 
@@ -190,10 +191,12 @@ TEST(HotKey, ChildIdsCountFromOne) {
         GTEST_SKIP() << "runs in a child process";
     }
     ASSERT_EQ(HotKey::nextID(), 1u);
-    const HotKey first(kSuperShift2, [] {});
+    const HotKey first(
+        kSuperShift2, [] {}, X11KeyGrabber::shared());
     EXPECT_EQ(first.id(), 1u);
     EXPECT_TRUE(registrationError(kSuperShift2));  // takes id 2 and fails
-    const HotKey third(kSuperShift3, [] {});
+    const HotKey third(
+        kSuperShift3, [] {}, X11KeyGrabber::shared());
     EXPECT_EQ(third.id(), 3u);
 }
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace framlet {
+
+// Grabs global key combinations: a combination grabbed here reaches this program whichever
+// window has the keyboard, and its callback runs on the main thread at each press. X11 has one
+// implementation; a desktop without it, or a test, has others.
+class KeyGrabber {
+public:
+    // Status codes of grab(): 0, an X protocol error code (positive), or a negative code of ours.
+    static constexpr std::int32_t grabbed = 0;
+    // X's BadAccess: another client holds the combination. Also given when this program does.
+    static constexpr std::int32_t alreadyGrabbed = 10;
+    // No X11 connection, as in a native Wayland session.
+    static constexpr std::int32_t noX11Connection = -1;
+    // The virtual key code is not a key of the ANSI keyboard.
+    static constexpr std::int32_t unknownKeyCode = -2;
+    // The current keyboard mapping has no key that produces the key's symbol.
+    static constexpr std::int32_t keyNotOnKeyboard = -3;
+
+    using Handle = std::uint32_t;
+    struct Result {
+        std::int32_t status = grabbed;
+        Handle handle = 0;  // valid when status is grabbed
+    };
+
+    virtual ~KeyGrabber() = default;
+
+    // onPress runs once per press, from the event loop; holding the keys down does not repeat it.
+    virtual Result grab(std::uint32_t virtualKeyCode, std::uint32_t carbonModifiers,
+                        std::function<void()> onPress) = 0;
+    // Releases the grab; unknown handles are ignored.
+    virtual void ungrab(Handle handle) = 0;
+};
+
+}  // namespace framlet
