@@ -1,7 +1,8 @@
 # `scripts/run` and `scripts/test` install what is missing (scripts/bootstrap), make included,
 # then call `make run` and `make test`; with make already present, those two targets do the same.
 MAKEFLAGS += --no-print-directory
-CMAKE_WERROR := $(if $(filter true 1 yes,$(CI)),-DFRAMLET_WARNINGS_AS_ERRORS=ON,)
+# The one switch for warnings as errors: on in CI, off elsewhere.
+CMAKE_WERROR := -DFRAMLET_WARNINGS_AS_ERRORS=$(if $(filter true 1 yes,$(CI)),ON,OFF)
 
 .PHONY: all bootstrap run test sanitize bench format clean
 
