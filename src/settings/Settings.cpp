@@ -1,6 +1,8 @@
 #include "Settings.h"
 
 #include <QDir>
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "UserDefaults.h"
@@ -30,9 +32,10 @@ int toInt(qint64 value) {
     return fits ? static_cast<int>(value) : 0;
 }
 
-int nonZeroOr(qint64 stored, int fallback) {
+// 0 (or what cannot be an int) counts as missing; anything else is brought within the range.
+int nonZeroWithin(qint64 stored, int fallback, Settings::Range<int> range) {
     const int value = toInt(stored);
-    return value == 0 ? fallback : value;
+    return value == 0 ? fallback : std::clamp(value, range.lowest, range.highest);
 }
 
 std::optional<QStringList> stringList(const QVariant& value) {
@@ -75,12 +78,17 @@ Settings::Settings(UserDefaults& defaults, QObject* parent)
 void Settings::load() {
     const QString theme = m_defaults.string(kTheme);
     m_theme = theme == u"light" ? Theme::light : theme == u"dark" ? Theme::dark : Theme::system;
-    m_columns = nonZeroOr(m_defaults.integer(kColumns), 3);
+    m_columns = nonZeroWithin(m_defaults.integer(kColumns), 3, columnsRange);
     const double height = m_defaults.real(kPanelHeight);
-    m_panelHeight = height == 0.0 ? 420.0 : height;
-    m_historyLimit = nonZeroOr(m_defaults.integer(kHistoryLimit), 60);
+    m_panelHeight = height == 0.0 || !std::isfinite(height)
+                        ? 420.0
+                        : std::clamp(height, panelHeightRange.lowest, panelHeightRange.highest);
+    m_historyLimit = nonZeroWithin(m_defaults.integer(kHistoryLimit), 60, historyLimitRange);
     const QVariant unseen = m_defaults.object(kUnseenResetSeconds);
-    m_unseenResetSeconds = isInteger(unseen) ? toInt(unseen.toLongLong()) : 60;
+    const bool unseenUsable = isInteger(unseen) &&
+                              unseen.toLongLong() >= unseenResetSecondsRange.lowest &&
+                              unseen.toLongLong() <= unseenResetSecondsRange.highest;
+    m_unseenResetSeconds = unseenUsable ? int(unseen.toLongLong()) : 60;
 
     if (const auto folders = stringList(m_defaults.object(kWatchedFolders))) {
         m_watchedFolders = *folders;
