@@ -100,7 +100,7 @@ OCRService::AttemptResult OCRService::attempt(const QString& path, const QString
     if (first) {
         DebugLog::log(QStringLiteral("ocr: start ") + fileName);
     }
-    const ImageDecoder::Result decoded = ImageDecoder::decode(path);
+    const ImageDecoder::Result decoded = ImageDecoder::decodeForRecognition(path);
     if (!decoded.ok()) {
         // Whether it still exists is checked again on the main thread after each wait.
         if (mayStillBeWritten(decoded.failure) && QFile::exists(path)) {
