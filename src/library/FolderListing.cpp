@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <cerrno>
 #include <memory>
 
 #include "ImageDecoder.h"
@@ -49,6 +50,7 @@ FolderListing::Result FolderListing::list(const QString& folderPath) {
     const int dirFd =
         ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) {
+        result.gone = errno == ENOENT || errno == ENOTDIR;
         return result;
     }
     const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(dirFd));

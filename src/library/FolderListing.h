@@ -28,6 +28,9 @@ public:
         int undecodableNames = 0;
         // Whether the folder itself could be opened; a missing or unreadable one lists as empty.
         bool readable = false;
+        // Whether it is known not to exist (or not to be a folder): its files are gone for sure.
+        // A folder that exists but cannot be read says nothing about its files.
+        bool gone = false;
     };
 
     static Result list(const QString& folderPath);

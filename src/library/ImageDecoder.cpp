@@ -5,12 +5,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "DecodeBudget.h"
 #include "ImageTruncation.h"
+#include "RegularFile.h"
 
 namespace framlet {
 namespace {
@@ -125,7 +129,43 @@ QSize fitted(QSize size, int maxDimension) {
                  std::max(1, qRound(size.height() * scale)));
 }
 
-Result decodeWithQt(QFile& file, Format format, int maxDimension) {
+// How large a decoded image may be: at most maxSide on its longest side and at most maxPixels in
+// all; 0 leaves that bound out. Images are never enlarged.
+struct Fit {
+    int maxSide = 0;
+    qint64 maxPixels = 0;
+
+    bool bounded() const { return maxSide > 0 || maxPixels > 0; }
+    QSize of(QSize size) const {
+        double scale = 1.0;
+        if (maxSide > 0) {
+            scale =
+                std::min({scale, double(maxSide) / size.width(), double(maxSide) / size.height()});
+        }
+        if (maxPixels > 0) {
+            scale = std::min(scale,
+                             std::sqrt(double(maxPixels) / (double(size.width()) * size.height())));
+        }
+        return QSize(std::max(1, qRound(size.width() * scale)),
+                     std::max(1, qRound(size.height() * scale)));
+    }
+};
+
+qint64 pixelBytes(QSize size) {
+    return qint64(size.width()) * size.height() * 4;
+}
+
+QImage fittedCopy(const QImage& image, Fit fit) {
+    if (!fit.bounded() || image.isNull()) {
+        return image;
+    }
+    const QSize target = fit.of(image.size());
+    return target == image.size()
+               ? image
+               : image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+Result decodeWithQt(QFile& file, Format format, Fit fit) {
     file.seek(0);
     QImageReader reader(&file, readerFormat(format));
     reader.setAutoDetectImageFormat(false);
@@ -139,16 +179,22 @@ Result decodeWithQt(QFile& file, Format format, int maxDimension) {
     if (exceedsBounds(size)) {
         return failed(Failure::tooLarge, QStringLiteral("image of ") + sizeText(size));
     }
-    if (maxDimension > 0 && format == Format::jpeg) {
-        // libjpeg scales while decoding (DCT scaling), so the full image is never built.
-        reader.setScaledSize(fitted(size, maxDimension));
+    const QSize target = fit.of(size);
+    qint64 bytes = pixelBytes(size) + (target != size ? pixelBytes(target) : 0);
+    if (fit.bounded() && format == Format::jpeg) {
+        // libjpeg scales while decoding (DCT scaling), so the full image is never built; the
+        // reduced one is at most twice the target on each side.
+        reader.setScaledSize(target);
+        bytes = std::min(bytes, 4 * pixelBytes(target));
     }
+    // Held until the full image is gone: only the fitted copy leaves this function.
+    const DecodeBudget::Lease lease = DecodeBudget::shared().acquire(bytes);
     QImage image;
     if (!reader.read(&image)) {
         return failed(Failure::corrupt, reader.errorString());
     }
-    return Result{maxDimension > 0 ? ImageDecoder::resized(image, maxDimension) : image,
-                  Failure::none, QString()};
+    image = fittedCopy(image, fit);
+    return Result{image, Failure::none, QString()};
 }
 
 // libheif reads plugins and codecs once per process; the reference is never dropped.
@@ -181,6 +227,9 @@ int longestSide(QSize size) {
 
 // The smallest thumbnail stored in the file that still covers maxDimension, if any.
 HeifHandle storedThumbnail(const heif_image_handle* primary, int maxDimension) {
+    if (maxDimension <= 0) {
+        return nullptr;
+    }
     const int count = heif_image_handle_get_number_of_thumbnails(primary);
     if (count <= 0) {
         return nullptr;
@@ -203,36 +252,33 @@ HeifHandle storedThumbnail(const heif_image_handle* primary, int maxDimension) {
     return best;
 }
 
-QImage copyPixels(const heif_image* decoded, bool alpha) {
-    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
-    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+// The decoded pixels themselves, not a copy: the image owns the libheif image from here on.
+QImage wrapPixels(HeifImage decoded, bool alpha) {
+    const int width = heif_image_get_width(decoded.get(), heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded.get(), heif_channel_interleaved);
     int stride = 0;
     const uint8_t* pixels =
-        heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+        heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
     if (!pixels || width <= 0 || height <= 0) {
         return QImage();
     }
-    QImage image(width, height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    if (image.isNull()) {
-        return image;
-    }
-    const size_t rowBytes = size_t(width) * (alpha ? 4 : 3);
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(image.scanLine(y), pixels + size_t(y) * size_t(stride), rowBytes);
-    }
-    return image;
+    heif_image* owned = decoded.release();
+    return QImage(
+        pixels, width, height, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
+        [](void* image) { heif_image_release(static_cast<heif_image*>(image)); }, owned);
 }
 
-Result decodeHeif(const QString& path, int maxDimension) {
+// From the descriptor already checked, never from the name again: the name may point elsewhere by
+// now. HEIC files are small next to their pixels, so their bytes are read whole.
+Result decodeHeif(QFile& file, Fit fit) {
     initialiseHeif();
+    file.seek(0);
+    const QByteArray bytes = file.readAll();
     HeifContext context(heif_context_alloc());
     heif_context_set_maximum_image_size_limit(context.get(), ImageDecoder::maxSide);
-    heif_error error =
-        heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr);
+    heif_error error = heif_context_read_from_memory_without_copy(context.get(), bytes.constData(),
+                                                                  size_t(bytes.size()), nullptr);
     if (error.code != heif_error_Ok) {
-        if (!QFileInfo::exists(path)) {
-            return failed(Failure::missing, QStringLiteral("file vanished"));
-        }
         const bool tooLarge = error.subcode == heif_suberror_Security_limit_exceeded;
         return failed(tooLarge ? Failure::tooLarge : Failure::corrupt,
                       QString::fromUtf8(error.message));
@@ -247,8 +293,11 @@ Result decodeHeif(const QString& path, int maxDimension) {
         return failed(Failure::tooLarge,
                       QStringLiteral("image of ") + sizeText(handleSize(primary)));
     }
-    HeifHandle thumbnail = maxDimension > 0 ? storedThumbnail(primary, maxDimension) : nullptr;
+    HeifHandle thumbnail = storedThumbnail(primary, fit.maxSide);
     const heif_image_handle* source = thumbnail ? thumbnail.get() : primary;
+    const QSize size = handleSize(source);
+    const DecodeBudget::Lease lease = DecodeBudget::shared().acquire(
+        pixelBytes(size) + (fit.of(size) != size ? pixelBytes(fit.of(size)) : 0));
     const bool alpha = heif_image_handle_has_alpha_channel(source) != 0;
     heif_image* decoded = nullptr;
     error = heif_decode_image(source, &decoded, heif_colorspace_RGB,
@@ -257,28 +306,33 @@ Result decodeHeif(const QString& path, int maxDimension) {
     if (error.code != heif_error_Ok) {
         return failed(Failure::corrupt, QString::fromUtf8(error.message));
     }
-    HeifImage image(decoded);
-    const QImage copy = copyPixels(decoded, alpha);
-    if (copy.isNull()) {
+    QImage image = wrapPixels(HeifImage(decoded), alpha);
+    if (image.isNull()) {
         return failed(Failure::corrupt, QStringLiteral("no pixels in the decoded image"));
     }
-    return Result{maxDimension > 0 ? ImageDecoder::resized(copy, maxDimension) : copy,
-                  Failure::none, QString()};
+    image = fittedCopy(image, fit);
+    return Result{image, Failure::none, QString()};
 }
 
-// maxDimension 0 decodes at full size.
-Result decodeFile(const QString& path, int maxDimension) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return failed(Failure::missing, QStringLiteral("no such file"));
+Result openFailure(const RegularFile::Opened& opened) {
+    switch (opened.status) {
+        case RegularFile::Status::missing:
+            return failed(Failure::missing, opened.error);
+        case RegularFile::Status::notRegular:
+        case RegularFile::Status::tooLarge:
+            return failed(Failure::unsupported, opened.error);
+        case RegularFile::Status::unreadable:
+        case RegularFile::Status::opened:
+            break;
     }
-    if (!info.isFile()) {
-        return failed(Failure::unsupported, QStringLiteral("not a regular file"));
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QFile::exists(path) ? failed(Failure::unreadable, file.errorString())
-                                   : failed(Failure::missing, QStringLiteral("file vanished"));
+    return failed(Failure::unreadable, opened.error);
+}
+
+Result decodeFile(const QString& path, Fit fit) {
+    QFile file;
+    const RegularFile::Opened opened = RegularFile::open(path, RegularFile::Links::refuse, file);
+    if (!opened.ok()) {
+        return openFailure(opened);
     }
     if (file.size() == 0) {
         return failed(Failure::corrupt, QStringLiteral("empty file"));
@@ -287,7 +341,7 @@ Result decodeFile(const QString& path, int maxDimension) {
     const Format format = sniff(head);
     if (format == Format::unknown) {
         // An image name over unknown bytes is a damaged image (or one not written yet).
-        return ImageDecoder::hasImageExtension(info.fileName())
+        return ImageDecoder::hasImageExtension(QFileInfo(path).fileName())
                    ? failed(Failure::corrupt, QStringLiteral("not image data"))
                    : failed(Failure::unsupported, QStringLiteral("not an image file"));
     }
@@ -299,10 +353,10 @@ Result decodeFile(const QString& path, int maxDimension) {
         return failed(Failure::corrupt, QStringLiteral("file ends early"));
     }
     const qint64 sizeBefore = file.size();
-    Result result = format == Format::heic ? decodeHeif(path, maxDimension)
-                                           : decodeWithQt(file, format, maxDimension);
+    Result result =
+        format == Format::heic ? decodeHeif(file, fit) : decodeWithQt(file, format, fit);
     // A writer that went on meanwhile may have left the decoder a mix of old and new bytes.
-    if (result.ok() && QFileInfo(path).size() != sizeBefore) {
+    if (result.ok() && file.size() != sizeBefore) {
         return failed(Failure::corrupt, QStringLiteral("file still being written"));
     }
     return result;
@@ -311,14 +365,32 @@ Result decodeFile(const QString& path, int maxDimension) {
 }  // namespace
 
 ImageDecoder::Result ImageDecoder::decode(const QString& path) {
-    return decodeFile(path, 0);
+    return decodeFile(path, Fit{});
+}
+
+ImageDecoder::Result ImageDecoder::decodeForRecognition(const QString& path) {
+    Result result = decodeFile(path, Fit{0, recognitionPixels});
+    result.image = greyOverWhite(result.image);
+    return result;
+}
+
+QImage ImageDecoder::greyOverWhite(const QImage& image) {
+    if (image.isNull() || !image.hasAlphaChannel()) {
+        return image.convertToFormat(QImage::Format_Grayscale8);
+    }
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    opaque.fill(Qt::white);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return opaque.convertToFormat(QImage::Format_Grayscale8);
 }
 
 ImageDecoder::Result ImageDecoder::decodeThumbnail(const QString& path, int maxDimension) {
     if (maxDimension <= 0) {
         return failed(Failure::unsupported, QStringLiteral("no room for a thumbnail"));
     }
-    return decodeFile(path, maxDimension);
+    return decodeFile(path, Fit{maxDimension, 0});
 }
 
 QImage ImageDecoder::resized(const QImage& image, int maxDimension) {

@@ -8,7 +8,8 @@ namespace framlet {
 // The one way the program turns an image file into pixels: thumbnails, text recognition, and the
 // shelf's preview, drag and copy. Qt's readers handle png, jpg, jpeg, gif, bmp and tiff; libheif
 // handles heic. Every decode is bounded, so a decompression bomb fails cleanly instead of
-// exhausting memory. Stateless and safe to call from any thread.
+// exhausting memory, and every decode counts against the process-wide DecodeBudget, so images
+// arriving together cannot multiply the peak. Stateless and safe to call from any thread.
 class ImageDecoder {
 public:
     enum class Failure {
@@ -35,6 +36,14 @@ public:
     // The image scaled to at most maxDimension on its longest side, never enlarged; decoded at
     // reduced size where the format allows it.
     static Result decodeThumbnail(const QString& path, int maxDimension);
+
+    // What text recognition needs: at most recognitionPixels (a 4K or 5K screenshot keeps every
+    // pixel; larger ones are scaled down, text still large enough to read), in grey levels with
+    // transparent areas over white, as they looked on screen. The full image never outlives the
+    // decode.
+    static constexpr qint64 recognitionPixels = 4096LL * 4096;
+    static Result decodeForRecognition(const QString& path);
+    static QImage greyOverWhite(const QImage& image);
 
     // A copy at most maxDimension on its longest side (never enlarged), smoothly scaled; a null
     // image when a side would not be greater than 0.

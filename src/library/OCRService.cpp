@@ -76,7 +76,7 @@ int OCRService::concurrencyForCores(int cores) {
 void OCRService::recognizeText(const QString& path, Completion completion) {
     auto request = std::make_shared<Request>();
     request->path = path;
-    request->fileName = QFileInfo(path).fileName();
+    request->fileName = DebugLog::escaped(QFileInfo(path).fileName());  // for log lines only
     request->completion = std::move(completion);
     startAttempt(std::move(request));
 }
@@ -100,13 +100,13 @@ OCRService::AttemptResult OCRService::attempt(const QString& path, const QString
     if (first) {
         DebugLog::log(QStringLiteral("ocr: start ") + fileName);
     }
-    const ImageDecoder::Result decoded = ImageDecoder::decode(path);
+    const ImageDecoder::Result decoded = ImageDecoder::decodeForRecognition(path);
     if (!decoded.ok()) {
         // Whether it still exists is checked again on the main thread after each wait.
         if (mayStillBeWritten(decoded.failure) && QFile::exists(path)) {
             return {Outcome::notDecodableYet, QString()};
         }
-        logLoadFailure(fileName);
+        logGone(fileName, decoded.failure == ImageDecoder::Failure::missing);
         return {};
     }
     TesseractEngine& engine = TesseractEngine::forThisThread(m_configuration.engine);
@@ -137,7 +137,8 @@ void OCRService::retryLater(std::shared_ptr<Request> request) {
         if (QFile::exists(request->path)) {
             startAttempt(std::move(request));
         } else {
-            giveUp(*request);
+            logGone(request->fileName, true);
+            deliver(*request, QString());
         }
     });
 }
@@ -145,6 +146,15 @@ void OCRService::retryLater(std::shared_ptr<Request> request) {
 void OCRService::giveUp(Request& request) {
     logLoadFailure(request.fileName);
     deliver(request, QString());
+}
+
+// A file renamed or deleted away is no failure to load an image.
+void OCRService::logGone(const QString& fileName, bool gone) {
+    if (gone) {
+        DebugLog::log(QStringLiteral("ocr: skipped %1, the file is gone").arg(fileName));
+    } else {
+        logLoadFailure(fileName);
+    }
 }
 
 void OCRService::logLoadFailure(const QString& fileName) {

@@ -58,6 +58,7 @@ private:
     void retryLater(std::shared_ptr<Request> request);
     static void giveUp(Request& request);
     static void logLoadFailure(const QString& fileName);
+    static void logGone(const QString& fileName, bool gone);
     static void deliver(Request& request, const QString& text);
     AttemptResult attempt(const QString& path, const QString& fileName, bool first) const;
 

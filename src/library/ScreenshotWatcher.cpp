@@ -80,6 +80,20 @@ QList<QUrl> resolved(const QStringList& configured) {
     return folders;
 }
 
+// Listings run apart from decoding: a decode stuck on a slow or hostile file, or a pool full of
+// large ones, must never keep the folders from being listed.
+// Kept for the whole run and never waited for at exit: a listing stuck on a dead network folder
+// must not hold the program open.
+QThreadPool& listingPool() {
+    static QThreadPool* const pool = [] {
+        auto* made = new QThreadPool;
+        made->setObjectName(QStringLiteral("org.framlet.Framlet.listing"));
+        made->setMaxThreadCount(2);
+        return made;
+    }();
+    return *pool;
+}
+
 }  // namespace
 
 QList<QUrl> ScreenshotWatcher::resolvedFolders(Settings& settings) {
@@ -121,28 +135,64 @@ QUrl ScreenshotWatcher::screenshotLocation() {
     return folderUrl(folder);
 }
 
-ScreenshotWatcher::Listing ScreenshotWatcher::listImageFiles(const QUrl& folder) {
+namespace {
+
+// Said once per folder and run: the names do not change by being listed again.
+void noteUndecodableNames(const QString& path, int count) {
+    static QMutex mutex;
+    static QSet<QString> noted;
+    const QMutexLocker lock(&mutex);
+    if (count <= 0 || noted.contains(path)) {
+        return;
+    }
+    noted.insert(path);
+    DebugLog::log(QStringLiteral("watcher: skipped %1 file(s) in %2 whose names are not "
+                                 "valid UTF-8; rename them to show them")
+                      .arg(count)
+                      .arg(path));
+}
+
+FolderListing::Result listFolder(const QUrl& folder) {
     const QString path = folder.toLocalFile();
     FolderListing::Result result = FolderListing::list(path);
-    if (result.undecodableNames > 0) {
-        DebugLog::log(QStringLiteral("watcher: skipped %1 file(s) in %2 whose names are not "
-                                     "valid UTF-8; rename them to show them")
-                          .arg(result.undecodableNames)
-                          .arg(path));
+    noteUndecodableNames(path, result.undecodableNames);
+    return result;
+}
+
+void appendNew(ScreenshotWatcher::Listing& all, QSet<QUrl>& seen,
+               ScreenshotWatcher::Listing&& files) {
+    for (ListedFile& file : files) {
+        if (!seen.contains(file.url)) {
+            seen.insert(file.url);
+            all.append(std::move(file));
+        }
     }
-    return std::move(result.files);
+}
+
+QString folderOf(const QUrl& file) {
+    const QString path = file.toLocalFile();
+    return path.left(path.lastIndexOf(u'/'));
+}
+
+}  // namespace
+
+ScreenshotWatcher::Listing ScreenshotWatcher::listImageFiles(const QUrl& folder) {
+    return std::move(listFolder(folder).files);
 }
 
 ScreenshotWatcher::Listing ScreenshotWatcher::listImageFiles(const QList<QUrl>& folders) {
-    Listing all;
+    return snapshot(folders).files;
+}
+
+ScreenshotWatcher::Snapshot ScreenshotWatcher::snapshot(const QList<QUrl>& folders) {
+    Snapshot all;
     QSet<QUrl> seen;
     for (const QUrl& folder : folders) {
-        for (ListedFile& file : listImageFiles(folder)) {
-            if (!seen.contains(file.url)) {
-                seen.insert(file.url);
-                all.append(std::move(file));
-            }
+        FolderListing::Result result = listFolder(folder);
+        if (!result.readable && !result.gone) {
+            all.unreadableFolders.insert(folder.toLocalFile());
         }
+        appendNew(all.files, seen, std::move(result.files));
     }
     return all;
 }
@@ -203,8 +253,8 @@ void ScreenshotWatcher::stop() {
 
 void ScreenshotWatcher::listInBackground(quint64 ticket) {
     QPointer<ScreenshotWatcher> self(this);
-    QThreadPool::globalInstance()->start([self, ticket, folders = m_folders, list = m_list] {
-        Listing listing = list(folders);
+    listingPool().start([self, ticket, folders = m_folders, list = m_list] {
+        Snapshot listing = list ? Snapshot{list(folders), {}} : snapshot(folders);
         // Checked on the main thread, where the watcher is destroyed.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -217,7 +267,7 @@ void ScreenshotWatcher::listInBackground(quint64 ticket) {
     });
 }
 
-void ScreenshotWatcher::listingArrived(quint64 ticket, const Listing& listing) {
+void ScreenshotWatcher::listingArrived(quint64 ticket, const Snapshot& listing) {
     // A listing that started before one already applied describes an older state of the folders:
     // applying it would report files as removed that are still there.
     if (m_stopped || ticket < m_appliedTicket) {
@@ -225,9 +275,9 @@ void ScreenshotWatcher::listingArrived(quint64 ticket, const Listing& listing) {
     }
     m_appliedTicket = ticket;
     if (m_seeded) {
-        integrate(listing);
+        integrate(listing.files, listing.unreadableFolders);
     } else {
-        seed(listing);
+        seed(listing.files);
     }
 }
 
@@ -260,9 +310,10 @@ void ScreenshotWatcher::beginWatching() {
     }
     if (!m_stream) {
         DebugLog::log(QStringLiteral("watcher: FSEventStreamCreate FAILED"));
-        return;
+    } else {
+        DebugLog::log(QStringLiteral("watcher: FSEvents watching ") + folderNames(m_folders));
     }
-    DebugLog::log(QStringLiteral("watcher: FSEvents watching ") + folderNames(m_folders));
+    // Without a stream, explicit rescans are the only way to see changes: none may be lost.
     if (m_rescanAfterSeeding) {
         m_rescanAfterSeeding = false;
         rescan();
@@ -277,12 +328,19 @@ void ScreenshotWatcher::folderChanged() {
     rescan();
 }
 
-void ScreenshotWatcher::integrate(const Listing& listing) {
+void ScreenshotWatcher::integrate(const Listing& listing, const QSet<QString>& unreadableFolders) {
     if (m_stopped) {
         return;
     }
     QSet<QUrl> current;
     current.reserve(listing.size());
+    // A folder briefly unreadable says nothing about its files: they stay as last seen, so they
+    // are not removed now and added again as new captures later.
+    for (const QUrl& url : std::as_const(m_knownFiles)) {
+        if (unreadableFolders.contains(folderOf(url))) {
+            current.insert(url);
+        }
+    }
     Listing added;
     for (const ListedFile& file : listing) {
         current.insert(file.url);

@@ -67,15 +67,16 @@ public:
 
     void setOnRemove(RemoveAction onRemove) { m_onRemove = std::move(onRemove); }
     // Replaces how the folders are listed (in the background); for tests that need to hold a
-    // listing back.
+    // listing back. Such a listing counts every folder as read.
     void setListFunction(ListFunction list) { m_list = std::move(list); }
 
     // Seeds up to seedRecent of the newest files, then follows changes. Called once.
     void start(int seedRecent);
     // Lists the folders again in the background and integrates the result.
     void rescan();
-    // Applies a fresh listing: reports what vanished, then what is new, oldest first.
-    void integrate(const Listing& listing);
+    // Applies a fresh listing: reports what vanished, then what is new, oldest first. Files known
+    // in an unreadable folder (one that exists but could not be listed) are kept as they were.
+    void integrate(const Listing& listing, const QSet<QString>& unreadableFolders = {});
     // Ends the event stream; nothing more is reported, not even listings still under way.
     void stop();
 
@@ -84,8 +85,13 @@ Q_SIGNALS:
     void seeded();
 
 private:
+    struct Snapshot {
+        Listing files;
+        QSet<QString> unreadableFolders;
+    };
+    static Snapshot snapshot(const QList<QUrl>& folders);
     void listInBackground(quint64 ticket);
-    void listingArrived(quint64 ticket, const Listing& listing);
+    void listingArrived(quint64 ticket, const Snapshot& snapshot);
     void seed(const Listing& listing);
     void beginWatching();
     void folderChanged();
@@ -93,7 +99,7 @@ private:
     QList<QUrl> m_folders;
     NewFileAction m_onNew;
     RemoveAction m_onRemove = [](const QList<QUrl>&) {};
-    ListFunction m_list = [](const QList<QUrl>& folders) { return listImageFiles(folders); };
+    ListFunction m_list;  // empty: the folders themselves
     QSet<QUrl> m_knownFiles;
     std::unique_ptr<FolderEventStream> m_stream;
     ChangeCoalescer* m_coalescer = nullptr;

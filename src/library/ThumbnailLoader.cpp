@@ -83,7 +83,8 @@ void ThumbnailLoader::waitAndRetry(const QPointer<Screenshot>& screenshot, size_
 }
 
 void ThumbnailLoader::giveUp(Screenshot* screenshot) {
-    DebugLog::log(QStringLiteral("thumbnail: gave up on ") + screenshot->fileName());
+    DebugLog::log(QStringLiteral("thumbnail: gave up on ") +
+                  DebugLog::escaped(screenshot->fileName()));
     screenshot->markThumbnailFailed();
 }
 

@@ -89,6 +89,14 @@ void system(const QString& line) {
     writeAll(STDERR_FILENO, bytes + '\n');
 }
 
+QString escaped(const QString& name) {
+    QString text = name;
+    text.replace(u'\\', QStringLiteral("\\\\"));
+    text.replace(u'\n', QStringLiteral("\\n"));
+    text.replace(u'\r', QStringLiteral("\\r"));
+    return text;
+}
+
 void log(const QString& message) {
     system(QStringLiteral("Framlet: ") + message);
     if (fileLoggingEnabled()) {

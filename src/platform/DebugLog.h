@@ -12,6 +12,10 @@ namespace DebugLog {
 
 void log(const QString& message);
 
+// A name from outside (a file name may hold any character but '/' and NUL) made fit for one
+// line: line breaks become \n and \r, and a backslash doubles so nothing reads ambiguously.
+QString escaped(const QString& name);
+
 // Writes a line to the system log only, never to the file, exactly as given. For the few
 // start-up lines that carry "Framlet: " in their own text.
 void system(const QString& line);

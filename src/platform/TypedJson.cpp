@@ -230,12 +230,14 @@ QByteArray encodeMembers(const QVariantMap& values, const QByteArray& indent) {
 }  // namespace
 
 std::optional<QVariantMap> parseObject(const QByteArray& text) {
+    // Some editors start a UTF-8 file with a byte-order mark; it is not part of the JSON.
+    const QByteArray json = text.startsWith("\xef\xbb\xbf") ? text.mid(3) : text;
     QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)decoder.decode(text);
+    (void)decoder.decode(json);
     if (decoder.hasError()) {
         return std::nullopt;
     }
-    return Parser(text).object();
+    return Parser(json).object();
 }
 
 QByteArray encodeObject(const QVariantMap& values) {

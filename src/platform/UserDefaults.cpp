@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "DebugLog.h"
+#include "RegularFile.h"
 #include "TypedJson.h"
 
 namespace framlet {
@@ -26,15 +27,25 @@ struct Contents {
     QVariantMap values;
 };
 
+// Far beyond any preferences file; a larger one is not one, and /dev/zero behind a link never ends.
+constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
+
 Contents readContents(const QString& path) {
-    QFile file(path);
-    if (!file.exists()) {
+    // Links are followed: people keep their settings in a dotfiles folder.
+    QFile file;
+    const RegularFile::Opened opened =
+        RegularFile::open(path, RegularFile::Links::follow, file, kMaxFileBytes);
+    if (opened.status == RegularFile::Status::missing) {
         return {};
     }
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!opened.ok()) {
         return {FileState::damaged, {}};
     }
-    const auto values = TypedJson::parseObject(file.readAll());
+    const QByteArray text = file.read(kMaxFileBytes + 1);
+    if (text.size() > kMaxFileBytes) {
+        return {FileState::damaged, {}};
+    }
+    const auto values = TypedJson::parseObject(text);
     if (!values) {
         return {FileState::damaged, {}};
     }
@@ -82,6 +93,11 @@ bool keepAside(const QString& path) {
     return true;
 }
 
+// Numbers no qint64 can hold ("1e300", "nan") are of the wrong type, as a word would be.
+qint64 integralPart(double number) {
+    return std::isfinite(number) && std::abs(number) < 9.2e18 ? static_cast<qint64>(number) : 0;
+}
+
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {
@@ -104,16 +120,13 @@ qint64 UserDefaults::integer(const QString& key) const {
         case QMetaType::Bool:
         case QMetaType::LongLong:
             return value.toLongLong();
-        case QMetaType::Double: {
-            const double number = value.toDouble();
-            return std::isfinite(number) && std::abs(number) < 9.2e18 ? static_cast<qint64>(number)
-                                                                      : 0;
-        }
+        case QMetaType::Double:
+            return integralPart(value.toDouble());
         case QMetaType::QString: {
             const QString text = value.toString().trimmed();
             bool ok = false;
             const qint64 number = text.toLongLong(&ok);
-            return ok ? number : static_cast<qint64>(text.toDouble());
+            return ok ? number : integralPart(text.toDouble());
         }
         default:
             return 0;
@@ -159,26 +172,50 @@ bool UserDefaults::remove(const QString& key) {
 }
 
 bool UserDefaults::update(const QString& key, const QVariant* value) {
+    // The change holds for this run whatever the file does, and goes along with the next write.
+    m_unwritten.insert(key, value ? std::optional<QVariant>(*value) : std::nullopt);
+    apply(m_values, key, value ? std::optional<QVariant>(*value) : std::nullopt);
+    const QString failure = write();
+    if (failure.isEmpty()) {
+        m_unwritten.clear();
+        return true;
+    }
+    if (!m_loggedWriteFailure) {
+        m_loggedWriteFailure = true;
+        DebugLog::log(QStringLiteral("defaults: cannot write %1 (%2); changes last until quit")
+                          .arg(m_path, failure));
+    }
+    return false;
+}
+
+void UserDefaults::apply(QVariantMap& values, const QString& key,
+                         const std::optional<QVariant>& value) {
+    if (value) {
+        values.insert(key, *value);
+    } else {
+        values.remove(key);
+    }
+}
+
+QString UserDefaults::write() {
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
-        return false;
+        return QStringLiteral("no folder");
     }
     FileLock lock(m_path + QStringLiteral(".lock"));
     Contents current = readContents(m_path);
     if (current.state == FileState::damaged && !keepAside(m_path)) {
-        return false;
+        return QStringLiteral("damaged file kept");
     }
-    if (value) {
-        current.values.insert(key, *value);
-    } else {
-        current.values.remove(key);
+    for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
+        apply(current.values, it.key(), it.value());
     }
     QSaveFile file(m_path);  // writes a temporary file, syncs it and renames it over the old one
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(TypedJson::encodeObject(current.values)) < 0 || !file.commit()) {
-        return false;
+        return file.errorString();
     }
     m_values = std::move(current.values);
-    return true;
+    return QString();
 }
 
 }  // namespace framlet

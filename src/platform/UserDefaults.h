@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
+#include <optional>
 
 namespace framlet {
 
@@ -37,15 +38,23 @@ public:
     bool boolean(const QString& key) const;
     QString string(const QString& key) const;
 
-    // Each returns whether the change reached the file.
+    // Each returns whether the change reached the file. One that did not still holds for this
+    // object (the first such failure is logged) and is written along with the next change.
     bool set(const QString& key, const QVariant& value);
     bool remove(const QString& key);
 
 private:
     bool update(const QString& key, const QVariant* value);
+    // An empty text when the file now holds every change; otherwise why not.
+    QString write();
+    static void apply(QVariantMap& values, const QString& key,
+                      const std::optional<QVariant>& value);
 
     QString m_path;
     QVariantMap m_values;
+    // Changes the file has not taken yet; no value means removed.
+    QMap<QString, std::optional<QVariant>> m_unwritten;
+    bool m_loggedWriteFailure = false;
 };
 
 }  // namespace framlet

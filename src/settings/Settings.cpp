@@ -1,6 +1,8 @@
 #include "Settings.h"
 
 #include <QDir>
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "UserDefaults.h"
@@ -30,20 +32,42 @@ int toInt(qint64 value) {
     return fits ? static_cast<int>(value) : 0;
 }
 
+// A hand-edited value is brought within what the settings window offers.
+template <typename T>
+std::optional<T> within(std::optional<T> value, Settings::Range<T> range) {
+    return value ? std::optional(std::clamp(*value, range.lowest, range.highest)) : value;
+}
+
+// 0 (or what cannot be an int) counts as missing.
 std::optional<int> nonZeroInt(const UserDefaults& defaults, const QString& name) {
     const int value = toInt(defaults.integer(name));
     return value == 0 ? std::nullopt : std::optional(value);
 }
 
-std::optional<double> nonZeroReal(const UserDefaults& defaults, const QString& name) {
+std::optional<double> nonZeroFiniteReal(const UserDefaults& defaults, const QString& name) {
     const double value = defaults.real(name);
-    return value == 0.0 ? std::nullopt : std::optional(value);
+    return value == 0.0 || !std::isfinite(value) ? std::nullopt : std::optional(value);
 }
 
-// Only a value stored as an integer counts, zero included.
-std::optional<int> storedInt(const UserDefaults& defaults, const QString& name) {
+std::optional<int> columns(const UserDefaults& defaults, const QString& name) {
+    return within(nonZeroInt(defaults, name), Settings::columnsRange);
+}
+
+std::optional<double> panelHeight(const UserDefaults& defaults, const QString& name) {
+    return within(nonZeroFiniteReal(defaults, name), Settings::panelHeightRange);
+}
+
+std::optional<int> historyLimit(const UserDefaults& defaults, const QString& name) {
+    return within(nonZeroInt(defaults, name), Settings::historyLimitRange);
+}
+
+// Only a value stored as an integer within the range counts, zero included.
+std::optional<int> unseenResetSeconds(const UserDefaults& defaults, const QString& name) {
     const QVariant value = defaults.object(name);
-    return isInteger(value) ? std::optional(toInt(value.toLongLong())) : std::nullopt;
+    const auto range = Settings::unseenResetSecondsRange;
+    const bool usable = isInteger(value) && value.toLongLong() >= range.lowest &&
+                        value.toLongLong() <= range.highest;
+    return usable ? std::optional(int(value.toLongLong())) : std::nullopt;
 }
 
 std::optional<qint64> storedInteger(const UserDefaults& defaults, const QString& name) {
@@ -78,10 +102,10 @@ std::optional<QStringList> folders(const UserDefaults& defaults, const QString& 
 
 // Every preference, each declared once. A new one is a line here plus its accessors.
 const Key<Theme> kTheme{"theme", Theme::system, theme};
-const Key<int> kColumns{"columns", 3, nonZeroInt};
-const Key<double> kPanelHeight{"panelHeight", 420.0, nonZeroReal};
-const Key<int> kHistoryLimit{"historyLimit", 60, nonZeroInt};
-const Key<int> kUnseenResetSeconds{"unseenResetSeconds", 60, storedInt};
+const Key<int> kColumns{"columns", 3, columns};
+const Key<double> kPanelHeight{"panelHeight", 420.0, panelHeight};
+const Key<int> kHistoryLimit{"historyLimit", 60, historyLimit};
+const Key<int> kUnseenResetSeconds{"unseenResetSeconds", 60, unseenResetSeconds};
 const Key<QStringList> kWatchedFolders{"watchedFolders", {}, folders};
 const Key<QString> kLegacyWatchedFolder{"watchedFolder", {}, nullptr};  // one folder, read only
 const Key<qint64> kHotKeyCode{"hotKeyCode", Settings::defaultHotKey.keyCode, storedInteger};

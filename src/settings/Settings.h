@@ -37,6 +37,18 @@ public:
 
     static constexpr HotKeyBinding defaultHotKey{19, 768};  // Command-Shift-2
 
+    // What the settings window offers; a hand-edited file is brought within these on load.
+    template <typename T>
+    struct Range {
+        T lowest;
+        T highest;
+    };
+    static constexpr Range<int> columnsRange{1, 6};
+    static constexpr Range<double> panelHeightRange{240.0, 700.0};
+    static constexpr Range<int> historyLimitRange{10, 200};
+    // 0 means lit until the shelf opens; beyond a day is no choice the window offers.
+    static constexpr Range<int> unseenResetSecondsRange{0, 24 * 60 * 60};
+
     // The one instance over the standard defaults file, created on first use.
     static Settings& shared();
 

@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include "ChildProcess.h"
 #include "UserDefaults.h"
 
@@ -72,6 +74,64 @@ TEST_F(UserDefaultsTest, LenientReadersConvertLikeTypedPreferences) {
     EXPECT_TRUE(defaults.boolean(QStringLiteral("t")));
     EXPECT_FALSE(defaults.boolean(QStringLiteral("o")));
     EXPECT_EQ(defaults.string(QStringLiteral("i")), QString());
+}
+
+TEST_F(UserDefaultsTest, NumbersNoIntegerCanHoldReadAsTheWrongType) {
+    writeFile(R"({"big": "1e300", "nan": "nan", "inf": "-inf", "real": 1e300, "ok": "42.7"})");
+    const UserDefaults defaults(path());
+    for (const char* key : {"big", "nan", "inf", "real"}) {
+        EXPECT_EQ(defaults.integer(QString::fromLatin1(key)), 0) << key;
+    }
+    EXPECT_EQ(defaults.integer(QStringLiteral("ok")), 42);
+}
+
+TEST_F(UserDefaultsTest, AByteOrderMarkIsNotDamage) {
+    writeFile("\xef\xbb\xbf{\"columns\": 4}");
+    UserDefaults defaults(path());
+    EXPECT_EQ(defaults.integer(QStringLiteral("columns")), 4);
+    defaults.set(QStringLiteral("theme"), QStringLiteral("dark"));
+    EXPECT_TRUE(keptAside().isEmpty());
+    EXPECT_EQ(UserDefaults(path()).integer(QStringLiteral("columns")), 4);
+}
+
+// A FIFO would hang start-up in open(); /dev/zero behind a link would be read for ever.
+TEST_F(UserDefaultsTest, OnlyARegularFileOfSaneSizeIsRead) {
+    QDir().mkpath(m_dir.path() + QStringLiteral("/Framlet"));
+    const QByteArray fifo = QFile::encodeName(path());
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    EXPECT_FALSE(UserDefaults(path()).contains(QStringLiteral("columns")));
+    QFile::remove(path());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path()));
+    EXPECT_FALSE(UserDefaults(path()).contains(QStringLiteral("columns")));
+    QFile::remove(path());
+    writeFile("{\"columns\": 4, \"pad\": \"" + QByteArray(5 * 1024 * 1024, 'x') + "\"}");
+    UserDefaults huge(path());
+    EXPECT_FALSE(huge.contains(QStringLiteral("columns")));
+    EXPECT_TRUE(huge.set(QStringLiteral("columns"), qint64{2}));
+    EXPECT_EQ(keptAside().size(), 1);  // handled as any damaged file
+
+    // A link to a real file is the user's own business, and is read.
+    QFile::remove(path());
+    ASSERT_TRUE(QFile::link(m_dir.path() + QStringLiteral("/elsewhere.json"), path()));
+    QFile elsewhere(m_dir.path() + QStringLiteral("/elsewhere.json"));
+    ASSERT_TRUE(elsewhere.open(QIODevice::WriteOnly));
+    elsewhere.write(R"({"columns": 5})");
+    elsewhere.close();
+    EXPECT_EQ(UserDefaults(path()).integer(QStringLiteral("columns")), 5);
+}
+
+TEST_F(UserDefaultsTest, AFailedWriteHoldsForTheRunAndGoesAlongWithTheNext) {
+    // A file where the folder should be: no write can succeed, whoever runs the test.
+    const QString folder = m_dir.path() + QStringLiteral("/Framlet");
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    UserDefaults defaults(path());
+    EXPECT_FALSE(defaults.set(QStringLiteral("columns"), qint64{6}));
+    EXPECT_EQ(defaults.integer(QStringLiteral("columns")), 6);
+    QFile::remove(folder);
+    EXPECT_TRUE(defaults.set(QStringLiteral("theme"), QStringLiteral("dark")));
+    EXPECT_EQ(UserDefaults(path()).integer(QStringLiteral("columns")), 6);
 }
 
 TEST_F(UserDefaultsTest, RemoveDeletesOnlyThatKey) {

@@ -67,6 +67,37 @@ TEST_F(SettingsTest, LoadRulesTellZeroFromMissingPerKey) {
     EXPECT_EQ(values->appearance(), Settings::Appearance::dark);
 }
 
+// A hand-edited file: what the settings window would never offer is brought within its ranges.
+TEST_F(SettingsTest, HandEditedValuesLoadWithinTheWindowsRanges) {
+    const auto low = loadWith({{QStringLiteral("columns"), qint64{-3}},
+                               {QStringLiteral("panelHeight"), -5.0},
+                               {QStringLiteral("historyLimit"), qint64{-1}},
+                               {QStringLiteral("unseenResetSeconds"), qint64{-10}}});
+    EXPECT_EQ(low->columns(), 1);
+    EXPECT_EQ(low->panelHeight(), 240.0);
+    EXPECT_EQ(low->historyLimit(), 10);
+    EXPECT_EQ(low->unseenResetSeconds(), 60);  // read as missing, not as 0
+
+    const auto high = loadWith({{QStringLiteral("columns"), qint64{100}},
+                                {QStringLiteral("panelHeight"), 1e308},
+                                {QStringLiteral("historyLimit"), qint64{100000}},
+                                {QStringLiteral("unseenResetSeconds"), qint64{1} << 40}});
+    EXPECT_EQ(high->columns(), 6);
+    EXPECT_EQ(high->panelHeight(), 700.0);
+    EXPECT_EQ(high->historyLimit(), 200);
+    EXPECT_EQ(high->unseenResetSeconds(), 60);
+
+    for (const char* word : {"nan", "inf", "-inf", "1e300"}) {
+        const QString text = QString::fromLatin1(word);
+        const auto odd = loadWith({{QStringLiteral("columns"), text},
+                                   {QStringLiteral("panelHeight"), text},
+                                   {QStringLiteral("historyLimit"), text}});
+        EXPECT_EQ(odd->columns(), 3) << word;
+        EXPECT_EQ(odd->historyLimit(), 60) << word;
+        EXPECT_EQ(odd->panelHeight(), QByteArray(word) == "1e300" ? 700.0 : 420.0) << word;
+    }
+}
+
 TEST_F(SettingsTest, AnUnknownThemeLoadsAsSystemAndStaysStoredUntilAssigned) {
     auto settings = loadWith({{QStringLiteral("theme"), QStringLiteral("Dark")}});
     EXPECT_EQ(settings->theme(), Settings::Theme::system);

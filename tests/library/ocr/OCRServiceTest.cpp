@@ -264,9 +264,10 @@ TEST(OCRServiceLog, EachRequestLogsItsStartAndItsEnd) {
     for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
         lines.append(line.section(' ', 3));  // without the timestamp
     }
-    const QStringList expected{"ocr: start text 100%2.png", "ocr: done text 100%2.png -> 5 chars",
-                               "ocr: start blank.png",      "ocr: done blank.png -> 0 chars",
-                               "ocr: start gone.png",       "ocr: FAILED to load image gone.png"};
+    const QStringList expected{
+        "ocr: start text 100%2.png", "ocr: done text 100%2.png -> 5 chars",
+        "ocr: start blank.png",      "ocr: done blank.png -> 0 chars",
+        "ocr: start gone.png",       "ocr: skipped gone.png, the file is gone"};
     EXPECT_EQ(lines, expected);
 }
 

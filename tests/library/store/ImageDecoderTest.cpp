@@ -8,7 +8,17 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <future>
+
+#include <thread>
+
+#include "DecodeBudget.h"
 #include "ImageDecoder.h"
+#include "RegularFile.h"
 #include "TestImages.h"
 
 using namespace framlet;
@@ -105,6 +115,80 @@ TEST_F(ImageDecoderTest, FailuresAreToldApart) {
     if (!QFile(locked).open(QIODevice::ReadOnly)) {  // root reads everything
         EXPECT_EQ(ImageDecoder::decode(locked).failure, Failure::unreadable);
     }
+}
+
+// A screenshot swapped for a FIFO between the folder's listing and the decoder's open: the open
+// must neither wait for a writer nor read the FIFO. Links are not followed either.
+TEST_F(ImageDecoderTest, OnlyRegularFilesAreOpenedAndNothingWaits) {
+    const QString file = screenshot(QStringLiteral("swapped.png"), {40, 30}, "png");
+    const QByteArray encoded = QFile::encodeName(file);
+    RegularFile::setBeforeOpenForTesting([&encoded](const QString&) {
+        ::unlink(encoded.constData());
+        ::mkfifo(encoded.constData(), 0600);
+    });
+    auto decoding =
+        std::async(std::launch::async, [file] { return ImageDecoder::decodeThumbnail(file, 320); });
+    // Only a guard against hanging the suite: a blocked open is let go by a writer, and fails.
+    const bool returned = decoding.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (!returned) {
+        ::close(::open(encoded.constData(), O_WRONLY | O_NONBLOCK));
+    }
+    const ImageDecoder::Result result = decoding.get();
+    RegularFile::setBeforeOpenForTesting(nullptr);
+    EXPECT_TRUE(returned) << "the open waited for a writer";
+    EXPECT_EQ(result.failure, Failure::unsupported);
+
+    const QString target = screenshot(QStringLiteral("target.png"), {40, 30}, "png");
+    ASSERT_TRUE(QFile::link(target, path(QStringLiteral("link.png"))));
+    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("link.png"))).failure, Failure::unsupported);
+}
+
+TEST_F(ImageDecoderTest, RecognitionGetsGreyPixelsWithinItsBudget) {
+    // A 4K screenshot keeps every pixel; a larger one is scaled to what recognition needs.
+    const auto uhd = ImageDecoder::decodeForRecognition(
+        screenshot(QStringLiteral("uhd.png"), {3840, 2160}, "png"));
+    ASSERT_TRUE(uhd.ok());
+    EXPECT_EQ(uhd.image.size(), QSize(3840, 2160));
+    EXPECT_EQ(uhd.image.format(), QImage::Format_Grayscale8);
+    const auto large = ImageDecoder::decodeForRecognition(
+        screenshot(QStringLiteral("large.jpg"), {6000, 4000}, "jpeg"));
+    ASSERT_TRUE(large.ok());
+    EXPECT_LE(qint64(large.image.width()) * large.image.height(), ImageDecoder::recognitionPixels);
+    EXPECT_NEAR(double(large.image.width()) / large.image.height(), 1.5, 0.01);
+    // Transparent areas read as they looked on screen: over white, not black.
+    QImage shadow(40, 40, QImage::Format_ARGB32);
+    shadow.fill(Qt::transparent);
+    ASSERT_TRUE(shadow.save(path(QStringLiteral("shadow.png"))));
+    EXPECT_EQ(qGray(ImageDecoder::decodeForRecognition(path(QStringLiteral("shadow.png")))
+                        .image.pixel(20, 20)),
+              255);
+}
+
+TEST(DecodeBudget, ConcurrentDecodesNeverHoldMoreThanTheCap) {
+    DecodeBudget budget(100);
+    std::atomic<qint64> held{0};
+    std::atomic<qint64> most{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        // 40 each, and one larger than the whole cap, which must wait to have it alone.
+        const qint64 bytes = i == 3 ? 500 : 40;
+        threads.emplace_back([&, bytes] {
+            for (int round = 0; round < 50; ++round) {
+                const DecodeBudget::Lease lease = budget.acquire(bytes);
+                const qint64 now = held += std::min<qint64>(bytes, 100);
+                qint64 seen = most;
+                while (now > seen && !most.compare_exchange_weak(seen, now)) {
+                }
+                std::this_thread::yield();
+                held -= std::min<qint64>(bytes, 100);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_LE(most.load(), 100);
+    EXPECT_EQ(budget.inUse(), 0);
 }
 
 TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {

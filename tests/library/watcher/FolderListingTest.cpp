@@ -48,6 +48,7 @@ TEST(FolderListing, MissingUnreadableOrNonFolderPathsListAsEmpty) {
     const auto missing = FolderListing::list(dir.path() + QStringLiteral("/nowhere"));
     EXPECT_TRUE(missing.files.isEmpty());
     EXPECT_FALSE(missing.readable);
+    EXPECT_TRUE(missing.gone);
     const auto plainFile = FolderListing::list(dir.path() + QStringLiteral("/plain.png"));
     EXPECT_TRUE(plainFile.files.isEmpty());
     EXPECT_FALSE(plainFile.readable);

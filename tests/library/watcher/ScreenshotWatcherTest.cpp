@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <cstdio>
+
 #include <QDir>
 #include <QFile>
 #include <QSemaphore>
@@ -228,6 +231,35 @@ TEST(ScreenshotWatcherLive, AFolderDeletedAndCreatedAgainIsFollowed) {
     EXPECT_FALSE(started.recorder.reports.last().isSeed);
 }
 
+// Reached through a link that briefly loops (any error but "no such folder" will do, also for
+// root, whom permissions never stop).
+TEST(ScreenshotWatcherLive, AFolderBrieflyUnreadableKeepsItsFiles) {
+    QTemporaryDir real;
+    QTemporaryDir open;
+    test::writeFile(real.path() + QStringLiteral("/a.png"));
+    const QString link = open.path() + QStringLiteral("/shots");
+    ASSERT_TRUE(QFile::link(real.path(), link));
+    Started started({urlOf(link), urlOf(open.path())}, 10);
+    ASSERT_TRUE(started.waitSeeded());
+    ASSERT_TRUE(started.recorder.hasAdded("a.png"));
+    started.recorder.reports.clear();
+
+    // Each swap is one rename, so no listing can find the folder simply gone in between.
+    const auto pointLinkAt = [&](const QString& target) {
+        const QString staged = link + QStringLiteral(".new");
+        ASSERT_TRUE(QFile::link(target, staged));
+        ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(link)), 0);
+    };
+    pointLinkAt(link);  // a link to itself: listing it fails
+    started.watcher->rescan();
+    settle(started.recorder, open.path());
+    pointLinkAt(real.path());
+    started.watcher->rescan();
+    settle(started.recorder, open.path());
+    EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
+    EXPECT_FALSE(started.recorder.hasAdded("a.png"));
+}
+
 TEST(ScreenshotWatcherLive, AFolderThatDoesNotExistYetIsPickedUpWhenCreated) {
     QTemporaryDir parent;
     const QString folder = parent.path() + QStringLiteral("/Pictures/Screenshots");
@@ -257,6 +289,50 @@ TEST(ScreenshotWatcherLifetime, AStoppedWatcherReportsNothingMore) {
     settle(witness.recorder, dir.path());
     EXPECT_TRUE(witness.recorder.hasAdded("after.png"));
     EXPECT_TRUE(stopped.recorder.reports.isEmpty());
+}
+
+// Decodes fill the shared pool; a stuck one must never keep the folders from being listed.
+TEST(ScreenshotWatcherLifetime, ListingsRunEvenWhileEveryPoolThreadIsStuck) {
+    QSemaphore release;
+    QThreadPool& pool = *QThreadPool::globalInstance();
+    const int threads = pool.maxThreadCount();
+    for (int i = 0; i < threads; ++i) {
+        pool.start([&release] { release.acquire(); });
+    }
+    QTemporaryDir dir;
+    test::writeFile(dir.path() + QStringLiteral("/there.png"));
+    Started started({urlOf(dir.path())}, 10);
+    const bool seeded = started.waitSeeded();
+    release.release(threads);
+    pool.waitForDone();
+    EXPECT_TRUE(seeded);
+    EXPECT_TRUE(started.recorder.hasAdded("there.png"));
+}
+
+// Without an event stream only explicit rescans find changes: one asked during seeding counts.
+TEST(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
+    QSemaphore release;
+    std::atomic<int> calls{0};
+    QTemporaryDir dir;
+    test::Recorder recorder;
+    ScreenshotWatcher watcher({urlOf(dir.path())}, recorder.onNew());
+    watcher.setListFunction([&](const QList<QUrl>&) {
+        if (++calls == 1) {
+            release.acquire();
+        }
+        return ScreenshotWatcher::Listing{};
+    });
+    rlimit limits{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limits), 0);
+    const rlimit none{0, limits.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &none);  // no descriptor for inotify
+    watcher.start(10);
+    ::setrlimit(RLIMIT_NOFILE, &limits);
+    ASSERT_FALSE(watcher.isWatching());
+    watcher.rescan();
+    release.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.hasSeeded(); }, kTimeoutMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, kTimeoutMs));
 }
 
 TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
