@@ -83,25 +83,23 @@ TEST(LanternIcon, TheThemeIconsSurviveBeingRecolouredByFillingTheirShapes) {
     EXPECT_NE(empty, lit);
 }
 
-TEST(LanternIcon, FramesEaseOutFromAboutAFifthToFull) {
-    EXPECT_NEAR(LanternIcon::fillForFrame(1), 0.176, 0.001);
-    EXPECT_DOUBLE_EQ(LanternIcon::fillForFrame(16), 1.0);
-    for (int frame = 2; frame <= 16; ++frame) {
-        EXPECT_GT(LanternIcon::fillForFrame(frame), LanternIcon::fillForFrame(frame - 1));
-    }
-}
-
 class CaptureLanternTest : public ::testing::Test {
 protected:
     CaptureLanternTest()
         : defaults(dir.path() + QStringLiteral("/defaults.json")), settings(defaults) {}
+    // What the delegate does for a live capture.
+    static void capture(CaptureLantern& lantern) {
+        lantern.setHasUnseen(true);
+        lantern.animateCaptureFill();
+        lantern.scheduleUnseenReset();
+    }
     QTemporaryDir dir;
     UserDefaults defaults;
     Settings settings;
     test::ManualTimers timers;
 };
 
-TEST_F(CaptureLanternTest, ALiveCaptureAnimatesSixteenFramesThenStaysLit) {
+TEST_F(CaptureLanternTest, ALiveCaptureAnimatesSixteenFramesThenStaysLitAndASecondRestartsIt) {
     CaptureLantern lantern(settings, timers);
     QSignalSpy fills(&lantern, &CaptureLantern::fillChanged);
     lantern.setHasUnseen(true);
@@ -113,18 +111,31 @@ TEST_F(CaptureLanternTest, ALiveCaptureAnimatesSixteenFramesThenStaysLit) {
     timers.advance(CaptureLantern::frameInterval);
     EXPECT_FALSE(lantern.isAnimating());
 
-    // The lit resting icon, sixteen frames, then the lit icon once more.
+    // The lit resting icon, sixteen frames growing from about a fifth to full, then the lit icon
+    // once more.
     ASSERT_EQ(fills.count(), 18);
     EXPECT_NEAR(fills.at(1).at(0).toDouble(), 0.176, 0.001);
+    for (int frame = 2; frame <= 16; ++frame) {
+        EXPECT_GT(fills.at(frame).at(0).toDouble(), fills.at(frame - 1).at(0).toDouble());
+    }
     EXPECT_DOUBLE_EQ(fills.at(16).at(0).toDouble(), 1.0);
     EXPECT_DOUBLE_EQ(lantern.fill(), 1.0);
+
+    // Another capture in the middle of the animation starts it again from the first frame.
+    lantern.animateCaptureFill();
+    timers.advance(CaptureLantern::frameInterval * 10);
+    fills.clear();
+    lantern.animateCaptureFill();
+    timers.advance(CaptureLantern::frameInterval);
+    ASSERT_EQ(fills.count(), 1);
+    EXPECT_NEAR(fills.at(0).at(0).toDouble(), 0.176, 0.001);
+    timers.advance(CaptureLantern::frameInterval * 14);
+    EXPECT_TRUE(lantern.isAnimating());
 }
 
 TEST_F(CaptureLanternTest, OpeningTheShelfCutsTheAnimationShortAndEmptiesTheLantern) {
     CaptureLantern lantern(settings, timers);
-    lantern.setHasUnseen(true);
-    lantern.animateCaptureFill();
-    lantern.scheduleUnseenReset();
+    capture(lantern);
     timers.advance(CaptureLantern::frameInterval * 5);
     lantern.setHasUnseen(false);
     EXPECT_FALSE(lantern.isAnimating());
@@ -137,14 +148,9 @@ TEST_F(CaptureLanternTest, OpeningTheShelfCutsTheAnimationShortAndEmptiesTheLant
 TEST_F(CaptureLanternTest, TheUnseenResetRestartsWithEveryCapture) {
     settings.setUnseenResetSeconds(5);
     CaptureLantern lantern(settings, timers);
-    const auto capture = [&] {
-        lantern.setHasUnseen(true);
-        lantern.animateCaptureFill();
-        lantern.scheduleUnseenReset();
-    };
-    capture();
+    capture(lantern);
     timers.advance(4s);
-    capture();
+    capture(lantern);
     timers.advance(4900ms);  // 8.9 s after the first capture
     EXPECT_TRUE(lantern.hasUnseen());
     timers.advance(100ms);  // 9 s
@@ -155,26 +161,10 @@ TEST_F(CaptureLanternTest, TheUnseenResetRestartsWithEveryCapture) {
 TEST_F(CaptureLanternTest, ZeroSecondsKeepsItLitUntilTheShelfOpens) {
     settings.setUnseenResetSeconds(0);
     CaptureLantern lantern(settings, timers);
-    lantern.setHasUnseen(true);
-    lantern.animateCaptureFill();
-    lantern.scheduleUnseenReset();
+    capture(lantern);
     timers.advance(24h);
     EXPECT_TRUE(lantern.hasUnseen());
     EXPECT_DOUBLE_EQ(lantern.fill(), 1.0);
-}
-
-TEST_F(CaptureLanternTest, ASecondCaptureRestartsTheAnimation) {
-    CaptureLantern lantern(settings, timers);
-    lantern.setHasUnseen(true);
-    lantern.animateCaptureFill();
-    timers.advance(CaptureLantern::frameInterval * 10);
-    QSignalSpy fills(&lantern, &CaptureLantern::fillChanged);
-    lantern.animateCaptureFill();
-    timers.advance(CaptureLantern::frameInterval);
-    ASSERT_EQ(fills.count(), 1);
-    EXPECT_NEAR(fills.at(0).at(0).toDouble(), 0.176, 0.001);  // back to the first frame
-    timers.advance(CaptureLantern::frameInterval * 14);
-    EXPECT_TRUE(lantern.isAnimating());
 }
 
 }  // namespace

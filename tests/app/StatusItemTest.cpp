@@ -1,14 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QGuiApplication>
-#include <QMimeData>
-#include <QProcess>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWidget>
 
 #include "DesktopInput.h"
 #include "StatusItem.h"
@@ -43,16 +36,6 @@ protected:
     int clicks = 0;
     int provided = 0;
 };
-
-TEST_F(StatusItemTest, TheLanternDocksIntoTheTray) {
-    const QRect icon = *item->iconGeometry();
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    // trayer sits at the top right edge of the screen.
-    EXPECT_TRUE(screen.contains(icon));
-    EXPECT_LT(icon.top(), 30);
-    EXPECT_GT(icon.left(), screen.width() / 2);
-    EXPECT_TRUE(item->dragView()->isVisible());
-}
 
 TEST_F(StatusItemTest, AClickWithSmallJitterClicksAndADragOfNothingDoesNothing) {
     test::xdotoolDetached(

@@ -42,10 +42,6 @@ TEST(PanelPlacement, FollowsTheIconOntoASecondScreen) {
     EXPECT_EQ(frame(kPanel, second, std::nullopt), QRect(2812, 38, 380, 420));
 }
 
-TEST(PanelPlacement, WithoutAnIconOpensAtTheTopRightOfTheWorkArea) {
-    EXPECT_EQ(frame(kPanel, kWorkArea, std::nullopt), QRect(892, 32, 380, 420));
-}
-
 TEST(PanelPlacement, OpensAboveATrayAtTheBottomOfTheScreen) {
     const QRect aboveBottomPanel{0, 0, 1280, 776};
     // Four pixels above an icon that sits inside the work area...

@@ -10,7 +10,6 @@
 
 #include "HotKey.h"
 #include "HotKeyRecorder.h"
-#include "LockKey.h"
 #include "OtherKeyboardClient.h"
 #include "X11KeyGrabber.h"
 
@@ -73,34 +72,26 @@ protected:
     Window window;
 };
 
-TEST_F(HotKeyRecorderTest, ReportsTheCombinationAndShowsItOnceTheOwnerPassesItBack) {
-    EXPECT_EQ(window.recorder.size(), QSize(130, 24));
-    EXPECT_EQ(window.recorder.text(), QStringLiteral("Ctrl+A"));
+TEST_F(HotKeyRecorderTest, ReportsAnyKeyWithAModifierAndShowsItOnceTheOwnerPassesItBack) {
+    const int normalWidth = window.recorder.width();
     startRecording();
     EXPECT_EQ(window.recorder.text(), QStringLiteral("Press a shortcut…"));
-
-    test::pressKeys(QStringLiteral("super+shift+2"));
+    test::pressKeys(QStringLiteral("shift+a"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.recorded.size() == 1; }));
-    EXPECT_EQ(window.recorded[0], (HotKeyBinding{19, 768}));
+    EXPECT_EQ(window.recorded[0], (HotKeyBinding{0, 512}));
     EXPECT_FALSE(window.recorder.isRecording());
-    EXPECT_EQ(window.recorder.text(), QStringLiteral("Ctrl+A"));
+    EXPECT_EQ(window.recorder.text(), QStringLiteral("Ctrl+A"));  // the owner has not agreed yet
 
-    window.recorder.setBinding(window.recorded[0]);
-    EXPECT_EQ(window.recorder.text(), QStringLiteral("Super+Shift+2"));
-}
-
-TEST_F(HotKeyRecorderTest, AcceptsAnyKeyWithAtLeastOneModifier) {
-    EXPECT_EQ(record(QStringLiteral("shift+a")), (HotKeyBinding{0, 512}));
     EXPECT_EQ(record(QStringLiteral("ctrl+alt+shift+super+k")), (HotKeyBinding{40, 6912}));
     window.recorder.setBinding(window.recorded.back());
     EXPECT_EQ(window.recorder.text(), QStringLiteral("Super+Ctrl+Alt+Shift+K"));
     // The field widens rather than clip a long combination, and narrows back.
-    EXPECT_GT(window.recorder.width(), 130);
+    EXPECT_GT(window.recorder.width(), normalWidth);
 
     EXPECT_EQ(record(QStringLiteral("super+minus")), (HotKeyBinding{27, 256}));
     window.recorder.setBinding(window.recorded.back());
     EXPECT_EQ(window.recorder.text(), QStringLiteral("Super+Key 27"));
-    EXPECT_EQ(window.recorder.width(), 130);
+    EXPECT_EQ(window.recorder.width(), normalWidth);
 
     test::LockKey capsLock(QStringLiteral("Caps_Lock"), XCB_MOD_MASK_LOCK);
     EXPECT_EQ(record(QStringLiteral("super+a")), (HotKeyBinding{0, 256}));

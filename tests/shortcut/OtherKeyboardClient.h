@@ -34,4 +34,22 @@ private:
     xcb_connection_t* m_connection;
 };
 
+// Switches a lock key (Caps_Lock, Num_Lock) on for its lifetime, as the user would by pressing it.
+class LockKey {
+public:
+    LockKey(const QString& keyName, std::uint16_t modifier)
+        : m_name(keyName), m_modifier(modifier) {
+        pressKeys(m_name);
+    }
+    ~LockKey() { pressKeys(m_name); }
+    LockKey(const LockKey&) = delete;
+    LockKey& operator=(const LockKey&) = delete;
+    // Whether the server now reports the lock's modifier.
+    bool isOn() const { return (OtherKeyboardClient().modifierState() & m_modifier) != 0; }
+
+private:
+    QString m_name;
+    std::uint16_t m_modifier;
+};
+
 }  // namespace framlet::test

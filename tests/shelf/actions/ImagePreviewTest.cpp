@@ -176,21 +176,17 @@ TEST_F(ImagePreviewTest, AnOpenPreviewFollowsTheTheme) {
     EXPECT_NE(ThemePalette::dark().color(QPalette::Window), light);
 }
 
-TEST_F(ImagePreviewTest, OneItemHasNoCounterAndDoesNotStep) {
+TEST_F(ImagePreviewTest, OneItemHasNoCounterAndDoesNotStepTheStartIsClampedAndNothingIsIgnored) {
+    preview.show({}, {}, 0);
+    EXPECT_EQ(preview.panel(), nullptr);
+
     bool stepped = false;
     const LogWatch log;
     preview.show({urls[0]}, {ids[0]}, 0, [&](const QUuid&) { stepped = true; });
-
     preview.step(1);
-
     EXPECT_EQ(title(), QStringLiteral("1.png"));
     EXPECT_FALSE(stepped);
     EXPECT_EQ(log.newLines().filter(QStringLiteral("step ignored: only 1 item(s)")).size(), 1);
-}
-
-TEST_F(ImagePreviewTest, TheStartIsClampedAndAnEmptyListIsIgnored) {
-    preview.show({}, {}, 0);
-    EXPECT_EQ(preview.panel(), nullptr);
 
     preview.show(urls, ids, 9);
     EXPECT_EQ(preview.index(), 4);
@@ -198,7 +194,7 @@ TEST_F(ImagePreviewTest, TheStartIsClampedAndAnEmptyListIsIgnored) {
     EXPECT_EQ(preview.index(), 0);
 }
 
-TEST_F(ImagePreviewTest, ThePanelCoversPartOfTheScreenAndImagesAreOnlyScaledDown) {
+TEST_F(ImagePreviewTest, ThePanelIsCentredOnTheScreenAndImagesAreOnlyScaledDown) {
     const QUrl large = folder.addImage(QStringLiteral("large.png"), {3000, 1000});
     const QUrl small = folder.addImage(QStringLiteral("small.png"), {100, 50});
     preview.show({large, small}, {ids[0], ids[1]}, 0);
@@ -206,7 +202,7 @@ TEST_F(ImagePreviewTest, ThePanelCoversPartOfTheScreenAndImagesAreOnlyScaledDown
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
 
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(panel->size(), QSize(qRound(screen.width() * 0.55), qRound(screen.height() * 0.72)));
+    EXPECT_LT(panel->width(), screen.width());
     EXPECT_LE((panel->geometry().center() - screen.center()).manhattanLength(), 2);
 
     const PreviewImageView* view = panel->imageView();

@@ -71,45 +71,31 @@ protected:
     QStringList alerts;
 };
 
-TEST_F(ShelfActionsTest, OneCopiedImageIsImageDataOnly) {
-    const QUrl url = folder.addImage(QStringLiteral("a.png"), {40, 30}, Qt::blue);
-    ShelfActions actions(Trash::shared(), m_fileManager, Clipboard::shared(), {});
-
-    actions.copyImages({url});
-
-    const auto png = readClipboard(QStringLiteral("image/png"));
-    ASSERT_TRUE(png);
-    const QImage pasted = QImage::fromData(*png);
-    EXPECT_EQ(pasted.size(), QSize(40, 30));
-    EXPECT_EQ(pasted.pixelColor(5, 5), QColor(Qt::blue));
-    EXPECT_FALSE(readClipboard(QStringLiteral("TARGETS")).value_or("").contains("uri-list"));
-}
-
-TEST_F(ShelfActionsTest, SeveralCopiedImagesAlsoGoAsFilesLeavingOutUnreadableOnes) {
-    const QUrl first = folder.addImage(QStringLiteral("first.png"), {20, 20}, Qt::green);
+TEST_F(ShelfActionsTest, CopiedImagesGoAsImageDataAndSeveralAlsoAsFilesLeavingOutUnreadableOnes) {
+    const QUrl first = folder.addImage(QStringLiteral("first.png"), {20, 30}, Qt::green);
     const QUrl broken = folder.addBroken(QStringLiteral("broken.png"));
     const QUrl second = folder.addImage(QStringLiteral("second.png"), {10, 10}, Qt::red);
-    ShelfActions actions(Trash::shared(), m_fileManager, Clipboard::shared(), {});
+    ShelfActions actions = makeActions();
+
+    // One image is image data only.
+    actions.copyImages({first});
+    auto png = readClipboard(QStringLiteral("image/png"));
+    ASSERT_TRUE(png);
+    EXPECT_EQ(QImage::fromData(*png).size(), QSize(20, 30));
+    EXPECT_EQ(QImage::fromData(*png).pixelColor(5, 5), QColor(Qt::green));
+    EXPECT_FALSE(readClipboard(QStringLiteral("TARGETS")).value_or("").contains("uri-list"));
 
     actions.copyImages({first, broken, second});
-
-    const auto png = readClipboard(QStringLiteral("image/png"));
+    png = readClipboard(QStringLiteral("image/png"));
     ASSERT_TRUE(png);
     EXPECT_EQ(QImage::fromData(*png).pixelColor(1, 1), QColor(Qt::green));
     const QByteArray uris = first.toEncoded() + "\r\n" + second.toEncoded() + "\r\n";
     EXPECT_EQ(readClipboard(QStringLiteral("text/uri-list")).value_or(""), uris);
     EXPECT_EQ(readClipboard(QStringLiteral("x-special/gnome-copied-files")).value_or(""),
               "copy\n" + first.toEncoded() + "\n" + second.toEncoded());
-}
 
-TEST_F(ShelfActionsTest, CopyingOnlyUnreadableFilesEmptiesTheClipboard) {
-    ShelfActions actions(Trash::shared(), m_fileManager, Clipboard::shared(), {});
-    actions.copyPaths({folder.addImage(QStringLiteral("a.png"))});
-    ASSERT_TRUE(readClipboard(QStringLiteral("text/plain")));
-
-    actions.copyImages({folder.addBroken(QStringLiteral("b.png")),
-                        QUrl::fromLocalFile(folder.path(QStringLiteral("gone.png")))});
-
+    // Nothing readable at all empties the clipboard.
+    actions.copyImages({broken, QUrl::fromLocalFile(folder.path(QStringLiteral("gone.png")))});
     EXPECT_FALSE(readClipboard(QStringLiteral("text/plain")));
     EXPECT_FALSE(readClipboard(QStringLiteral("image/png")));
 }
@@ -117,7 +103,7 @@ TEST_F(ShelfActionsTest, CopyingOnlyUnreadableFilesEmptiesTheClipboard) {
 TEST_F(ShelfActionsTest, PathsAreCopiedOnePerLineAndNothingLeavesTheClipboardAlone) {
     const QUrl a = folder.addImage(QStringLiteral("a b.png"));
     const QUrl b = folder.addImage(QStringLiteral("ü.png"));
-    ShelfActions actions(Trash::shared(), m_fileManager, Clipboard::shared(), {});
+    ShelfActions actions = makeActions();
 
     actions.copyPaths({a, b});
     const QByteArray expected = (a.toLocalFile() + "\n" + b.toLocalFile()).toUtf8();

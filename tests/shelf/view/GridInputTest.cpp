@@ -2,10 +2,6 @@
 
 #include "DesktopInput.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QLabel>
-#include <QMimeData>
 #include <QProcess>
 #include <QTest>
 
@@ -82,7 +78,6 @@ TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
     click(*view, 5, QStringLiteral("ctrl"), items({1, 5}));
     click(*view, 3, QStringLiteral("shift"), items({1, 3, 4, 5}));
     EXPECT_EQ(shelf.selection.anchor(), item(5));
-    EXPECT_EQ(view->countLabel()->text(), QStringLiteral("4 selected"));
     // Control-click on a selected item takes it out and moves the anchor to it.
     click(*view, 4, QStringLiteral("ctrl"), items({1, 3, 5}));
     EXPECT_EQ(shelf.selection.anchor(), item(4));

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
@@ -60,11 +59,8 @@ protected:
 };
 
 TEST_F(PanelViewTest, EmptyStateAndFooterCount) {
-    EXPECT_EQ(view.searchField()->placeholderText(),
-              QStringLiteral("Search filenames and text in images…"));
     EXPECT_TRUE(emptyStateShown());
     EXPECT_EQ(emptyText("emptyTitle"), QStringLiteral("No screenshots yet"));
-    EXPECT_EQ(emptyText("emptyCaption"), QStringLiteral("Take a screenshot and it appears here."));
     EXPECT_EQ(view.countLabel()->text(), QStringLiteral("0 shots"));
 
     const QUuid a = shelf.addShot(QStringLiteral("alpha.png"));
@@ -122,7 +118,6 @@ TEST_F(PanelViewTest, DismissingTheBannerIsRemembered) {
     EXPECT_FALSE(view.banner()->isVisibleTo(&view));
     shelf.store->setShowFirstCaptureCeremony(true);
     EXPECT_TRUE(view.banner()->isVisibleTo(&view));
-    EXPECT_TRUE(view.banner()->findChild<QLabel*>() != nullptr);
 
     view.banner()->findChild<QToolButton*>(QStringLiteral("dismiss"))->click();
     EXPECT_FALSE(view.banner()->isVisibleTo(&view));
@@ -159,19 +154,13 @@ TEST_F(PanelViewTest, SizeColumnsAndFooterButtons) {
     view.setUpdateAction([&] { ++checks; });
     auto* update = view.findChild<QToolButton*>(QStringLiteral("update"));
     ASSERT_NE(update, nullptr);
-    EXPECT_EQ(update->toolTip(), QStringLiteral("Check for Updates…"));
     update->click();
     view.settingsButton()->click();
     view.quitButton()->click();
-    EXPECT_EQ(view.settingsButton()->toolTip(), QStringLiteral("Settings"));
-    EXPECT_EQ(view.quitButton()->toolTip(), QStringLiteral("Quit Framlet"));
     EXPECT_EQ(std::make_tuple(checks, settingsOpened, quits), std::make_tuple(1, 1, 1));
 }
 
-TEST_F(PanelViewTest, ContextMenuTitlesCountTheWholeSelection) {
-    EXPECT_EQ(ThumbnailInteraction::menuTitles(1),
-              (QStringList{"Open", "Preview", "Show in Folder", "Copy", "Copy Path", "",
-                           "Move to Trash"}));
+TEST_F(PanelViewTest, TheContextMenuCountsTheWholeSelectionAndActsOnTheShownPart) {
     EXPECT_EQ(ThumbnailInteraction::menuTitles(12),
               (QStringList{"Open 12 Files", "Preview", "Show in Folder", "Copy 12 Images",
                            "Copy 12 Paths", "", "Move 12 to Trash"}));
@@ -179,6 +168,7 @@ TEST_F(PanelViewTest, ContextMenuTitlesCountTheWholeSelection) {
     const QUuid a = shelf.addShot(QStringLiteral("apple.png"));
     const QUuid b = shelf.addShot(QStringLiteral("banana.png"));
     const QUuid c = shelf.addShot(QStringLiteral("cherry.png"));
+    const QUuid d = shelf.addShot(QStringLiteral("date.png"));
     shelf.selection.setIds({a, b});
     // An item outside the selection is selected alone first.
     std::unique_ptr<QMenu> menu(view.interaction().contextMenu(c, &view));
@@ -186,43 +176,29 @@ TEST_F(PanelViewTest, ContextMenuTitlesCountTheWholeSelection) {
     EXPECT_EQ(shelf.selection.ids(), SelectionModel::IdSet{c});
     EXPECT_EQ(shelf.selection.anchor(), c);
 
-    // Three selected, one hidden by the search: the titles count three, the actions touch the
-    // two shown, in shelf order.
-    shelf.selection.setIds({a, b, c});
-    view.searchField()->setText(QStringLiteral("an"));
-    ASSERT_EQ(view.filter().visibleIds(), (QList<QUuid>{b}));
-    view.searchField()->setText(QStringLiteral("e"));
-    ASSERT_EQ(view.filter().visibleIds(), (QList<QUuid>{c, a}));
-    menu.reset(view.interaction().contextMenu(a, &view));
-    EXPECT_EQ(titlesOf(*menu)[0], QStringLiteral("Open 3 Files"));
-    trigger(*menu, QStringLiteral("Open 3 Files"));
-    EXPECT_EQ(shelf.fileManager.opened,
-              (QList<QUrl>{QUrl::fromLocalFile(shelf.path(QStringLiteral("cherry.png"))),
-                           QUrl::fromLocalFile(shelf.path(QStringLiteral("apple.png")))}));
-    trigger(*menu, QStringLiteral("Copy 3 Paths"));
-    EXPECT_EQ(shelf.clipboard.text, shelf.path(QStringLiteral("cherry.png")) + QLatin1Char('\n') +
-                                        shelf.path(QStringLiteral("apple.png")));
-}
-
-TEST_F(PanelViewTest, TrashTakesOffTheShelfExactlyTheFilesThatWent) {
-    const QUuid a = shelf.addShot(QStringLiteral("apple.png"));
-    const QUuid b = shelf.addShot(QStringLiteral("banana.png"));
-    const QUuid c = shelf.addShot(QStringLiteral("cherry.png"));
-    const QUuid d = shelf.addShot(QStringLiteral("date.png"));
-    shelf.trash.refused = {QUrl::fromLocalFile(shelf.path(QStringLiteral("date.png")))};
+    // Four selected, banana hidden by the search: the titles count four, the actions touch the
+    // three shown, in shelf order.
     shelf.selection.setIds({a, b, c, d});
     shelf.selection.setAnchor(a);
-    // banana is selected but hidden: its file is not moved, so it stays on the shelf and
-    // selected.
     view.searchField()->setText(QStringLiteral("e"));
     ASSERT_EQ(view.filter().visibleIds(), (QList<QUuid>{d, c, a}));
+    menu.reset(view.interaction().contextMenu(c, &view));
+    EXPECT_EQ(titlesOf(*menu)[0], QStringLiteral("Open 4 Files"));
+    trigger(*menu, QStringLiteral("Open 4 Files"));
+    const QString date = shelf.path(QStringLiteral("date.png"));
+    const QString cherry = shelf.path(QStringLiteral("cherry.png"));
+    const QString apple = shelf.path(QStringLiteral("apple.png"));
+    EXPECT_EQ(shelf.fileManager.opened,
+              (QList<QUrl>{QUrl::fromLocalFile(date), QUrl::fromLocalFile(cherry),
+                           QUrl::fromLocalFile(apple)}));
+    trigger(*menu, QStringLiteral("Copy 4 Paths"));
+    EXPECT_EQ(shelf.clipboard.text, date + QLatin1Char('\n') + cherry + QLatin1Char('\n') + apple);
 
-    std::unique_ptr<QMenu> menu(view.interaction().contextMenu(c, &view));
-    QSignalSpy removed(shelf.store.get(), &QAbstractItemModel::rowsRemoved);
+    // The trash takes off the shelf exactly the files that went: date is refused, so it stays
+    // and the failure is shown; banana was never moved.
+    shelf.trash.refused = {QUrl::fromLocalFile(date)};
     trigger(*menu, QStringLiteral("Move 4 to Trash"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelf.alerts.isEmpty(); }, 5000));
-
-    // date refused: it stays too, and the failure was shown.
     EXPECT_EQ(shelf.store->count(), 2);
     EXPECT_GE(shelf.store->indexOf(b), 0);
     EXPECT_GE(shelf.store->indexOf(d), 0);
@@ -230,7 +206,7 @@ TEST_F(PanelViewTest, TrashTakesOffTheShelfExactlyTheFilesThatWent) {
     EXPECT_EQ(shelf.selection.anchor(), a);  // never pruned
     EXPECT_EQ(view.countLabel()->text(), QStringLiteral("2 selected"));
     EXPECT_TRUE(QFile::exists(shelf.path(QStringLiteral("banana.png"))));
-    EXPECT_FALSE(QFile::exists(shelf.path(QStringLiteral("apple.png"))));
+    EXPECT_FALSE(QFile::exists(apple));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <QUuid>
 
-#include "SelectionModel.h"
 #include "SelectionRules.h"
 
 namespace framlet {
@@ -44,25 +43,20 @@ TEST_F(SelectionRulesTest, ControlWinsOverShiftAndStandsForCommand) {
     EXPECT_EQ(modifierOf(Qt::AltModifier), Modifier::none);
 }
 
-TEST_F(SelectionRulesTest, CommandTogglesAndAlwaysMovesTheAnchor) {
+TEST_F(SelectionRulesTest, CommandTogglesAndMovesTheAnchorAndShiftAddsTheRangeFromIt) {
+    // Click 1, Command-click 5, Shift-click 3: 1, 3, 4 and 5, anchor still on 5.
     Selection s = click({}, 1, Modifier::none);
     s = click(s, 5, Modifier::command);
     EXPECT_EQ(s, (Selection{items({1, 5}), item(5)}));
+    s = click(s, 3, Modifier::shift);
+    EXPECT_EQ(s, (Selection{items({1, 3, 4, 5}), item(5)}));
+    s = click(s, 6, Modifier::shift);  // the other direction
+    EXPECT_EQ(s, (Selection{items({1, 3, 4, 5, 6}), item(5)}));
     // Removing the only selected item leaves the anchor on it, and a range then starts there.
     s = click(Selection{items({2}), item(2)}, 2, Modifier::command);
     EXPECT_EQ(s, (Selection{{}, item(2)}));
     s = click(s, 4, Modifier::shift);
     EXPECT_EQ(s, (Selection{items({2, 3, 4}), item(2)}));
-}
-
-TEST_F(SelectionRulesTest, ShiftAddsTheRangeFromTheAnchorInEitherDirection) {
-    // Click 1, Command-click 5, Shift-click 3: 1, 3, 4 and 5, anchor still on 5.
-    Selection s = click({}, 1, Modifier::none);
-    s = click(s, 5, Modifier::command);
-    s = click(s, 3, Modifier::shift);
-    EXPECT_EQ(s, (Selection{items({1, 3, 4, 5}), item(5)}));
-    s = click(s, 6, Modifier::shift);
-    EXPECT_EQ(s, (Selection{items({1, 3, 4, 5, 6}), item(5)}));
 }
 
 TEST_F(SelectionRulesTest, ShiftWithoutAUsableAnchorIsAPlainClick) {
@@ -121,17 +115,6 @@ TEST_F(SelectionRulesTest, ThePreviewStepsThroughASelectionOrTheWholeShelf) {
         EXPECT_EQ(whole.ids, visible);
         EXPECT_TRUE(whole.stepSelects);
     }
-}
-
-TEST_F(SelectionRulesTest, AppliesToTheModelAndHidingClearsIt) {
-    SelectionModel model;
-    apply(model, {items({1, 2}), item(2)});
-    EXPECT_EQ(of(model), (Selection{items({1, 2}), item(2)}));
-    // Screenshots leave: their ids go, the anchor stays.
-    model.subtract(items({2}));
-    EXPECT_EQ(of(model), (Selection{items({1}), item(2)}));
-    model.clear();
-    EXPECT_EQ(of(model), Selection{});
 }
 
 }  // namespace
