@@ -338,6 +338,7 @@ TEST(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
 TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
     QSemaphore release;
     std::atomic<int> calls{0};
+    std::atomic<bool> heldListingDone{false};
     QTemporaryDir dir;
     const ListedFile kept{urlOf(dir.path() + QStringLiteral("/kept.png")), at(1)};
     const ListedFile fresh{urlOf(dir.path() + QStringLiteral("/fresh.png")), at(2)};
@@ -345,7 +346,9 @@ TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
         const int call = ++calls;
         if (call == 2) {
             release.acquire();  // an old view of the folder, held back
-            return ScreenshotWatcher::Listing{kept};
+            ScreenshotWatcher::Listing old{kept};
+            heldListingDone = true;  // nothing of this test is touched after this
+            return old;
         }
         return call == 1 ? ScreenshotWatcher::Listing{kept}
                          : ScreenshotWatcher::Listing{kept, fresh};
@@ -364,8 +367,8 @@ TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.hasAdded("fresh.png"); }, kTimeoutMs));
 
     release.release();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldListingDone.load(); }, kTimeoutMs));
+    QTest::qWait(100);  // its result reaches the watcher
     // The older listing lacks the fresh file, but it must not be reported as removed.
     EXPECT_TRUE(recorder.names(Report::removed).isEmpty());
 
@@ -378,8 +381,8 @@ TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
     watcher.reset();
     const qsizetype before = recorder.reports.size();
     release.release();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldListingDone.load(); }, kTimeoutMs));
+    QTest::qWait(100);  // its result reaches the watcher
     EXPECT_EQ(recorder.reports.size(), before);
 }
 
