@@ -85,11 +85,7 @@ void AppDelegate::setupStatusItem() {
         }
         return self->m_store->at(0)->url();
     };
-    m_statusItem->onClick = [self] {
-        if (self) {
-            self->toggleShelf();
-        }
-    };
+    connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::toggleShelf);
     connect(m_lantern.get(), &CaptureLantern::fillChanged, m_statusItem.get(),
             &StatusItem::setFill);
     m_lantern->setHasUnseen(false);  // draws the first icon
@@ -108,16 +104,8 @@ void AppDelegate::setupPanel() {
         view->setTranslucentCorners(X11::compositingManagerRunning());
         return view;
     });
-    m_panelController->onOpen = [self] {
-        if (self) {
-            self->onOpen();
-        }
-    };
-    m_panelController->onHide = [self] {
-        if (self) {
-            self->onHide();
-        }
-    };
+    connect(m_panelController.get(), &PanelController::opened, this, &AppDelegate::onOpen);
+    connect(m_panelController.get(), &PanelController::hidden, this, &AppDelegate::onHide);
 }
 
 void AppDelegate::setupWatcher() {

@@ -39,11 +39,7 @@ StatusItem::~StatusItem() = default;
 void StatusItem::setUpDockedView() {
     m_view = std::make_unique<StatusItemDragView>();
     m_view->fileURLProvider = [this] { return fileURLProvider ? fileURLProvider() : std::nullopt; };
-    m_view->onClick = [this] {
-        if (onClick) {
-            onClick();
-        }
-    };
+    connect(m_view.get(), &StatusItemDragView::clicked, this, &StatusItem::clicked);
     if (!SystemTray::dock(m_view.get())) {
         m_view.reset();
         m_kind = SystemTray::Kind::none;  // the tray went away between detection and docking
@@ -70,9 +66,7 @@ void StatusItem::setUpTrayIcon() {
                 // The host sends the click's position with Activate(x, y), but Qt drops it; at
                 // a click the pointer is still there.
                 m_activatedAt = QCursor::pos();
-                if (onClick) {
-                    onClick();
-                }
+                Q_EMIT clicked();
             });
     // Panels that host StatusNotifierItems are dark far more often than light; hosts that take
     // the icon by name draw it in their own colour anyway.

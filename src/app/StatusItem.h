@@ -40,8 +40,12 @@ public:
     StatusItemDragView* dragView() const { return m_view.get(); }
     QSystemTrayIcon* trayIcon() const { return m_trayIcon.get(); }
 
+    // Asked when a drag from the tray starts: which file to drag, if any.
     std::function<std::optional<QUrl>()> fileURLProvider;
-    std::function<void()> onClick;
+
+Q_SIGNALS:
+    // The icon was clicked (pressed and released without a drag).
+    void clicked();
 
 private:
     void setUpDockedView();

@@ -70,9 +70,7 @@ void StatusItemDragView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     m_mouseDownPosition.reset();
-    if (onClick) {
-        onClick();
-    }
+    Q_EMIT clicked();
 }
 
 void StatusItemDragView::startDrag() {

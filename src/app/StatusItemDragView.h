@@ -20,8 +20,6 @@ public:
 
     // Asked when a drag starts: which file to drag, if any.
     std::function<std::optional<QUrl>()> fileURLProvider;
-    // Called when a press ends without having become a drag.
-    std::function<void()> onClick;
 
     void setFill(double fill);
     void setColor(const QColor& color);
@@ -33,6 +31,10 @@ public:
 
 Q_SIGNALS:
     void cameOnScreen();
+
+Q_SIGNALS:
+    // A press ended without having become a drag.
+    void clicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

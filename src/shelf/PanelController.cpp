@@ -59,9 +59,7 @@ void PanelController::show(const PanelAnchor& relativeTo) {
     }
     m_shown = true;
     startWatching();
-    if (onOpen) {
-        onOpen();
-    }
+    Q_EMIT opened();
 }
 
 void PanelController::hide() {
@@ -139,9 +137,7 @@ void PanelController::panelHidden() {
     }
     m_shown = false;
     stopWatching();
-    if (onHide) {
-        onHide();
-    }
+    Q_EMIT hidden();
 }
 
 }  // namespace framlet

@@ -45,9 +45,10 @@ public:
     // Null until the first show and after invalidateContent().
     KeyablePanel* panel() const { return m_panel.get(); }
 
-    // Called after the panel was shown and after it was hidden, once per change.
-    std::function<void()> onOpen;
-    std::function<void()> onHide;
+Q_SIGNALS:
+    // The panel was just shown, or just hidden; once per change.
+    void opened();
+    void hidden();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(SystemTray::detect(), SystemTray::Kind::xembed);
         item = std::make_unique<StatusItem>(SystemTray::Kind::xembed);
-        item->onClick = [this] { ++clicks; };
+        QObject::connect(item.get(), &StatusItem::clicked, [this] { ++clicks; });
         item->fileURLProvider = [this]() -> std::optional<QUrl> {
             ++provided;
             return file;

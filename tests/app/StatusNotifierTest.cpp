@@ -111,7 +111,7 @@ TEST_F(StatusNotifierTest, AnXEmbedTrayThatEmbedsTheIconWinsOverAStatusNotifierH
 TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtThePointer) {
     StatusItem item(SystemTray::Kind::statusNotifier);
     int clicks = 0;
-    item.onClick = [&] { ++clicks; };
+    QObject::connect(&item, &StatusItem::clicked, [&] { ++clicks; });
     EXPECT_EQ(item.dragView(), nullptr);  // no dragging from a StatusNotifierItem
     EXPECT_FALSE(item.iconGeometry().has_value());
     QStringList items;

@@ -51,7 +51,7 @@ TEST_F(XfcePanelStatusNotifier, TheLanternShowsLightsUpAndAClickOpensTheShelfAga
     const QImage bare = test::grab(panel());
     StatusItem item(SystemTray::Kind::statusNotifier);
     int clicks = 0;
-    item.onClick = [&] { ++clicks; };
+    QObject::connect(&item, &StatusItem::clicked, [&] { ++clicks; });
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return test::grab(panel()) != bare; }, 10000))
         << "the lantern never appeared in the panel";

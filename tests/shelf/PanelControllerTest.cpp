@@ -34,8 +34,8 @@ struct InputRecorder : QObject {
 class PanelControllerTest : public ::testing::Test {
 protected:
     PanelControllerTest() {
-        controller.onOpen = [this] { ++opened; };
-        controller.onHide = [this] { ++hidden; };
+        QObject::connect(&controller, &PanelController::opened, [this] { ++opened; });
+        QObject::connect(&controller, &PanelController::hidden, [this] { ++hidden; });
     }
 
     QWidget* makeContent() {
@@ -212,16 +212,14 @@ TEST_F(PanelControllerTest, APressInAnotherApplicationHidesItButNotOneInTheProgr
     // A window of another process. When that window is a tray icon (StatusNotifierItem), its
     // activation follows right after the press that hid the shelf: that toggle must not open it
     // again.
-    controller.onHide = [&] {
-        ++hidden;
-        controller.toggle();
-    };
+    const auto reopen =
+        QObject::connect(&controller, &PanelController::hidden, [&] { controller.toggle(); });
     ASSERT_TRUE(clickAt(inOther));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller.isShown(); }, 5000));
     EXPECT_EQ(hidden, 1);
     QCoreApplication::processEvents();
     EXPECT_FALSE(controller.isShown());
-    controller.onHide = [&] { ++hidden; };
+    QObject::disconnect(reopen);
 
     // The empty desktop is not the program's either; a right press counts as well.
     showAndActivate();

@@ -120,7 +120,7 @@ TEST_F(GridInputTest, DraggingThreeSelectedDeliversThreeFilesAsACopy) {
 TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
     PanelController controller([this] { return makeView(); });
     int hidden = 0;
-    controller.onHide = [&] { ++hidden; };
+    QObject::connect(&controller, &PanelController::hidden, [&] { ++hidden; });
     controller.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(controller.panel()));
     auto* view = static_cast<PanelView*>(controller.panel()->content());
