@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "DelayScheduler.h"
 #include "MemoryPolicy.h"
 #include "Screenshot.h"
 #include "ScreenshotCorpus.h"
@@ -84,8 +85,10 @@ int measureLarge(const QString& staged, const QString& folder, int count) {
     ScreenshotStore store(settings);
     int thumbnails = 0;
     int texts = 0;
-    ScreenshotWatcher watcher(
-        {QUrl::fromLocalFile(folder)}, [&](const QUrl& url, const QDateTime& createdAt, bool) {
+    ScreenshotWatcher watcher({QUrl::fromLocalFile(folder)}, DelayScheduler::realTime());
+    QObject::connect(
+        &watcher, &ScreenshotWatcher::fileFound,
+        [&](const QUrl& url, const QDateTime& createdAt, bool) {
             store.add(url, createdAt);
             Screenshot* shot = store.screenshot(url);
             QObject::connect(shot, &Screenshot::thumbnailLoaded, [&] { ++thumbnails; });
@@ -135,8 +138,10 @@ int measure(const QString& folder, int count) {
     ScreenshotStore store(settings);
     int thumbnails = 0;
     int texts = 0;
-    ScreenshotWatcher watcher(
-        {QUrl::fromLocalFile(folder)}, [&](const QUrl& url, const QDateTime& createdAt, bool) {
+    ScreenshotWatcher watcher({QUrl::fromLocalFile(folder)}, DelayScheduler::realTime());
+    QObject::connect(
+        &watcher, &ScreenshotWatcher::fileFound,
+        [&](const QUrl& url, const QDateTime& createdAt, bool) {
             store.add(url, createdAt);
             Screenshot* shot = store.screenshot(url);
             QObject::connect(shot, &Screenshot::thumbnailLoaded, [&] { ++thumbnails; });

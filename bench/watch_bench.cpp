@@ -20,6 +20,7 @@
 #include <functional>
 #include <vector>
 
+#include "DelayScheduler.h"
 #include "FolderListing.h"
 #include "ScreenshotWatcher.h"
 
@@ -127,8 +128,9 @@ void benchRename(int trials) {
     QElapsedTimer clock;
     clock.start();
     qint64 reportedAt = -1;
-    ScreenshotWatcher watcher(
-        {QUrl::fromLocalFile(watched.path())},
+    ScreenshotWatcher watcher({QUrl::fromLocalFile(watched.path())}, DelayScheduler::realTime());
+    QObject::connect(
+        &watcher, &ScreenshotWatcher::fileFound,
         [&](const QUrl&, const QDateTime&, bool) { reportedAt = clock.nsecsElapsed(); });
     watcher.start(0);
     waitFor([&] { return watcher.hasSeeded(); }, 5000);

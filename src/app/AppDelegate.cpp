@@ -9,6 +9,7 @@
 
 #include "CaptureLantern.h"
 #include "DebugLog.h"
+#include "DelayScheduler.h"
 #include "HotKey.h"
 #include "HotKeyStatus.h"
 #include "ImagePreviewController.h"
@@ -109,19 +110,10 @@ void AppDelegate::setupPanel() {
 }
 
 void AppDelegate::setupWatcher() {
-    QPointer<AppDelegate> self(this);
-    m_watcher = std::make_unique<ScreenshotWatcher>(
-        ScreenshotWatcher::resolvedFolders(m_settings),
-        [self](const QUrl& url, const QDateTime& createdAt, bool isSeed) {
-            if (self) {
-                self->onNew(url, createdAt, isSeed);
-            }
-        });
-    m_watcher->setOnRemove([self](const QList<QUrl>& urls) {
-        if (self) {
-            self->onRemove(urls);
-        }
-    });
+    m_watcher = std::make_unique<ScreenshotWatcher>(ScreenshotWatcher::resolvedFolders(m_settings),
+                                                    DelayScheduler::realTime());
+    connect(m_watcher.get(), &ScreenshotWatcher::fileFound, this, &AppDelegate::onNew);
+    connect(m_watcher.get(), &ScreenshotWatcher::filesRemoved, this, &AppDelegate::onRemove);
     m_watcher->start(m_settings.historyLimit());
 }
 

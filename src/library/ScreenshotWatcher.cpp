@@ -197,15 +197,11 @@ ScreenshotWatcher::Snapshot ScreenshotWatcher::snapshot(const QList<QUrl>& folde
     return all;
 }
 
-ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, NewFileAction onNew,
-                                     DelayScheduler& scheduler, QObject* parent)
+ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, DelayScheduler& scheduler,
+                                     QObject* parent)
     : QObject(parent)
     , m_folders(withoutDuplicates(folders))
-    , m_onNew(std::move(onNew))
     , m_coalescer(new ChangeCoalescer(latency, scheduler, this)) {
-    if (!m_onNew) {
-        m_onNew = [](const QUrl&, const QDateTime&, bool) {};
-    }
     connect(m_coalescer, &ChangeCoalescer::fired, this, &ScreenshotWatcher::folderChanged);
 }
 
@@ -294,7 +290,7 @@ void ScreenshotWatcher::seed(const Listing& listing) {
     const qsizetype count = std::clamp<qsizetype>(m_seedRecent, 0, newestFirst.size());
     const QPointer<ScreenshotWatcher> self(this);
     for (qsizetype i = count - 1; i >= 0; --i) {
-        m_onNew(newestFirst[i].url, newestFirst[i].createdAt, true);
+        Q_EMIT fileFound(newestFirst[i].url, newestFirst[i].createdAt, true);
         if (!self || m_stopped) {
             return;
         }
@@ -362,7 +358,7 @@ void ScreenshotWatcher::integrate(const Listing& listing, const QSet<QString>& u
     const QPointer<ScreenshotWatcher> self(this);
     if (!removed.isEmpty()) {
         DebugLog::log(QStringLiteral("watcher: detected %1 removed file(s)").arg(removed.size()));
-        m_onRemove(removed);
+        Q_EMIT filesRemoved(removed);
         if (!self || m_stopped) {
             return;
         }
@@ -371,7 +367,7 @@ void ScreenshotWatcher::integrate(const Listing& listing, const QSet<QString>& u
         return a.createdAt < b.createdAt;
     });
     for (const ListedFile& file : std::as_const(added)) {
-        m_onNew(file.url, file.createdAt, false);
+        Q_EMIT fileFound(file.url, file.createdAt, false);
         if (!self || m_stopped) {
             return;
         }

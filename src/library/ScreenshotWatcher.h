@@ -29,9 +29,6 @@ class ScreenshotWatcher : public QObject {
 
 public:
     using Listing = QList<ListedFile>;
-    using NewFileAction =
-        std::function<void(const QUrl& url, const QDateTime& createdAt, bool isSeed)>;
-    using RemoveAction = std::function<void(const QList<QUrl>& urls)>;
     using ListFunction = std::function<Listing(const QList<QUrl>& folders)>;
 
     // The events of one burst that are merged into a single listing after the first.
@@ -53,8 +50,7 @@ public:
     static Listing listImageFiles(const QList<QUrl>& folders);
 
     // Folders whose paths equal an earlier one's are dropped.
-    ScreenshotWatcher(const QList<QUrl>& folders, NewFileAction onNew,
-                      DelayScheduler& scheduler = DelayScheduler::realTime(),
+    ScreenshotWatcher(const QList<QUrl>& folders, DelayScheduler& scheduler,
                       QObject* parent = nullptr);
     ~ScreenshotWatcher() override;
 
@@ -65,7 +61,6 @@ public:
     bool isWatching() const;
     bool hasSeeded() const { return m_seeded; }
 
-    void setOnRemove(RemoveAction onRemove) { m_onRemove = std::move(onRemove); }
     // Replaces how the folders are listed (in the background); for tests that need to hold a
     // listing back. Such a listing counts every folder as read.
     void setListFunction(ListFunction list) { m_list = std::move(list); }
@@ -81,6 +76,10 @@ public:
     void stop();
 
 Q_SIGNALS:
+    // A file to show: a seed found at start, or one that appeared since (isSeed false).
+    void fileFound(const QUrl& url, const QDateTime& createdAt, bool isSeed);
+    // Files that vanished; told before the new files of the same listing.
+    void filesRemoved(const QList<QUrl>& urls);
     // The seeds were reported; changes are followed from here on.
     void seeded();
 
@@ -97,8 +96,6 @@ private:
     void folderChanged();
 
     QList<QUrl> m_folders;
-    NewFileAction m_onNew;
-    RemoveAction m_onRemove = [](const QList<QUrl>&) {};
     ListFunction m_list;  // empty: the folders themselves
     QSet<QUrl> m_knownFiles;
     std::unique_ptr<FolderEventStream> m_stream;

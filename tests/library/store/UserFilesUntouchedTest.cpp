@@ -71,15 +71,17 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
         settings,
         [&](const QString& path, OCRService::Completion done) { ocr.recognizeText(path, done); },
         scheduler);
-    ScreenshotWatcher watcher(
-        {QUrl::fromLocalFile(dir)}, [&](const QUrl& url, const QDateTime& at, bool) {
-            store.add(url, at);
-            Screenshot* shot = store.screenshot(url);
-            QObject::connect(shot, &Screenshot::thumbnailLoaded, [&] { ++settled; });
-            QObject::connect(shot, &Screenshot::thumbnailGaveUp, [&] { ++settled; });
-            QObject::connect(shot, &Screenshot::textRecognized, [&] { ++settled; });
-        });
-    watcher.setOnRemove([&](const QList<QUrl>& urls) { store.remove(urls); });
+    ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, DelayScheduler::realTime());
+    QObject::connect(&watcher, &ScreenshotWatcher::fileFound,
+                     [&](const QUrl& url, const QDateTime& at, bool) {
+                         store.add(url, at);
+                         Screenshot* shot = store.screenshot(url);
+                         QObject::connect(shot, &Screenshot::thumbnailLoaded, [&] { ++settled; });
+                         QObject::connect(shot, &Screenshot::thumbnailGaveUp, [&] { ++settled; });
+                         QObject::connect(shot, &Screenshot::textRecognized, [&] { ++settled; });
+                     });
+    QObject::connect(&watcher, &ScreenshotWatcher::filesRemoved,
+                     [&](const QList<QUrl>& urls) { store.remove(urls); });
     watcher.start(60);
     ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 6 && settled == 12; }, 60000))
         << store.count() << " screenshots, " << settled << " results";

@@ -46,8 +46,8 @@ struct Started {
     std::unique_ptr<ScreenshotWatcher> watcher;
 
     Started(const QList<QUrl>& folders, int seedRecent) {
-        watcher = std::make_unique<ScreenshotWatcher>(folders, recorder.onNew());
-        watcher->setOnRemove(recorder.onRemove());
+        watcher = std::make_unique<ScreenshotWatcher>(folders, DelayScheduler::realTime());
+        recorder.listenTo(*watcher);
         watcher->start(seedRecent);
     }
     bool waitSeeded() {
@@ -63,7 +63,8 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
         listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age)});
     }
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, recorder.onNew());
+    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
     watcher.start(60);
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 100; }, kTimeoutMs));
@@ -89,7 +90,8 @@ TEST(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOlde
         {urlOf(QStringLiteral("/s/older.png")), at(1)},
     };
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, recorder.onNew());
+    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
     watcher.start(3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 3; }, kTimeoutMs));
@@ -107,8 +109,8 @@ TEST(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched)
 
 TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, recorder.onNew());
-    watcher.setOnRemove(recorder.onRemove());
+    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    recorder.listenTo(watcher);
     const ListedFile a{urlOf(QStringLiteral("/s/a.png")), at(1)};
     const ListedFile b{urlOf(QStringLiteral("/s/b.png")), at(2)};
     const ListedFile c{urlOf(QStringLiteral("/s/c.png")), at(3)};
@@ -315,7 +317,8 @@ TEST(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
     std::atomic<int> calls{0};
     QTemporaryDir dir;
     test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf(dir.path())}, recorder.onNew());
+    ScreenshotWatcher watcher({urlOf(dir.path())}, DelayScheduler::realTime());
+    recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) {
         if (++calls == 1) {
             release.acquire();
@@ -355,8 +358,8 @@ TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
     };
 
     test::Recorder recorder;
-    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{}, recorder.onNew());
-    watcher->setOnRemove(recorder.onRemove());
+    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{}, DelayScheduler::realTime());
+    recorder.listenTo(*watcher);
     watcher->setListFunction(holdSecondListing);
     watcher->start(10);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 1; }, kTimeoutMs));

@@ -31,15 +31,16 @@ struct Report {
 
 class Recorder {
 public:
-    ScreenshotWatcher::NewFileAction onNew() {
-        return [this](const QUrl& url, const QDateTime& createdAt, bool isSeed) {
-            reports.append({Report::added, {url}, createdAt, isSeed});
-        };
-    }
-    ScreenshotWatcher::RemoveAction onRemove() {
-        return [this](const QList<QUrl>& urls) {
-            reports.append({Report::removed, urls, {}, false});
-        };
+    // Records what the watcher reports from now on.
+    void listenTo(ScreenshotWatcher& watcher) {
+        QObject::connect(&watcher, &ScreenshotWatcher::fileFound,
+                         [this](const QUrl& url, const QDateTime& createdAt, bool isSeed) {
+                             reports.append({Report::added, {url}, createdAt, isSeed});
+                         });
+        QObject::connect(&watcher, &ScreenshotWatcher::filesRemoved,
+                         [this](const QList<QUrl>& urls) {
+                             reports.append({Report::removed, urls, {}, false});
+                         });
     }
 
     // The file names reported as added (or removed), in order.
