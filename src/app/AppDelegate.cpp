@@ -118,7 +118,8 @@ void AppDelegate::setupWatcher() {
 }
 
 void AppDelegate::setupToolSettingsMonitor() {
-    m_toolSettings = std::make_unique<ToolSettingsMonitor>(ScreenshotPreferences().settingsFiles());
+    m_toolSettings = std::make_unique<ToolSettingsMonitor>(ScreenshotPreferences().settingsFiles(),
+                                                           DelayScheduler::realTime());
     connect(m_toolSettings.get(), &ToolSettingsMonitor::changed, this,
             &AppDelegate::toolSettingsChanged);
     if (!m_toolSettings->start()) {

@@ -15,9 +15,8 @@ class ChangeCoalescer : public QObject {
     Q_OBJECT
 
 public:
-    explicit ChangeCoalescer(std::chrono::milliseconds latency,
-                             DelayScheduler& scheduler = DelayScheduler::realTime(),
-                             QObject* parent = nullptr);
+    ChangeCoalescer(std::chrono::milliseconds latency, DelayScheduler& scheduler,
+                    QObject* parent = nullptr);
 
     void notice();
     // Forgets a pending firing; the next notice fires at once.

@@ -20,9 +20,8 @@ class ToolSettingsMonitor : public QObject {
     Q_OBJECT
 
 public:
-    explicit ToolSettingsMonitor(const QStringList& settingsFiles,
-                                 DelayScheduler& scheduler = DelayScheduler::realTime(),
-                                 QObject* parent = nullptr);
+    ToolSettingsMonitor(const QStringList& settingsFiles, DelayScheduler& scheduler,
+                        QObject* parent = nullptr);
     ~ToolSettingsMonitor() override;
 
     // False when no event source could be opened: the location is then followed only when the

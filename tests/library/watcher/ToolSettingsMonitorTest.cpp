@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cstdio>
 
+#include "DelayScheduler.h"
 #include "ToolSettingsMonitor.h"
 #include "WatcherTestSupport.h"
 
@@ -29,7 +30,7 @@ TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
     const QString file = path(QStringLiteral("xfce4/xfce4-screenshooter"));
     QDir().mkpath(QFileInfo(file).path());
     test::writeFile(file, "screenshot_dir=file:/a\n");
-    ToolSettingsMonitor monitor({file});
+    ToolSettingsMonitor monitor({file}, DelayScheduler::realTime());
     ASSERT_TRUE(monitor.start());
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
 
@@ -43,7 +44,8 @@ TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
 
 TEST_F(ToolSettingsMonitorTest, AToolsFirstRunMakingItsFolderIsAChange) {
     const QString file = path(QStringLiteral("flameshot/flameshot.ini"));
-    ToolSettingsMonitor monitor({file, path(QStringLiteral("user-dirs.dirs"))});
+    ToolSettingsMonitor monitor({file, path(QStringLiteral("user-dirs.dirs"))},
+                                DelayScheduler::realTime());
     EXPECT_EQ(monitor.folders(), QStringList({path(QStringLiteral("flameshot")), config.path()}));
     ASSERT_TRUE(monitor.start());
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
