@@ -76,25 +76,38 @@ int generateLarge(const QString& folder, int count) {
     return 0;
 }
 
+// The store fed by a watcher over one folder, counting the thumbnails and texts that settle.
+struct WatchedShelf {
+    WatchedShelf(framlet::Settings& settings, const QString& folder)
+        : store(settings)
+        , watcher({QUrl::fromLocalFile(folder)}, framlet::DelayScheduler::realTime()) {
+        using framlet::Screenshot;
+        QObject::connect(
+            &watcher, &framlet::ScreenshotWatcher::fileFound,
+            [this](const QUrl& url, const QDateTime& createdAt, bool) {
+                store.add(url, createdAt);
+                Screenshot* shot = store.screenshot(url);
+                QObject::connect(shot, &Screenshot::thumbnailLoaded, [this] { ++thumbnails; });
+                QObject::connect(shot, &Screenshot::thumbnailGaveUp, [this] { ++thumbnails; });
+                QObject::connect(shot, &Screenshot::textRecognized, [this] { ++texts; });
+            });
+    }
+    framlet::ScreenshotStore store;
+    framlet::ScreenshotWatcher watcher;
+    int thumbnails = 0;
+    int texts = 0;
+};
+
 int measureLarge(const QString& staged, const QString& folder, int count) {
     using namespace framlet;
     QTemporaryDir config;
     UserDefaults defaults(config.filePath(QStringLiteral("defaults.json")));
     Settings settings(defaults);
     MemoryPolicy::returnLargeBuffersToTheSystem();
-    ScreenshotStore store(settings);
-    int thumbnails = 0;
-    int texts = 0;
-    ScreenshotWatcher watcher({QUrl::fromLocalFile(folder)}, DelayScheduler::realTime());
-    QObject::connect(
-        &watcher, &ScreenshotWatcher::fileFound,
-        [&](const QUrl& url, const QDateTime& createdAt, bool) {
-            store.add(url, createdAt);
-            Screenshot* shot = store.screenshot(url);
-            QObject::connect(shot, &Screenshot::thumbnailLoaded, [&] { ++thumbnails; });
-            QObject::connect(shot, &Screenshot::thumbnailGaveUp, [&] { ++thumbnails; });
-            QObject::connect(shot, &Screenshot::textRecognized, [&] { ++texts; });
-        });
+    WatchedShelf shelf(settings, folder);
+    ScreenshotWatcher& watcher = shelf.watcher;
+    const int& thumbnails = shelf.thumbnails;
+    const int& texts = shelf.texts;
     watcher.start(count);
     while (!watcher.hasSeeded()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -135,19 +148,10 @@ int measure(const QString& folder, int count) {
 
     MemoryPolicy::returnLargeBuffersToTheSystem();  // as the program does at start-up
     const double baseline = statusField("VmRSS:");
-    ScreenshotStore store(settings);
-    int thumbnails = 0;
-    int texts = 0;
-    ScreenshotWatcher watcher({QUrl::fromLocalFile(folder)}, DelayScheduler::realTime());
-    QObject::connect(
-        &watcher, &ScreenshotWatcher::fileFound,
-        [&](const QUrl& url, const QDateTime& createdAt, bool) {
-            store.add(url, createdAt);
-            Screenshot* shot = store.screenshot(url);
-            QObject::connect(shot, &Screenshot::thumbnailLoaded, [&] { ++thumbnails; });
-            QObject::connect(shot, &Screenshot::thumbnailGaveUp, [&] { ++thumbnails; });
-            QObject::connect(shot, &Screenshot::textRecognized, [&] { ++texts; });
-        });
+    WatchedShelf shelf(settings, folder);
+    ScreenshotWatcher& watcher = shelf.watcher;
+    const int& thumbnails = shelf.thumbnails;
+    const int& texts = shelf.texts;
     QElapsedTimer clock;
     clock.start();
     watcher.start(count);

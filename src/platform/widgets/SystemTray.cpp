@@ -38,9 +38,9 @@ xcb_window_t managerWindow(xcb_connection_t* c) {
 // The name of the local process behind a window's X client, through the X-Resource extension;
 // empty for a remote client or a server without the extension.
 QString programOwning(xcb_connection_t* c, xcb_window_t window) {
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     Reply<xcb_res_query_client_ids_reply_t> reply(
-        xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr),
+        xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &wanted), nullptr),
         &std::free);
     if (!reply) {
         return {};
