@@ -121,10 +121,6 @@ void ScreenshotWatcher::resolveFoldersInBackground(Settings& settings, QObject* 
         });
 }
 
-QList<QUrl> ScreenshotWatcher::resolvedFolders() {
-    return resolvedFolders(Settings::shared());
-}
-
 QUrl ScreenshotWatcher::screenshotLocation() {
     const std::optional<ScreenshotPreferences::Choice> choice = ScreenshotPreferences().choice();
     const QString folder =

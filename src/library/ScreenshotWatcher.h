@@ -37,7 +37,6 @@ public:
     // The folders to watch now: the configured ones ("~" expanded) in their stored order, or the
     // screenshot location when none are configured. Whether they exist is not tested.
     static QList<QUrl> resolvedFolders(Settings& settings);
-    static QList<QUrl> resolvedFolders();
     // The same, looked up on the pool: the screenshot location may take a child process
     // (gsettings) to learn. `done` runs on the main thread, and only while `context` lives.
     static void resolveFoldersInBackground(Settings& settings, QObject* context,
