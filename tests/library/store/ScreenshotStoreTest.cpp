@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 namespace {
 
 struct PendingText {
-    QString path;
+    OCRService::Job job;
     OCRService::Completion completion;
 };
 
@@ -30,8 +30,8 @@ protected:
         , m_settings(m_defaults)
         , m_store(
               m_settings,
-              [this](const QString& path, OCRService::Completion completion) {
-                  m_texts.push_back({path, std::move(completion)});
+              [this](OCRService::Job job, OCRService::Completion completion) {
+                  m_texts.push_back({std::move(job), std::move(completion)});
               },
               m_scheduler, m_pool) {}
 
