@@ -66,6 +66,23 @@ UncoveredInk::Grey greyView(const QImage& pixels) {
     return {pixels.constBits(), pixels.width(), pixels.height(), int(pixels.bytesPerLine())};
 }
 
+// A "word" taller than a few lines is a layout mistake, such as a whole column of line numbers
+// read as one letter: it covers nothing.
+std::vector<UncoveredInk::Box> plausibleWords(std::vector<UncoveredInk::Box> words) {
+    if (words.empty()) {
+        return words;
+    }
+    std::vector<int> heights;
+    for (const UncoveredInk::Box& word : words) {
+        heights.push_back(word.height);
+    }
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    const int tallest = 3 * heights[heights.size() / 2];
+    std::erase_if(words,
+                  [tallest](const UncoveredInk::Box& word) { return word.height > tallest; });
+    return words;
+}
+
 }  // namespace
 
 TesseractEngine::Options TesseractEngine::Options::defaults() {
@@ -164,7 +181,7 @@ TesseractEngine::Reading TesseractEngine::read(const QImage& pixels, int resolut
 QStringList TesseractEngine::recoverUncovered(const QImage& pixels, const Reading& first,
                                               int resolution, const std::atomic<bool>* interrupt) {
     const std::vector<UncoveredInk::Box> patches =
-        UncoveredInk::find(greyView(pixels), first.words);
+        UncoveredInk::find(greyView(pixels), plausibleWords(first.words));
     const TextPatchSheet sheet(pixels, patches,
                                {m_options.normalisePatches, m_options.patchTargetHeight});
     if (sheet.isEmpty()) {

@@ -9,8 +9,8 @@ namespace {
 using Box = UncoveredInk::Box;
 constexpr int cell = UncoveredInk::cell;
 
-// A glyph's edge: this many grey levels across two pixels (antialiasing spreads one step over
-// two), well above what JPEG leaves on a flat panel.
+// A glyph's edge: this many grey levels across one or two pixels (antialiasing spreads one step
+// over two), well above what JPEG leaves on a flat panel.
 constexpr int kEdgeStep = 56;
 constexpr int kEdgesPerCell = 2;
 // Letters and words of one label are closer than this many empty cells; menu entries and table
@@ -41,9 +41,13 @@ CellGrid inkCells(const UncoveredInk::Grey& image) {
         const std::uint8_t* row = image.bits + std::ptrdiff_t(y) * image.stride;
         const std::uint8_t* below = row + 2 * std::ptrdiff_t(image.stride);
         int* counts = edges.data() + std::ptrdiff_t(y / cell) * grid.columns;
+        const std::uint8_t* next = row + image.stride;
         for (int x = 0; x + 2 < image.width; ++x) {
-            if (std::abs(row[x + 2] - row[x]) > kEdgeStep ||
-                std::abs(below[x] - row[x]) > kEdgeStep) {
+            // Over one pixel as well: a thin stroke has background on both sides.
+            const int level = row[x];
+            if (std::abs(row[x + 2] - level) > kEdgeStep ||
+                std::abs(row[x + 1] - level) > kEdgeStep ||
+                std::abs(below[x] - level) > kEdgeStep || std::abs(next[x] - level) > kEdgeStep) {
                 ++counts[x / cell];
             }
         }
