@@ -38,6 +38,7 @@ struct OCRService::Request {
     QString fileName;
     Completion completion;
     std::size_t retriesUsed = 0;
+    std::uint64_t sequence = 0;  // the order of asking
     bool startLogged = false;
     std::atomic<bool> interrupt = false;  // set on the main thread, read by the engine
     bool live() const { return job.urgency == Urgency::live; }
@@ -87,6 +88,7 @@ void OCRService::recognizeText(Job job, Completion completion) {
     request->fileName = QFileInfo(job.path).fileName();
     request->job = std::move(job);
     request->completion = std::move(completion);
+    request->sequence = m_nextSequence++;
     enqueue(std::move(request));
 }
 
@@ -188,9 +190,14 @@ OCRService::AttemptResult OCRService::attempt(const Request& request, bool logSt
 
 void OCRService::finishAttempt(std::shared_ptr<Request> request, const AttemptResult& result) {
     if (result.outcome == Outcome::interrupted) {
-        // Taken up again as soon as the live captures are read.
+        // Taken up again, in its turn, as soon as the live captures are read.
         request->interrupt = false;
-        m_waitingSeeds.push_front(std::move(request));
+        const auto place =
+            std::upper_bound(m_waitingSeeds.begin(), m_waitingSeeds.end(), request->sequence,
+                             [](std::uint64_t sequence, const auto& waiting) {
+                                 return sequence < waiting->sequence;
+                             });
+        m_waitingSeeds.insert(place, std::move(request));
     } else if (result.outcome == Outcome::finished) {
         deliver(*request, result.text);
     } else if (request->retriesUsed < kRetryDelays.size()) {

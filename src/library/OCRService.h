@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -91,6 +92,7 @@ private:
     std::deque<std::shared_ptr<Request>> m_waitingLive;
     std::deque<std::shared_ptr<Request>> m_waitingSeeds;
     std::vector<std::shared_ptr<Request>> m_running;
+    std::uint64_t m_nextSequence = 0;
 };
 
 }  // namespace framlet
