@@ -173,6 +173,9 @@ OCRService::AttemptResult OCRService::attempt(const Request& request, bool logSt
         logLoadFailure(fileName);
         return {};
     }
+    if (request.interrupt) {
+        return {Outcome::interrupted, QString()};  // a capture came while it decoded
+    }
     TesseractEngine& engine = TesseractEngine::forThisThread(m_configuration.engine);
     const TesseractEngine::Result recognized = engine.recognize(decoded.image, &request.interrupt);
     if (recognized.interrupted) {
