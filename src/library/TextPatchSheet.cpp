@@ -99,29 +99,70 @@ QRect insideFrame(const QImage& patch, int background) {
     return area;
 }
 
-QImage preparedPatch(const QImage& grey, const UncoveredInk::Box& box,
-                     const TextPatchSheet::Options& options) {
+bool columnHasInk(const QImage& patch, int x, int background) {
+    for (int y = 0; y < patch.height(); ++y) {
+        if (!nearBackground(patch.constScanLine(y)[x], background)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The pieces of a patch between blank gaps wider than `gap` columns: the entries of a status bar
+// or a toolbar, found as one patch along the bar's edges, each become patches of their own.
+std::vector<QRect> piecesBetweenGaps(const QImage& patch, int background, int gap) {
+    std::vector<QRect> pieces;
+    int first = -1;
+    int lastInk = -1;
+    for (int x = 0; x < patch.width(); ++x) {
+        if (!columnHasInk(patch, x, background)) {
+            continue;
+        }
+        if (first >= 0 && x - lastInk > gap) {
+            pieces.push_back(QRect(first, 0, lastInk - first + 1, patch.height()));
+            first = -1;
+        }
+        first = first < 0 ? x : first;
+        lastInk = x;
+    }
+    if (first >= 0) {
+        pieces.push_back(QRect(first, 0, lastInk - first + 1, patch.height()));
+    }
+    for (QRect& piece : pieces) {
+        piece = piece.adjusted(-kMargin, 0, kMargin, 0).intersected(patch.rect());
+    }
+    return pieces;
+}
+
+QImage enlarged(const QImage& piece, int inkHeight, const TextPatchSheet::Options& options) {
+    if (options.targetHeight <= 0 || inkHeight <= 0 || inkHeight >= options.targetHeight) {
+        return piece;
+    }
+    // Every patch pays for the sheet's width: a wide one is enlarged less.
+    const int enlargement = std::clamp(
+        std::min(options.targetHeight / inkHeight, kMaxSheetWidth / std::max(1, piece.width())), 1,
+        kMaxEnlargement);
+    return enlargement > 1 ? piece.scaled(piece.size() * enlargement, Qt::IgnoreAspectRatio,
+                                          Qt::SmoothTransformation)
+                           : piece;
+}
+
+void preparePatch(const QImage& grey, const UncoveredInk::Box& box,
+                  const TextPatchSheet::Options& options, std::vector<QImage>& prepared) {
     const QRect area = QRect(box.left, box.top, box.width, box.height)
                            .adjusted(-kMargin, -kMargin, kMargin, kMargin)
                            .intersected(grey.rect());
     QImage patch = grey.copy(area);
-    const int background = backgroundAndInk(patch).first;
+    int background = backgroundAndInk(patch).first;
     patch = patch.copy(insideFrame(patch, background));
     if (options.normalise) {
         normalise(patch);
+        background = 255;
     }
-    const int inkHeight = inkExtent(patch, options.normalise ? 255 : background);
-    if (options.targetHeight > 0 && inkHeight > 0 && inkHeight < options.targetHeight) {
-        // Every patch pays for the sheet's width: a wide bar is enlarged less.
-        const int enlargement =
-            std::clamp(std::min(options.targetHeight / inkHeight, kMaxSheetWidth / patch.width()),
-                       1, kMaxEnlargement);
-        if (enlargement > 1) {
-            patch = patch.scaled(patch.size() * enlargement, Qt::IgnoreAspectRatio,
-                                 Qt::SmoothTransformation);
-        }
+    const int inkHeight = inkExtent(patch, background);
+    for (const QRect& piece : piecesBetweenGaps(patch, background, 2 * std::max(8, inkHeight))) {
+        prepared.push_back(enlarged(patch.copy(piece), inkHeight, options));
     }
-    return patch;
 }
 
 }  // namespace
@@ -135,9 +176,14 @@ TextPatchSheet::TextPatchSheet(const QImage& grey, const std::vector<UncoveredIn
     int width = 0;
     int height = kGap;
     for (const UncoveredInk::Box& box : patches) {
-        prepared.push_back(preparedPatch(grey, box, options));
-        width = std::max(width, prepared.back().width());
-        height += prepared.back().height() + kGap;
+        preparePatch(grey, box, options, prepared);
+    }
+    if (prepared.empty()) {
+        return;
+    }
+    for (const QImage& patch : prepared) {
+        width = std::max(width, patch.width());
+        height += patch.height() + kGap;
     }
     m_sheet = QImage(width + 2 * kGap, height, QImage::Format_Grayscale8);
     m_sheet.fill(options.normalise ? 255 : grey.pixelColor(0, 0).value());
