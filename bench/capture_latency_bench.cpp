@@ -5,9 +5,9 @@
 //
 // Seeds N 1080p screenshots with text through the real watcher, store and recognition; once a
 // quarter of them are read, renames one more file into the watched folder as a live capture and
-// times it from the rename to its text arriving on the shelf. Then reads the same file on a
-// warm recogniser with nothing else running. Ends with
-// `capture_to_searchable_s=X alone_s=Y ratio=R`.
+// times it from the rename to its text arriving on the shelf; again at a half and at three
+// quarters. Then reads the same files on a warm recogniser with nothing else running. Ends with
+// the medians: `capture_to_searchable_s=X alone_s=Y ratio=R`.
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -18,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "DelayScheduler.h"
 #include "OCRService.h"
@@ -34,6 +36,9 @@ using namespace framlet;
 namespace {
 
 constexpr int kTimeoutMs = 30 * 60 * 1000;
+// Medians of a few captures, so that one capture arriving while both seeds are in a stretch
+// Tesseract cannot interrupt does not decide the result alone.
+constexpr int kCaptures = 3;
 
 // Runs the event loop until the condition holds, looking every few milliseconds.
 template <typename Condition>
@@ -50,27 +55,37 @@ bool waitFor(Condition condition) {
     return true;
 }
 
-// One recognition of the file on an idle recogniser whose workers are already warm: the best
-// a capture could hope for.
-QString aloneSeconds(const QString& warmUp, const QString& path, double& seconds) {
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// Each file read on an idle recogniser whose workers are already warm, the quickest of three
+// readings: the best a capture could hope for.
+std::vector<double> aloneSeconds(const QString& warmUp, const QStringList& paths) {
     OCRService service(DelayScheduler::realTime(), OCRService::Configuration::defaults());
-    QString text;
-    bool done = false;
+    int pending = service.configuration().maxConcurrency;
     for (int i = 0; i < service.configuration().maxConcurrency; ++i) {
-        service.recognizeText(warmUp, [&](const QString&) {});
+        service.recognizeText(warmUp, [&](const QString&) { --pending; });
     }
-    service.recognizeText(path, [&](const QString&) { done = true; });  // no engine left cold
-    waitFor([&] { return done; });
-    done = false;
-    QElapsedTimer timer;
-    timer.start();
-    service.recognizeText(path, [&](const QString& recognised) {
-        seconds = timer.nsecsElapsed() / 1e9;
-        text = recognised;
-        done = true;
-    });
-    waitFor([&] { return done; });
-    return text;
+    waitFor([&] { return pending == 0; });
+    std::vector<double> seconds;
+    for (const QString& path : paths) {
+        double fastest = 0;
+        for (int attempt = 0; attempt < 3; ++attempt) {  // the quickest: other load only slows
+            QElapsedTimer timer;
+            timer.start();
+            bool done = false;
+            service.recognizeText(path, [&](const QString&) {
+                const double elapsed = timer.nsecsElapsed() / 1e9;
+                fastest = attempt == 0 ? elapsed : std::min(fastest, elapsed);
+                done = true;
+            });
+            waitFor([&] { return done; });
+        }
+        seconds.push_back(fastest);
+    }
+    return seconds;
 }
 
 }  // namespace
@@ -89,15 +104,14 @@ int main(int argc, char** argv) {
     QDir().mkpath(staging);
     bench::CorpusGenerator::generateScreens(watched, seeds, 1);
     const QList<bench::CorpusImage> live =
-        bench::CorpusGenerator::generateScreens(staging, 1, 1, 90000);
+        bench::CorpusGenerator::generateScreens(staging, kCaptures, 1, 90000);
     for (const QString& name : QDir(watched).entryList({QStringLiteral("*.txt")})) {
         QFile::remove(QDir(watched).filePath(name));  // only images in the watched folder
     }
-    const QString livePath = QDir(watched).filePath(QFileInfo(live[0].imagePath).fileName());
 
     UserDefaults defaults(work.filePath(QStringLiteral("defaults.json")));
     Settings settings(defaults);
-    settings.setHistoryLimit(seeds + 10);
+    settings.setHistoryLimit(seeds + kCaptures);
     OCRService service(DelayScheduler::realTime(), OCRService::Configuration::defaults());
     ScreenshotStore store(settings, [&](OCRService::Job job, OCRService::Completion done) {
         service.recognizeText(std::move(job), std::move(done));
@@ -105,20 +119,20 @@ int main(int argc, char** argv) {
 
     int seedTexts = 0;
     QElapsedTimer sinceLanding;
-    double captureSeconds = -1;
-    double reportedSeconds = -1;  // landing to the watcher's report
-    int seedsReadBefore = -1;
+    std::vector<double> captureSeconds;
+    std::vector<double> reportedSeconds;  // landing to the watcher's report
+    QStringList seedsReadBefore;
     const auto onNew = [&](const QUrl& url, const QDateTime& createdAt, bool isSeed) {
         if (!isSeed) {
-            reportedSeconds = sinceLanding.nsecsElapsed() / 1e9;
+            reportedSeconds.push_back(sinceLanding.nsecsElapsed() / 1e9);
         }
         store.add(url, createdAt,
                   isSeed ? Screenshot::Arrival::seeded : Screenshot::Arrival::captured);
         Screenshot* shot = store.screenshot(url);
         QObject::connect(shot, &Screenshot::textRecognized, shot, [&, isSeed] {
             if (!isSeed) {
-                captureSeconds = sinceLanding.nsecsElapsed() / 1e9;
-                seedsReadBefore = seedTexts;
+                captureSeconds.push_back(sinceLanding.nsecsElapsed() / 1e9);
+                seedsReadBefore.append(QString::number(seedTexts));
             } else {
                 ++seedTexts;
             }
@@ -129,25 +143,37 @@ int main(int argc, char** argv) {
     seeding.start();
     watcher.start(seeds);
 
-    const int dropAfter = std::max(1, seeds / 4);
-    waitFor([&] { return seedTexts >= dropAfter; });
-    sinceLanding.start();
-    QFile::rename(live[0].imagePath, livePath);
-    waitFor([&] { return captureSeconds >= 0 && seedTexts >= seeds; });
+    // One capture at a time, each while seeding still runs: after a quarter, a half and three
+    // quarters of the seeds are read.
+    QStringList capturePaths;
+    double recallSum = 0;
+    for (int i = 0; i < kCaptures; ++i) {
+        const int dropAfter = std::max(1, seeds * (i + 1) / (kCaptures + 1));
+        waitFor([&] { return seedTexts >= dropAfter; });
+        capturePaths.append(QDir(watched).filePath(QFileInfo(live[i].imagePath).fileName()));
+        sinceLanding.start();
+        QFile::rename(live[i].imagePath, capturePaths.last());
+        waitFor([&] { return int(captureSeconds.size()) > i; });
+        const Screenshot* capture = store.screenshot(QUrl::fromLocalFile(capturePaths.last()));
+        recallSum += capture ? bench::wordRecall(live[i].knownText, capture->ocrText()) : 0.0;
+    }
+    waitFor([&] { return seedTexts >= seeds; });
     const double seedingSeconds = seeding.nsecsElapsed() / 1e9;
-    const Screenshot* capture = store.screenshot(QUrl::fromLocalFile(livePath));
-    const double captureRecall =
-        capture ? bench::wordRecall(live[0].knownText, capture->ocrText()) : 0.0;
     watcher.stop();
 
-    double alone = 0;
-    const QString warmUp = store.at(store.count() - 1)->path();
-    const QString aloneText = aloneSeconds(warmUp, livePath, alone);
-    std::printf("seeds=%d seeding_s=%.2f dropped_after=%d seeds_read_before_capture=%d\n", seeds,
-                seedingSeconds, dropAfter, seedsReadBefore);
-    std::printf("capture reported_s=%.3f recall=%.3f alone recall=%.3f\n", reportedSeconds,
-                captureRecall, bench::wordRecall(live[0].knownText, aloneText));
-    std::printf("capture_to_searchable_s=%.3f alone_s=%.3f ratio=%.3f\n", captureSeconds, alone,
-                alone > 0 ? captureSeconds / alone : 0.0);
-    return captureSeconds >= 0 ? 0 : 1;
+    const std::vector<double> alone =
+        aloneSeconds(store.at(store.count() - 1)->path(), capturePaths);
+    std::printf("seeds=%d seeding_s=%.2f captures=%d seeds_read_before_each=%s\n", seeds,
+                seedingSeconds, kCaptures, qPrintable(seedsReadBefore.join(',')));
+    std::printf("capture recall=%.3f reported_s=%.3f\n", recallSum / kCaptures,
+                median(reportedSeconds));
+    for (int i = 0; i < kCaptures; ++i) {
+        std::printf("capture %d to_searchable_s=%.3f alone_s=%.3f\n", i + 1, captureSeconds[i],
+                    alone[i]);
+    }
+    const double x = median(captureSeconds);
+    const double y = median(alone);
+    std::printf("capture_to_searchable_s=%.3f alone_s=%.3f ratio=%.3f\n", x, y,
+                y > 0 ? x / y : 0.0);
+    return 0;
 }
