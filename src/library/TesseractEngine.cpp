@@ -66,21 +66,35 @@ UncoveredInk::Grey greyView(const QImage& pixels) {
     return {pixels.constBits(), pixels.width(), pixels.height(), int(pixels.bytesPerLine())};
 }
 
-// A "word" taller than a few lines is a layout mistake, such as a whole column of line numbers
-// read as one letter: it covers nothing.
-std::vector<UncoveredInk::Box> plausibleWords(std::vector<UncoveredInk::Box> words) {
+// Where a reading put a confident word, and how many letters it read there.
+struct CoveringWord {
+    UncoveredInk::Box box;
+    qsizetype letters = 0;
+};
+
+// The words that cover ink. A "word" taller than a few lines (a whole column of line numbers
+// read as one letter) or far wider than its letters (a whole status bar read as one dash) is a
+// layout mistake that covers nothing. Sizes are measured against the median word, so that thin
+// punctuation is judged by the line it stands in.
+std::vector<UncoveredInk::Box> plausibleWords(const std::vector<CoveringWord>& words) {
     if (words.empty()) {
-        return words;
+        return {};
     }
     std::vector<int> heights;
-    for (const UncoveredInk::Box& word : words) {
-        heights.push_back(word.height);
+    for (const CoveringWord& word : words) {
+        heights.push_back(word.box.height);
     }
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    const int tallest = 3 * heights[heights.size() / 2];
-    std::erase_if(words,
-                  [tallest](const UncoveredInk::Box& word) { return word.height > tallest; });
-    return words;
+    const int typical = heights[heights.size() / 2];
+    std::vector<UncoveredInk::Box> plausible;
+    for (const CoveringWord& word : words) {
+        const int height = std::max(word.box.height, typical);
+        if (word.box.height <= 3 * typical &&
+            word.box.width <= 4 * height * std::max<qsizetype>(1, word.letters)) {
+            plausible.push_back(word.box);
+        }
+    }
+    return plausible;
 }
 
 }  // namespace
@@ -125,7 +139,7 @@ TesseractEngine::~TesseractEngine() {
 struct TesseractEngine::Reading {
     int status = 0;
     QStringList lines;
-    std::vector<UncoveredInk::Box> words;
+    std::vector<CoveringWord> words;
 };
 
 // One recognition of the pixels with the segmentation mode set. With minConfidence above 0 a
@@ -164,14 +178,15 @@ TesseractEngine::Reading TesseractEngine::read(const QImage& pixels, int resolut
             }
         }
         const float confidence = it->Confidence(tesseract::RIL_WORD);
+        const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
+        const QString word = QString::fromUtf8(text.get());
         int left = 0, top = 0, right = 0, bottom = 0;
         if (confidence >= m_options.coverConfidence &&
             it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) {
-            reading.words.push_back({left, top, right - left, bottom - top});
+            reading.words.push_back({{left, top, right - left, bottom - top}, word.size()});
         }
         if (minConfidence > 0 && confidence >= minConfidence) {
-            const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
-            kept.append(QString::fromUtf8(text.get()));
+            kept.append(word);
         }
     } while (it->Next(tesseract::RIL_WORD));
     endLine();
