@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QList>
 #include <QPainter>
@@ -72,8 +73,13 @@ public:
         m_painter.setRenderHint(QPainter::TextAntialiasing);
         m_painter.setRenderHint(QPainter::Antialiasing);
         m_painter.scale(scale, scale);
-        m_painter.fillRect(QRectF(0, 0, 1920, 1080), background());
+        m_painter.fillRect(QRectF(0, 0, image.width() / scale, image.height() / scale),
+                           background());
     }
+
+    // Desktops hint small interface text to the pixel grid; the default leaves that to
+    // fontconfig.
+    void setHinting(QFont::HintingPreference hinting) { m_hinting = hinting; }
 
     QColor background() const { return m_dark ? QColor(30, 30, 34) : QColor(246, 246, 246); }
     QColor foreground() const { return m_dark ? QColor(225, 225, 230) : QColor(30, 30, 30); }
@@ -86,10 +92,21 @@ public:
         QFont font(family);
         font.setPixelSize(pixelSize);
         font.setBold(bold);
+        font.setHintingPreference(m_hinting);
         m_painter.setFont(font);
         m_painter.setPen(color.isValid() ? color : foreground());
         m_painter.drawText(QPointF(x, y), text);
         m_known.append(text);
+    }
+
+    // How far text drawn with these settings reaches, to lay out a row of labels.
+    double width(const QString& text, int pixelSize, bool bold = false,
+                 const QString& family = QStringLiteral("DejaVu Sans")) const {
+        QFont font(family);
+        font.setPixelSize(pixelSize);
+        font.setBold(bold);
+        font.setHintingPreference(m_hinting);
+        return QFontMetricsF(font).horizontalAdvance(text);
     }
 
     QString knownText() const { return m_known.join(QLatin1Char('\n')); }
@@ -97,6 +114,7 @@ public:
 private:
     QPainter m_painter;
     bool m_dark;
+    QFont::HintingPreference m_hinting = QFont::PreferDefaultHinting;
     QStringList m_known;
 };
 

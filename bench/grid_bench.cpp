@@ -61,7 +61,7 @@ Timing measureShelf(int count, const QList<QImage>& thumbnails) {
     settings.setHistoryLimit(count);
     NeverScheduler never;
     ScreenshotStore store(
-        settings, [](const QString&, OCRService::Completion) {}, never);
+        settings, [](const OCRService::Job&, OCRService::Completion) {}, never);
     SelectionModel selection;
     ThemePalette theme(settings, ColorScheme::shared());
     ImagePreviewController preview(theme);

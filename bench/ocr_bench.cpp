@@ -2,7 +2,12 @@
 // command-line program run in the same process lifetime on the same files.
 //
 //   ocr_bench [--corpus DIR] [--baseline] [--psm N] [--upscale-up-to SIDE] [--openmp-unlimited]
-//             [--workers N] [--rounds N] [--show-missing]
+//             [--workers N] [--rounds N] [--show-missing] [--write-corpus DIR]
+//             [--no-recover] [--patch-height PX] [--raw-patches] [--patch-confidence N]
+//             [--thresholding N] [--cover-confidence N] [--set NAME=VALUE]... [--keep-dark]
+//
+// Without --corpus it draws its own: full screens of dense text, and application windows
+// whose words stand alone (bench/SparseScreens.h).
 
 #include <sys/resource.h>
 #include <QCommandLineParser>
@@ -21,6 +26,7 @@
 #include "DelayScheduler.h"
 #include "OCRService.h"
 #include "ScreenshotCorpus.h"
+#include "SparseScreens.h"
 
 using namespace framlet;
 using framlet::bench::CorpusImage;
@@ -176,15 +182,37 @@ int main(int argc, char** argv) {
     const QCommandLineOption roundsOption("rounds", "Repeat the corpus, alternating sides.", "n",
                                           "1");
     const QCommandLineOption missingOption("show-missing", "List the known words not found.");
+    const QCommandLineOption writeOption("write-corpus", "Only write the generated corpus.", "dir");
+    const QCommandLineOption noRecoverOption("no-recover", "No second reading of uncovered ink.");
+    const QCommandLineOption patchHeightOption("patch-height", "Enlarge patches towards this.",
+                                               "px");
+    const QCommandLineOption rawPatchesOption("raw-patches", "Patches keep their own colours.");
+    const QCommandLineOption patchConfidenceOption("patch-confidence",
+                                                   "Least confidence of a patch word.", "n");
+    const QCommandLineOption coverOption("cover-confidence",
+                                         "Reread first-pass words less sure than this.", "n");
+    const QCommandLineOption keepDarkOption("keep-dark", "Do not invert dark images first.");
+    const QCommandLineOption setOption("set", "A Tesseract variable, name=value.", "assignment");
+    const QCommandLineOption thresholdingOption("thresholding", "0 Otsu, 2 Sauvola.", "n");
+    parser.addOptions({noRecoverOption, patchHeightOption, rawPatchesOption, patchConfidenceOption,
+                       thresholdingOption, coverOption, setOption, keepDarkOption});
     parser.addOptions({corpusOption, baselineOption, psmOption, upscaleOption, openmpOption,
-                       workersOption, missingOption, roundsOption});
+                       workersOption, missingOption, roundsOption, writeOption});
     parser.process(application);
     showMissing = parser.isSet(missingOption);
 
+    if (parser.isSet(writeOption)) {
+        bench::CorpusGenerator::generate(parser.value(writeOption));
+        bench::SparseScreens::generate(parser.value(writeOption));
+        return 0;
+    }
     QTemporaryDir generated;
-    const QList<CorpusImage> corpus = parser.isSet(corpusOption)
-                                          ? bench::loadCorpus(parser.value(corpusOption))
-                                          : bench::CorpusGenerator::generate(generated.path());
+    if (!parser.isSet(corpusOption)) {
+        bench::CorpusGenerator::generate(generated.path());
+        bench::SparseScreens::generate(generated.path());
+    }
+    const QList<CorpusImage> corpus = bench::loadCorpus(
+        parser.isSet(corpusOption) ? parser.value(corpusOption) : generated.path());
     if (corpus.isEmpty()) {
         std::fprintf(stderr, "no images with a .txt beside them\n");
         return 1;
@@ -198,13 +226,36 @@ int main(int argc, char** argv) {
         config.engine.upscaleUpToSide = parser.value(upscaleOption).toInt();
     }
     config.engine.singleThreadedOpenMP = !parser.isSet(openmpOption);
+    config.engine.recoverUncoveredText = !parser.isSet(noRecoverOption);
+    config.engine.normalisePatches = !parser.isSet(rawPatchesOption);
+    if (parser.isSet(patchHeightOption)) {
+        config.engine.patchTargetHeight = parser.value(patchHeightOption).toInt();
+    }
+    if (parser.isSet(patchConfidenceOption)) {
+        config.engine.patchMinConfidence = parser.value(patchConfidenceOption).toInt();
+    }
+    config.engine.variables = parser.values(setOption);
+    config.engine.invertDarkImages = !parser.isSet(keepDarkOption);
+    if (parser.isSet(coverOption)) {
+        config.engine.coverConfidence = parser.value(coverOption).toInt();
+    }
+    if (parser.isSet(thresholdingOption)) {
+        config.engine.thresholdingMethod = parser.value(thresholdingOption).toInt();
+    }
     if (parser.isSet(workersOption)) {
         config.maxConcurrency = parser.value(workersOption).toInt();
     }
-    std::printf("config psm=%d upscale_up_to=%d openmp_single=%d workers=%d languages=%s\n",
-                config.engine.pageSegmentationMode, config.engine.upscaleUpToSide,
-                int(config.engine.singleThreadedOpenMP), config.maxConcurrency,
-                qPrintable(config.engine.languages));
+    std::printf(
+        "config psm=%d upscale_up_to=%d openmp_single=%d workers=%d languages=%s "
+        "recover=%d patch_height=%d normalise=%d patch_confidence=%d thresholding=%d cover=%d\n",
+        config.engine.pageSegmentationMode, config.engine.upscaleUpToSide,
+        int(config.engine.singleThreadedOpenMP), config.maxConcurrency,
+        qPrintable(config.engine.languages), int(config.engine.recoverUncoveredText),
+        config.engine.patchTargetHeight, int(config.engine.normalisePatches),
+        config.engine.patchMinConfidence, config.engine.thresholdingMethod,
+        config.engine.coverConfidence);
+    std::printf("variables %s invert_dark=%d\n", qPrintable(config.engine.variables.join(' ')),
+                int(config.engine.invertDarkImages));
 
     // Rounds alternate which side goes first, so both see the same share of any outside load.
     const int rounds = std::max(1, parser.value(roundsOption).toInt());
@@ -224,6 +275,7 @@ int main(int argc, char** argv) {
     }
     std::printf("threads peak=%d (process, including %d workers)\n", peakThreads,
                 config.maxConcurrency);
+    std::printf("cpu_s=%.2f\n", ours.cpuSeconds);
     printTotals("total", ours);
     if (withBaseline) {
         printTotals("baseline", baseline);

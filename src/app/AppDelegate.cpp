@@ -187,10 +187,12 @@ void AppDelegate::toggleShelf() {
 }
 
 void AppDelegate::onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed) {
-    m_store->add(url, createdAt);
-    if (isSeed && !(m_liveSince && createdAt >= *m_liveSince)) {
-        // Files found at start-up, or found in a followed folder before the tool moved there,
-        // were not just captured.
+    // Files found at start-up, or found in a followed folder before the tool moved there, were
+    // not just captured.
+    const bool captured = !isSeed || (m_liveSince && createdAt >= *m_liveSince);
+    m_store->add(url, createdAt,
+                 captured ? Screenshot::Arrival::captured : Screenshot::Arrival::seeded);
+    if (!captured) {
         return;
     }
     m_lantern->setHasUnseen(true);

@@ -5,6 +5,8 @@
 #include <QMetaObject>
 #include <QTextBoundaryFinder>
 #include <QThread>
+#include <algorithm>
+#include <utility>
 
 #include "DebugLog.h"
 #include "DelayScheduler.h"
@@ -32,10 +34,14 @@ bool mayStillBeWritten(ImageDecoder::Failure failure) {
 }  // namespace
 
 struct OCRService::Request {
-    QString path;
+    Job job;
     QString fileName;
     Completion completion;
     std::size_t retriesUsed = 0;
+    std::uint64_t sequence = 0;  // the order of asking
+    bool startLogged = false;
+    std::atomic<bool> interrupt = false;  // set on the main thread, read by the engine
+    bool live() const { return job.urgency == Urgency::live; }
 };
 
 OCRService::Configuration OCRService::Configuration::defaults() {
@@ -74,30 +80,88 @@ int OCRService::concurrencyForCores(int cores) {
 }
 
 void OCRService::recognizeText(const QString& path, Completion completion) {
+    recognizeText(Job{path, Urgency::seed, {}}, std::move(completion));
+}
+
+void OCRService::recognizeText(Job job, Completion completion) {
     auto request = std::make_shared<Request>();
-    request->path = path;
-    request->fileName = DebugLog::escaped(QFileInfo(path).fileName());  // for log lines only
+    request->fileName = DebugLog::escaped(QFileInfo(job.path).fileName());  // for log lines only
+    request->job = std::move(job);
     request->completion = std::move(completion);
-    startAttempt(std::move(request));
+    request->sequence = m_nextSequence++;
+    enqueue(std::move(request));
+}
+
+void OCRService::enqueue(std::shared_ptr<Request> request) {
+    if (request->live()) {
+        interruptSeedsFor(*request);
+        m_waitingLive.push_back(std::move(request));
+    } else {
+        m_waitingSeeds.push_back(std::move(request));
+    }
+    startWaiting();
+}
+
+void OCRService::interruptSeedsFor(const Request& live) {
+    if (int(m_running.size()) < std::max(1, m_configuration.maxConcurrency) ||
+        (live.job.wanted && !live.job.wanted())) {
+        return;  // a worker is free for it, or it will be dropped
+    }
+    for (const std::shared_ptr<Request>& running : m_running) {
+        if (!running->live()) {
+            running->interrupt = true;
+        }
+    }
+}
+
+void OCRService::startWaiting() {
+    while (std::shared_ptr<Request> request = takeNext()) {
+        if (request->job.wanted && !request->job.wanted()) {
+            continue;
+        }
+        m_running.push_back(request);
+        startAttempt(std::move(request));
+    }
+}
+
+std::shared_ptr<OCRService::Request> OCRService::takeNext() {
+    const bool workerFree = int(m_running.size()) < std::max(1, m_configuration.maxConcurrency);
+    const bool liveRunning = std::any_of(m_running.cbegin(), m_running.cend(),
+                                         [](const auto& running) { return running->live(); });
+    std::deque<std::shared_ptr<Request>>* queue = nullptr;
+    if (workerFree && !m_waitingLive.empty()) {
+        queue = &m_waitingLive;
+    } else if (workerFree && m_waitingLive.empty() && !liveRunning && !m_waitingSeeds.empty()) {
+        queue = &m_waitingSeeds;
+    }
+    if (!queue) {
+        return nullptr;
+    }
+    std::shared_ptr<Request> next = std::move(queue->front());
+    queue->pop_front();
+    return next;
 }
 
 void OCRService::startAttempt(std::shared_ptr<Request> request) {
+    const bool logStart = !std::exchange(request->startLogged, true);
     // The request travels to the worker and back; only the main thread touches its completion.
-    m_pool.start([this, request = std::move(request)]() mutable {
-        const AttemptResult result =
-            attempt(request->path, request->fileName, request->retriesUsed == 0);
+    m_pool.start([this, request = std::move(request), logStart]() mutable {
+        const AttemptResult result = attempt(*request, logStart);
         QMetaObject::invokeMethod(
             this,
             [this, request = std::move(request), result]() mutable {
+                std::erase(m_running, request);
                 finishAttempt(std::move(request), result);
+                startWaiting();
             },
             Qt::QueuedConnection);
     });
 }
 
-OCRService::AttemptResult OCRService::attempt(const QString& path, const QString& fileName,
-                                              bool first) const {
-    if (first) {
+OCRService::AttemptResult OCRService::attempt(const Request& request, bool logStart) const {
+    const QString& path = request.job.path;
+    const QString& fileName = request.fileName;
+    if (logStart) {
         DebugLog::log(QStringLiteral("ocr: start ") + fileName);
     }
     const ImageDecoder::Result decoded = ImageDecoder::decodeForRecognition(path);
@@ -109,8 +173,14 @@ OCRService::AttemptResult OCRService::attempt(const QString& path, const QString
         logGone(fileName, decoded.failure == ImageDecoder::Failure::missing);
         return {};
     }
+    if (request.interrupt) {
+        return {Outcome::interrupted, QString()};  // a capture came while it decoded
+    }
     TesseractEngine& engine = TesseractEngine::forThisThread(m_configuration.engine);
-    const TesseractEngine::Result recognized = engine.recognize(decoded.image);
+    const TesseractEngine::Result recognized = engine.recognize(decoded.image, &request.interrupt);
+    if (recognized.interrupted) {
+        return {Outcome::interrupted, QString()};
+    }
     if (!recognized.ok()) {
         DebugLog::log(QStringLiteral("ocr: THREW %1: %2").arg(fileName, recognized.error));
         return {};
@@ -122,7 +192,16 @@ OCRService::AttemptResult OCRService::attempt(const QString& path, const QString
 }
 
 void OCRService::finishAttempt(std::shared_ptr<Request> request, const AttemptResult& result) {
-    if (result.outcome == Outcome::finished) {
+    if (result.outcome == Outcome::interrupted) {
+        // Taken up again, in its turn, as soon as the live captures are read.
+        request->interrupt = false;
+        const auto place =
+            std::upper_bound(m_waitingSeeds.begin(), m_waitingSeeds.end(), request->sequence,
+                             [](std::uint64_t sequence, const auto& waiting) {
+                                 return sequence < waiting->sequence;
+                             });
+        m_waitingSeeds.insert(place, std::move(request));
+    } else if (result.outcome == Outcome::finished) {
         deliver(*request, result.text);
     } else if (request->retriesUsed < kRetryDelays.size()) {
         retryLater(std::move(request));
@@ -134,8 +213,8 @@ void OCRService::finishAttempt(std::shared_ptr<Request> request, const AttemptRe
 void OCRService::retryLater(std::shared_ptr<Request> request) {
     const auto delay = kRetryDelays[request->retriesUsed++];
     m_scheduler.schedule(delay, this, [this, request = std::move(request)]() mutable {
-        if (QFile::exists(request->path)) {
-            startAttempt(std::move(request));
+        if (QFile::exists(request->job.path)) {
+            enqueue(std::move(request));
         } else {
             logGone(request->fileName, true);
             deliver(*request, QString());

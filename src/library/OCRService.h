@@ -3,8 +3,11 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "TesseractEngine.h"
 
@@ -17,6 +20,18 @@ class DelayScheduler;
 class OCRService : public QObject {
 public:
     using Completion = std::function<void(const QString& lowerCasedText)>;
+
+    // A capture the user just took is what they will search for next; screenshots found at
+    // start-up can wait.
+    enum class Urgency { seed, live };
+
+    struct Job {
+        QString path;
+        Urgency urgency = Urgency::seed;
+        // Asked on the main thread just before the job starts; false drops it without a
+        // completion (its screenshot left the shelf meanwhile). Unset means always wanted.
+        std::function<bool()> wanted;
+    };
 
     struct Configuration {
         TesseractEngine::Options engine;
@@ -37,6 +52,12 @@ public:
     // image has no text or cannot be read. A file that exists but cannot be decoded yet (still
     // being written) is tried again after each of the kRetryDelays. Requests still pending when
     // the service is destroyed are dropped without a completion.
+    //
+    // Order: live jobs before seeds, each first-in first-out. No seed starts while a live job
+    // waits or runs, and a live job that finds every worker busy interrupts the seeds being
+    // read, which go back to the front of their queue: a capture waits neither for the queue
+    // nor for the seeds already started.
+    void recognizeText(Job job, Completion completion);
     void recognizeText(const QString& path, Completion completion);
 
     // Enough workers to keep a seeding launch moving without flooding the machine: 2 below four
@@ -47,12 +68,16 @@ public:
 
 private:
     struct Request;
-    enum class Outcome { finished, notDecodableYet };
+    enum class Outcome { finished, notDecodableYet, interrupted };
     struct AttemptResult {
         Outcome outcome = Outcome::finished;
         QString text;
     };
 
+    void enqueue(std::shared_ptr<Request> request);
+    void startWaiting();
+    void interruptSeedsFor(const Request& live);
+    std::shared_ptr<Request> takeNext();
     void startAttempt(std::shared_ptr<Request> request);
     void finishAttempt(std::shared_ptr<Request> request, const AttemptResult& result);
     void retryLater(std::shared_ptr<Request> request);
@@ -60,11 +85,15 @@ private:
     static void logLoadFailure(const QString& fileName);
     static void logGone(const QString& fileName, bool gone);
     static void deliver(Request& request, const QString& text);
-    AttemptResult attempt(const QString& path, const QString& fileName, bool first) const;
+    AttemptResult attempt(const Request& request, bool logStart) const;
 
     DelayScheduler& m_scheduler;
     const Configuration m_configuration;
     QThreadPool m_pool;
+    std::deque<std::shared_ptr<Request>> m_waitingLive;
+    std::deque<std::shared_ptr<Request>> m_waitingSeeds;
+    std::vector<std::shared_ptr<Request>> m_running;
+    std::uint64_t m_nextSequence = 0;
 };
 
 }  // namespace framlet

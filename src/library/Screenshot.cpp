@@ -5,7 +5,16 @@
 namespace framlet {
 
 Screenshot::Screenshot(const QUrl& url, const QDateTime& createdAt, QObject* parent)
-    : QObject(parent), m_id(QUuid::createUuid()), m_url(url), m_createdAt(createdAt) {
+    : Screenshot(url, createdAt, Arrival::seeded, parent) {
+}
+
+Screenshot::Screenshot(const QUrl& url, const QDateTime& createdAt, Arrival arrival,
+                       QObject* parent)
+    : QObject(parent)
+    , m_id(QUuid::createUuid())
+    , m_url(url)
+    , m_createdAt(createdAt)
+    , m_arrival(arrival) {
 }
 
 QString Screenshot::fileName() const {

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QUrl>
 #include <QUuid>
+#include <atomic>
+#include <memory>
 
 namespace framlet {
 
@@ -20,7 +22,12 @@ class Screenshot : public QObject {
     Q_PROPERTY(QString ocrText READ ocrText NOTIFY textRecognized)
 
 public:
+    // Found in a folder (at start-up, or when the watched folders change), or just taken.
+    enum class Arrival { seeded, captured };
+
     Screenshot(const QUrl& url, const QDateTime& createdAt, QObject* parent = nullptr);
+    Screenshot(const QUrl& url, const QDateTime& createdAt, Arrival arrival,
+               QObject* parent = nullptr);
 
     QUuid id() const { return m_id; }
     QUrl url() const { return m_url; }
@@ -28,6 +35,12 @@ public:
     // The local path and its last component, for decoding and log lines.
     QString path() const { return m_url.toLocalFile(); }
     QString fileName() const;
+    Arrival arrival() const { return m_arrival; }
+
+    // Set once the shelf forgets the screenshot. Shared so that work queued on a pool thread
+    // can see it without touching this object, and skip itself.
+    std::shared_ptr<const std::atomic<bool>> leftShelf() const { return m_leftShelf; }
+    void markLeftShelf() { m_leftShelf->store(true); }
 
     // Null until loaded.
     QImage thumbnail() const { return m_thumbnail; }
@@ -50,6 +63,8 @@ private:
     const QUuid m_id;
     const QUrl m_url;
     const QDateTime m_createdAt;
+    const Arrival m_arrival = Arrival::seeded;
+    const std::shared_ptr<std::atomic<bool>> m_leftShelf = std::make_shared<std::atomic<bool>>();
     QImage m_thumbnail;
     bool m_thumbnailFailed = false;
     QString m_ocrText;

@@ -22,16 +22,17 @@ ScreenshotStore::ScreenshotStore(Settings& settings, TextRecognizer recognizeTex
 ScreenshotStore::~ScreenshotStore() = default;
 
 ScreenshotStore::TextRecognizer ScreenshotStore::sharedRecognizer() {
-    return [](const QString& path, OCRService::Completion completion) {
-        OCRService::shared().recognizeText(path, std::move(completion));
+    return [](OCRService::Job job, OCRService::Completion completion) {
+        OCRService::shared().recognizeText(std::move(job), std::move(completion));
     };
 }
 
-void ScreenshotStore::add(const QUrl& url, const QDateTime& createdAt) {
+void ScreenshotStore::add(const QUrl& url, const QDateTime& createdAt,
+                          Screenshot::Arrival arrival) {
     if (!url.isLocalFile() || screenshot(url)) {
         return;
     }
-    auto* item = new Screenshot(url, createdAt, this);
+    auto* item = new Screenshot(url, createdAt, arrival, this);
     watch(item);
     beginInsertRows(QModelIndex(), 0, 0);
     m_items.prepend(item);
@@ -79,6 +80,7 @@ void ScreenshotStore::forget(int first, int last) {
     endRemoveRows();
     // Later, so that whoever handled the removal may still read the screenshot in this turn.
     for (Screenshot* item : gone) {
+        item->markLeftShelf();
         item->disconnect(this);
         item->deleteLater();
     }
@@ -86,7 +88,13 @@ void ScreenshotStore::forget(int first, int last) {
 
 void ScreenshotStore::recognizeText(Screenshot* screenshot) {
     const QPointer<Screenshot> weak(screenshot);
-    m_recognizeText(screenshot->path(), [weak](const QString& text) {
+    const auto leftShelf = screenshot->leftShelf();
+    OCRService::Job job{screenshot->path(),
+                        screenshot->arrival() == Screenshot::Arrival::captured
+                            ? OCRService::Urgency::live
+                            : OCRService::Urgency::seed,
+                        [leftShelf] { return !leftShelf->load(); }};
+    m_recognizeText(std::move(job), [weak](const QString& text) {
         if (weak) {
             weak->setOcrText(text);
         }

@@ -10,10 +10,10 @@
 
 #include "DelayScheduler.h"
 #include "OCRService.h"
+#include "Screenshot.h"
 
 namespace framlet {
 
-class Screenshot;
 class Settings;
 class ThumbnailLoader;
 
@@ -41,7 +41,7 @@ public:
     };
     Q_ENUM(Role)
 
-    using TextRecognizer = std::function<void(const QString& path, OCRService::Completion)>;
+    using TextRecognizer = std::function<void(OCRService::Job, OCRService::Completion)>;
 
     // The largest width or height of a thumbnail.
     static constexpr int thumbnailSize = 320;
@@ -55,8 +55,11 @@ public:
     static TextRecognizer sharedRecognizer();
 
     // Puts the file at the front unless its URL is already on the shelf, then trims the shelf
-    // to historyLimit. A URL that is not a local file is ignored.
-    void add(const QUrl& url, const QDateTime& createdAt);
+    // to historyLimit. A URL that is not a local file is ignored. A capture's thumbnail and text
+    // go ahead of the seeds' still waiting; work for a screenshot forgotten before it started
+    // is dropped.
+    void add(const QUrl& url, const QDateTime& createdAt,
+             Screenshot::Arrival arrival = Screenshot::Arrival::seeded);
     // Forgets every screenshot whose URL is listed; the rest keep their order.
     void remove(const QList<QUrl>& urls);
     // Forgets everything, as when the watched folders change.

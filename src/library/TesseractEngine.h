@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 
 namespace tesseract {
@@ -25,6 +26,24 @@ public:
         // Images whose longest side is at most this many pixels are enlarged twice first. Off:
         // on 1920x1080 screens it found about 1% more words for a fifth more time.
         int upscaleUpToSide = 0;
+        // A second, sparse-text reading (page segmentation 11) of the inked places the first
+        // left without words, each patch turned dark-on-white and small text enlarged.
+        bool recoverUncoveredText = true;
+        // Patches whose ink is lower than this are enlarged towards it; 0 keeps their size.
+        int patchTargetHeight = 48;
+        bool normalisePatches = true;
+        // Words of the second reading below this confidence are dropped: icons and frames
+        // read as letters there.
+        int patchMinConfidence = 60;
+        // Words of the first reading less sure than this are read again as patches.
+        int coverConfidence = 70;
+        // Tesseract reads dark ink on a light page; on a dark one it reads every line twice,
+        // the second time inverted. Inverting a dark theme's whole image first spares that.
+        bool invertDarkImages = true;
+        // Tesseract's binarisation: 0 global Otsu, 2 Sauvola.
+        int thresholdingMethod = 0;
+        // More of Tesseract's variables, as "name=value", to measure alternatives.
+        QStringList variables;
         // Tesseract parallelises inside one image with OpenMP; we already run one image per
         // core, and both together oversubscribe the machine several times over.
         bool singleThreadedOpenMP = true;
@@ -35,8 +54,9 @@ public:
 
     struct Result {
         QStringList lines;
-        QString error;  // set when the engine could not run; lines are empty then
-        bool ok() const { return error.isEmpty(); }
+        QString error;             // set when the engine could not run; lines are empty then
+        bool interrupted = false;  // stopped on request; lines are empty then
+        bool ok() const { return error.isEmpty() && !interrupted; }
     };
 
     explicit TesseractEngine(const Options& options);
@@ -44,8 +64,9 @@ public:
     TesseractEngine(const TesseractEngine&) = delete;
     TesseractEngine& operator=(const TesseractEngine&) = delete;
 
-    // The lines of text found in the image, in the order the recogniser returns them.
-    Result recognize(const QImage& image);
+    // The lines of text found in the image, in the order the recogniser returns them. Setting
+    // `interrupt` (from any thread) stops the recognition within a few words.
+    Result recognize(const QImage& image, const std::atomic<bool>* interrupt = nullptr);
 
     // The calling thread's engine, created (or recreated for other options) on first use.
     static TesseractEngine& forThisThread(const Options& options);
@@ -53,6 +74,12 @@ public:
     const Options& options() const { return m_options; }
 
 private:
+    struct Reading;
+    Reading read(const QImage& pixels, int resolution, int minConfidence,
+                 const std::atomic<bool>* interrupt);
+    QStringList recoverUncovered(const QImage& pixels, const Reading& first, int resolution,
+                                 const std::atomic<bool>* interrupt);
+
     Options m_options;
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
     QString m_initError;

@@ -36,7 +36,11 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
     }
     const QString path = screenshot->path();
     const QPointer<ThumbnailLoader> self(this);
-    m_pool.start([path, maxDimension = m_maxDimension, screenshot, self, waitsUsed] {
+    const auto leftShelf = screenshot->leftShelf();
+    auto decode = [path, maxDimension = m_maxDimension, screenshot, self, waitsUsed, leftShelf] {
+        if (leftShelf->load()) {
+            return;  // forgotten while it waited for a thread
+        }
         ImageDecoder::Result result = ImageDecoder::decodeThumbnail(path, maxDimension);
         // The grid paints every thumbnail often: convert once here, off the main thread.
         result.image = paintable(result.image);
@@ -54,7 +58,9 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
                 }
             },
             Qt::QueuedConnection);
-    });
+    };
+    // A capture's thumbnail is the one the user is about to look at.
+    m_pool.start(std::move(decode), screenshot->arrival() == Screenshot::Arrival::captured ? 1 : 0);
 }
 
 void ThumbnailLoader::finishAttempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed,

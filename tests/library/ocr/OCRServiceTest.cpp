@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <deque>
 
 #include "ChildProcess.h"
@@ -221,6 +222,34 @@ TEST_F(OCRServiceTest, AnEngineThatCannotStartGivesAnEmptyText) {
     const auto outcome = recognize(broken, save(dir, "text.png", textImage({"Invoice"})));
     ASSERT_TRUE(waitFor(outcome));
     EXPECT_EQ(outcome->texts, QStringList{QString()});
+}
+
+TEST_F(OCRServiceTest, ALiveCaptureOvertakesTheSeedsAndForgottenWorkNeverStarts) {
+    const QString seed = save(dir, "seed.png", textImage({"Receipt", "Total"}));
+    const QString capture = save(dir, "capture.png", textImage({"Invoice"}));
+    std::vector<int> order;  // -1 for the capture, else the seed's number
+    for (int i = 0; i < 20; ++i) {
+        service.recognizeText(seed, [&order, i](const QString& text) {
+            EXPECT_EQ(text, "receipt\ntotal");
+            order.push_back(i);
+        });
+    }
+    bool forgotten = false;
+    int forgottenRuns = 0;
+    service.recognizeText({seed, OCRService::Urgency::seed, [&forgotten] { return !forgotten; }},
+                          [&forgottenRuns](const QString&) { ++forgottenRuns; });
+    forgotten = true;  // its screenshot left the shelf while it waited
+    service.recognizeText({capture, OCRService::Urgency::live, {}}, [&order](const QString& text) {
+        EXPECT_EQ(text, "invoice");
+        order.push_back(-1);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 21; }, 120000));
+    letQueuedCallsRun();
+    EXPECT_EQ(order.size(), 21u);
+    EXPECT_EQ(forgottenRuns, 0);
+    // Only seeds a worker had finished before the capture was asked for may come first.
+    const auto capturePosition = std::find(order.begin(), order.end(), -1) - order.begin();
+    EXPECT_LE(capturePosition, testConfiguration().maxConcurrency);
 }
 
 TEST(OCRServiceConcurrency, OneWorkerPerTwoCoresBetweenTwoAndFour) {

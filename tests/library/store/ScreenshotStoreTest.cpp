@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 namespace {
 
 struct PendingText {
-    QString path;
+    OCRService::Job job;
     OCRService::Completion completion;
 };
 
@@ -30,8 +30,8 @@ protected:
         , m_settings(m_defaults)
         , m_store(
               m_settings,
-              [this](const QString& path, OCRService::Completion completion) {
-                  m_texts.push_back({path, std::move(completion)});
+              [this](OCRService::Job job, OCRService::Completion completion) {
+                  m_texts.push_back({std::move(job), std::move(completion)});
               },
               m_scheduler, m_pool) {}
 
@@ -219,7 +219,12 @@ TEST_F(ScreenshotStoreTest, TextArrivesForItsRowAndIsDroppedOnceTrimmed) {
     EXPECT_EQ(m_store.index(0).data(ScreenshotStore::OcrTextRole).toString(),
               QStringLiteral("invoice\ntotal"));
 
-    addNames({QStringLiteral("b.png")});
+    m_store.add(url(QStringLiteral("b.png")), QDateTime::currentDateTimeUtc(),
+                Screenshot::Arrival::captured);
+    EXPECT_EQ(m_texts.at(0).job.urgency, OCRService::Urgency::seed);
+    EXPECT_EQ(m_texts.at(1).job.urgency, OCRService::Urgency::live);
+    EXPECT_FALSE(m_texts.at(0).job.wanted());  // a was trimmed: its work is dropped
+    EXPECT_TRUE(m_texts.at(1).job.wanted());
     changed.clear();
     m_texts.at(1).completion(QStringLiteral("late"));  // before b's own: order is not promised
     EXPECT_EQ(m_store.index(0).data(ScreenshotStore::OcrTextRole).toString(),

@@ -69,7 +69,7 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     int settled = 0;  // thumbnails or give-ups, plus texts
     ScreenshotStore store(
         settings,
-        [&](const QString& path, OCRService::Completion done) { ocr.recognizeText(path, done); },
+        [&](OCRService::Job job, OCRService::Completion done) { ocr.recognizeText(job, done); },
         scheduler);
     ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, DelayScheduler::realTime());
     QObject::connect(&watcher, &ScreenshotWatcher::fileFound,

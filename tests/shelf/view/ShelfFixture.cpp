@@ -27,8 +27,8 @@ ShelfFixture::ShelfFixture()
     , settings(defaults)
     , store(std::make_unique<ScreenshotStore>(
           settings,
-          [this](const QString& path, OCRService::Completion completion) {
-              pendingText.insert(QFileInfo(path).fileName(), std::move(completion));
+          [this](const OCRService::Job& job, OCRService::Completion completion) {
+              pendingText.insert(QFileInfo(job.path).fileName(), std::move(completion));
           }))
     , actions(trash, fileManager, clipboard,
               [this](const QString& message) { alerts.append(message); }) {
