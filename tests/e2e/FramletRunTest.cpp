@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "PanelPlacement.h"
+#include "ProgramHome.h"
 #include "ScreenPixels.h"
 
 namespace {
@@ -18,17 +19,7 @@ class FramletRun : public ::testing::Test {
 protected:
     void SetUp() override {
         QDir().mkpath(desktop());
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                           home.filePath(QStringLiteral(".config")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"),
-                           home.filePath(QStringLiteral(".local/share")));
-        environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QString());
-        environment.remove(QStringLiteral("XDG_STATE_HOME"));  // the log's default place
-        environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        app.setProcessEnvironment(environment);
+        app.setProcessEnvironment(framlet::test::programEnvironment(home.path()));
     }
     void TearDown() override {
         app.terminate();
@@ -46,10 +37,7 @@ protected:
         ASSERT_TRUE(image.save(hidden));
         ASSERT_TRUE(QFile::rename(hidden, QDir(desktop()).filePath(name)));
     }
-    QByteArray log() const {
-        QFile file(home.filePath(QStringLiteral(".local/state/Framlet/debug.log")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray log() const { return framlet::test::programLog(home.path()); }
     bool logged(const QByteArray& line, int timeoutMs = 15000) const {
         return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
     }

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ProgramHome.h"
+
 namespace {
 
 // The real program beside the real screenshot tools of the distribution, on the private desktop
@@ -21,18 +23,7 @@ protected:
         dirs.write("XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Pictures\"\n");
         dirs.close();
 
-        environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                           home.filePath(QStringLiteral(".config")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"),
-                           home.filePath(QStringLiteral(".local/share")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"),
-                           home.filePath(QStringLiteral(".cache")));
-        environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QString());
-        environment.remove(QStringLiteral("XDG_STATE_HOME"));  // the log's default place
-        environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment = framlet::test::programEnvironment(home.path());
     }
     void TearDown() override {
         for (QProcess* process : {&tool, &app}) {
@@ -45,10 +36,7 @@ protected:
     }
 
     QString pictures() const { return home.filePath(QStringLiteral("Pictures")); }
-    QByteArray log() const {
-        QFile file(home.filePath(QStringLiteral(".local/state/Framlet/debug.log")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray log() const { return framlet::test::programLog(home.path()); }
     bool logged(const QByteArray& line, int timeoutMs = 15000) const {
         return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
     }
