@@ -23,14 +23,14 @@
 #include <numeric>
 #include <vector>
 
-#include "DelayScheduler.h"
-#include "OCRService.h"
-#include "Screenshot.h"
 #include "ScreenshotCorpus.h"
-#include "ScreenshotStore.h"
-#include "ScreenshotWatcher.h"
-#include "Settings.h"
-#include "UserDefaults.h"
+#include "library/DelayScheduler.h"
+#include "library/OCRService.h"
+#include "library/Screenshot.h"
+#include "library/ScreenshotStore.h"
+#include "library/ScreenshotWatcher.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 
 using namespace framlet;
 

@@ -14,18 +14,18 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "ColorScheme.h"
-#include "DelayScheduler.h"
-#include "ImagePreviewController.h"
-#include "PanelView.h"
-#include "Screenshot.h"
-#include "ScreenshotStore.h"
-#include "SelectionModel.h"
-#include "Settings.h"
-#include "ShelfActions.h"
-#include "ShelfServices.h"
-#include "ThemePalette.h"
-#include "UserDefaults.h"
+#include "library/DelayScheduler.h"
+#include "library/Screenshot.h"
+#include "library/ScreenshotStore.h"
+#include "platform/ColorScheme.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
+#include "settings/ThemePalette.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/PanelView.h"
+#include "shelf/SelectionModel.h"
+#include "shelf/ShelfActions.h"
+#include "shelf/ShelfServices.h"
 
 namespace {
 

@@ -23,10 +23,10 @@
 #include <cstdio>
 #include <deque>
 
-#include "DelayScheduler.h"
-#include "OCRService.h"
 #include "ScreenshotCorpus.h"
 #include "SparseScreens.h"
+#include "library/DelayScheduler.h"
+#include "library/OCRService.h"
 
 using namespace framlet;
 using framlet::bench::CorpusImage;

@@ -22,14 +22,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "DelayScheduler.h"
-#include "MemoryPolicy.h"
-#include "Screenshot.h"
 #include "ScreenshotCorpus.h"
-#include "ScreenshotStore.h"
-#include "ScreenshotWatcher.h"
-#include "Settings.h"
-#include "UserDefaults.h"
+#include "library/DelayScheduler.h"
+#include "library/Screenshot.h"
+#include "library/ScreenshotStore.h"
+#include "library/ScreenshotWatcher.h"
+#include "platform/MemoryPolicy.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 
 namespace {
 

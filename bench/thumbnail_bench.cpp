@@ -19,7 +19,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "ImageDecoder.h"
+#include "library/ImageDecoder.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <functional>
 #include <vector>
 
-#include "DelayScheduler.h"
-#include "FolderListing.h"
-#include "ScreenshotWatcher.h"
+#include "library/DelayScheduler.h"
+#include "library/FolderListing.h"
+#include "library/ScreenshotWatcher.h"
 
 using namespace framlet;
 

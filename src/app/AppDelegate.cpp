@@ -1,4 +1,4 @@
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -7,27 +7,27 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "CaptureLantern.h"
-#include "DebugLog.h"
-#include "DelayScheduler.h"
-#include "HotKey.h"
-#include "HotKeyStatus.h"
-#include "ImagePreviewController.h"
-#include "PanelController.h"
-#include "PanelView.h"
-#include "Screenshot.h"
-#include "ScreenshotPreferences.h"
-#include "ScreenshotStore.h"
-#include "ScreenshotWatcher.h"
-#include "SelectionModel.h"
-#include "Settings.h"
-#include "ShelfActions.h"
-#include "ShelfServices.h"
-#include "StatusItem.h"
-#include "SystemTray.h"
-#include "ThemePalette.h"
-#include "ToolSettingsMonitor.h"
-#include "X11.h"
+#include "app/CaptureLantern.h"
+#include "app/StatusItem.h"
+#include "library/DelayScheduler.h"
+#include "library/Screenshot.h"
+#include "library/ScreenshotStore.h"
+#include "library/ScreenshotWatcher.h"
+#include "library/ToolSettingsMonitor.h"
+#include "platform/DebugLog.h"
+#include "platform/ScreenshotPreferences.h"
+#include "platform/X11.h"
+#include "platform/widgets/SystemTray.h"
+#include "settings/Settings.h"
+#include "settings/ThemePalette.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/PanelController.h"
+#include "shelf/PanelView.h"
+#include "shelf/SelectionModel.h"
+#include "shelf/ShelfActions.h"
+#include "shelf/ShelfServices.h"
+#include "shortcut/HotKey.h"
+#include "shortcut/HotKeyStatus.h"
 
 namespace framlet {
 namespace {

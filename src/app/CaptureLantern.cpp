@@ -1,9 +1,9 @@
-#include "CaptureLantern.h"
+#include "app/CaptureLantern.h"
 
-#include "DebugLog.h"
-#include "LanternIcon.h"
-#include "Settings.h"
-#include "TimerSource.h"
+#include "app/LanternIcon.h"
+#include "library/TimerSource.h"
+#include "platform/DebugLog.h"
+#include "settings/Settings.h"
 
 namespace framlet {
 

@@ -1,4 +1,4 @@
-#include "LanternIcon.h"
+#include "app/LanternIcon.h"
 
 #include <QBuffer>
 #include <QPainter>

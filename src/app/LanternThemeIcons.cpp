@@ -1,4 +1,4 @@
-#include "LanternThemeIcons.h"
+#include "app/LanternThemeIcons.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +7,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include "LanternIcon.h"
+#include "app/LanternIcon.h"
 
 namespace framlet::LanternThemeIcons {
 namespace {

@@ -1,7 +1,7 @@
-#include "MaintenanceFlags.h"
+#include "app/MaintenanceFlags.h"
 
-#include "LoginItem.h"
-#include "Settings.h"
+#include "platform/LoginItem.h"
+#include "settings/Settings.h"
 
 namespace framlet {
 

@@ -1,4 +1,4 @@
-#include "StatusItem.h"
+#include "app/StatusItem.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -8,9 +8,9 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "LanternIcon.h"
-#include "LanternThemeIcons.h"
-#include "StatusItemDragView.h"
+#include "app/LanternIcon.h"
+#include "app/LanternThemeIcons.h"
+#include "app/StatusItemDragView.h"
 
 namespace framlet {
 namespace {

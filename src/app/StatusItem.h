@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "SystemTray.h"
+#include "platform/widgets/SystemTray.h"
 
 class QScreen;
 class QSystemTrayIcon;

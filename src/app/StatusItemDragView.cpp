@@ -1,12 +1,12 @@
-#include "StatusItemDragView.h"
+#include "app/StatusItemDragView.h"
 
 #include <QDrag>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "ImageDecoder.h"
-#include "LanternIcon.h"
+#include "app/LanternIcon.h"
+#include "library/ImageDecoder.h"
 
 namespace framlet {
 

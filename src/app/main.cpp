@@ -2,16 +2,16 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "AppDelegate.h"
-#include "ColorScheme.h"
-#include "DisplayConnection.h"
-#include "LoginItem.h"
-#include "MaintenanceFlags.h"
-#include "MemoryPolicy.h"
-#include "Settings.h"
-#include "Symbols.h"
-#include "TimerSource.h"
-#include "X11KeyGrabber.h"
+#include "app/AppDelegate.h"
+#include "app/MaintenanceFlags.h"
+#include "library/TimerSource.h"
+#include "platform/ColorScheme.h"
+#include "platform/DisplayConnection.h"
+#include "platform/LoginItem.h"
+#include "platform/MemoryPolicy.h"
+#include "platform/X11KeyGrabber.h"
+#include "settings/Settings.h"
+#include "shelf/Symbols.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ChangeCoalescer.h"
+#include "library/ChangeCoalescer.h"
 
 namespace framlet {
 

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <chrono>
 
-#include "DelayScheduler.h"
+#include "library/DelayScheduler.h"
 
 namespace framlet {
 

@@ -1,4 +1,4 @@
-#include "DecodeBudget.h"
+#include "library/DecodeBudget.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "DelayScheduler.h"
+#include "library/DelayScheduler.h"
 
 #include <QPointer>
 #include <QTimer>

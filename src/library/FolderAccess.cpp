@@ -1,4 +1,4 @@
-#include "FolderAccess.h"
+#include "library/FolderAccess.h"
 
 #include <dirent.h>
 #include <fcntl.h>

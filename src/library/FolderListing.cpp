@@ -1,4 +1,4 @@
-#include "FolderListing.h"
+#include "library/FolderListing.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "ImageDecoder.h"
+#include "library/ImageDecoder.h"
 
 namespace framlet {
 namespace {

@@ -1,4 +1,4 @@
-#include "ImageDecoder.h"
+#include "library/ImageDecoder.h"
 
 #include <libheif/heif.h>
 
@@ -12,9 +12,9 @@
 #include <memory>
 #include <vector>
 
-#include "DecodeBudget.h"
-#include "ImageTruncation.h"
-#include "RegularFile.h"
+#include "library/DecodeBudget.h"
+#include "library/ImageTruncation.h"
+#include "platform/RegularFile.h"
 
 namespace framlet {
 namespace {

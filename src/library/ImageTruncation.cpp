@@ -1,4 +1,4 @@
-#include "ImageTruncation.h"
+#include "library/ImageTruncation.h"
 
 #include <QIODevice>
 #include <cstring>

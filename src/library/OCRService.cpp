@@ -1,4 +1,4 @@
-#include "OCRService.h"
+#include "library/OCRService.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "DebugLog.h"
-#include "DelayScheduler.h"
-#include "ImageDecoder.h"
+#include "library/DelayScheduler.h"
+#include "library/ImageDecoder.h"
+#include "platform/DebugLog.h"
 
 namespace framlet {
 namespace {

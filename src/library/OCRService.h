@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "TesseractEngine.h"
+#include "library/TesseractEngine.h"
 
 namespace framlet {
 

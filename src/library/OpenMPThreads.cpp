@@ -1,4 +1,4 @@
-#include "OpenMPThreads.h"
+#include "library/OpenMPThreads.h"
 
 #include <dlfcn.h>
 

@@ -1,4 +1,4 @@
-#include "Screenshot.h"
+#include "library/Screenshot.h"
 
 #include <QFileInfo>
 

@@ -1,13 +1,13 @@
-#include "ScreenshotStore.h"
+#include "library/ScreenshotStore.h"
 
 #include <QFileInfo>
 #include <QPointer>
 #include <QSet>
 #include <algorithm>
 
-#include "Screenshot.h"
-#include "Settings.h"
-#include "ThumbnailLoader.h"
+#include "library/Screenshot.h"
+#include "library/ThumbnailLoader.h"
+#include "settings/Settings.h"
 
 namespace framlet {
 

@@ -8,9 +8,9 @@
 #include <QUuid>
 #include <functional>
 
-#include "DelayScheduler.h"
-#include "OCRService.h"
-#include "Screenshot.h"
+#include "library/DelayScheduler.h"
+#include "library/OCRService.h"
+#include "library/Screenshot.h"
 
 namespace framlet {
 

@@ -1,4 +1,4 @@
-#include "ScreenshotWatcher.h"
+#include "library/ScreenshotWatcher.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,11 +9,11 @@
 #include <QThreadPool>
 #include <algorithm>
 
-#include "ChangeCoalescer.h"
-#include "DebugLog.h"
-#include "FolderEventStream.h"
-#include "ScreenshotPreferences.h"
-#include "Settings.h"
+#include "library/ChangeCoalescer.h"
+#include "platform/DebugLog.h"
+#include "platform/FolderEventStream.h"
+#include "platform/ScreenshotPreferences.h"
+#include "settings/Settings.h"
 
 namespace framlet {
 namespace {

@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "DelayScheduler.h"
-#include "FolderListing.h"
+#include "library/DelayScheduler.h"
+#include "library/FolderListing.h"
 
 namespace framlet {
 

@@ -1,4 +1,4 @@
-#include "TesseractEngine.h"
+#include "library/TesseractEngine.h"
 
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "ImageDecoder.h"
-#include "OpenMPThreads.h"
-#include "TesseractLanguages.h"
-#include "TextPatchSheet.h"
-#include "UncoveredInk.h"
+#include "library/ImageDecoder.h"
+#include "library/OpenMPThreads.h"
+#include "library/TesseractLanguages.h"
+#include "library/TextPatchSheet.h"
+#include "library/UncoveredInk.h"
 
 namespace framlet {
 namespace {

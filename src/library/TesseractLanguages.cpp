@@ -1,4 +1,4 @@
-#include "TesseractLanguages.h"
+#include "library/TesseractLanguages.h"
 
 #include <QFileInfo>
 #include <QHash>

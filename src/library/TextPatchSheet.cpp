@@ -1,4 +1,4 @@
-#include "TextPatchSheet.h"
+#include "library/TextPatchSheet.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <vector>
 
-#include "UncoveredInk.h"
+#include "library/UncoveredInk.h"
 
 namespace framlet {
 

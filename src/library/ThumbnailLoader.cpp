@@ -1,12 +1,12 @@
-#include "ThumbnailLoader.h"
+#include "library/ThumbnailLoader.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QThreadPool>
 
-#include "DebugLog.h"
-#include "DelayScheduler.h"
-#include "Screenshot.h"
+#include "library/DelayScheduler.h"
+#include "library/Screenshot.h"
+#include "platform/DebugLog.h"
 
 namespace framlet {
 namespace {

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "ImageDecoder.h"
+#include "library/ImageDecoder.h"
 
 class QThreadPool;
 

@@ -1,4 +1,4 @@
-#include "TimerSource.h"
+#include "library/TimerSource.h"
 
 #include <QTimer>
 

@@ -1,11 +1,11 @@
-#include "ToolSettingsMonitor.h"
+#include "library/ToolSettingsMonitor.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "ChangeCoalescer.h"
-#include "FolderEventStream.h"
-#include "ScreenshotWatcher.h"
+#include "library/ChangeCoalescer.h"
+#include "library/ScreenshotWatcher.h"
+#include "platform/FolderEventStream.h"
 
 namespace framlet {
 namespace {

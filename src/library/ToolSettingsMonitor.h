@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "DelayScheduler.h"
+#include "library/DelayScheduler.h"
 
 namespace framlet {
 

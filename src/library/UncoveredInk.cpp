@@ -1,4 +1,4 @@
-#include "UncoveredInk.h"
+#include "library/UncoveredInk.h"
 
 #include <algorithm>
 #include <cstdlib>

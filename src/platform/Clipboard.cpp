@@ -1,4 +1,4 @@
-#include "Clipboard.h"
+#include "platform/Clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "ColorScheme.h"
+#include "platform/ColorScheme.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "DebugLog.h"
+#include "platform/DebugLog.h"
 
 #include <fcntl.h>
 #include <syslog.h>

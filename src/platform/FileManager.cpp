@@ -1,4 +1,4 @@
-#include "FileManager.h"
+#include "platform/FileManager.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include "DebugLog.h"
+#include "platform/DebugLog.h"
 
 namespace framlet {
 

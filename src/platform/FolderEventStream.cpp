@@ -1,4 +1,4 @@
-#include "FolderEventStream.h"
+#include "platform/FolderEventStream.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "DebugLog.h"
+#include "platform/DebugLog.h"
 
 namespace framlet {
 namespace {

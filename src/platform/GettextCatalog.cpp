@@ -1,4 +1,4 @@
-#include "GettextCatalog.h"
+#include "platform/GettextCatalog.h"
 
 #include <QFile>
 #include <QtEndian>

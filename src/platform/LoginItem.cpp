@@ -1,4 +1,4 @@
-#include "LoginItem.h"
+#include "platform/LoginItem.h"
 
 #include <QDir>
 #include <QFile>

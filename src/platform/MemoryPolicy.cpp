@@ -1,4 +1,4 @@
-#include "MemoryPolicy.h"
+#include "platform/MemoryPolicy.h"
 
 #include <cstdlib>  // defines __GLIBC__ on glibc systems
 

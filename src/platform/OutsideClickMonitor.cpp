@@ -1,5 +1,5 @@
-#include "OutsideClickMonitor.h"
-#include "X11.h"
+#include "platform/OutsideClickMonitor.h"
+#include "platform/X11.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "DebugLog.h"
+#include "platform/DebugLog.h"
 
 namespace framlet {
 namespace {

@@ -1,4 +1,4 @@
-#include "ScreenshotPreferences.h"
+#include "platform/ScreenshotPreferences.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "GettextCatalog.h"
+#include "platform/GettextCatalog.h"
 
 namespace framlet {
 namespace {

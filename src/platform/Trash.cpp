@@ -1,4 +1,4 @@
-#include "Trash.h"
+#include "platform/Trash.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "TypedJson.h"
+#include "platform/TypedJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "UserDefaults.h"
+#include "platform/UserDefaults.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,9 +13,9 @@
 #include <cmath>
 #include <optional>
 
-#include "DebugLog.h"
-#include "RegularFile.h"
-#include "TypedJson.h"
+#include "platform/DebugLog.h"
+#include "platform/RegularFile.h"
+#include "platform/TypedJson.h"
 
 namespace framlet {
 namespace {

@@ -1,5 +1,5 @@
-#include "VirtualKeyMap.h"
-#include "X11.h"
+#include "platform/VirtualKeyMap.h"
+#include "platform/X11.h"
 
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>

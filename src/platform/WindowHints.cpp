@@ -1,5 +1,5 @@
-#include "WindowHints.h"
-#include "X11.h"
+#include "platform/WindowHints.h"
+#include "platform/X11.h"
 
 #include <xcb/xcb.h>
 

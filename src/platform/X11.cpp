@@ -1,4 +1,4 @@
-#include "X11.h"
+#include "platform/X11.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
-#include "X11KeyGrabber.h"
-#include "X11.h"
+#include "platform/X11KeyGrabber.h"
+#include "platform/X11.h"
 
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "VirtualKeyMap.h"
+#include "platform/VirtualKeyMap.h"
 
 namespace framlet {
 namespace {

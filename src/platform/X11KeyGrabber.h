@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "KeyGrabber.h"
+#include "platform/KeyGrabber.h"
 
 namespace framlet {
 

@@ -1,11 +1,11 @@
-#include "Settings.h"
+#include "settings/Settings.h"
 
 #include <QDir>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "UserDefaults.h"
+#include "platform/UserDefaults.h"
 
 namespace framlet {
 namespace {

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "HotKeyBinding.h"
+#include "shortcut/HotKeyBinding.h"
 
 namespace framlet {
 

@@ -1,4 +1,4 @@
-#include "ThemePalette.h"
+#include "settings/ThemePalette.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "ColorScheme.h"
-#include "Settings.h"
+#include "platform/ColorScheme.h"
+#include "settings/Settings.h"
 
 namespace framlet {
 

@@ -1,8 +1,8 @@
-#include "AllWorkspacesWindow.h"
+#include "shelf/AllWorkspacesWindow.h"
 
 #include <QWindow>
 
-#include "WindowHints.h"
+#include "platform/WindowHints.h"
 
 namespace framlet {
 

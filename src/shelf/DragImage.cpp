@@ -1,4 +1,4 @@
-#include "DragImage.h"
+#include "shelf/DragImage.h"
 
 #include <QPainter>
 #include <algorithm>

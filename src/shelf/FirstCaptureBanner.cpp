@@ -1,4 +1,4 @@
-#include "FirstCaptureBanner.h"
+#include "shelf/FirstCaptureBanner.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,8 +6,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "SymbolView.h"
-#include "Symbols.h"
+#include "shelf/SymbolView.h"
+#include "shelf/Symbols.h"
 
 namespace framlet {
 

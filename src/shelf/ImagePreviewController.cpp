@@ -1,4 +1,4 @@
-#include "ImagePreviewController.h"
+#include "shelf/ImagePreviewController.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -12,11 +12,11 @@
 #include <QTextEdit>
 #include <algorithm>
 
-#include "DebugLog.h"
-#include "ImageDecoder.h"
-#include "PreviewImageView.h"
-#include "PreviewPanel.h"
-#include "ThemePalette.h"
+#include "library/ImageDecoder.h"
+#include "platform/DebugLog.h"
+#include "settings/ThemePalette.h"
+#include "shelf/PreviewImageView.h"
+#include "shelf/PreviewPanel.h"
 
 namespace framlet {
 

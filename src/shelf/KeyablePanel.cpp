@@ -1,10 +1,10 @@
-#include "KeyablePanel.h"
+#include "shelf/KeyablePanel.h"
 
 #include <QHideEvent>
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "X11.h"
+#include "platform/X11.h"
 
 namespace framlet {
 

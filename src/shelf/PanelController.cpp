@@ -1,11 +1,11 @@
-#include "PanelController.h"
+#include "shelf/PanelController.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScreen>
 
-#include "KeyablePanel.h"
-#include "OutsideClickMonitor.h"
+#include "platform/OutsideClickMonitor.h"
+#include "shelf/KeyablePanel.h"
 
 namespace framlet {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "PanelPlacement.h"
+#include "shelf/PanelPlacement.h"
 
 class QScreen;
 class QWidget;

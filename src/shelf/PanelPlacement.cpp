@@ -1,4 +1,4 @@
-#include "PanelPlacement.h"
+#include "shelf/PanelPlacement.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "PanelView.h"
+#include "shelf/PanelView.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -13,20 +13,20 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "FirstCaptureBanner.h"
-#include "ImagePreviewController.h"
-#include "PreviewPanel.h"  // ImagePreviewController::panel() needs the whole type
-#include "ScreenshotStore.h"
-#include "ScreenshotWatcher.h"
-#include "SelectionModel.h"
-#include "Settings.h"
-#include "ShelfFilter.h"
-#include "ShelfServices.h"
-#include "SymbolView.h"
-#include "Symbols.h"
-#include "ThemePalette.h"
-#include "ThumbnailGrid.h"
-#include "ThumbnailInteraction.h"
+#include "library/ScreenshotStore.h"
+#include "library/ScreenshotWatcher.h"
+#include "settings/Settings.h"
+#include "settings/ThemePalette.h"
+#include "shelf/FirstCaptureBanner.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/PreviewPanel.h"  // ImagePreviewController::panel() needs the whole type
+#include "shelf/SelectionModel.h"
+#include "shelf/ShelfFilter.h"
+#include "shelf/ShelfServices.h"
+#include "shelf/SymbolView.h"
+#include "shelf/Symbols.h"
+#include "shelf/ThumbnailGrid.h"
+#include "shelf/ThumbnailInteraction.h"
 
 namespace framlet {
 

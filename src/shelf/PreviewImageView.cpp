@@ -1,4 +1,4 @@
-#include "PreviewImageView.h"
+#include "shelf/PreviewImageView.h"
 
 #include <QMovie>
 #include <QPainter>

@@ -1,10 +1,10 @@
-#include "PreviewPanel.h"
+#include "shelf/PreviewPanel.h"
 
 #include <QCloseEvent>
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "PreviewImageView.h"
+#include "shelf/PreviewImageView.h"
 
 namespace framlet {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AllWorkspacesWindow.h"
+#include "shelf/AllWorkspacesWindow.h"
 
 class QImage;
 class QMovie;

@@ -1,4 +1,4 @@
-#include "SelectionModel.h"
+#include "shelf/SelectionModel.h"
 
 namespace framlet {
 

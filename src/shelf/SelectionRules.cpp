@@ -1,8 +1,8 @@
-#include "SelectionRules.h"
+#include "shelf/SelectionRules.h"
 
 #include <algorithm>
 
-#include "SelectionModel.h"
+#include "shelf/SelectionModel.h"
 
 namespace framlet::SelectionRules {
 

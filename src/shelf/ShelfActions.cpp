@@ -1,4 +1,4 @@
-#include "ShelfActions.h"
+#include "shelf/ShelfActions.h"
 
 #include <QApplication>
 #include <QFutureWatcher>
@@ -6,11 +6,11 @@
 #include <QPointer>
 #include <QtConcurrent>
 
-#include "Clipboard.h"
-#include "DebugLog.h"
-#include "FileManager.h"
-#include "ImageDecoder.h"
-#include "Trash.h"
+#include "library/ImageDecoder.h"
+#include "platform/Clipboard.h"
+#include "platform/DebugLog.h"
+#include "platform/FileManager.h"
+#include "platform/Trash.h"
 
 namespace framlet {
 

@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "Trash.h"
+#include "platform/Trash.h"
 
 namespace framlet {
 

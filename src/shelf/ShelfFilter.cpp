@@ -1,6 +1,6 @@
-#include "ShelfFilter.h"
+#include "shelf/ShelfFilter.h"
 
-#include "ScreenshotStore.h"
+#include "library/ScreenshotStore.h"
 
 namespace framlet {
 

@@ -1,8 +1,8 @@
-#include "SymbolView.h"
+#include "shelf/SymbolView.h"
 
 #include <QPainter>
 
-#include "Symbols.h"
+#include "shelf/Symbols.h"
 
 namespace framlet {
 

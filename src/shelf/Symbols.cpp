@@ -1,4 +1,4 @@
-#include "Symbols.h"
+#include "shelf/Symbols.h"
 
 #include <QApplication>
 #include <QHash>

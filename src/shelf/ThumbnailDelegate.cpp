@@ -1,4 +1,4 @@
-#include "ThumbnailDelegate.h"
+#include "shelf/ThumbnailDelegate.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -7,9 +7,9 @@
 #include <QPixmapCache>
 #include <QToolTip>
 
-#include "ScreenshotStore.h"
-#include "SelectionModel.h"
-#include "Symbols.h"
+#include "library/ScreenshotStore.h"
+#include "shelf/SelectionModel.h"
+#include "shelf/Symbols.h"
 
 namespace framlet {
 

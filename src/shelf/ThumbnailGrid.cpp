@@ -1,4 +1,4 @@
-#include "ThumbnailGrid.h"
+#include "shelf/ThumbnailGrid.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -6,11 +6,11 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "ScreenshotStore.h"
-#include "SelectionModel.h"
-#include "ShelfFilter.h"
-#include "ThumbnailDelegate.h"
-#include "ThumbnailInteraction.h"
+#include "library/ScreenshotStore.h"
+#include "shelf/SelectionModel.h"
+#include "shelf/ShelfFilter.h"
+#include "shelf/ThumbnailDelegate.h"
+#include "shelf/ThumbnailInteraction.h"
 
 namespace framlet {
 

@@ -1,4 +1,4 @@
-#include "ThumbnailInteraction.h"
+#include "shelf/ThumbnailInteraction.h"
 
 #include <QDrag>
 #include <QMenu>
@@ -7,14 +7,14 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "DragImage.h"
-#include "ImagePreviewController.h"
-#include "PreviewPanel.h"  // ImagePreviewController::panel() needs the whole type
-#include "Screenshot.h"
-#include "ScreenshotStore.h"
-#include "SelectionModel.h"
-#include "SelectionRules.h"
-#include "ShelfActions.h"
+#include "library/Screenshot.h"
+#include "library/ScreenshotStore.h"
+#include "shelf/DragImage.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/PreviewPanel.h"  // ImagePreviewController::panel() needs the whole type
+#include "shelf/SelectionModel.h"
+#include "shelf/SelectionRules.h"
+#include "shelf/ShelfActions.h"
 
 namespace framlet {
 

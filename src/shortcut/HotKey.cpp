@@ -1,4 +1,4 @@
-#include "HotKey.h"
+#include "shortcut/HotKey.h"
 
 namespace framlet {
 

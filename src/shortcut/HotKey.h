@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "HotKeyBinding.h"
-#include "KeyGrabber.h"
+#include "platform/KeyGrabber.h"
+#include "shortcut/HotKeyBinding.h"
 
 namespace framlet {
 

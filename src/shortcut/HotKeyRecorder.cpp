@@ -1,4 +1,4 @@
-#include "HotKeyRecorder.h"
+#include "shortcut/HotKeyRecorder.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -7,8 +7,8 @@
 #include <QPainterPath>
 #include <algorithm>
 
-#include "KeyCodeFormatter.h"
-#include "VirtualKeyMap.h"
+#include "platform/VirtualKeyMap.h"
+#include "shortcut/KeyCodeFormatter.h"
 
 namespace framlet {
 namespace {

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "HotKeyBinding.h"
+#include "shortcut/HotKeyBinding.h"
 
 namespace framlet {
 

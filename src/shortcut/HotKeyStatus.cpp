@@ -1,4 +1,4 @@
-#include "HotKeyStatus.h"
+#include "shortcut/HotKeyStatus.h"
 
 namespace framlet {
 

@@ -1,8 +1,8 @@
-#include "KeyCodeFormatter.h"
+#include "shortcut/KeyCodeFormatter.h"
 
 #include <utility>
 
-#include "VirtualKeyMap.h"
+#include "platform/VirtualKeyMap.h"
 
 namespace framlet::KeyCodeFormatter {
 namespace {

@@ -6,7 +6,7 @@
 #include <Qt>
 #include <cstdint>
 
-#include "HotKeyBinding.h"
+#include "shortcut/HotKeyBinding.h"
 
 namespace framlet {
 

@@ -9,20 +9,20 @@
 
 #include <cstdio>
 
-#include "AppDelegate.h"
-#include "CaptureLantern.h"
-#include "ColorScheme.h"
-#include "ImagePreviewController.h"
 #include "ManualTimers.h"
-#include "PanelController.h"
-#include "Screenshot.h"
-#include "ScreenshotStore.h"
-#include "ScreenshotWatcher.h"
-#include "SelectionModel.h"
-#include "Settings.h"
-#include "StatusItem.h"
-#include "UserDefaults.h"
-#include "X11KeyGrabber.h"
+#include "app/AppDelegate.h"
+#include "app/CaptureLantern.h"
+#include "app/StatusItem.h"
+#include "library/Screenshot.h"
+#include "library/ScreenshotStore.h"
+#include "library/ScreenshotWatcher.h"
+#include "platform/ColorScheme.h"
+#include "platform/UserDefaults.h"
+#include "platform/X11KeyGrabber.h"
+#include "settings/Settings.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/PanelController.h"
+#include "shelf/SelectionModel.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;

@@ -7,11 +7,11 @@
 #include <QTemporaryDir>
 #include <chrono>
 
-#include "CaptureLantern.h"
-#include "LanternIcon.h"
 #include "ManualTimers.h"
-#include "Settings.h"
-#include "UserDefaults.h"
+#include "app/CaptureLantern.h"
+#include "app/LanternIcon.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;

@@ -5,7 +5,7 @@
 
 #include "ChildProcess.h"
 #include "TemporaryHome.h"
-#include "UserDefaults.h"
+#include "platform/UserDefaults.h"
 
 using namespace framlet;
 

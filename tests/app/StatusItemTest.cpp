@@ -4,9 +4,9 @@
 #include <QTest>
 
 #include "DesktopInput.h"
-#include "StatusItem.h"
-#include "StatusItemDragView.h"
-#include "SystemTray.h"
+#include "app/StatusItem.h"
+#include "app/StatusItemDragView.h"
+#include "platform/widgets/SystemTray.h"
 
 using namespace framlet;
 

@@ -11,8 +11,8 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 
-#include "StatusItem.h"
-#include "SystemTray.h"
+#include "app/StatusItem.h"
+#include "platform/widgets/SystemTray.h"
 
 using namespace framlet;
 

@@ -7,10 +7,10 @@
 #include <QTest>
 
 #include "DesktopInput.h"
-#include "PanelPlacement.h"
 #include "ScreenPixels.h"
-#include "StatusItem.h"
-#include "SystemTray.h"
+#include "app/StatusItem.h"
+#include "platform/widgets/SystemTray.h"
+#include "shelf/PanelPlacement.h"
 
 using namespace framlet;
 

@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "PanelPlacement.h"
 #include "ProgramHome.h"
 #include "ScreenPixels.h"
+#include "shelf/PanelPlacement.h"
 
 namespace {
 

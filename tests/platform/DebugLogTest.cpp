@@ -8,8 +8,8 @@
 #include <QRegularExpression>
 
 #include "ChildProcess.h"
-#include "DebugLog.h"
 #include "TemporaryHome.h"
+#include "platform/DebugLog.h"
 
 using namespace framlet;
 

@@ -5,7 +5,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "LoginItem.h"
+#include "platform/LoginItem.h"
 
 using namespace framlet;
 

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "ChildProcess.h"
-#include "UserDefaults.h"
+#include "platform/UserDefaults.h"
 
 using namespace framlet;
 

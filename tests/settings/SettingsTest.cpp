@@ -4,8 +4,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "Settings.h"
-#include "UserDefaults.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 
 using namespace framlet;
 

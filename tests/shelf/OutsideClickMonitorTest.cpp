@@ -4,8 +4,8 @@
 #include <QTest>
 #include <QWidget>
 
-#include "OutsideClickMonitor.h"
 #include "XClients.h"
+#include "platform/OutsideClickMonitor.h"
 
 namespace framlet {
 namespace {

@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QTest>
 
-#include "KeyablePanel.h"
-#include "PanelController.h"
 #include "XClients.h"
+#include "shelf/KeyablePanel.h"
+#include "shelf/PanelController.h"
 
 namespace framlet {
 namespace {

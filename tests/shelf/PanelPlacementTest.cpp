@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "PanelPlacement.h"
+#include "shelf/PanelPlacement.h"
 
 namespace framlet {
 namespace {

@@ -8,10 +8,10 @@
 #include <QVBoxLayout>
 #include <vector>
 
-#include "HotKey.h"
-#include "HotKeyRecorder.h"
 #include "OtherKeyboardClient.h"
-#include "X11KeyGrabber.h"
+#include "platform/X11KeyGrabber.h"
+#include "shortcut/HotKey.h"
+#include "shortcut/HotKeyRecorder.h"
 
 namespace framlet {
 namespace {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <optional>
 
-#include "HotKey.h"
-#include "KeyCodeFormatter.h"
 #include "OtherKeyboardClient.h"
-#include "X11KeyGrabber.h"
+#include "platform/X11KeyGrabber.h"
+#include "shortcut/HotKey.h"
+#include "shortcut/KeyCodeFormatter.h"
 
 namespace framlet {
 namespace {

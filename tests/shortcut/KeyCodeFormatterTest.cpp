@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include "KeyCodeFormatter.h"
-#include "VirtualKeyMap.h"
+#include "platform/VirtualKeyMap.h"
+#include "shortcut/KeyCodeFormatter.h"
 
 namespace framlet {
 namespace {

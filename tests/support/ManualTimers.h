@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "TimerSource.h"
+#include "library/TimerSource.h"
 
 namespace framlet::test {
 

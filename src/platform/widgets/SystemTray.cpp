@@ -1,5 +1,5 @@
-#include "SystemTray.h"
-#include "X11.h"
+#include "platform/widgets/SystemTray.h"
+#include "platform/X11.h"
 
 #include <xcb/res.h>
 #include <xcb/xcb.h>

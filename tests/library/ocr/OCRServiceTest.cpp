@@ -13,9 +13,9 @@
 #include <deque>
 
 #include "ChildProcess.h"
-#include "DelayScheduler.h"
-#include "OCRService.h"
 #include "TemporaryHome.h"
+#include "library/DelayScheduler.h"
+#include "library/OCRService.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;

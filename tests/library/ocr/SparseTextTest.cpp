@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
-#include "TesseractEngine.h"
+#include "library/TesseractEngine.h"
 
 using namespace framlet;
 

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <optional>
 
-#include "TesseractLanguages.h"
+#include "library/TesseractLanguages.h"
 
 using namespace framlet;
 

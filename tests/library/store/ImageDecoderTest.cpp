@@ -16,10 +16,10 @@
 
 #include <thread>
 
-#include "DecodeBudget.h"
-#include "ImageDecoder.h"
-#include "RegularFile.h"
 #include "TestImages.h"
+#include "library/DecodeBudget.h"
+#include "library/ImageDecoder.h"
+#include "platform/RegularFile.h"
 
 using namespace framlet;
 using Failure = ImageDecoder::Failure;

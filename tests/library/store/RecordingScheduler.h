@@ -4,7 +4,7 @@
 #include <deque>
 #include <vector>
 
-#include "DelayScheduler.h"
+#include "library/DelayScheduler.h"
 
 namespace framlet::test {
 

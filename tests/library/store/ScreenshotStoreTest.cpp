@@ -7,11 +7,11 @@
 #include <QThreadPool>
 
 #include "RecordingScheduler.h"
-#include "Screenshot.h"
-#include "ScreenshotStore.h"
-#include "Settings.h"
 #include "TestImages.h"
-#include "UserDefaults.h"
+#include "library/Screenshot.h"
+#include "library/ScreenshotStore.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "ChangeCoalescer.h"
+#include "library/ChangeCoalescer.h"
 
 using namespace framlet;
 

@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 
 #include "ChildProcess.h"
-#include "FolderAccess.h"
 #include "WatcherTestSupport.h"
+#include "library/FolderAccess.h"
 
 using namespace framlet;
 using Status = FolderAccess::Status;

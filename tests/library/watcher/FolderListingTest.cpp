@@ -7,9 +7,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "FolderListing.h"
-#include "ScreenshotWatcher.h"
 #include "WatcherTestSupport.h"
+#include "library/FolderListing.h"
+#include "library/ScreenshotWatcher.h"
 
 using namespace framlet;
 

@@ -7,13 +7,13 @@
 #include <functional>
 #include <utility>
 
-#include "GettextCatalog.h"
-#include "ScreenshotPreferences.h"
-#include "ScreenshotWatcher.h"
-#include "Settings.h"
 #include "TemporaryHome.h"
-#include "UserDefaults.h"
 #include "WatcherTestSupport.h"
+#include "library/ScreenshotWatcher.h"
+#include "platform/GettextCatalog.h"
+#include "platform/ScreenshotPreferences.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 
 using namespace framlet;
 

@@ -13,8 +13,8 @@
 #include <atomic>
 #include <memory>
 
-#include "ScreenshotWatcher.h"
 #include "WatcherTestSupport.h"
+#include "library/ScreenshotWatcher.h"
 
 using namespace framlet;
 using test::Report;

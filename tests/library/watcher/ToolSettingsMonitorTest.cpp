@@ -7,9 +7,9 @@
 #include <QTest>
 #include <cstdio>
 
-#include "DelayScheduler.h"
-#include "ToolSettingsMonitor.h"
 #include "WatcherTestSupport.h"
+#include "library/DelayScheduler.h"
+#include "library/ToolSettingsMonitor.h"
 
 using namespace framlet;
 

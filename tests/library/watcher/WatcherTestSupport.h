@@ -7,7 +7,7 @@
 #include <QUrl>
 #include <ostream>
 
-#include "ScreenshotWatcher.h"
+#include "library/ScreenshotWatcher.h"
 
 // Readable values in failure messages.
 QT_BEGIN_NAMESPACE

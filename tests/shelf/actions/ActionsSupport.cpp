@@ -1,6 +1,6 @@
 #include "ActionsSupport.h"
 
-#include "DebugLog.h"
+#include "platform/DebugLog.h"
 
 #include <QFile>
 #include <QImage>

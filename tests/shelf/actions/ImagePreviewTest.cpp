@@ -10,13 +10,13 @@
 #include <QWindow>
 
 #include "ActionsSupport.h"
-#include "ColorScheme.h"
-#include "ImagePreviewController.h"
-#include "PreviewImageView.h"
-#include "PreviewPanel.h"
-#include "Settings.h"
-#include "ThemePalette.h"
-#include "UserDefaults.h"
+#include "platform/ColorScheme.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
+#include "settings/ThemePalette.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/PreviewImageView.h"
+#include "shelf/PreviewPanel.h"
 
 namespace framlet::test {
 

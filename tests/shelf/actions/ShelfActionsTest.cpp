@@ -9,10 +9,10 @@
 #include <QTest>
 
 #include "ActionsSupport.h"
-#include "Clipboard.h"
-#include "FileManager.h"
-#include "ShelfActions.h"
-#include "Trash.h"
+#include "platform/Clipboard.h"
+#include "platform/FileManager.h"
+#include "platform/Trash.h"
+#include "shelf/ShelfActions.h"
 
 namespace framlet::test {
 

@@ -9,10 +9,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ColorScheme.h"
-#include "ImagePreviewController.h"
-#include "PanelView.h"
 #include "ShelfFixture.h"
+#include "platform/ColorScheme.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/PanelView.h"
 
 using namespace framlet;
 

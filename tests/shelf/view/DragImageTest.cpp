@@ -2,8 +2,8 @@
 
 #include <QImage>
 
-#include "DragImage.h"
-#include "ThumbnailInteraction.h"
+#include "shelf/DragImage.h"
+#include "shelf/ThumbnailInteraction.h"
 
 namespace framlet {
 namespace {

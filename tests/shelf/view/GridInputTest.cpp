@@ -5,14 +5,14 @@
 #include <QProcess>
 #include <QTest>
 
-#include "ImagePreviewController.h"
-#include "KeyablePanel.h"
-#include "PanelController.h"
-#include "PanelView.h"
-#include "PreviewPanel.h"
-#include "ShelfFilter.h"
 #include "ShelfFixture.h"
-#include "ThumbnailGrid.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/KeyablePanel.h"
+#include "shelf/PanelController.h"
+#include "shelf/PanelView.h"
+#include "shelf/PreviewPanel.h"
+#include "shelf/ShelfFilter.h"
+#include "shelf/ThumbnailGrid.h"
 
 namespace framlet {
 namespace {

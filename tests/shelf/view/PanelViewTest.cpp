@@ -8,14 +8,14 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "FirstCaptureBanner.h"
-#include "ImagePreviewController.h"
-#include "PanelView.h"
-#include "PreviewPanel.h"
-#include "ShelfFilter.h"
 #include "ShelfFixture.h"
-#include "ThumbnailGrid.h"
-#include "ThumbnailInteraction.h"
+#include "shelf/FirstCaptureBanner.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/PanelView.h"
+#include "shelf/PreviewPanel.h"
+#include "shelf/ShelfFilter.h"
+#include "shelf/ThumbnailGrid.h"
+#include "shelf/ThumbnailInteraction.h"
 
 namespace framlet {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QUuid>
 
-#include "SelectionRules.h"
+#include "shelf/SelectionRules.h"
 
 namespace framlet {
 namespace {

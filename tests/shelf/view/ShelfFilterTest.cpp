@@ -2,8 +2,8 @@
 
 #include <QSignalSpy>
 
-#include "ShelfFilter.h"
 #include "ShelfFixture.h"
+#include "shelf/ShelfFilter.h"
 
 namespace framlet {
 namespace {

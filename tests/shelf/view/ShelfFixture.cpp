@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "Screenshot.h"
+#include "library/Screenshot.h"
 
 namespace framlet::test {
 

@@ -9,19 +9,19 @@
 #include <QUuid>
 #include <memory>
 
-#include "Clipboard.h"
-#include "ColorScheme.h"
-#include "FileManager.h"
-#include "ImagePreviewController.h"
-#include "OCRService.h"
-#include "ScreenshotStore.h"
-#include "SelectionModel.h"
-#include "Settings.h"
-#include "ShelfActions.h"
-#include "ShelfServices.h"
-#include "ThemePalette.h"
-#include "Trash.h"
-#include "UserDefaults.h"
+#include "library/OCRService.h"
+#include "library/ScreenshotStore.h"
+#include "platform/Clipboard.h"
+#include "platform/ColorScheme.h"
+#include "platform/FileManager.h"
+#include "platform/Trash.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
+#include "settings/ThemePalette.h"
+#include "shelf/ImagePreviewController.h"
+#include "shelf/SelectionModel.h"
+#include "shelf/ShelfActions.h"
+#include "shelf/ShelfServices.h"
 
 #include <ostream>
 

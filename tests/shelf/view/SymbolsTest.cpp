@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QToolButton>
 
-#include "Symbols.h"
+#include "shelf/Symbols.h"
 
 using namespace framlet;
 
