@@ -38,15 +38,14 @@ constexpr qint64 kCaptureBeforeSettingMs = 5000;
 
 }  // namespace
 
-AppDelegate::AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabber& keyGrabber,
-                         TimerSource& timers, QObject* parent)
+AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     : QObject(parent)
-    , m_settings(settings)
-    , m_keyGrabber(keyGrabber)
-    , m_theme(std::make_unique<ThemePalette>(settings, colorScheme))
-    , m_store(std::make_unique<ScreenshotStore>(settings))
+    , m_services(services)
+    , m_settings(services.settings)
+    , m_theme(std::make_unique<ThemePalette>(m_settings, services.colorScheme))
+    , m_store(std::make_unique<ScreenshotStore>(m_settings))
     , m_selectionModel(std::make_unique<SelectionModel>())
-    , m_lantern(std::make_unique<CaptureLantern>(settings, timers))
+    , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme)) {
 }
 
@@ -99,7 +98,8 @@ void AppDelegate::setupPanel() {
             return new QWidget;
         }
         // The settings window is not part of this build: the view leaves its button out.
-        const ShelfServices services{ShelfActions::shared(), *self->m_preview, *self->m_theme};
+        const ShelfServices services{self->m_services.shelfActions, *self->m_preview,
+                                     *self->m_theme};
         auto* view = new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings,
                                    services, {}, [] { QCoreApplication::quit(); });
         view->setTranslucentCorners(X11::compositingManagerRunning());
@@ -141,16 +141,16 @@ void AppDelegate::setupHotKey() {
                     self->toggleShelf();
                 }
             },
-            m_keyGrabber);
-        HotKeyStatus::shared().setErrorMessage(std::nullopt);
+            m_services.keyGrabber);
+        m_services.hotKeyStatus.setErrorMessage(std::nullopt);
         DebugLog::log(QStringLiteral("hotkey: registered"));
     } catch (const HotKey::RegistrationError& error) {
-        HotKeyStatus::shared().setErrorMessage(error.userMessage());
+        m_services.hotKeyStatus.setErrorMessage(error.userMessage());
         DebugLog::log(QStringLiteral("hotkey: FAILED — ") + error.userMessage());
     } catch (const std::exception& error) {
         const QString description = QString::fromLocal8Bit(error.what());
-        HotKeyStatus::shared().setErrorMessage(QStringLiteral("Couldn't register the shortcut: ") +
-                                               description);
+        m_services.hotKeyStatus.setErrorMessage(QStringLiteral("Couldn't register the shortcut: ") +
+                                                description);
         DebugLog::log(QStringLiteral("hotkey: FAILED — ") + description);
     }
 }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "app/AppServices.h"
+
 namespace framlet {
 
 class CaptureLantern;
@@ -31,8 +33,7 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabber& keyGrabber,
-                TimerSource& timers, QObject* parent = nullptr);
+    explicit AppDelegate(const AppServices& services, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence, run once the event loop is up.
@@ -74,8 +75,8 @@ private:
     void onHide();
 
     // Models first: they outlive the windows and watchers below, which hold references to them.
+    AppServices m_services;
     Settings& m_settings;
-    KeyGrabber& m_keyGrabber;
     std::unique_ptr<ThemePalette> m_theme;
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;

@@ -11,7 +11,9 @@
 #include "platform/MemoryPolicy.h"
 #include "platform/X11KeyGrabber.h"
 #include "settings/Settings.h"
+#include "shelf/ShelfActions.h"
 #include "shelf/Symbols.h"
+#include "shortcut/HotKeyStatus.h"
 
 namespace {
 
@@ -49,8 +51,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Symbols::useAdwaitaAsFallback();
 
-    AppDelegate delegate(Settings::shared(), ColorScheme::shared(), X11KeyGrabber::shared(),
-                         TimerSource::realTime());
+    const AppServices services{Settings::shared(),      ColorScheme::shared(),
+                               X11KeyGrabber::shared(), TimerSource::realTime(),
+                               ShelfActions::shared(),  HotKeyStatus::shared()};
+    AppDelegate delegate(services);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

@@ -23,6 +23,8 @@
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PanelController.h"
 #include "shelf/SelectionModel.h"
+#include "shelf/ShelfActions.h"
+#include "shortcut/HotKeyStatus.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
@@ -48,8 +50,9 @@ protected:
     QString shot(const QString& name) const { return shots.filePath(name); }
 
     void launch() {
-        delegate =
-            std::make_unique<AppDelegate>(settings, colorScheme, X11KeyGrabber::shared(), timers);
+        delegate = std::make_unique<AppDelegate>(AppServices{settings, colorScheme,
+                                                             X11KeyGrabber::shared(), timers,
+                                                             ShelfActions::shared(), hotKeyStatus});
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -67,6 +70,7 @@ protected:
     Settings settings;
     ColorScheme colorScheme;
     test::ManualTimers timers;
+    HotKeyStatus hotKeyStatus;
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -1,0 +1,23 @@
+#pragma once
+
+namespace framlet {
+
+class ColorScheme;
+class HotKeyStatus;
+class KeyGrabber;
+class Settings;
+class ShelfActions;
+class TimerSource;
+
+// The long-lived services the running program is built from: made once in main, handed to the
+// application delegate, and replaced by a test's own instances over its temporary home.
+struct AppServices {
+    Settings& settings;
+    ColorScheme& colorScheme;
+    KeyGrabber& keyGrabber;
+    TimerSource& timers;
+    ShelfActions& shelfActions;
+    HotKeyStatus& hotKeyStatus;
+};
+
+}  // namespace framlet
