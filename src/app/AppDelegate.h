@@ -59,7 +59,9 @@ public:
     PanelController* panelController() const { return m_panelController.get(); }
     ScreenshotWatcher* watcher() const { return m_watcher.get(); }
     HotKey* hotKey() const { return m_hotKey.get(); }
+    // Shared with every window that asks for a folder or joins the taskbar.
     TaskbarPresence& taskbar() const { return *m_taskbar; }
+    FolderChooser& folderChooser() const { return *m_folderChooser; }
     // Null until settings are first opened.
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
 
