@@ -107,6 +107,10 @@ TEST_F(SettingsWindowTest, CtrlCommaOnTheShelfOpensOneWindowThatClosingOnlyHides
 
     EXPECT_FALSE(window->close());  // refused: hidden instead
     EXPECT_FALSE(window->isVisible());
+    // The window manager moves the focus elsewhere once it sees the window go; only then may
+    // the shelf take it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isActiveWindow(); }, 5000));
+    QTest::qWait(200);
 
     openShelf();
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+comma")});
