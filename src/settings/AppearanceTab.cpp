@@ -44,6 +44,11 @@ AppearanceTab::AppearanceTab(Settings& settings, QWidget* parent)
     });
     connect(m_columns, &QComboBox::activated, this,
             [this](int index) { m_settings.setColumns(m_columns->itemData(index).toInt()); });
+    // Each store waits for the disk (about 10 ms): a drag stores where it ends, while the label
+    // follows every step.
+    m_height->setTracking(false);
+    connect(m_height, &QSlider::sliderMoved, this,
+            [this](int height) { m_heightLabel->setText(heightText(height)); });
     connect(m_height, &QSlider::valueChanged, &m_settings, &Settings::setPanelHeight);
     for (auto changed :
          {&Settings::themeChanged, &Settings::columnsChanged, &Settings::panelHeightChanged}) {

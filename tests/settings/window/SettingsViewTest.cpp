@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -143,6 +145,20 @@ TEST_F(SettingsViewTest, EveryControlStoresItsKeyTheMomentItChanges) {
               QStringLiteral("Until I open the shelf"));
     EXPECT_TRUE(second.general()->taskbarToggle()->isChecked());
     EXPECT_EQ(second.appearance()->heightSlider()->value(), 555);
+}
+
+TEST_F(SettingsViewTest, DraggingTheHeightSliderStoresWhereTheDragEnds) {
+    AppearanceTab tab(settings);
+    QSlider* slider = tab.heightSlider();
+    QSignalSpy stores(&settings, &Settings::panelHeightChanged);
+    slider->setSliderDown(true);  // as a drag does
+    slider->setSliderPosition(600);
+    slider->setSliderPosition(610);
+    EXPECT_EQ(tab.heightLabel()->text(), QStringLiteral("Panel height: 610 px"));
+    EXPECT_EQ(stores.count(), 0);
+    slider->setSliderDown(false);
+    EXPECT_EQ(stores.count(), 1);
+    EXPECT_EQ(settings.panelHeight(), 610.0);
 }
 
 TEST_F(SettingsViewTest, TheHistoryStepperMovesByTenBetweenTenAndTwoHundred) {
@@ -303,6 +319,37 @@ TEST(SettingsViewPaths, OnlyTheHomeFolderItselfBecomesATilde) {
     EXPECT_EQ(
         FoldersTab::displayPath(QStringLiteral("/home/anna/Shots"), QStringLiteral("/home/ann")),
         QStringLiteral("/home/anna/Shots"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FolderChooserTest, WithoutAPortalQtsOwnDialogAsks) {
+    ASSERT_FALSE(FolderChooser::portalAvailable());
+    QTemporaryDir folder;
+    FolderChooser chooser;
+    std::optional<std::optional<QString>> answer;
+    chooser.choose(nullptr, QStringLiteral("Add Folder"), QStringLiteral("Watch Folder"),
+                   [&](const std::optional<QString>& chosen) { answer = chosen; });
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (auto* found = qobject_cast<QFileDialog*>(window); found && found->isVisible()) {
+                    dialog = found;
+                }
+            }
+            return dialog != nullptr;
+        },
+        5000));
+    EXPECT_EQ(dialog->labelText(QFileDialog::Accept), QStringLiteral("Watch Folder"));
+    EXPECT_FALSE(answer);
+    dialog->setDirectory(folder.path());
+    dialog->selectFile(folder.path());
+    QMetaObject::invokeMethod(dialog, "accept");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(*answer, folder.path());
 }
 
 }  // namespace
