@@ -17,8 +17,12 @@
 #include "platform/DebugLog.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/X11.h"
+#include "platform/widgets/FolderChooser.h"
 #include "platform/widgets/SystemTray.h"
+#include "platform/widgets/TaskbarPresence.h"
 #include "settings/Settings.h"
+#include "settings/SettingsServices.h"
+#include "settings/SettingsWindow.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PanelController.h"
@@ -43,10 +47,12 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_services(services)
     , m_settings(services.settings)
     , m_theme(std::make_unique<ThemePalette>(m_settings, services.colorScheme))
+    , m_taskbar(std::make_unique<TaskbarPresence>(m_settings.showDockIcon()))
     , m_store(std::make_unique<ScreenshotStore>(m_settings))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
-    , m_preview(std::make_unique<ImagePreviewController>(*m_theme)) {
+    , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
+    , m_folderChooser(std::make_unique<FolderChooser>()) {
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -54,8 +60,8 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
     // Linux does not throttle background processes, so there is no activity to begin; the
-    // taskbar presence, the updater and onboarding join this sequence with the windows that need
-    // them.
+    // taskbar presence was set from the setting when the windows' presence was made. The updater
+    // and onboarding join this sequence with the windows that need them.
     setupStatusItem();
     setupPanel();
     setupWatcher();
@@ -63,6 +69,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupHotKey();
     connect(&m_settings, &Settings::watchedFolderChanged, this, &AppDelegate::watchedFolderChanged);
     connect(&m_settings, &Settings::hotKeyChanged, this, &AppDelegate::setupHotKey);
+    connect(&m_settings, &Settings::dockIconChanged, this, &AppDelegate::dockIconChanged);
+    connect(&m_settings, &Settings::themeChanged, this, &AppDelegate::applyAppearance);
     scheduleRequestedUpdateCheck();
 
     if (!m_statusItem->isAvailable()) {
@@ -97,11 +105,16 @@ void AppDelegate::setupPanel() {
         if (!self) {
             return new QWidget;
         }
-        // The settings window is not part of this build: the view leaves its button out.
         const ShelfServices services{self->m_services.shelfActions, *self->m_preview,
                                      *self->m_theme};
-        auto* view = new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings,
-                                   services, {}, [] { QCoreApplication::quit(); });
+        auto* view = new PanelView(
+            *self->m_store, *self->m_selectionModel, self->m_settings, services,
+            [self] {
+                if (self) {
+                    self->openSettings();
+                }
+            },
+            [] { QCoreApplication::quit(); });
         view->setTranslucentCorners(X11::compositingManagerRunning());
         return view;
     });
@@ -245,6 +258,45 @@ void AppDelegate::onHide() {
     m_selectionModel->clear();
     // The preview stays on top of every workspace: it must not outlive the shelf it came from.
     m_preview->close();
+}
+
+void AppDelegate::openSettings() {
+    m_panelController->hide();
+    if (!m_settingsWindow) {
+        const SettingsServices services{
+            m_settings,
+            *m_theme,
+            *m_taskbar,
+            m_loginItem,
+            m_services.hotKeyStatus,
+            *m_folderChooser,
+            [] {
+                const auto choice = ScreenshotPreferences().choice();
+                return ScreenshotSource{ScreenshotWatcher::screenshotLocation().toLocalFile(),
+                                        choice ? choice->tool : QString()};
+            },
+            QCoreApplication::applicationVersion()};
+        m_settingsWindow = std::make_unique<SettingsWindow>(services);
+    }
+    applyAppearance();
+    m_settingsWindow->present();
+}
+
+void AppDelegate::applyAppearance() {
+    // The window follows later changes itself; this settles the palette it opens with.
+    if (m_settingsWindow) {
+        m_settingsWindow->setPalette(m_theme->palette());
+    }
+}
+
+void AppDelegate::dockIconChanged() {
+    m_taskbar->setShown(m_settings.showDockIcon());
+    // Changing a window's type remaps it: give the keyboard back to the settings window.
+    QTimer::singleShot(0, this, [this] {
+        if (m_settingsWindow && m_settingsWindow->isVisible()) {
+            m_settingsWindow->present();
+        }
+    });
 }
 
 void AppDelegate::scheduleRequestedUpdateCheck() {

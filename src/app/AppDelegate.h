@@ -8,11 +8,13 @@
 #include <optional>
 
 #include "app/AppServices.h"
+#include "platform/LoginItem.h"
 
 namespace framlet {
 
 class CaptureLantern;
 class ColorScheme;
+class FolderChooser;
 class ImagePreviewController;
 class KeyGrabber;
 class ThemePalette;
@@ -22,13 +24,15 @@ class ScreenshotStore;
 class ScreenshotWatcher;
 class SelectionModel;
 class Settings;
+class SettingsWindow;
 class StatusItem;
+class TaskbarPresence;
 class TimerSource;
 class ToolSettingsMonitor;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
-// panel, the screenshot store and selection, and the folder watcher. Created by main before the
-// event loop starts and kept for the whole run.
+// panel, the screenshot store and selection, the folder watcher and the settings window. Created by
+// main before the event loop starts and kept for the whole run.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -55,6 +59,19 @@ public:
     PanelController* panelController() const { return m_panelController.get(); }
     ScreenshotWatcher* watcher() const { return m_watcher.get(); }
     HotKey* hotKey() const { return m_hotKey.get(); }
+    // Shared with every window that asks for a folder or joins the taskbar.
+    TaskbarPresence& taskbar() const { return *m_taskbar; }
+    FolderChooser& folderChooser() const { return *m_folderChooser; }
+    // Null until settings are first opened.
+    SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
+
+public Q_SLOTS:
+    // Hides the shelf and shows the settings window, made on first use and kept afterwards.
+    void openSettings();
+    // Gives the settings window the theme's palette.
+    void applyAppearance();
+    // Makes the windows taskbar windows or tool windows, as the setting now says.
+    void dockIconChanged();
 
 private:
     void setupStatusItem();
@@ -78,6 +95,8 @@ private:
     AppServices m_services;
     Settings& m_settings;
     std::unique_ptr<ThemePalette> m_theme;
+    std::unique_ptr<TaskbarPresence> m_taskbar;
+    LoginItem m_loginItem;
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;
@@ -88,6 +107,8 @@ private:
     std::optional<QDateTime> m_liveSince;  // seeds created since then are captures
     std::unique_ptr<ToolSettingsMonitor> m_toolSettings;
     std::unique_ptr<HotKey> m_hotKey;
+    std::unique_ptr<FolderChooser> m_folderChooser;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
 };
 
 }  // namespace framlet

@@ -15,6 +15,7 @@ namespace framlet::WindowHints {
 namespace {
 
 constexpr uint32_t kAllDesktops = 0xFFFFFFFF;
+constexpr uint32_t kStateRemove = 0;
 constexpr uint32_t kStateAdd = 1;
 constexpr uint32_t kFromApplication = 1;
 
@@ -88,7 +89,41 @@ bool isMapped(xcb_connection_t* c, xcb_window_t window) {
     return attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
 }
 
+void writeSkipStates(xcb_connection_t* c, xcb_window_t window, const std::vector<xcb_atom_t>& skip,
+                     bool add) {
+    const xcb_atom_t stateKey = atom(c, "_NET_WM_STATE");
+    std::vector<xcb_atom_t> states = currentStates(c, window, stateKey);
+    for (const xcb_atom_t state : skip) {
+        states.erase(std::remove(states.begin(), states.end(), state), states.end());
+        if (add) {
+            states.push_back(state);
+        }
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, stateKey, XCB_ATOM_ATOM, 32,
+                        states.size(), states.data());
+}
+
 }  // namespace
+
+void setSkipTaskbar(QWindow* window, bool skip) {
+    xcb_connection_t* c = connection();
+    if (!c || !window) {
+        return;
+    }
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const std::vector<xcb_atom_t> states{atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                         atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    if (!isMapped(c, id)) {
+        writeSkipStates(c, id, states, skip);
+    } else if (const Reply<xcb_get_geometry_reply_t> geometry(
+                   xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr), &std::free);
+               geometry) {
+        sendToWindowManager(
+            c, geometry->root, id, "_NET_WM_STATE",
+            {skip ? kStateAdd : kStateRemove, states[0], states[1], kFromApplication});
+    }
+    xcb_flush(c);
+}
 
 void keepOnAllWorkspaces(QWindow* window) {
     xcb_connection_t* c = connection();
@@ -96,9 +131,12 @@ void keepOnAllWorkspaces(QWindow* window) {
         return;
     }
     const auto id = static_cast<xcb_window_t>(window->winId());
-    std::vector<xcb_atom_t> wanted{atom(c, "_NET_WM_STATE_STICKY"),
-                                   atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                   atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    std::vector<xcb_atom_t> wanted{atom(c, "_NET_WM_STATE_STICKY")};
+    // A normal window (the preview while the program shows in the taskbar) keeps its entry.
+    if (window->type() == Qt::Tool) {
+        wanted.push_back(atom(c, "_NET_WM_STATE_SKIP_TASKBAR"));
+        wanted.push_back(atom(c, "_NET_WM_STATE_SKIP_PAGER"));
+    }
     // Qt writes "above" before mapping only when its cached state changed, and a window manager
     // may erase it on the unmap before: ask for it with the rest.
     if (window->flags().testFlag(Qt::WindowStaysOnTopHint)) {

@@ -7,13 +7,18 @@ namespace framlet {
 // Window manager hints for floating windows that belong to no workspace.
 namespace WindowHints {
 
-// Shows the window on every workspace and keeps it out of taskbars and pagers
-// (_NET_WM_DESKTOP 0xFFFFFFFF, _NET_WM_STATE_STICKY, _NET_WM_STATE_SKIP_TASKBAR and _PAGER), and
-// above other windows when it asks to stay on top.
+// Shows the window on every workspace (_NET_WM_DESKTOP 0xFFFFFFFF, _NET_WM_STATE_STICKY), keeps a
+// tool window out of taskbars and pagers (_NET_WM_STATE_SKIP_TASKBAR and _PAGER), and keeps the
+// window above others when it asks to stay on top.
 // Call it just before mapping the window, for the window manager to read when it manages it, and
 // again just after, because a window manager may still be erasing the hints of a previous unmap.
 // Does nothing when the platform is not X11.
 void keepOnAllWorkspaces(QWindow* window);
+
+// Keeps the window out of taskbars, pagers and the task switcher (skip) or lets it in: written
+// into the window's state before it is mapped, asked of the window manager while it is.
+// Does nothing when the platform is not X11.
+void setSkipTaskbar(QWindow* window, bool skip);
 
 }  // namespace WindowHints
 }  // namespace framlet

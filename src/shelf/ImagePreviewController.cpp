@@ -14,6 +14,7 @@
 
 #include "library/ImageDecoder.h"
 #include "platform/DebugLog.h"
+#include "platform/widgets/TaskbarPresence.h"
 #include "settings/ThemePalette.h"
 #include "shelf/PreviewImageView.h"
 #include "shelf/PreviewPanel.h"
@@ -78,8 +79,9 @@ QRect previewFrame() {
 
 }  // namespace
 
-ImagePreviewController::ImagePreviewController(ThemePalette& theme, QObject* parent)
-    : QObject(parent), m_theme(theme) {
+ImagePreviewController::ImagePreviewController(ThemePalette& theme, TaskbarPresence* taskbar,
+                                               QObject* parent)
+    : QObject(parent), m_theme(theme), m_taskbar(taskbar) {
 }
 
 ImagePreviewController::~ImagePreviewController() {
@@ -203,6 +205,9 @@ void ImagePreviewController::makePanel() {
     m_panel = new PreviewPanel;
     m_panel->setGeometry(previewFrame());
     m_theme.follow(m_panel);
+    if (m_taskbar) {
+        m_taskbar->add(m_panel);
+    }
     connect(m_panel, &PreviewPanel::closeRequested, this, &ImagePreviewController::close);
 }
 

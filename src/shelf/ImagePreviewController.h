@@ -10,6 +10,7 @@
 namespace framlet {
 
 class PreviewPanel;
+class TaskbarPresence;
 class ThemePalette;
 
 // The full-size preview: one screenshot at a time in a floating window of its own, above the
@@ -26,8 +27,9 @@ public:
     // The window manager has no numbered levels; these describe the stacking for the log.
     static constexpr int panelLevel = 102;  // one above the shelf
 
-    // The preview window follows the theme.
-    explicit ImagePreviewController(ThemePalette& theme, QObject* parent = nullptr);
+    // The preview window follows the theme, and the taskbar presence when one is given.
+    explicit ImagePreviewController(ThemePalette& theme, TaskbarPresence* taskbar = nullptr,
+                                    QObject* parent = nullptr);
     ~ImagePreviewController() override;
 
     // Shows the item at startAt (clamped to the list) and makes the window active; replaces the
@@ -63,6 +65,7 @@ private:
     bool handleKey(int key);
 
     ThemePalette& m_theme;
+    TaskbarPresence* m_taskbar;
     QPointer<PreviewPanel> m_panel;
     QList<QUrl> m_urls;
     QList<QUuid> m_ids;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
@@ -89,6 +90,12 @@ PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings
 
     // No settings window to open yet means no button that does nothing.
     m_settingsButton->setVisible(bool(onOpenSettings));
+    if (onOpenSettings) {
+        // The desktops' shortcut for an application's preferences.
+        auto* openSettings = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
+        openSettings->setObjectName(QStringLiteral("openSettings"));
+        connect(openSettings, &QShortcut::activated, this, onOpenSettings);
+    }
     connect(m_settingsButton, &QToolButton::clicked, this, std::move(onOpenSettings));
     connect(m_quitButton, &QToolButton::clicked, this, std::move(onQuit));
     connectModels();

@@ -1,0 +1,176 @@
+#include "platform/widgets/FolderChooser.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusReply>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QUrl>
+#include <QWidget>
+
+#include "platform/DebugLog.h"
+
+namespace framlet {
+namespace {
+
+const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+
+// The portal names a Request after the caller's unique name and the token it was given; watching
+// that path before calling means no quick answer is missed.
+QString requestPath(const QString& token) {
+    QString sender = QDBusConnection::sessionBus().baseService().mid(1);
+    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    return kPortalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
+}
+
+// "x11:<window id in hex>" lets the portal place its dialog over ours.
+QString parentWindowId(const QWidget* parent) {
+    if (!parent || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return {};
+    }
+    return QStringLiteral("x11:") + QString::number(parent->window()->winId(), 16);
+}
+
+}  // namespace
+
+FolderChooser::FolderChooser(QObject* parent) : QObject(parent) {
+}
+
+bool FolderChooser::portalAvailable() {
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    if (!bus) {
+        return false;
+    }
+    if (bus->isServiceRegistered(kPortalService)) {
+        return true;
+    }
+    const QDBusReply<QStringList> activatable = bus->call(QStringLiteral("ListActivatableNames"));
+    return activatable.isValid() && activatable.value().contains(kPortalService);
+}
+
+void FolderChooser::choose(QWidget* parent, const QString& title, const QString& prompt,
+                           Answer answer) {
+    unwatchRequest();
+    ++m_generation;
+    m_parent = parent;
+    m_title = title;
+    m_prompt = prompt;
+    m_answer = std::move(answer);
+    if (portalAvailable()) {
+        askPortal();
+    } else {
+        askDialog();
+    }
+}
+
+void FolderChooser::askPortal() {
+    const QString token = QStringLiteral("framlet%1").arg(QRandomGenerator::global()->generate());
+    watchRequest(requestPath(token));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kPortalService, kPortalPath, QStringLiteral("org.freedesktop.portal.FileChooser"),
+        QStringLiteral("OpenFile"));
+    const QVariantMap options{{QStringLiteral("handle_token"), token},
+                              {QStringLiteral("directory"), true},
+                              {QStringLiteral("multiple"), false},
+                              {QStringLiteral("modal"), true},
+                              {QStringLiteral("accept_label"), m_prompt}};
+    call << parentWindowId(m_parent) << m_title << options;
+    auto* watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    const quint64 generation = m_generation;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, generation](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                if (generation == m_generation) {
+                    portalAnswered(finished->reply());
+                }
+            });
+}
+
+void FolderChooser::portalAnswered(const QDBusMessage& reply) {
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        portalFailed(reply.errorMessage());
+        return;
+    }
+    const QString handle = reply.arguments().value(0).value<QDBusObjectPath>().path();
+    if (handle.isEmpty()) {
+        portalFailed(QStringLiteral("no request handle"));
+    } else if (handle != m_request) {
+        watchRequest(handle);  // an older portal picks its own path
+    }
+}
+
+void FolderChooser::portalFailed(const QString& reason) {
+    DebugLog::log(QStringLiteral("folder chooser: portal failed (") + reason +
+                  QStringLiteral("), using Qt's dialog"));
+    unwatchRequest();
+    askDialog();
+}
+
+void FolderChooser::watchRequest(const QString& handle) {
+    unwatchRequest();
+    m_request = handle;
+    QDBusConnection::sessionBus().connect(kPortalService, m_request, kRequestInterface,
+                                          QStringLiteral("Response"), this,
+                                          SLOT(portalResponse(uint, QVariantMap)));
+}
+
+void FolderChooser::unwatchRequest() {
+    if (m_request.isEmpty()) {
+        return;
+    }
+    QDBusConnection::sessionBus().disconnect(kPortalService, m_request, kRequestInterface,
+                                             QStringLiteral("Response"), this,
+                                             SLOT(portalResponse(uint, QVariantMap)));
+    m_request.clear();
+}
+
+void FolderChooser::portalResponse(uint response, const QVariantMap& results) {
+    unwatchRequest();
+    // 0: chosen, 1: cancelled, 2: ended otherwise.
+    const QStringList uris = results.value(QStringLiteral("uris")).toStringList();
+    const QUrl url = uris.isEmpty() ? QUrl() : QUrl(uris.first());
+    if (response == 0 && url.isLocalFile()) {
+        finish(url.toLocalFile());
+    } else {
+        finish(std::nullopt);
+    }
+}
+
+void FolderChooser::askDialog() {
+    auto* dialog = new QFileDialog(m_parent, m_title);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setLabelText(QFileDialog::Accept, m_prompt);
+    const quint64 generation = m_generation;
+    connect(dialog, &QFileDialog::finished, this, [this, dialog, generation](int result) {
+        const QStringList chosen = dialog->selectedFiles();
+        if (generation != m_generation) {
+            return;
+        }
+        if (result == QDialog::Accepted && !chosen.isEmpty()) {
+            finish(chosen.first());
+        } else {
+            finish(std::nullopt);
+        }
+    });
+    dialog->open();
+}
+
+void FolderChooser::finish(const std::optional<QString>& folder) {
+    Answer answer = std::move(m_answer);
+    m_answer = nullptr;
+    if (answer) {
+        answer(folder);
+    }
+}
+
+}  // namespace framlet

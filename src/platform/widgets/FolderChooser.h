@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QDBusMessage;
+class QWidget;
+
+namespace framlet {
+
+// Asks the user for one folder, without blocking: the desktop's own chooser through the
+// xdg-desktop-portal (org.freedesktop.portal.FileChooser) where a portal is on the session bus,
+// Qt's directory dialog otherwise or when the portal fails. The answer comes once, on the main
+// thread: the chosen folder's path, or none when the user cancelled.
+class FolderChooser : public QObject {
+    Q_OBJECT
+
+public:
+    using Answer = std::function<void(const std::optional<QString>& folder)>;
+
+    explicit FolderChooser(QObject* parent = nullptr);
+
+    // parent: the window the chooser belongs to (may be null). prompt: the accept button's label.
+    // A choice still open is abandoned: its answer never comes.
+    void choose(QWidget* parent, const QString& title, const QString& prompt, Answer answer);
+
+    static bool portalAvailable();
+
+private Q_SLOTS:
+    void portalResponse(uint response, const QVariantMap& results);
+
+private:
+    void askPortal();
+    void portalAnswered(const QDBusMessage& reply);
+    void portalFailed(const QString& reason);
+    void watchRequest(const QString& handle);
+    void unwatchRequest();
+    void askDialog();
+    void finish(const std::optional<QString>& folder);
+
+    QPointer<QWidget> m_parent;
+    QString m_title;
+    QString m_prompt;
+    Answer m_answer;
+    QString m_request;  // the portal's Request object path being watched
+    quint64 m_generation = 0;
+};
+
+}  // namespace framlet

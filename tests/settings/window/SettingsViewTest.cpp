@@ -1,0 +1,355 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "ChildProcess.h"
+#include "FakePortal.h"
+#include "platform/ColorScheme.h"
+#include "platform/LoginItem.h"
+#include "platform/UserDefaults.h"
+#include "platform/widgets/FolderChooser.h"
+#include "platform/widgets/TaskbarPresence.h"
+#include "settings/AppearanceTab.h"
+#include "settings/FoldersTab.h"
+#include "settings/GeneralTab.h"
+#include "settings/Settings.h"
+#include "settings/SettingsServices.h"
+#include "settings/SettingsView.h"
+#include "settings/ThemePalette.h"
+#include "shortcut/HotKeyStatus.h"
+
+using namespace framlet;
+
+namespace {
+
+QString readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A file another program owns, written for one test and removed after it: the whole process
+// shares its temporary home.
+struct ToolFile {
+    ToolFile(const QString& path, const QString& text);
+    ~ToolFile() { QFile::remove(path); }
+    QString path;
+};
+
+void writeAll(const QString& path, const QString& text) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+}
+
+ToolFile::ToolFile(const QString& path, const QString& text) : path(path) {
+    writeAll(path, text);
+}
+
+QString configHome() {
+    return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
+}
+
+// The settings view over its own defaults file, under the private X server and session bus.
+class SettingsViewTest : public ::testing::Test {
+protected:
+    SettingsViewTest()
+        : defaults(config.filePath(QStringLiteral("defaults.json")))
+        , settings(defaults)
+        , theme(settings, colorScheme)
+        , loginItem(config.filePath(QStringLiteral("autostart/framlet.desktop")),
+                    QStringLiteral("/usr/bin/true")) {}
+
+    SettingsServices services() {
+        return {settings,
+                theme,
+                taskbar,
+                loginItem,
+                hotKeyStatus,
+                chooser,
+                [source = source] { return source; },
+                QStringLiteral("1.2.3")};
+    }
+    // What another program reads from the defaults file now.
+    QJsonObject stored() const {
+        const test::ChildResult cat = test::runChild(QStringLiteral("cat"), {defaults.filePath()},
+                                                     QProcessEnvironment::systemEnvironment());
+        return QJsonDocument::fromJson(cat.out).object();
+    }
+    // The Folders tab once it has looked up the screenshot tool.
+    static void waitForSource(FoldersTab& tab) {
+        QSignalSpy shown(&tab, &FoldersTab::sourceShown);
+        tab.refreshSource();
+        ASSERT_TRUE(shown.wait(5000));
+    }
+
+    QTemporaryDir config;
+    UserDefaults defaults;
+    Settings settings;
+    ColorScheme colorScheme;
+    ThemePalette theme;
+    TaskbarPresence taskbar;
+    LoginItem loginItem;
+    HotKeyStatus hotKeyStatus;
+    FolderChooser chooser;
+    ScreenshotSource source;
+};
+
+TEST_F(SettingsViewTest, EveryControlStoresItsKeyTheMomentItChanges) {
+    SettingsView view(services());
+    view.show();
+    GeneralTab& general = *view.general();
+    general.taskbarToggle()->click();
+    EXPECT_EQ(stored().value(QStringLiteral("showDockIcon")).toBool(), true);
+
+    QTest::keyClick(general.lanternPicker(), Qt::Key_End);
+    EXPECT_EQ(general.lanternPicker()->currentText(), QStringLiteral("Until I open the shelf"));
+    EXPECT_EQ(stored().value(QStringLiteral("unseenResetSeconds")).toInt(-1), 0);
+
+    general.historyUp()->click();
+    EXPECT_EQ(general.historyLabel()->text(), QStringLiteral("Keep 70 recent screenshots"));
+    EXPECT_EQ(stored().value(QStringLiteral("historyLimit")).toInt(), 70);
+
+    AppearanceTab& appearance = *view.appearance();
+    QTest::keyClick(appearance.themePicker(), Qt::Key_End);
+    EXPECT_EQ(appearance.themePicker()->currentText(), QStringLiteral("Dark"));
+    EXPECT_EQ(stored().value(QStringLiteral("theme")).toString(), QStringLiteral("dark"));
+    QTest::keyClick(appearance.columnsPicker(), Qt::Key_Home);
+    EXPECT_EQ(appearance.columnsPicker()->currentText(), QStringLiteral("1 columns"));
+    EXPECT_EQ(stored().value(QStringLiteral("columns")).toInt(), 1);
+    appearance.heightSlider()->setValue(555);
+    EXPECT_EQ(appearance.heightLabel()->text(), QStringLiteral("Panel height: 555 px"));
+    EXPECT_EQ(stored().value(QStringLiteral("panelHeight")).toDouble(), 555.0);
+
+    // A window opened afterwards over the stored file shows the same choices.
+    UserDefaults reread(defaults.filePath());
+    Settings again(reread);
+    SettingsView second(
+        SettingsServices{again, theme, taskbar, loginItem, hotKeyStatus, chooser, {}, QString()});
+    EXPECT_EQ(second.general()->lanternPicker()->currentText(),
+              QStringLiteral("Until I open the shelf"));
+    EXPECT_TRUE(second.general()->taskbarToggle()->isChecked());
+    EXPECT_EQ(second.appearance()->heightSlider()->value(), 555);
+}
+
+TEST_F(SettingsViewTest, DraggingTheHeightSliderStoresWhereTheDragEnds) {
+    AppearanceTab tab(settings);
+    QSlider* slider = tab.heightSlider();
+    QSignalSpy stores(&settings, &Settings::panelHeightChanged);
+    slider->setSliderDown(true);  // as a drag does
+    slider->setSliderPosition(600);
+    slider->setSliderPosition(610);
+    EXPECT_EQ(tab.heightLabel()->text(), QStringLiteral("Panel height: 610 px"));
+    EXPECT_EQ(stores.count(), 0);
+    slider->setSliderDown(false);
+    EXPECT_EQ(stores.count(), 1);
+    EXPECT_EQ(settings.panelHeight(), 610.0);
+}
+
+TEST_F(SettingsViewTest, TheHistoryStepperMovesByTenBetweenTenAndTwoHundred) {
+    settings.setHistoryLimit(20);
+    GeneralTab general(services());
+    general.historyDown()->click();
+    EXPECT_EQ(settings.historyLimit(), 10);
+    EXPECT_FALSE(general.historyDown()->isEnabled());
+    general.historyDown()->click();
+    EXPECT_EQ(settings.historyLimit(), 10);
+
+    settings.setHistoryLimit(190);
+    EXPECT_TRUE(general.historyDown()->isEnabled());
+    general.historyUp()->click();
+    EXPECT_EQ(settings.historyLimit(), 200);
+    EXPECT_FALSE(general.historyUp()->isEnabled());
+}
+
+TEST_F(SettingsViewTest, AFailedLoginChangeIsLoggedAndTheToggleShowsTheTruth) {
+    const test::ChildResult child =
+        test::runSelf(QStringLiteral("SettingsViewTest.ChildTurnsLoginOnWhereItCannot"),
+                      QProcessEnvironment::systemEnvironment());
+    EXPECT_EQ(child.exitCode, 0) << child.out.toStdString();
+    EXPECT_TRUE(child.err.contains("Framlet: launch-at-login change failed: "))
+        << child.err.toStdString();
+}
+
+TEST_F(SettingsViewTest, ChildTurnsLoginOnWhereItCannot) {
+    // A file where the autostart folder's parent should be: no one can write there, root
+    // included.
+    writeAll(config.filePath(QStringLiteral("blocked")), QStringLiteral("x"));
+    const LoginItem blocked(config.filePath(QStringLiteral("blocked/autostart/framlet.desktop")),
+                            QStringLiteral("/usr/bin/true"));
+    GeneralTab general(
+        SettingsServices{settings, theme, taskbar, blocked, hotKeyStatus, chooser, {}, QString()});
+    ASSERT_FALSE(general.launchAtLoginToggle()->isChecked());
+    general.launchAtLoginToggle()->click();
+    EXPECT_FALSE(general.launchAtLoginToggle()->isChecked());
+}
+
+TEST_F(SettingsViewTest, TheLoginToggleWritesTheAutostartEntry) {
+    GeneralTab general(services());
+    general.launchAtLoginToggle()->click();
+    EXPECT_EQ(loginItem.status(), LoginItem::Status::enabled);
+    general.launchAtLoginToggle()->click();
+    EXPECT_EQ(loginItem.status(), LoginItem::Status::notRegistered);
+}
+
+TEST_F(SettingsViewTest, TheNotificationToggleChangesOnlySpectaclesKeyAndTellsPlasma) {
+    const QString path = configHome() + QStringLiteral("/plasmanotifyrc");
+    const QString before = QStringLiteral(
+        "# kept by hand\n"
+        "[Applications][org.kde.konsole]\n"
+        "ShowPopups=false\n"
+        "\n"
+        "[Applications][org.kde.spectacle]\n"
+        "Seen=true\n"
+        "\n"
+        "[DoNotDisturb]\n"
+        "Until=2026,1,1\n");
+    const ToolFile file(path, before);
+    source = {QDir::homePath(), QStringLiteral("spectacle")};
+    test::KConfigNotices notices(QStringLiteral("plasmanotifyrc"));
+    FoldersTab tab(services());
+    waitForSource(tab);
+    ASSERT_TRUE(tab.notificationToggle()->isEnabled());
+    EXPECT_FALSE(tab.notificationToggle()->isChecked());
+
+    tab.notificationToggle()->click();
+    EXPECT_TRUE(tab.notificationToggle()->isChecked());
+    QString expected = before;
+    expected.replace(QStringLiteral("Seen=true\n"),
+                     QStringLiteral("Seen=true\nShowPopups=false\n"));
+    EXPECT_EQ(readAll(path), expected);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notices.notices.isEmpty(); }, 5000));
+    const QMap<QString, QStringList> notice{
+        {QStringLiteral("Applications\x1dorg.kde.spectacle"), {QStringLiteral("ShowPopups")}}};
+    EXPECT_EQ(notices.notices.first(), notice);
+
+    tab.notificationToggle()->click();
+    expected.replace(QStringLiteral("ShowPopups=false\n\n[DoNotDisturb]"),
+                     QStringLiteral("ShowPopups=true\n\n[DoNotDisturb]"));
+    EXPECT_EQ(readAll(path), expected);
+}
+
+TEST_F(SettingsViewTest, TheNotificationToggleFollowsFlameshotAndIsOffWhereNoSettingExists) {
+    const QString path = configHome() + QStringLiteral("/flameshot/flameshot.ini");
+    const QString before = QStringLiteral(
+        "[General]\n"
+        "; where captures go\n"
+        "savePath=/tmp/shots\n"
+        "showDesktopNotification=true\n"
+        "[Shortcuts]\n"
+        "TYPE_COPY=Ctrl+C\n");
+    const ToolFile file(path, before);
+    source = {QDir::homePath(), QStringLiteral("flameshot")};
+    {
+        FoldersTab tab(services());
+        waitForSource(tab);
+        tab.notificationToggle()->click();
+        QString expected = before;
+        expected.replace(QStringLiteral("showDesktopNotification=true"),
+                         QStringLiteral("showDesktopNotification=false"));
+        EXPECT_EQ(readAll(path), expected);
+    }
+
+    source = {QDir::homePath(), QStringLiteral("gnome-shell")};
+    FoldersTab gnome(services());
+    waitForSource(gnome);
+    EXPECT_FALSE(gnome.notificationToggle()->isEnabled());
+    EXPECT_FALSE(gnome.notificationToggle()->isChecked());
+    EXPECT_TRUE(gnome.notificationCaption()->text().contains(QStringLiteral("gnome-shell")));
+}
+
+TEST_F(SettingsViewTest, FoldersComeFromTheDesktopsChooserAndAreListedOnce) {
+    test::FakePortal portal;
+    ASSERT_TRUE(portal.isRegistered());
+    QTemporaryDir chosen;
+    source = {QDir::homePath() + QStringLiteral("/Pictures/Screenshots"), QString()};
+    FoldersTab tab(services());
+    waitForSource(tab);
+    const auto location = tab.findChild<QLabel*>(QStringLiteral("currentlyWatching"));
+    ASSERT_TRUE(location);
+    EXPECT_EQ(location->text(), QStringLiteral("~/Pictures/Screenshots"));
+
+    const auto choose = [&](const QString& folder) {
+        portal.answerFolder = folder;
+        QSignalSpy changed(&settings, &Settings::watchedFolderChanged);
+        const qsizetype asked = portal.requests.size();
+        tab.addButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return portal.requests.size() > asked; }, 5000));
+        QTest::qWait(300);  // the answer comes 50 ms after the request
+    };
+    choose(chosen.path());
+    EXPECT_EQ(settings.watchedFolders(), QStringList{chosen.path()});
+    EXPECT_EQ(tab.findChildren<QWidget*>(QStringLiteral("folderRow")).size(), 1);
+    EXPECT_FALSE(tab.findChild<QLabel*>(QStringLiteral("currentlyWatching")));
+    EXPECT_EQ(portal.requests.last().value(QStringLiteral("directory")).toBool(), true);
+    EXPECT_EQ(portal.requests.last().value(QStringLiteral("accept_label")).toString(),
+              QStringLiteral("Watch Folder"));
+
+    choose(chosen.path());  // listed already
+    choose(QString());      // cancelled
+    EXPECT_EQ(settings.watchedFolders(), QStringList{chosen.path()});
+    EXPECT_EQ(stored().value(QStringLiteral("watchedFolders")).toArray().size(), 1);
+
+    tab.findChild<QToolButton*>(QStringLiteral("removeFolder"))->click();
+    EXPECT_TRUE(settings.watchedFolders().isEmpty());
+    EXPECT_TRUE(tab.findChild<QLabel*>(QStringLiteral("currentlyWatching")));
+}
+
+TEST(SettingsViewPaths, OnlyTheHomeFolderItselfBecomesATilde) {
+    EXPECT_EQ(
+        FoldersTab::displayPath(QStringLiteral("/home/ann/Shots"), QStringLiteral("/home/ann")),
+        QStringLiteral("~/Shots"));
+    EXPECT_EQ(FoldersTab::displayPath(QStringLiteral("/home/ann"), QStringLiteral("/home/ann")),
+              QStringLiteral("~"));
+    EXPECT_EQ(
+        FoldersTab::displayPath(QStringLiteral("/home/anna/Shots"), QStringLiteral("/home/ann")),
+        QStringLiteral("/home/anna/Shots"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FolderChooserTest, WithoutAPortalQtsOwnDialogAsks) {
+    ASSERT_FALSE(FolderChooser::portalAvailable());
+    QTemporaryDir folder;
+    FolderChooser chooser;
+    std::optional<std::optional<QString>> answer;
+    chooser.choose(nullptr, QStringLiteral("Add Folder"), QStringLiteral("Watch Folder"),
+                   [&](const std::optional<QString>& chosen) { answer = chosen; });
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (auto* found = qobject_cast<QFileDialog*>(window); found && found->isVisible()) {
+                    dialog = found;
+                }
+            }
+            return dialog != nullptr;
+        },
+        5000));
+    EXPECT_EQ(dialog->labelText(QFileDialog::Accept), QStringLiteral("Watch Folder"));
+    EXPECT_FALSE(answer);
+    dialog->setDirectory(folder.path());
+    dialog->selectFile(folder.path());
+    QMetaObject::invokeMethod(dialog, "accept");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(*answer, folder.path());
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "ManualTimers.h"
+#include "app/AppDelegate.h"
+#include "library/ScreenshotWatcher.h"
+#include "platform/ColorScheme.h"
+#include "platform/UserDefaults.h"
+#include "platform/X11KeyGrabber.h"
+#include "platform/widgets/TaskbarPresence.h"
+#include "settings/AppearanceTab.h"
+#include "settings/FoldersTab.h"
+#include "settings/GeneralTab.h"
+#include "settings/Settings.h"
+#include "settings/SettingsView.h"
+#include "settings/SettingsWindow.h"
+#include "settings/ThemePalette.h"
+#include "shelf/KeyablePanel.h"
+#include "shelf/PanelController.h"
+#include "shelf/ShelfActions.h"
+#include "shortcut/HotKey.h"
+#include "shortcut/HotKeyRecorder.h"
+#include "shortcut/HotKeyStatus.h"
+
+using namespace framlet;
+
+namespace {
+
+// The whole delegate under the private X server with a window manager: the settings window as
+// the user reaches it.
+class SettingsWindowTest : public ::testing::Test {
+protected:
+    SettingsWindowTest()
+        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {
+        settings.setWatchedFolders({shots.path()});
+    }
+    ~SettingsWindowTest() override {
+        if (delegate && delegate->settingsWindow()) {
+            delegate->settingsWindow()->hide();
+        }
+    }
+
+    void launch() {
+        delegate = std::make_unique<AppDelegate>(AppServices{settings, colorScheme,
+                                                             X11KeyGrabber::shared(), timers,
+                                                             ShelfActions::shared(), hotKeyStatus});
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
+    }
+    // Shown, and with the keyboard unless another window stays above it.
+    void openShelf(bool active = true) {
+        if (!delegate->panelController()->isShown()) {
+            delegate->toggleShelf();
+        }
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                QWidget* panel = delegate->panelController()->panel();
+                return panel && panel->isVisible() && (!active || panel->isActiveWindow());
+            },
+            5000));
+    }
+    SettingsWindow* shownSettings() const {
+        SettingsWindow* window = delegate->settingsWindow();
+        return window && window->isVisible() ? window : nullptr;
+    }
+    static void xdotool(const QStringList& arguments) {
+        QProcess::execute(QStringLiteral("xdotool"), arguments);
+    }
+    // Ctrl+, typed into the shelf, once the X focus is surely there: a window that an earlier
+    // test closed may still be moving the window manager's focus.
+    void pressCtrlCommaOnTheShelf() {
+        const QString shelf = QString::number(delegate->panelController()->panel()->winId());
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), shelf});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+comma")});
+    }
+    // The window states the window manager sees (_NET_WM_STATE), as xprop prints them.
+    static QString netWmState(const QWidget* window) {
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"),
+                    {QStringLiteral("-id"), QString::number(window->winId()),
+                     QStringLiteral("_NET_WM_STATE")});
+        xprop.waitForFinished(5000);
+        return QString::fromUtf8(xprop.readAllStandardOutput());
+    }
+    static bool inTaskbar(const QWidget* window) {
+        return !netWmState(window).contains(QStringLiteral("SKIP_TASKBAR"));
+    }
+
+    QTemporaryDir config;
+    QTemporaryDir shots;
+    UserDefaults defaults;
+    Settings settings;
+    ColorScheme colorScheme;
+    test::ManualTimers timers;
+    HotKeyStatus hotKeyStatus;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(SettingsWindowTest, CtrlCommaOnTheShelfOpensOneWindowThatClosingOnlyHides) {
+    launch();
+    openShelf();
+    pressCtrlCommaOnTheShelf();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownSettings() != nullptr; }, 5000));
+    SettingsWindow* window = delegate->settingsWindow();
+    EXPECT_FALSE(delegate->panelController()->isShown());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Framlet Settings"));
+    EXPECT_EQ(window->view()->size(), QSize(460, 340));
+    EXPECT_EQ(window->view()->selected(), SettingsView::Tab::general);
+    window->view()->setSelected(SettingsView::Tab::folders);
+
+    EXPECT_FALSE(window->close());  // refused: hidden instead
+    EXPECT_FALSE(window->isVisible());
+    // The window manager moves the focus elsewhere once it sees the window go; only then may
+    // the shelf take it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isActiveWindow(); }, 5000));
+    QTest::qWait(200);
+
+    openShelf();
+    pressCtrlCommaOnTheShelf();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownSettings() != nullptr; }, 5000));
+    EXPECT_EQ(delegate->settingsWindow(), window);
+    EXPECT_EQ(window->view()->selected(), SettingsView::Tab::folders);
+}
+
+TEST_F(SettingsWindowTest, DarkRepaintsTheOpenShelfAndTheSettingsWindow) {
+    settings.setTheme(Settings::Theme::light);
+    launch();
+    delegate->openSettings();
+    openShelf(false);
+    SettingsWindow* window = delegate->settingsWindow();
+    ASSERT_TRUE(window->isVisible());
+    const QColor dark = ThemePalette::dark().color(QPalette::Window);
+    const auto background = [](QWidget* widget) {
+        return QColor(widget->grab().toImage().pixel(2, widget->height() - 2));
+    };
+    EXPECT_NE(background(window), dark);
+
+    window->view()->setSelected(SettingsView::Tab::appearance);
+    QTest::keyClick(window->view()->appearance()->themePicker(), Qt::Key_End);
+    EXPECT_EQ(settings.theme(), Settings::Theme::dark);
+    EXPECT_EQ(background(window), dark);
+    QWidget* shelf = delegate->panelController()->panel();
+    EXPECT_EQ(
+        shelf->findChild<QWidget*>(QStringLiteral("shelf"))->palette().color(QPalette::Window),
+        dark);
+}
+
+TEST_F(SettingsWindowTest, ResetRestoresSuperShiftTwoAndRegistersItAgain) {
+    launch();
+    delegate->openSettings();
+    GeneralTab& general = *delegate->settingsWindow()->view()->general();
+    EXPECT_FALSE(general.resetButton()->isVisibleTo(&general));
+    settings.setHotKey({18, 768});  // what the recorder stores for Super+Shift+1
+    EXPECT_TRUE(general.resetButton()->isVisibleTo(&general));
+    EXPECT_EQ(general.recorder()->binding(), (HotKeyBinding{18, 768}));
+
+    general.resetButton()->click();
+    EXPECT_EQ(settings.hotKeyBinding(), Settings::defaultHotKey);
+    EXPECT_FALSE(general.resetButton()->isVisibleTo(&general));
+    ASSERT_TRUE(delegate->hotKey());
+    delegate->settingsWindow()->hide();
+    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->panelController()->isShown(); }, 5000));
+}
+
+TEST_F(SettingsWindowTest, RemovingTheLastFolderFollowsTheScreenshotToolAgain) {
+    launch();
+    delegate->openSettings();
+    FoldersTab& folders = *delegate->settingsWindow()->view()->folders();
+    folders.findChild<QToolButton*>(QStringLiteral("removeFolder"))->click();
+    EXPECT_TRUE(settings.watchedFolders().isEmpty());
+    EXPECT_EQ(delegate->watcher()->folders(), ScreenshotWatcher::resolvedFolders(settings));
+    EXPECT_TRUE(folders.findChild<QWidget*>(QStringLiteral("currentlyWatching")));
+}
+
+TEST_F(SettingsWindowTest, TheTaskbarToggleTurnsTheWindowsIntoNormalWindowsAndBack) {
+    launch();
+    delegate->openSettings();
+    SettingsWindow* window = delegate->settingsWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !netWmState(window).isEmpty(); }, 5000));
+    EXPECT_EQ(window->windowType(), Qt::Tool);
+    EXPECT_FALSE(inTaskbar(window));
+
+    delegate->settingsWindow()->view()->general()->taskbarToggle()->click();
+    EXPECT_TRUE(settings.showDockIcon());
+    EXPECT_EQ(window->windowType(), Qt::Window);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->isActiveWindow(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inTaskbar(window); }, 5000));
+
+    window->view()->general()->taskbarToggle()->click();
+    EXPECT_EQ(window->windowType(), Qt::Tool);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !inTaskbar(window); }, 5000));
+}
+
+}  // namespace
