@@ -4,6 +4,8 @@
 #include <QList>
 #include <QObject>
 #include <QUrl>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,6 +14,7 @@ namespace framlet {
 class CaptureLantern;
 class ColorScheme;
 class ImagePreviewController;
+class InstanceService;
 class KeyGrabber;
 class ThemePalette;
 class HotKey;
@@ -45,6 +48,14 @@ public:
     void toolSettingsChanged();
     // What a click on the tray icon does: show the shelf under it, or hide it.
     void toggleShelf();
+    void showShelf();
+    void hideShelf();
+    // The paths of the shelf's screenshots whose file name or recognised text holds the text,
+    // by the shelf's own filter rule, newest first.
+    QStringList search(const QString& text) const;
+    // Takes the commands of later launches; those that come before the start-up sequence has
+    // run wait for it.
+    void serve(InstanceService& service);
 
     ScreenshotStore& store() const { return *m_store; }
     SelectionModel& selectionModel() const { return *m_selectionModel; }
@@ -55,6 +66,10 @@ public:
     ScreenshotWatcher* watcher() const { return m_watcher.get(); }
     HotKey* hotKey() const { return m_hotKey.get(); }
 
+Q_SIGNALS:
+    // Another launch asked for the settings window ("framlet --settings").
+    void settingsRequested();
+
 private:
     void setupStatusItem();
     void setupPanel();
@@ -62,6 +77,8 @@ private:
     void setupToolSettingsMonitor();
     void setupHotKey();
     void scheduleRequestedUpdateCheck();
+    void whenLaunched(std::function<void()> request);
+    void hotKeyRefused(std::int32_t status);
 
     void onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed);
     void onRemove(const QList<QUrl>& urls);
@@ -87,6 +104,8 @@ private:
     std::optional<QDateTime> m_liveSince;  // seeds created since then are captures
     std::unique_ptr<ToolSettingsMonitor> m_toolSettings;
     std::unique_ptr<HotKey> m_hotKey;
+    bool m_launched = false;
+    QList<std::function<void()>> m_waitingRequests;  // commands that came before the start-up
 };
 
 }  // namespace framlet

@@ -1,19 +1,33 @@
 #include <QApplication>
+#include <QDBusConnection>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
+#include <variant>
 
 #include "app/AppDelegate.h"
+#include "app/InstanceCommand.h"
 #include "app/MaintenanceFlags.h"
 #include "library/TimerSource.h"
+#include "platform/ApplicationId.h"
 #include "platform/ColorScheme.h"
+#include "platform/DebugLog.h"
 #include "platform/DisplayConnection.h"
+#include "platform/InstanceClient.h"
+#include "platform/InstanceService.h"
 #include "platform/LoginItem.h"
 #include "platform/MemoryPolicy.h"
+#include "platform/PortalKeyGrabber.h"
+#include "platform/X11.h"
 #include "platform/X11KeyGrabber.h"
 #include "settings/Settings.h"
 #include "shelf/Symbols.h"
 
 namespace {
+
+using framlet::InstanceCommand;
+
+constexpr int kUsage = 64;  // EX_USAGE
 
 QStringList argumentList(int argc, char** argv) {
     QStringList arguments;
@@ -23,34 +37,111 @@ QStringList argumentList(int argc, char** argv) {
     return arguments;
 }
 
+// Without a display this process cannot be the instance, but one may run elsewhere on the bus.
+int withoutDisplay(int argc, char** argv, const InstanceCommand& command, const QString& problem) {
+    const QCoreApplication core(argc, argv);
+    if (command.kind != InstanceCommand::Kind::launch) {
+        if (const auto code =
+                command.forward(framlet::InstanceClient(QDBusConnection::sessionBus()))) {
+            return *code;
+        }
+    }
+    std::fprintf(stderr, "Framlet: %s; start it from a desktop session.\n",
+                 problem.toLocal8Bit().constData());
+    return 1;
+}
+
+// Under X11 the grab on Qt's connection; in a session without one, the desktop's shortcut portal
+// where it is offered; otherwise the X11 grabber, whose failure tells the user what to do.
+framlet::KeyGrabber& chooseKeyGrabber(std::unique_ptr<framlet::PortalKeyGrabber>& portal) {
+    using namespace framlet;
+    if (X11::connection() == nullptr && PortalKeyGrabber::offered(QDBusConnection::sessionBus())) {
+        DebugLog::log(
+            QStringLiteral("hotkey: no X11 connection — using the GlobalShortcuts portal"));
+        portal = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(), applicationId());
+        return *portal;
+    }
+    return X11KeyGrabber::shared();
+}
+
+// What this process, now the instance, does with its own command once it has started.
+void runOwnCommand(framlet::AppDelegate& delegate, const InstanceCommand& command) {
+    switch (command.kind) {
+        case InstanceCommand::Kind::toggle:  // nothing was shown yet: toggling shows
+        case InstanceCommand::Kind::show:
+            QTimer::singleShot(0, &delegate, &framlet::AppDelegate::showShelf);
+            break;
+        case InstanceCommand::Kind::settings:
+            QTimer::singleShot(0, &delegate, &framlet::AppDelegate::settingsRequested);
+            break;
+        case InstanceCommand::Kind::launch:
+        case InstanceCommand::Kind::search:
+            break;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace framlet;
 
+    const QStringList arguments = argumentList(argc, argv);
     const LoginItem loginItem;
-    if (const auto code =
-            MaintenanceFlags(loginItem, Settings::shared()).run(argumentList(argc, argv))) {
+    if (const auto code = MaintenanceFlags(loginItem, Settings::shared()).run(arguments)) {
         return *code;
     }
+    const auto parsed = InstanceCommand::parse(arguments);
+    if (const auto* usage = std::get_if<QString>(&parsed)) {
+        std::fprintf(stderr, "%s\n", usage->toLocal8Bit().constData());
+        return kUsage;
+    }
+    const InstanceCommand command = std::get<InstanceCommand>(parsed);
 
     if (const QString problem = DisplayConnection::problem(); !problem.isEmpty()) {
-        std::fprintf(stderr, "Framlet: %s; start it from a desktop session.\n",
-                     problem.toLocal8Bit().constData());
-        return 1;
+        return withoutDisplay(argc, argv, command, problem);
     }
 
     MemoryPolicy::returnLargeBuffersToTheSystem();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Framlet"));
     QApplication::setApplicationVersion(QStringLiteral(FRAMLET_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("framlet"));
+    QApplication::setDesktopFileName(applicationId());
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    const InstanceClient client(QDBusConnection::sessionBus());
+    if (command.kind == InstanceCommand::Kind::search) {
+        return command.forward(client).value_or(1);
+    }
     Symbols::useAdwaitaAsFallback();
 
-    AppDelegate delegate(Settings::shared(), ColorScheme::shared(), X11KeyGrabber::shared(),
+    // The name is claimed before anything starts, so a second launch starts nothing.
+    AppDelegate* running = nullptr;
+    InstanceService service(QDBusConnection::sessionBus(), [&running](const QString& text) {
+        return running ? running->search(text) : QStringList();
+    });
+    switch (service.claim()) {
+        case InstanceService::Claim::taken:
+            if (const auto code = command.forward(client)) {
+                return *code;
+            }
+            std::fprintf(stderr,
+                         "Framlet: another instance holds the bus name but does not answer.\n");
+            return 1;
+        case InstanceService::Claim::noBus:
+            DebugLog::log(QStringLiteral("instance: no session bus — running alone"));
+            break;
+        case InstanceService::Claim::owned:
+            DebugLog::log(QStringLiteral("instance: serving ") + applicationId());
+            break;
+    }
+
+    std::unique_ptr<PortalKeyGrabber> portal;
+    AppDelegate delegate(Settings::shared(), ColorScheme::shared(), chooseKeyGrabber(portal),
                          TimerSource::realTime());
+    running = &delegate;
+    delegate.serve(service);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    runOwnCommand(delegate, command);
     return QApplication::exec();
 }
