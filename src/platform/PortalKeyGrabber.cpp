@@ -84,7 +84,7 @@ PortalKeyGrabber::PortalKeyGrabber(QDBusConnection bus, QString applicationId, Q
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     m_bus.connect(kPortal, kPath, kShortcuts, QStringLiteral("Activated"), this,
-                  SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                  SLOT(onActivated(QDBusMessage)));
 }
 
 PortalKeyGrabber::~PortalKeyGrabber() {
@@ -230,10 +230,16 @@ PortalKeyGrabber::grabAtRequest(const QString& path) {
                         [&](const auto& entry) { return entry.second.requestPath == path; });
 }
 
-void PortalKeyGrabber::onActivated(const QDBusObjectPath& session, const QString& id, qulonglong,
-                                   const QVariantMap&) {
+void PortalKeyGrabber::onActivated(const QDBusMessage& signal) {
+    // Activated(o session_handle, s shortcut_id, t timestamp, a{sv} options)
+    const QVariantList arguments = signal.arguments();
+    if (arguments.size() < 2) {
+        return;
+    }
+    const QString session = arguments.at(0).value<QDBusObjectPath>().path();
+    const QString id = arguments.at(1).toString();
     for (const auto& [handle, grab] : m_grabs) {
-        if (grab.stage == Stage::bound && grab.sessionPath == session.path() && id == shortcutId) {
+        if (grab.stage == Stage::bound && grab.sessionPath == session && id == shortcutId) {
             const std::function<void()> onPress = grab.onPress;  // it may ungrab
             onPress();
             return;

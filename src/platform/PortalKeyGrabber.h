@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
@@ -53,8 +54,7 @@ Q_SIGNALS:
 
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results);
-    void onActivated(const QDBusObjectPath& session, const QString& id, qulonglong timestamp,
-                     const QVariantMap& options);
+    void onActivated(const QDBusMessage& signal);
 
 private:
     enum class Stage { creatingSession, binding, bound };
