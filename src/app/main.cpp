@@ -51,13 +51,15 @@ int withoutDisplay(int argc, char** argv, const InstanceCommand& command, const 
     return 1;
 }
 
-// Under X11 the grab on Qt's connection; in a session without one, the desktop's shortcut portal
-// where it is offered; otherwise the X11 grabber, whose failure tells the user what to do.
+// Under X11 the grab on Qt's connection. In a Wayland session an X11 grab sees no key pressed
+// in a Wayland window, even through XWayland, so the desktop's shortcut portal is used where it
+// is offered; without it the X11 grabber stays, whose failure tells the user what to do.
 framlet::KeyGrabber& chooseKeyGrabber(std::unique_ptr<framlet::PortalKeyGrabber>& portal) {
     using namespace framlet;
-    if (X11::connection() == nullptr && PortalKeyGrabber::offered(QDBusConnection::sessionBus())) {
-        DebugLog::log(
-            QStringLiteral("hotkey: no X11 connection — using the GlobalShortcuts portal"));
+    const bool wayland =
+        X11::connection() == nullptr || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    if (wayland && PortalKeyGrabber::offered(QDBusConnection::sessionBus())) {
+        DebugLog::log(QStringLiteral("hotkey: Wayland session — using the GlobalShortcuts portal"));
         portal = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(), applicationId());
         return *portal;
     }
