@@ -174,7 +174,11 @@ void PortalKeyGrabber::onResponse(uint response, const QVariantMap& results) {
         return;
     }
     if (grab.stage == Stage::creatingSession) {
-        grab.sessionPath = results.value(QStringLiteral("session_handle")).toString();
+        // A string by the portal's documentation; some portals send an object path.
+        const QVariant session = results.value(QStringLiteral("session_handle"));
+        grab.sessionPath = session.metaType() == QMetaType::fromType<QDBusObjectPath>()
+                               ? session.value<QDBusObjectPath>().path()
+                               : session.toString();
         bindShortcut(grab);
         return;
     }
