@@ -37,10 +37,16 @@ QStringList argumentList(int argc, char** argv) {
     return arguments;
 }
 
+// --search only asks the running instance, so it needs neither a display nor widgets.
+int searchOnly(int argc, char** argv, const InstanceCommand& command) {
+    const QCoreApplication core(argc, argv);
+    return command.forward(framlet::InstanceClient(QDBusConnection::sessionBus())).value_or(1);
+}
+
 // Without a display this process cannot be the instance, but one may run elsewhere on the bus.
 int withoutDisplay(int argc, char** argv, const InstanceCommand& command, const QString& problem) {
-    const QCoreApplication core(argc, argv);
     if (command.kind != InstanceCommand::Kind::launch) {
+        const QCoreApplication core(argc, argv);
         if (const auto code =
                 command.forward(framlet::InstanceClient(QDBusConnection::sessionBus()))) {
             return *code;
@@ -99,6 +105,9 @@ int main(int argc, char** argv) {
     }
     const InstanceCommand command = std::get<InstanceCommand>(parsed);
 
+    if (command.kind == InstanceCommand::Kind::search) {
+        return searchOnly(argc, argv, command);
+    }
     if (const QString problem = DisplayConnection::problem(); !problem.isEmpty()) {
         return withoutDisplay(argc, argv, command, problem);
     }
@@ -112,9 +121,6 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const InstanceClient client(QDBusConnection::sessionBus());
-    if (command.kind == InstanceCommand::Kind::search) {
-        return command.forward(client).value_or(1);
-    }
     Symbols::useAdwaitaAsFallback();
 
     // The name is claimed before anything starts, so a second launch starts nothing.
