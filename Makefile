@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 # The one switch for warnings as errors: on in CI, off elsewhere.
 CMAKE_WERROR := -DFRAMLET_WARNINGS_AS_ERRORS=$(if $(filter true 1 yes,$(CI)),ON,OFF)
 
-.PHONY: all bootstrap run test sanitize bench format clean
+.PHONY: all bootstrap run test sanitize bench package format clean
 
 all: test
 
@@ -31,6 +31,12 @@ sanitize: bootstrap
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize
 	@ctest --preset sanitize
+
+# The Debian package (CPack, dependencies from dpkg-shlibdeps), in build/package/.
+package: bootstrap
+	@cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DFRAMLET_BUILD_TESTS=OFF $(CMAKE_WERROR) >/dev/null
+	@cmake --build build/package --target framlet
+	@cd build/package && cpack -G DEB
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QTimer>
 #include <QWidget>
+#include <utility>
 
 #include "app/CaptureLantern.h"
 #include "app/StatusItem.h"
@@ -15,6 +16,7 @@
 #include "library/ScreenshotWatcher.h"
 #include "library/ToolSettingsMonitor.h"
 #include "platform/DebugLog.h"
+#include "platform/InstanceService.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/X11.h"
 #include "platform/widgets/FolderChooser.h"
@@ -29,6 +31,7 @@
 #include "shelf/PanelView.h"
 #include "shelf/SelectionModel.h"
 #include "shelf/ShelfActions.h"
+#include "shelf/ShelfFilter.h"
 #include "shelf/ShelfServices.h"
 #include "shortcut/HotKey.h"
 #include "shortcut/HotKeyStatus.h"
@@ -53,9 +56,17 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
     , m_folderChooser(std::make_unique<FolderChooser>()) {
+    QPointer<AppDelegate> self(this);
+    m_services.keyGrabber.onRefusal([self](KeyGrabber::Handle, std::int32_t status) {
+        if (self) {
+            self->hotKeyRefused(status);
+        }
+    });
 }
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate() {
+    m_services.keyGrabber.onRefusal({});
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
@@ -77,6 +88,10 @@ void AppDelegate::applicationDidFinishLaunching() {
         // Without a tray nobody could reach the shelf: show it instead of an invisible program.
         DebugLog::log(QStringLiteral("tray: no system tray on this desktop — showing the shelf"));
         toggleShelf();
+    }
+    m_launched = true;
+    for (const auto& request : std::exchange(m_waitingRequests, {})) {
+        request();
     }
 }
 
@@ -168,6 +183,14 @@ void AppDelegate::setupHotKey() {
     }
 }
 
+void AppDelegate::hotKeyRefused(std::int32_t status) {
+    // A desktop that answers later (the portal) has declined: no shortcut is active now.
+    m_hotKey.reset();
+    const QString message = HotKey::RegistrationError::failed(status).userMessage();
+    m_services.hotKeyStatus.setErrorMessage(message);
+    DebugLog::log(QStringLiteral("hotkey: FAILED — ") + message);
+}
+
 void AppDelegate::watchedFolderChanged() {
     rebuildWatcher(std::nullopt);
 }
@@ -197,6 +220,43 @@ void AppDelegate::toolSettingsChanged() {
 
 void AppDelegate::toggleShelf() {
     m_panelController->toggle(PanelAnchor{m_statusItem->iconGeometry(), m_statusItem->screen()});
+}
+
+void AppDelegate::showShelf() {
+    m_panelController->show(PanelAnchor{m_statusItem->iconGeometry(), m_statusItem->screen()});
+}
+
+void AppDelegate::hideShelf() {
+    m_panelController->hide();
+}
+
+QStringList AppDelegate::search(const QString& text) const {
+    QStringList paths;
+    for (const Screenshot* screenshot : m_store->items()) {
+        if (ShelfFilter::matches(screenshot->url(), screenshot->ocrText(), std::nullopt, text)) {
+            paths.append(screenshot->url().toLocalFile());
+        }
+    }
+    return paths;
+}
+
+void AppDelegate::serve(InstanceService& service) {
+    connect(&service, &InstanceService::toggleRequested, this,
+            [this] { whenLaunched([this] { toggleShelf(); }); });
+    connect(&service, &InstanceService::showRequested, this,
+            [this] { whenLaunched([this] { showShelf(); }); });
+    connect(&service, &InstanceService::hideRequested, this,
+            [this] { whenLaunched([this] { hideShelf(); }); });
+    connect(&service, &InstanceService::settingsRequested, this,
+            [this] { whenLaunched([this] { openSettings(); }); });
+}
+
+void AppDelegate::whenLaunched(std::function<void()> request) {
+    if (m_launched) {
+        request();
+    } else {
+        m_waitingRequests.append(std::move(request));
+    }
 }
 
 void AppDelegate::onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed) {

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QObject>
 #include <QUrl>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,6 +18,7 @@ class CaptureLantern;
 class ColorScheme;
 class FolderChooser;
 class ImagePreviewController;
+class InstanceService;
 class KeyGrabber;
 class ThemePalette;
 class HotKey;
@@ -50,6 +53,14 @@ public:
     void toolSettingsChanged();
     // What a click on the tray icon does: show the shelf under it, or hide it.
     void toggleShelf();
+    void showShelf();
+    void hideShelf();
+    // The paths of the shelf's screenshots whose file name or recognised text holds the text,
+    // by the shelf's own filter rule, newest first.
+    QStringList search(const QString& text) const;
+    // Takes the commands of later launches; those that come before the start-up sequence has
+    // run wait for it.
+    void serve(InstanceService& service);
 
     ScreenshotStore& store() const { return *m_store; }
     SelectionModel& selectionModel() const { return *m_selectionModel; }
@@ -80,6 +91,8 @@ private:
     void setupToolSettingsMonitor();
     void setupHotKey();
     void scheduleRequestedUpdateCheck();
+    void whenLaunched(std::function<void()> request);
+    void hotKeyRefused(std::int32_t status);
 
     void onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed);
     void onRemove(const QList<QUrl>& urls);
@@ -109,6 +122,8 @@ private:
     std::unique_ptr<HotKey> m_hotKey;
     std::unique_ptr<FolderChooser> m_folderChooser;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    bool m_launched = false;
+    QList<std::function<void()>> m_waitingRequests;  // commands that came before the start-up
 };
 
 }  // namespace framlet

@@ -1,14 +1,24 @@
 #include <QApplication>
+#include <QDBusConnection>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
+#include <variant>
 
 #include "app/AppDelegate.h"
+#include "app/InstanceCommand.h"
 #include "app/MaintenanceFlags.h"
 #include "library/TimerSource.h"
+#include "platform/ApplicationId.h"
 #include "platform/ColorScheme.h"
+#include "platform/DebugLog.h"
 #include "platform/DisplayConnection.h"
+#include "platform/InstanceClient.h"
+#include "platform/InstanceService.h"
 #include "platform/LoginItem.h"
 #include "platform/MemoryPolicy.h"
+#include "platform/PortalKeyGrabber.h"
+#include "platform/X11.h"
 #include "platform/X11KeyGrabber.h"
 #include "settings/Settings.h"
 #include "shelf/ShelfActions.h"
@@ -16,6 +26,10 @@
 #include "shortcut/HotKeyStatus.h"
 
 namespace {
+
+using framlet::InstanceCommand;
+
+constexpr int kUsage = 64;  // EX_USAGE
 
 QStringList argumentList(int argc, char** argv) {
     QStringList arguments;
@@ -25,36 +39,121 @@ QStringList argumentList(int argc, char** argv) {
     return arguments;
 }
 
+// --search only asks the running instance, so it needs neither a display nor widgets.
+int searchOnly(int argc, char** argv, const InstanceCommand& command) {
+    const QCoreApplication core(argc, argv);
+    return command.forward(framlet::InstanceClient(QDBusConnection::sessionBus())).value_or(1);
+}
+
+// Without a display this process cannot be the instance, but one may run elsewhere on the bus.
+int withoutDisplay(int argc, char** argv, const InstanceCommand& command, const QString& problem) {
+    if (command.kind != InstanceCommand::Kind::launch) {
+        const QCoreApplication core(argc, argv);
+        if (const auto code =
+                command.forward(framlet::InstanceClient(QDBusConnection::sessionBus()))) {
+            return *code;
+        }
+    }
+    std::fprintf(stderr, "Framlet: %s; start it from a desktop session.\n",
+                 problem.toLocal8Bit().constData());
+    return 1;
+}
+
+// Under X11 the grab on Qt's connection. In a Wayland session an X11 grab sees no key pressed
+// in a Wayland window, even through XWayland, so the desktop's shortcut portal is used where it
+// is offered; without it the X11 grabber stays, whose failure tells the user what to do.
+framlet::KeyGrabber& chooseKeyGrabber(std::unique_ptr<framlet::PortalKeyGrabber>& portal) {
+    using namespace framlet;
+    const bool wayland =
+        X11::connection() == nullptr || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    if (wayland && PortalKeyGrabber::offered(QDBusConnection::sessionBus())) {
+        DebugLog::log(QStringLiteral("hotkey: Wayland session — using the GlobalShortcuts portal"));
+        portal = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(), applicationId());
+        return *portal;
+    }
+    return X11KeyGrabber::shared();
+}
+
+// What this process, now the instance, does with its own command once it has started.
+void runOwnCommand(framlet::AppDelegate& delegate, const InstanceCommand& command) {
+    switch (command.kind) {
+        case InstanceCommand::Kind::toggle:  // nothing was shown yet: toggling shows
+        case InstanceCommand::Kind::show:
+            QTimer::singleShot(0, &delegate, &framlet::AppDelegate::showShelf);
+            break;
+        case InstanceCommand::Kind::settings:
+            QTimer::singleShot(0, &delegate, &framlet::AppDelegate::openSettings);
+            break;
+        case InstanceCommand::Kind::launch:
+        case InstanceCommand::Kind::search:
+            break;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace framlet;
 
+    const QStringList arguments = argumentList(argc, argv);
     const LoginItem loginItem;
-    if (const auto code =
-            MaintenanceFlags(loginItem, Settings::shared()).run(argumentList(argc, argv))) {
+    if (const auto code = MaintenanceFlags(loginItem, Settings::shared()).run(arguments)) {
         return *code;
     }
+    const auto parsed = InstanceCommand::parse(arguments);
+    if (const auto* usage = std::get_if<QString>(&parsed)) {
+        std::fprintf(stderr, "%s\n", usage->toLocal8Bit().constData());
+        return kUsage;
+    }
+    const InstanceCommand command = std::get<InstanceCommand>(parsed);
 
+    if (command.kind == InstanceCommand::Kind::search) {
+        return searchOnly(argc, argv, command);
+    }
     if (const QString problem = DisplayConnection::problem(); !problem.isEmpty()) {
-        std::fprintf(stderr, "Framlet: %s; start it from a desktop session.\n",
-                     problem.toLocal8Bit().constData());
-        return 1;
+        return withoutDisplay(argc, argv, command, problem);
     }
 
     MemoryPolicy::returnLargeBuffersToTheSystem();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Framlet"));
     QApplication::setApplicationVersion(QStringLiteral(FRAMLET_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("framlet"));
+    QApplication::setDesktopFileName(applicationId());
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    const InstanceClient client(QDBusConnection::sessionBus());
     Symbols::useAdwaitaAsFallback();
 
-    const AppServices services{Settings::shared(),      ColorScheme::shared(),
-                               X11KeyGrabber::shared(), TimerSource::realTime(),
-                               ShelfActions::shared(),  HotKeyStatus::shared()};
+    // The name is claimed before anything starts, so a second launch starts nothing.
+    AppDelegate* running = nullptr;
+    InstanceService service(QDBusConnection::sessionBus(), [&running](const QString& text) {
+        return running ? running->search(text) : QStringList();
+    });
+    switch (service.claim()) {
+        case InstanceService::Claim::taken:
+            if (const auto code = command.forward(client)) {
+                return *code;
+            }
+            std::fprintf(stderr,
+                         "Framlet: another instance holds the bus name but does not answer.\n");
+            return 1;
+        case InstanceService::Claim::noBus:
+            DebugLog::log(QStringLiteral("instance: no session bus — running alone"));
+            break;
+        case InstanceService::Claim::owned:
+            DebugLog::log(QStringLiteral("instance: serving ") + applicationId());
+            break;
+    }
+
+    std::unique_ptr<PortalKeyGrabber> portal;
+    const AppServices services{Settings::shared(),       ColorScheme::shared(),
+                               chooseKeyGrabber(portal), TimerSource::realTime(),
+                               ShelfActions::shared(),   HotKeyStatus::shared()};
     AppDelegate delegate(services);
+    running = &delegate;
+    delegate.serve(service);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    runOwnCommand(delegate, command);
     return QApplication::exec();
 }

@@ -20,6 +20,9 @@ public:
     static constexpr std::int32_t unknownKeyCode = -2;
     // The current keyboard mapping has no key that produces the key's symbol.
     static constexpr std::int32_t keyNotOnKeyboard = -3;
+    // The desktop's shortcut portal: the user declined the binding, or it failed otherwise.
+    static constexpr std::int32_t portalDeclined = -4;
+    static constexpr std::int32_t portalFailed = -5;
 
     using Handle = std::uint32_t;
     struct Result {
@@ -34,6 +37,12 @@ public:
                         std::function<void()> onPress) = 0;
     // Releases the grab; unknown handles are ignored.
     virtual void ungrab(Handle handle) = 0;
+
+    // A desktop that answers later (a portal) may refuse a grab after grab() returned it as
+    // grabbed; the handler then runs from the event loop with the grab's handle and a status
+    // code, and the grab is gone. Grabbers that answer at once never call it.
+    using RefusalHandler = std::function<void(Handle handle, std::int32_t status)>;
+    virtual void onRefusal(RefusalHandler handler) { (void)handler; }
 };
 
 }  // namespace framlet

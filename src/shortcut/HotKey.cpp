@@ -19,6 +19,12 @@ QString HotKey::RegistrationError::userMessage() const {
         return QStringLiteral(
             "That shortcut is already in use by another app. Pick a different one.");
     }
+    if (m_status == KeyGrabber::noX11Connection) {
+        // Neither an X11 grab nor the desktop's shortcut portal: the desktop can run a command.
+        return QStringLiteral(
+            "This desktop doesn't let apps register shortcuts, so bind the command "
+            "\"framlet --toggle\" to one in your desktop's keyboard settings.");
+    }
     return QStringLiteral(
                "The desktop wouldn't register that shortcut (error %1). Pick a different one.")
         .arg(m_status);

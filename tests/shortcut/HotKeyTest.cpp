@@ -164,9 +164,15 @@ TEST(HotKey, WhereItCannotWorkRegistrationFailsWithAStatusOfItsOwn) {
     const auto noDisplay = registrationError(kSuperShift2, withoutX11);
     ASSERT_TRUE(noDisplay);
     EXPECT_EQ(*noDisplay, HotKey::RegistrationError::failed(X11KeyGrabber::noX11Connection));
+    // Neither an X11 grab nor the portal: the user is told to bind the command instead.
     EXPECT_EQ(noDisplay->userMessage(),
-              QStringLiteral(
-                  "The desktop wouldn't register that shortcut (error -1). Pick a different one."));
+              QStringLiteral("This desktop doesn't let apps register shortcuts, so bind the "
+                             "command \"framlet --toggle\" to one in your desktop's keyboard "
+                             "settings."));
+    EXPECT_EQ(
+        HotKey::RegistrationError::failed(-50).userMessage(),
+        QStringLiteral(
+            "The desktop wouldn't register that shortcut (error -50). Pick a different one."));
 
     // 10 is the key beside Shift on ISO keyboards only.
     EXPECT_EQ(registrationError({10, 768}),

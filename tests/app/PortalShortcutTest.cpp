@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QMutex>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include "ManualTimers.h"
+#include "app/AppDelegate.h"
+#include "platform/ColorScheme.h"
+#include "platform/PortalKeyGrabber.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
+#include "shelf/PanelController.h"
+#include "shelf/ShelfActions.h"
+#include "shortcut/HotKey.h"
+#include "shortcut/HotKeyStatus.h"
+
+using namespace framlet;
+
+namespace {
+
+const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+
+// The desktop's GlobalShortcuts portal as a stand-in on the session bus of scripts/x-session
+// (private to the test), answering as the real one does: a request path at once, the outcome
+// later as a Response signal on it. It runs on a thread of its own, so that nothing the program
+// asks synchronously can wait on the test's event loop.
+class FakePortal : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
+    Q_PROPERTY(uint version READ version)
+
+public:
+    explicit FakePortal(bool declines) : m_declines(declines) {
+        qDBusRegisterMetaType<PortalShortcut>();
+        qDBusRegisterMetaType<QList<PortalShortcut>>();
+    }
+    uint version() const { return 1; }
+
+    QVariantMap requested() {
+        const QMutexLocker lock(&m_mutex);
+        return m_requested;
+    }
+    QString session() {
+        const QMutexLocker lock(&m_mutex);
+        return m_session;
+    }
+
+public Q_SLOTS:
+    QDBusObjectPath CreateSession(const QVariantMap& options) {
+        const QString session =
+            path(QStringLiteral("session"), options.value(QStringLiteral("session_handle_token")));
+        {
+            const QMutexLocker lock(&m_mutex);
+            m_session = session;
+        }
+        return respond(options, 0, {{QStringLiteral("session_handle"), session}});
+    }
+    // The type is spelled in full: the bus matches the slot by the name of its argument type.
+    QDBusObjectPath BindShortcuts(const QDBusObjectPath&,
+                                  const QList<framlet::PortalShortcut>& shortcuts, const QString&,
+                                  const QVariantMap& options) {
+        {
+            const QMutexLocker lock(&m_mutex);
+            for (const PortalShortcut& shortcut : shortcuts) {
+                m_requested.insert(shortcut.id, shortcut.properties);
+            }
+        }
+        if (m_declines) {
+            return respond(options, 1, {});
+        }
+        QList<PortalShortcut> bound = shortcuts;
+        for (PortalShortcut& shortcut : bound) {
+            shortcut.properties.insert(QStringLiteral("trigger_description"),
+                                       QStringLiteral("Meta+Shift+2"));
+        }
+        return respond(options, 0, {{QStringLiteral("shortcuts"), QVariant::fromValue(bound)}});
+    }
+
+private:
+    QString path(const QString& kind, const QVariant& token) const {
+        const QString sender = message().service().mid(1).replace(QLatin1Char('.'), u'_');
+        return kPath + QLatin1Char('/') + kind + QLatin1Char('/') + sender + QLatin1Char('/') +
+               token.toString();
+    }
+    QDBusObjectPath respond(const QVariantMap& options, uint response, const QVariantMap& results) {
+        const QString request =
+            path(QStringLiteral("request"), options.value(QStringLiteral("handle_token")));
+        QDBusMessage signal = QDBusMessage::createSignal(
+            request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+        signal << response << results;
+        connection().send(signal);
+        return QDBusObjectPath(request);
+    }
+
+    const bool m_declines;
+    QMutex m_mutex;
+    QVariantMap m_requested;
+    QString m_session;
+};
+
+class PortalShortcutTest : public ::testing::Test {
+protected:
+    PortalShortcutTest()
+        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {
+        settings.setWatchedFolders({shots.path()});
+    }
+    ~PortalShortcutTest() override {
+        delegate.reset();
+        grabber.reset();
+        portalBus.unregisterService(kPortal);
+        portalBus.unregisterObject(kPath);
+        thread.quit();
+        thread.wait();
+        delete portal;
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
+    }
+
+    void startPortal(bool declines) {
+        portal = new FakePortal(declines);
+        portal->moveToThread(&thread);
+        thread.start();
+        ASSERT_TRUE(portalBus.registerObject(
+            kPath, portal, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
+        ASSERT_TRUE(portalBus.registerService(kPortal));
+    }
+    void launch() {
+        grabber = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(),
+                                                     QStringLiteral("org.example.Test"));
+        delegate = std::make_unique<AppDelegate>(AppServices{
+            settings, colorScheme, *grabber, timers, ShelfActions::shared(), hotKeyStatus});
+        delegate->applicationDidFinishLaunching();
+    }
+    void activate() {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            kPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
+            QStringLiteral("Activated"));
+        signal << QVariant::fromValue(QDBusObjectPath(portal->session()))
+               << PortalKeyGrabber::shortcutId << qulonglong(0) << QVariantMap();
+        portalBus.send(signal);
+    }
+    bool shelfShown() const { return delegate->panelController()->isShown(); }
+
+    QTemporaryDir config;
+    QTemporaryDir shots;
+    UserDefaults defaults;
+    Settings settings;
+    ColorScheme colorScheme;
+    test::ManualTimers timers;
+    HotKeyStatus hotKeyStatus;
+    QDBusConnection portalBus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
+    QThread thread;
+    FakePortal* portal = nullptr;
+    std::unique_ptr<PortalKeyGrabber> grabber;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(PortalShortcutTest, BindsTheStoredShortcutAndEachActivationTogglesTheShelf) {
+    startPortal(false);
+    ASSERT_TRUE(PortalKeyGrabber::offered(QDBusConnection::sessionBus()));
+    settings.setHotKey({18, 4096 | 2048});  // Ctrl+Alt+1, stored instead of the default
+    QString described;
+    launch();
+    QObject::connect(grabber.get(), &PortalKeyGrabber::bound,
+                     [&](const QString& trigger) { described = trigger; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !described.isEmpty(); }, 10000));
+
+    const QVariantMap requested = portal->requested().value(PortalKeyGrabber::shortcutId).toMap();
+    EXPECT_EQ(requested.value(QStringLiteral("preferred_trigger")).toString(),
+              QStringLiteral("CTRL+ALT+1"));
+    EXPECT_EQ(described, QStringLiteral("Meta+Shift+2"));
+    EXPECT_FALSE(hotKeyStatus.errorMessage().has_value());
+
+    activate();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
+    activate();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
+}
+
+TEST_F(PortalShortcutTest, ARefusalReachesTheHotKeyStatusAndLeavesNoShortcut) {
+    startPortal(true);
+    launch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeyStatus.errorMessage().has_value(); }, 10000));
+    EXPECT_EQ(*hotKeyStatus.errorMessage(),
+              HotKey::RegistrationError::failed(KeyGrabber::portalDeclined).userMessage());
+    EXPECT_EQ(delegate->hotKey(), nullptr);
+    // The preferred trigger follows the portal's notation for the default shortcut.
+    EXPECT_EQ(portal->requested()
+                  .value(PortalKeyGrabber::shortcutId)
+                  .toMap()
+                  .value(QStringLiteral("preferred_trigger")),
+              QStringLiteral("SHIFT+LOGO+2"));
+}
+
+}  // namespace
+
+#include "PortalShortcutTest.moc"
