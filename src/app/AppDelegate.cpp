@@ -1,9 +1,12 @@
 #include "app/AppDelegate.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
 
@@ -15,6 +18,8 @@
 #include "library/ScreenshotWatcher.h"
 #include "library/ToolSettingsMonitor.h"
 #include "platform/DebugLog.h"
+#include "platform/FileManager.h"
+#include "platform/Relaunch.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/X11.h"
 #include "platform/widgets/SystemTray.h"
@@ -28,6 +33,10 @@
 #include "shelf/ShelfServices.h"
 #include "shortcut/HotKey.h"
 #include "shortcut/HotKeyStatus.h"
+#include "updates/UpdateInstaller.h"
+#include "updates/Updater.h"
+#include "updates/VersionTransition.h"
+#include "updates/widgets/UpdateWindow.h"
 
 namespace framlet {
 namespace {
@@ -35,14 +44,30 @@ namespace {
 // A tool saves the capture, then records the folder it was saved in: a file that reached the
 // newly followed folder this shortly before the change was just captured.
 constexpr qint64 kCaptureBeforeSettingMs = 5000;
+// An update download that makes no progress for this long is given up.
+constexpr std::chrono::seconds kDownloadTimeout{60};
+
+// The AppImage the program runs from, as its runtime names it: only an existing file counts.
+QString runningAppImage() {
+    const QFileInfo appImage(qEnvironmentVariable("APPIMAGE"));
+    return appImage.isAbsolute() && appImage.isFile() ? appImage.absoluteFilePath() : QString();
+}
+
+UpdateInstaller::Places updatePlaces() {
+    QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return {QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                QStringLiteral("/updates"),
+            downloads.isEmpty() ? QDir::homePath() : downloads, runningAppImage()};
+}
 
 }  // namespace
 
 AppDelegate::AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabber& keyGrabber,
-                         TimerSource& timers, QObject* parent)
+                         TimerSource& timers, Updater& updater, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_keyGrabber(keyGrabber)
+    , m_updater(updater)
     , m_theme(std::make_unique<ThemePalette>(settings, colorScheme))
     , m_store(std::make_unique<ScreenshotStore>(settings))
     , m_selectionModel(std::make_unique<SelectionModel>())
@@ -55,8 +80,9 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
     // Linux does not throttle background processes, so there is no activity to begin; the
-    // taskbar presence, the updater and onboarding join this sequence with the windows that need
-    // them.
+    // taskbar presence and onboarding join this sequence with the windows that need them.
+    VersionTransition::reconcileIfNeeded(m_settings, QStringLiteral(FRAMLET_VERSION));
+    setupUpdater();
     setupStatusItem();
     setupPanel();
     setupWatcher();
@@ -103,6 +129,13 @@ void AppDelegate::setupPanel() {
         auto* view = new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings,
                                    services, {}, [] { QCoreApplication::quit(); });
         view->setTranslucentCorners(X11::compositingManagerRunning());
+        if (self->m_updater.isAvailable()) {
+            view->setUpdateAction([self] {
+                if (self) {
+                    self->m_updater.checkForUpdates();
+                }
+            });
+        }
         return view;
     });
     connect(m_panelController.get(), &PanelController::opened, this, &AppDelegate::onOpen);
@@ -247,14 +280,55 @@ void AppDelegate::onHide() {
     m_preview->close();
 }
 
+void AppDelegate::setupUpdater() {
+    QPointer<AppDelegate> self(this);
+    m_updater.willShowUpdate = [self] {
+        if (self && self->m_panelController) {
+            self->m_panelController->hide();
+        }
+    };
+    connect(&m_updater, &Updater::updateShown, this, &AppDelegate::showUpdate);
+    m_updater.start();
+}
+
 void AppDelegate::scheduleRequestedUpdateCheck() {
     if (!qEnvironmentVariableIsSet("FRAMLET_UPDATE_CHECK")) {
         return;
     }
-    // There is no updater in this build yet: the request is logged and goes no further.
-    QTimer::singleShot(2000, this, [] {
+    QTimer::singleShot(2000, this, [this] {
         DebugLog::log(QStringLiteral("updater: --update-check → background check"));
+        // Without a signing key there is no controller: the request goes no further.
+        if (UpdateController* controller = m_updater.controller()) {
+            controller->checkForUpdatesInBackground();
+        }
     });
+}
+
+void AppDelegate::showUpdate(const AppcastItem& item) {
+    if (!m_updateWindow) {
+        m_updateInstaller =
+            m_updater.makeInstaller(updatePlaces(), FileManager::shared(), kDownloadTimeout);
+        m_updateWindow =
+            std::make_unique<UpdateWindow>(*m_updateInstaller, m_updater.currentVersion());
+        connect(m_updateWindow.get(), &UpdateWindow::skipped, this,
+                [this](const AppcastItem& skipped) {
+                    if (UpdateController* controller = m_updater.controller()) {
+                        controller->skipVersion(skipped);
+                    }
+                });
+        connect(m_updateWindow.get(), &UpdateWindow::relaunchRequested, this,
+                [](const QString& program) {
+                    if (Relaunch::start(program)) {
+                        QCoreApplication::quit();
+                    } else {
+                        DebugLog::log(QStringLiteral("updater: could not relaunch ") + program);
+                    }
+                });
+    }
+    m_updateWindow->present(item);
+    m_updateWindow->show();
+    m_updateWindow->raise();
+    m_updateWindow->activateWindow();
 }
 
 }  // namespace framlet

@@ -23,16 +23,20 @@ class Settings;
 class StatusItem;
 class TimerSource;
 class ToolSettingsMonitor;
+class UpdateInstaller;
+class Updater;
+class UpdateWindow;
+struct AppcastItem;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
-// panel, the screenshot store and selection, and the folder watcher. Created by main before the
-// event loop starts and kept for the whole run.
+// panel, the screenshot store and selection, the folder watcher and the updater. Created by main
+// before the event loop starts and kept for the whole run.
 class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
     AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabber& keyGrabber,
-                TimerSource& timers, QObject* parent = nullptr);
+                TimerSource& timers, Updater& updater, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence, run once the event loop is up.
@@ -54,6 +58,7 @@ public:
     PanelController* panelController() const { return m_panelController.get(); }
     ScreenshotWatcher* watcher() const { return m_watcher.get(); }
     HotKey* hotKey() const { return m_hotKey.get(); }
+    UpdateWindow* updateWindow() const { return m_updateWindow.get(); }
 
 private:
     void setupStatusItem();
@@ -61,7 +66,9 @@ private:
     void setupWatcher();
     void setupToolSettingsMonitor();
     void setupHotKey();
+    void setupUpdater();
     void scheduleRequestedUpdateCheck();
+    void showUpdate(const AppcastItem& item);
 
     void onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed);
     void onRemove(const QList<QUrl>& urls);
@@ -76,6 +83,7 @@ private:
     // Models first: they outlive the windows and watchers below, which hold references to them.
     Settings& m_settings;
     KeyGrabber& m_keyGrabber;
+    Updater& m_updater;
     std::unique_ptr<ThemePalette> m_theme;
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;
@@ -87,6 +95,8 @@ private:
     std::optional<QDateTime> m_liveSince;  // seeds created since then are captures
     std::unique_ptr<ToolSettingsMonitor> m_toolSettings;
     std::unique_ptr<HotKey> m_hotKey;
+    std::unique_ptr<UpdateInstaller> m_updateInstaller;
+    std::unique_ptr<UpdateWindow> m_updateWindow;
 };
 
 }  // namespace framlet

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QNetworkAccessManager>
 #include <QTimer>
 #include <cstdio>
 
@@ -12,6 +13,7 @@
 #include "platform/X11KeyGrabber.h"
 #include "settings/Settings.h"
 #include "shelf/Symbols.h"
+#include "updates/Updater.h"
 
 namespace {
 
@@ -49,8 +51,11 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Symbols::useAdwaitaAsFallback();
 
+    QNetworkAccessManager network;
+    Updater updater(UpdaterSetup::fromBuild(), Settings::shared(), network,
+                    TimerSource::realTime());
     AppDelegate delegate(Settings::shared(), ColorScheme::shared(), X11KeyGrabber::shared(),
-                         TimerSource::realTime());
+                         TimerSource::realTime(), updater);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

@@ -87,6 +87,13 @@ void Updater::start() {
                   QStringLiteral(")"));
 }
 
+std::unique_ptr<UpdateInstaller> Updater::makeInstaller(UpdateInstaller::Places places,
+                                                        FileManager& fileManager,
+                                                        std::chrono::milliseconds timeout) {
+    return std::make_unique<UpdateInstaller>(m_network, m_publicKey, std::move(places), fileManager,
+                                             timeout);
+}
+
 void Updater::connectController() {
     UpdateController* controller = m_controller.get();
     connect(controller, &UpdateController::foundValidUpdate, this,

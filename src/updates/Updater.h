@@ -8,11 +8,13 @@
 #include <optional>
 
 #include "updates/UpdateController.h"
+#include "updates/UpdateInstaller.h"
 
 class QNetworkAccessManager;
 
 namespace framlet {
 
+class FileManager;
 class Settings;
 class Timer;
 class TimerSource;
@@ -72,8 +74,10 @@ public:
     bool isAvailable() const { return m_isAvailable; }
     QString currentVersion() const;
     UpdateController* controller() const { return m_controller.get(); }
-    // The signing key, once armed.
-    QByteArray publicKey() const { return m_publicKey; }
+    // An installer that checks downloads against this build's signing key (once armed).
+    std::unique_ptr<UpdateInstaller> makeInstaller(UpdateInstaller::Places places,
+                                                   FileManager& fileManager,
+                                                   std::chrono::milliseconds timeout);
 
     // The General tab's rows: on only with a controller.
     bool automaticallyChecksForUpdates() const;
