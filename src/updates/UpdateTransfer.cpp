@@ -69,6 +69,9 @@ void UpdateTransfer::cancel() {
 }
 
 void UpdateTransfer::readAvailable() {
+    if (!m_reply->isOpen()) {
+        return;  // aborted by the transfer timeout
+    }
     const QByteArray chunk = m_reply->readAll();
     m_received += chunk.size();
     if (m_received > m_limits.maxBytes) {

@@ -30,9 +30,11 @@ public:
     }
 
     void serve(const QString& path, Response response) { m_routes.insert(path, response); }
-    void serve(const QString& path, const QByteArray& body) { serve(path, Response{200, body}); }
+    void serve(const QString& path, const QByteArray& body) {
+        serve(path, Response{200, body, {}, false});
+    }
     void redirect(const QString& path, const QUrl& to) {
-        serve(path, Response{302, {}, "Location: " + to.toEncoded() + "\r\n"});
+        serve(path, Response{302, {}, "Location: " + to.toEncoded() + "\r\n", false});
     }
 
     int requests(const QString& path) const { return m_requests.value(path); }
@@ -54,7 +56,7 @@ private:
         const QString path = QString::fromLatin1(request.split(' ').value(1));
         m_pending.remove(socket);
         ++m_requests[path];
-        const Response response = m_routes.value(path, Response{404, "not found"});
+        const Response response = m_routes.value(path, Response{404, "not found", {}, false});
         if (response.silent) {
             return;
         }
