@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -38,3 +39,5 @@ std::optional<AppcastItem> newest(const QList<AppcastItem>& items, const QString
 
 }  // namespace Appcast
 }  // namespace framlet
+
+Q_DECLARE_METATYPE(framlet::AppcastItem)

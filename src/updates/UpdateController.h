@@ -93,5 +93,4 @@ private:
 
 }  // namespace framlet
 
-Q_DECLARE_METATYPE(framlet::AppcastItem)
 Q_DECLARE_METATYPE(framlet::UpdateError)

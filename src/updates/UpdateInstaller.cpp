@@ -126,6 +126,7 @@ void UpdateInstaller::refuse(const QString& reason, const QString& message) {
 
 void UpdateInstaller::place() {
     QString problem;
+    DebugLog::log(QStringLiteral("updater: verified update ") + m_item.displayVersion);
     const QString name = fileNameFor(m_item.url);
     if (!m_places.appImage.isEmpty() && name.endsWith(u".AppImage", Qt::CaseInsensitive)) {
         if (replaceAppImage(problem)) {

@@ -34,9 +34,7 @@ QString outcomeText(UpdateInstaller::Outcome outcome, const QString& path) {
 }  // namespace
 
 UpdateWindow::UpdateWindow(UpdateInstaller& installer, QString runningVersion, QWidget* parent)
-    : QWidget(parent, Qt::Window)
-    , m_installer(installer)
-    , m_runningVersion(std::move(runningVersion)) {
+    : QDialog(parent), m_installer(installer), m_runningVersion(std::move(runningVersion)) {
     setWindowTitle(QStringLiteral("Software Update"));
     setObjectName(QStringLiteral("updateWindow"));
     auto* layout = new QVBoxLayout(this);
@@ -78,6 +76,9 @@ QWidget* UpdateWindow::makeButtons() {
     m_skip = new QPushButton(QStringLiteral("Skip This Version"));
     m_remind = new QPushButton(QStringLiteral("Remind Me Later"));
     m_install = new QPushButton(QStringLiteral("Install Update"));
+    // Return installs, wherever the focus is; the other choices take a click.
+    m_skip->setAutoDefault(false);
+    m_remind->setAutoDefault(false);
     m_install->setDefault(true);
     layout->addWidget(m_skip);
     layout->addStretch(1);
@@ -106,6 +107,7 @@ void UpdateWindow::present(const AppcastItem& item) {
     m_status->hide();
     m_install->setText(QStringLiteral("Install Update"));
     setBusy(false);
+    m_install->setFocus();
 }
 
 void UpdateWindow::showNotes() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 #include "updates/Appcast.h"
 #include "updates/UpdateInstaller.h"
@@ -13,9 +13,9 @@ class QTextBrowser;
 namespace framlet {
 
 // The full update window: the new and the running version, the release notes, and the three
-// choices. Installing shows the download's progress and then what became of the update; a
-// replaced AppImage is offered a relaunch.
-class UpdateWindow : public QWidget {
+// choices (Return installs, Escape reminds later). Installing shows the download's progress and
+// then what became of the update; a replaced AppImage is offered a relaunch.
+class UpdateWindow : public QDialog {
     Q_OBJECT
 
 public:
