@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+
 #include "SigningKey.h"
+#include "fuzz/FeedInput.h"
 #include "updates/Appcast.h"
 #include "updates/ReleaseNotes.h"
 #include "updates/Version.h"
@@ -62,6 +66,21 @@ TEST(AppcastTest, RefusesWhatIsNoFeed) {
          {QByteArray("<rss><channel><item>"), QByteArray("<html><body/></html>"), QByteArray(""),
           QByteArray("<!DOCTYPE rss [<!ENTITY a \"aaaa\">]><rss>&a;</rss>")}) {
         EXPECT_TRUE(std::holds_alternative<QString>(Appcast::parse(text))) << text.constData();
+    }
+}
+
+// The fuzzer's seeds are feeds as releases publish them: every one must be read whole.
+TEST(AppcastTest, ReadsEverySeedOfTheFuzzer) {
+    const QDir corpus(QStringLiteral(FRAMLET_SOURCE_DIR "/tests/updates/fuzz/corpus"));
+    const QStringList seeds = corpus.entryList(QDir::Files);
+    ASSERT_FALSE(seeds.isEmpty());
+    for (const QString& seed : seeds) {
+        QFile file(corpus.filePath(seed));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const auto items = test::exerciseFeed(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                              static_cast<size_t>(bytes.size()));
+        EXPECT_EQ(items.size(), bytes.count("<item>")) << seed.toStdString();
     }
 }
 
