@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMetaType>
 #include <QList>
+#include <QMetaType>
 #include <QSet>
 #include <QString>
 #include <QUrl>

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +24,7 @@
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PanelController.h"
 #include "shelf/SelectionModel.h"
+#include "updates/Updater.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
@@ -48,8 +50,8 @@ protected:
     QString shot(const QString& name) const { return shots.filePath(name); }
 
     void launch() {
-        delegate =
-            std::make_unique<AppDelegate>(settings, colorScheme, X11KeyGrabber::shared(), timers);
+        delegate = std::make_unique<AppDelegate>(settings, colorScheme, X11KeyGrabber::shared(),
+                                                 timers, updater);
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -67,6 +69,8 @@ protected:
     Settings settings;
     ColorScheme colorScheme;
     test::ManualTimers timers;
+    QNetworkAccessManager network;
+    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     std::unique_ptr<AppDelegate> delegate;
 };
 
