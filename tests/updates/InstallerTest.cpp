@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 
 #include "LoopbackServer.h"
+#include "RecordingFileManager.h"
 #include "SigningKey.h"
-#include "platform/FileManager.h"
 #include "updates/UpdateInstaller.h"
 #include "updates/UpdateSignature.h"
 #include "updates/UpdateTransfer.h"
@@ -19,18 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Outcome = UpdateInstaller::Outcome;
-
-// Records what would have been opened or shown, and opens nothing.
-class RecordingFileManager : public FileManager {
-public:
-    bool open(const QUrl& url) override {
-        opened.append(url);
-        return true;
-    }
-    void reveal(const QList<QUrl>& urls) override { revealed.append(urls); }
-    QList<QUrl> opened;
-    QList<QUrl> revealed;
-};
 
 class InstallerTest : public ::testing::Test {
 protected:
@@ -83,7 +71,7 @@ protected:
     QNetworkAccessManager network;
     test::LoopbackServer server;
     test::SigningKey key;
-    RecordingFileManager files;
+    test::RecordingFileManager files;
     QByteArray release;
 };
 

@@ -8,8 +8,8 @@
 #include <QTextBrowser>
 
 #include "LoopbackServer.h"
+#include "RecordingFileManager.h"
 #include "SigningKey.h"
-#include "platform/FileManager.h"
 #include "updates/UpdateSignature.h"
 #include "updates/widgets/UpdateWindow.h"
 
@@ -23,7 +23,7 @@ TEST(UpdateWindowTest, ShowsTheNotesAndReportsARefusedDownload) {
     QNetworkAccessManager network;
     test::LoopbackServer server;
     test::SigningKey key;
-    FileManager files;
+    test::RecordingFileManager files;
     UpdateInstaller installer(
         network, *UpdateSignature::publicKey(key.publicKeyBase64()),
         {dir.filePath(QStringLiteral("staging")), dir.filePath(QStringLiteral("Downloads")), {}},
