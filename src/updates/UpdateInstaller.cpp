@@ -133,20 +133,25 @@ void UpdateInstaller::place() {
             Q_EMIT installed(Outcome::replacedAppImage, m_places.appImage);
             return;
         }
-    } else if (const QString saved = moveToDownloads(problem); !saved.isEmpty()) {
-        const QUrl url = QUrl::fromLocalFile(saved);
-        if (name.endsWith(u".deb", Qt::CaseInsensitive) && m_fileManager.open(url)) {
-            Q_EMIT installed(Outcome::handedToPackageInstaller, saved);
-        } else {
-            m_fileManager.reveal({url});
-            Q_EMIT installed(Outcome::savedToDownloads, saved);
-        }
+        // A folder the user may not write to: the verified file is still of use in Downloads.
+        DebugLog::log(QStringLiteral("updater: could not replace ") + m_places.appImage +
+                      QStringLiteral(" — ") + problem);
+    }
+    const QString saved = moveToDownloads(problem);
+    if (saved.isEmpty()) {
+        m_file->remove();
+        DebugLog::log(QStringLiteral("updater: could not install update ") + m_item.displayVersion +
+                      QStringLiteral(" — ") + problem);
+        Q_EMIT failed(QStringLiteral("The update could not be installed: ") + problem);
         return;
     }
-    m_file->remove();
-    DebugLog::log(QStringLiteral("updater: could not install update ") + m_item.displayVersion +
-                  QStringLiteral(" — ") + problem);
-    Q_EMIT failed(QStringLiteral("The update could not be installed: ") + problem);
+    const QUrl url = QUrl::fromLocalFile(saved);
+    if (name.endsWith(u".deb", Qt::CaseInsensitive) && m_fileManager.open(url)) {
+        Q_EMIT installed(Outcome::handedToPackageInstaller, saved);
+    } else {
+        m_fileManager.reveal({url});
+        Q_EMIT installed(Outcome::savedToDownloads, saved);
+    }
 }
 
 bool UpdateInstaller::replaceAppImage(QString& problem) {

@@ -18,8 +18,9 @@ class UpdateTransfer;
 
 // Downloads an update, verifies it, and only then puts it to use: it replaces the AppImage the
 // program runs from (atomically), hands a Debian package to the desktop's package installer, or
-// saves anything else to the Downloads folder and shows it there. A download of the wrong length
-// or without a valid signature is refused and deleted; nothing of it is ever opened or run.
+// saves anything else (and an AppImage it cannot replace) to the Downloads folder and shows it. A
+// download of the wrong length or without a valid signature is refused and deleted; nothing of it
+// is ever opened or run.
 class UpdateInstaller : public QObject {
     Q_OBJECT
 

@@ -103,6 +103,13 @@ TEST_F(InstallerTest, ARunningAppImageIsReplacedWhole) {
     EXPECT_TRUE(QFileInfo(appImage).isExecutable());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("Framlet.AppImage")});
+
+    // One it cannot write beside is still verified and kept, in Downloads.
+    UpdateInstaller blocked = makeInstaller(dir.filePath(QStringLiteral("gone/Framlet.AppImage")));
+    const auto saved = install(blocked, item(QStringLiteral("Framlet-2.1-x86_64.AppImage")));
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(saved[0].value<Outcome>(), Outcome::savedToDownloads);
+    EXPECT_TRUE(QFileInfo(saved[1].toString()).isFile());
 }
 
 TEST_F(InstallerTest, ADownloadThatFailsItsChecksIsDeletedAndNeverUsed) {
