@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 # The one switch for warnings as errors: on in CI, off elsewhere.
 CMAKE_WERROR := -DFRAMLET_WARNINGS_AS_ERRORS=$(if $(filter true 1 yes,$(CI)),ON,OFF)
 
-.PHONY: all bootstrap run test sanitize bench package format clean
+.PHONY: all bootstrap run test sanitize bench package fuzz format clean
 
 all: test
 
@@ -37,6 +37,17 @@ package: bootstrap
 	@cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DFRAMLET_BUILD_TESTS=OFF $(CMAKE_WERROR) >/dev/null
 	@cmake --build build/package --target framlet
 	@cd build/package && cpack -G DEB
+
+# The update feed reader under libFuzzer for FUZZ_SECONDS, from the seed corpus; new inputs that
+# reach further are kept in build/fuzz/corpus, crashes in build/fuzz/.
+FUZZ_SECONDS ?= 60
+fuzz: bootstrap
+	@cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	 -DFRAMLET_BUILD_TESTS=OFF -DFRAMLET_BUILD_FUZZERS=ON >/dev/null
+	@cmake --build build/fuzz --target appcast_fuzzer
+	@mkdir -p build/fuzz/corpus
+	@build/fuzz/tests/updates/fuzz/appcast_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	 -artifact_prefix=build/fuzz/ build/fuzz/corpus tests/updates/fuzz/corpus
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,9 +1,12 @@
 #include "app/AppDelegate.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
 #include <utility>
@@ -16,7 +19,9 @@
 #include "library/ScreenshotWatcher.h"
 #include "library/ToolSettingsMonitor.h"
 #include "platform/DebugLog.h"
+#include "platform/FileManager.h"
 #include "platform/InstanceService.h"
+#include "platform/Relaunch.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/X11.h"
 #include "platform/widgets/FolderChooser.h"
@@ -35,6 +40,10 @@
 #include "shelf/ShelfServices.h"
 #include "shortcut/HotKey.h"
 #include "shortcut/HotKeyStatus.h"
+#include "updates/UpdateInstaller.h"
+#include "updates/Updater.h"
+#include "updates/VersionTransition.h"
+#include "updates/widgets/UpdateWindow.h"
 
 namespace framlet {
 namespace {
@@ -42,6 +51,21 @@ namespace {
 // A tool saves the capture, then records the folder it was saved in: a file that reached the
 // newly followed folder this shortly before the change was just captured.
 constexpr qint64 kCaptureBeforeSettingMs = 5000;
+// An update download that makes no progress for this long is given up.
+constexpr std::chrono::seconds kDownloadTimeout{60};
+
+// The AppImage the program runs from, as its runtime names it: only an existing file counts.
+QString runningAppImage() {
+    const QFileInfo appImage(qEnvironmentVariable("APPIMAGE"));
+    return appImage.isAbsolute() && appImage.isFile() ? appImage.absoluteFilePath() : QString();
+}
+
+UpdateInstaller::Places updatePlaces() {
+    QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return {QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                QStringLiteral("/updates"),
+            downloads.isEmpty() ? QDir::homePath() : downloads, runningAppImage()};
+}
 
 }  // namespace
 
@@ -71,8 +95,10 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
     // Linux does not throttle background processes, so there is no activity to begin; the
-    // taskbar presence was set from the setting when the windows' presence was made. The updater
-    // and onboarding join this sequence with the windows that need them.
+    // taskbar presence was set from the setting when the windows' presence was made; onboarding
+    // joins this sequence with the window that needs it.
+    VersionTransition::reconcileIfNeeded(m_settings, QStringLiteral(FRAMLET_VERSION));
+    setupUpdater();
     setupStatusItem();
     setupPanel();
     setupWatcher();
@@ -131,6 +157,13 @@ void AppDelegate::setupPanel() {
             },
             [] { QCoreApplication::quit(); });
         view->setTranslucentCorners(X11::compositingManagerRunning());
+        if (self->m_services.updater.isAvailable()) {
+            view->setUpdateAction([self] {
+                if (self) {
+                    self->m_services.updater.checkForUpdates();
+                }
+            });
+        }
         return view;
     });
     connect(m_panelController.get(), &PanelController::opened, this, &AppDelegate::onOpen);
@@ -359,14 +392,55 @@ void AppDelegate::dockIconChanged() {
     });
 }
 
+void AppDelegate::setupUpdater() {
+    QPointer<AppDelegate> self(this);
+    m_services.updater.willShowUpdate = [self] {
+        if (self && self->m_panelController) {
+            self->m_panelController->hide();
+        }
+    };
+    connect(&m_services.updater, &Updater::updateShown, this, &AppDelegate::showUpdate);
+    m_services.updater.start();
+}
+
 void AppDelegate::scheduleRequestedUpdateCheck() {
     if (!qEnvironmentVariableIsSet("FRAMLET_UPDATE_CHECK")) {
         return;
     }
-    // There is no updater in this build yet: the request is logged and goes no further.
-    QTimer::singleShot(2000, this, [] {
+    QTimer::singleShot(2000, this, [this] {
         DebugLog::log(QStringLiteral("updater: --update-check → background check"));
+        // Without a signing key there is no controller: the request goes no further.
+        if (UpdateController* controller = m_services.updater.controller()) {
+            controller->checkForUpdatesInBackground();
+        }
     });
+}
+
+void AppDelegate::showUpdate(const AppcastItem& item) {
+    if (!m_updateWindow) {
+        m_updateInstaller = m_services.updater.makeInstaller(updatePlaces(), FileManager::shared(),
+                                                             kDownloadTimeout);
+        m_updateWindow =
+            std::make_unique<UpdateWindow>(*m_updateInstaller, m_services.updater.currentVersion());
+        connect(m_updateWindow.get(), &UpdateWindow::skipped, this,
+                [this](const AppcastItem& skipped) {
+                    if (UpdateController* controller = m_services.updater.controller()) {
+                        controller->skipVersion(skipped);
+                    }
+                });
+        connect(m_updateWindow.get(), &UpdateWindow::relaunchRequested, this,
+                [](const QString& program) {
+                    if (Relaunch::start(program)) {
+                        QCoreApplication::quit();
+                    } else {
+                        DebugLog::log(QStringLiteral("updater: could not relaunch ") + program);
+                    }
+                });
+    }
+    m_updateWindow->present(item);
+    m_updateWindow->show();
+    m_updateWindow->raise();
+    m_updateWindow->activateWindow();
 }
 
 }  // namespace framlet

@@ -32,10 +32,14 @@ class StatusItem;
 class TaskbarPresence;
 class TimerSource;
 class ToolSettingsMonitor;
+class UpdateInstaller;
+class Updater;
+class UpdateWindow;
+struct AppcastItem;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
-// panel, the screenshot store and selection, the folder watcher and the settings window. Created by
-// main before the event loop starts and kept for the whole run.
+// panel, the screenshot store and selection, the folder watcher, the settings window and the
+// updater's window. Created by main before the event loop starts and kept for the whole run.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -70,6 +74,7 @@ public:
     PanelController* panelController() const { return m_panelController.get(); }
     ScreenshotWatcher* watcher() const { return m_watcher.get(); }
     HotKey* hotKey() const { return m_hotKey.get(); }
+    UpdateWindow* updateWindow() const { return m_updateWindow.get(); }
     // Shared with every window that asks for a folder or joins the taskbar.
     TaskbarPresence& taskbar() const { return *m_taskbar; }
     FolderChooser& folderChooser() const { return *m_folderChooser; }
@@ -90,9 +95,11 @@ private:
     void setupWatcher();
     void setupToolSettingsMonitor();
     void setupHotKey();
+    void setupUpdater();
     void scheduleRequestedUpdateCheck();
     void whenLaunched(std::function<void()> request);
     void hotKeyRefused(std::int32_t status);
+    void showUpdate(const AppcastItem& item);
 
     void onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed);
     void onRemove(const QList<QUrl>& urls);
@@ -124,6 +131,8 @@ private:
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
     QList<std::function<void()>> m_waitingRequests;  // commands that came before the start-up
+    std::unique_ptr<UpdateInstaller> m_updateInstaller;
+    std::unique_ptr<UpdateWindow> m_updateWindow;
 };
 
 }  // namespace framlet

@@ -8,6 +8,7 @@ class KeyGrabber;
 class Settings;
 class ShelfActions;
 class TimerSource;
+class Updater;
 
 // The long-lived services the running program is built from: made once in main, handed to the
 // application delegate, and replaced by a test's own instances over its temporary home.
@@ -18,6 +19,7 @@ struct AppServices {
     TimerSource& timers;
     ShelfActions& shelfActions;
     HotKeyStatus& hotKeyStatus;
+    Updater& updater;
 };
 
 }  // namespace framlet

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QDBusConnection>
+#include <QNetworkAccessManager>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -24,6 +25,7 @@
 #include "shelf/ShelfActions.h"
 #include "shelf/Symbols.h"
 #include "shortcut/HotKeyStatus.h"
+#include "updates/Updater.h"
 
 namespace {
 
@@ -147,9 +149,16 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<PortalKeyGrabber> portal;
-    const AppServices services{Settings::shared(),       ColorScheme::shared(),
-                               chooseKeyGrabber(portal), TimerSource::realTime(),
-                               ShelfActions::shared(),   HotKeyStatus::shared()};
+    QNetworkAccessManager network;
+    Updater updater(UpdaterSetup::fromBuild(), Settings::shared(), network,
+                    TimerSource::realTime());
+    const AppServices services{Settings::shared(),
+                               ColorScheme::shared(),
+                               chooseKeyGrabber(portal),
+                               TimerSource::realTime(),
+                               ShelfActions::shared(),
+                               HotKeyStatus::shared(),
+                               updater};
     AppDelegate delegate(services);
     running = &delegate;
     delegate.serve(service);

@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <algorithm>
 #include <cmath>
@@ -79,6 +80,12 @@ std::optional<bool> flag(const UserDefaults& defaults, const QString& name) {
     return defaults.boolean(name);
 }
 
+// Only a stored string counts.
+std::optional<QString> text(const UserDefaults& defaults, const QString& name) {
+    const QVariant value = defaults.object(name);
+    return value.typeId() == QMetaType::QString ? std::optional(value.toString()) : std::nullopt;
+}
+
 std::optional<Theme> theme(const UserDefaults& defaults, const QString& name) {
     const QString stored = defaults.string(name);
     return stored == u"light" ? Theme::light : stored == u"dark" ? Theme::dark : Theme::system;
@@ -115,6 +122,10 @@ const Key<bool> kShowDockIcon{"showDockIcon", false, flag};
 const Key<bool> kHasCelebratedFirstCapture{"hasCelebratedFirstCapture", false, flag};
 const Key<bool> kHasCompletedOnboarding{"hasCompletedOnboarding", false, flag};
 const Key<bool> kHasCompletedFeatureTour{"hasCompletedFeatureTour", false, flag};
+const Key<bool> kAutomaticUpdateChecks{"automaticallyChecksForUpdates", false, flag};
+const Key<QString> kLastUpdateCheckDate{"lastUpdateCheckDate", {}, text};  // ISO 8601, UTC
+const Key<QString> kSkippedUpdateVersion{"skippedUpdateVersion", {}, text};
+const Key<QString> kLastRunVersion{"lastRunVersion", {}, text};
 
 template <typename T>
 QString nameOf(const Key<T>& key) {
@@ -148,6 +159,9 @@ QVariant stored(bool value) {
 }
 QVariant stored(const QStringList& value) {
     return QVariant(value).toList();
+}
+QVariant stored(const QString& value) {
+    return value;
 }
 QVariant stored(Theme value) {
     return Settings::rawValue(value);
@@ -320,6 +334,40 @@ void Settings::resetOnboarding() {
 
 void Settings::resetFeatureTour() {
     m_defaults.remove(nameOf(kHasCompletedFeatureTour));
+}
+
+bool Settings::automaticallyChecksForUpdates() const {
+    return loaded(m_defaults, kAutomaticUpdateChecks);
+}
+
+void Settings::setAutomaticallyChecksForUpdates(bool checks) {
+    save(m_defaults, kAutomaticUpdateChecks, checks);
+}
+
+std::optional<QDateTime> Settings::lastUpdateCheckDate() const {
+    const QDateTime date =
+        QDateTime::fromString(loaded(m_defaults, kLastUpdateCheckDate), Qt::ISODate);
+    return date.isValid() ? std::optional(date) : std::nullopt;
+}
+
+void Settings::setLastUpdateCheckDate(const QDateTime& date) {
+    save(m_defaults, kLastUpdateCheckDate, date.toUTC().toString(Qt::ISODate));
+}
+
+QString Settings::skippedUpdateVersion() const {
+    return loaded(m_defaults, kSkippedUpdateVersion);
+}
+
+void Settings::setSkippedUpdateVersion(const QString& version) {
+    save(m_defaults, kSkippedUpdateVersion, version);
+}
+
+std::optional<QString> Settings::lastRunVersion() const {
+    return kLastRunVersion.read(m_defaults, nameOf(kLastRunVersion));
+}
+
+void Settings::setLastRunVersion(const QString& version) {
+    save(m_defaults, kLastRunVersion, version);
 }
 
 }  // namespace framlet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QStringList>
 #include <optional>
@@ -95,6 +96,17 @@ public:
     // Forget that onboarding (and with it the tour) was completed, so they show again.
     void resetOnboarding();
     void resetFeatureTour();
+
+    // The updater's records: automatic checks (off until the user turns them on), when the
+    // feed was last read, the version the user chose to skip, and the version that ran last.
+    bool automaticallyChecksForUpdates() const;
+    void setAutomaticallyChecksForUpdates(bool checks);
+    std::optional<QDateTime> lastUpdateCheckDate() const;
+    void setLastUpdateCheckDate(const QDateTime& date);
+    QString skippedUpdateVersion() const;
+    void setSkippedUpdateVersion(const QString& version);
+    std::optional<QString> lastRunVersion() const;
+    void setLastRunVersion(const QString& version);
 
 Q_SIGNALS:
     void themeChanged();

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,7 @@
 #include "shelf/SelectionModel.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKeyStatus.h"
+#include "updates/Updater.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
@@ -50,9 +52,9 @@ protected:
     QString shot(const QString& name) const { return shots.filePath(name); }
 
     void launch() {
-        delegate = std::make_unique<AppDelegate>(AppServices{settings, colorScheme,
-                                                             X11KeyGrabber::shared(), timers,
-                                                             ShelfActions::shared(), hotKeyStatus});
+        delegate = std::make_unique<AppDelegate>(
+            AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
+                        ShelfActions::shared(), hotKeyStatus, updater});
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -71,6 +73,8 @@ protected:
     ColorScheme colorScheme;
     test::ManualTimers timers;
     HotKeyStatus hotKeyStatus;
+    QNetworkAccessManager network;
+    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QNetworkAccessManager>
+
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
@@ -20,6 +22,7 @@
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKey.h"
 #include "shortcut/HotKeyStatus.h"
+#include "updates/Updater.h"
 
 using namespace framlet;
 
@@ -134,8 +137,9 @@ protected:
     void launch() {
         grabber = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(),
                                                      QStringLiteral("org.example.Test"));
-        delegate = std::make_unique<AppDelegate>(AppServices{
-            settings, colorScheme, *grabber, timers, ShelfActions::shared(), hotKeyStatus});
+        delegate = std::make_unique<AppDelegate>(AppServices{settings, colorScheme, *grabber,
+                                                             timers, ShelfActions::shared(),
+                                                             hotKeyStatus, updater});
         delegate->applicationDidFinishLaunching();
     }
     void activate() {
@@ -155,6 +159,8 @@ protected:
     ColorScheme colorScheme;
     test::ManualTimers timers;
     HotKeyStatus hotKeyStatus;
+    QNetworkAccessManager network;
+    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     QDBusConnection portalBus =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
     QThread thread;

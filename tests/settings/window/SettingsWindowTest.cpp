@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QNetworkAccessManager>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
@@ -29,6 +31,7 @@
 #include "shortcut/HotKey.h"
 #include "shortcut/HotKeyRecorder.h"
 #include "shortcut/HotKeyStatus.h"
+#include "updates/Updater.h"
 
 using namespace framlet;
 
@@ -49,9 +52,9 @@ protected:
     }
 
     void launch() {
-        delegate = std::make_unique<AppDelegate>(AppServices{settings, colorScheme,
-                                                             X11KeyGrabber::shared(), timers,
-                                                             ShelfActions::shared(), hotKeyStatus});
+        delegate = std::make_unique<AppDelegate>(
+            AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
+                        ShelfActions::shared(), hotKeyStatus, updater});
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -101,6 +104,8 @@ protected:
     ColorScheme colorScheme;
     test::ManualTimers timers;
     HotKeyStatus hotKeyStatus;
+    QNetworkAccessManager network;
+    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     std::unique_ptr<AppDelegate> delegate;
 };
 

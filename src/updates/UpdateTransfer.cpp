@@ -1,0 +1,119 @@
+#include "updates/UpdateTransfer.h"
+
+#include <QHostAddress>
+#include <QIODevice>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+namespace framlet {
+namespace {
+
+constexpr int kMaxRedirects = 5;
+
+bool isLoopback(const QUrl& url) {
+    const QString host = url.host();
+    return host == u"localhost" || QHostAddress(host).isLoopback();
+}
+
+}  // namespace
+
+UpdateTransfer::UpdateTransfer(QNetworkAccessManager& network, QUrl url, Limits limits,
+                               QIODevice* sink, QObject* parent)
+    : QObject(parent), m_network(network), m_url(std::move(url)), m_limits(limits), m_sink(sink) {
+}
+
+UpdateTransfer::~UpdateTransfer() {
+    cancel();
+}
+
+bool UpdateTransfer::isAllowed(const QUrl& url) {
+    if (!url.isValid() || url.host().isEmpty()) {
+        return false;
+    }
+    return url.scheme() == u"https" || (url.scheme() == u"http" && isLoopback(url));
+}
+
+void UpdateTransfer::start() {
+    if (!isAllowed(m_url)) {
+        // Reported on the next turn, like every other outcome.
+        QTimer::singleShot(0, this, [this] { fail(QStringLiteral("not an HTTPS address")); });
+        return;
+    }
+    QNetworkRequest request(m_url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setTransferTimeout(static_cast<int>(m_limits.timeout.count()));
+    m_reply = m_network.get(request);
+    connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
+        if (target.scheme() == u"https") {
+            Q_EMIT m_reply->redirectAllowed();
+        } else {
+            fail(QStringLiteral("the server redirected to %1, which is not an HTTPS address")
+                     .arg(target.toDisplayString()));
+        }
+    });
+    connect(m_reply, &QNetworkReply::readyRead, this, &UpdateTransfer::readAvailable);
+    connect(m_reply, &QNetworkReply::finished, this, &UpdateTransfer::replyFinished);
+}
+
+void UpdateTransfer::cancel() {
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+        m_reply = nullptr;
+    }
+}
+
+void UpdateTransfer::readAvailable() {
+    if (!m_reply->isOpen()) {
+        return;  // aborted by the transfer timeout
+    }
+    const QByteArray chunk = m_reply->readAll();
+    m_received += chunk.size();
+    if (m_received > m_limits.maxBytes) {
+        fail(QStringLiteral("the server sent more than %1 bytes").arg(m_limits.maxBytes));
+        return;
+    }
+    if (!m_sink) {
+        m_body.append(chunk);
+    } else if (m_sink->write(chunk) != chunk.size()) {
+        fail(QStringLiteral("could not store the download: %1").arg(m_sink->errorString()));
+        return;
+    }
+    const QVariant total = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    Q_EMIT progressed(m_received, total.isValid() ? total.toLongLong() : -1);
+}
+
+void UpdateTransfer::replyFinished() {
+    if (!m_reply) {
+        return;
+    }
+    readAvailable();
+    if (!m_reply) {
+        return;  // the last bytes went over the limit
+    }
+    const QNetworkReply::NetworkError error = m_reply->error();
+    // Nothing else cancels a reply that is still connected: the transfer timeout ended it.
+    const bool timedOut =
+        error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError;
+    const QString reason =
+        timedOut ? QStringLiteral("the server did not answer in time") : m_reply->errorString();
+    m_reply->deleteLater();
+    m_reply = nullptr;
+    if (error != QNetworkReply::NoError) {
+        Q_EMIT failed(QStringLiteral("%1: %2").arg(m_url.toDisplayString(), reason));
+        return;
+    }
+    Q_EMIT finished(m_body);
+}
+
+void UpdateTransfer::fail(const QString& description) {
+    cancel();
+    Q_EMIT failed(QStringLiteral("%1: %2").arg(m_url.toDisplayString(), description));
+}
+
+}  // namespace framlet

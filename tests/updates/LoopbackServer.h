@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrl>
+
+namespace framlet::test {
+
+// A small HTTP/1.1 server on 127.0.0.1 for the updater's tests: each path answers with a fixed
+// response, or never answers at all.
+class LoopbackServer : public QTcpServer {
+public:
+    struct Response {
+        int status = 200;
+        QByteArray body;
+        QByteArray extraHeaders;  // "Name: value\r\n" lines
+        bool silent = false;      // accept the request and never answer
+    };
+
+    LoopbackServer() {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, &LoopbackServer::accept);
+    }
+
+    QUrl url(const QString& path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path));
+    }
+
+    void serve(const QString& path, Response response) { m_routes.insert(path, response); }
+    void serve(const QString& path, const QByteArray& body) {
+        serve(path, Response{200, body, {}, false});
+    }
+    void redirect(const QString& path, const QUrl& to) {
+        serve(path, Response{302, {}, "Location: " + to.toEncoded() + "\r\n", false});
+    }
+
+    int requests(const QString& path) const { return m_requests.value(path); }
+
+private:
+    void accept() {
+        while (QTcpSocket* socket = nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { answer(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void answer(QTcpSocket* socket) {
+        QByteArray& request = m_pending[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n")) {
+            return;
+        }
+        const QString path = QString::fromLatin1(request.split(' ').value(1));
+        m_pending.remove(socket);
+        ++m_requests[path];
+        const Response response = m_routes.value(path, Response{404, "not found", {}, false});
+        if (response.silent) {
+            return;
+        }
+        socket->write("HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n" +
+                      "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n" +
+                      response.extraHeaders + "Connection: close\r\n\r\n" + response.body);
+        socket->disconnectFromHost();
+    }
+
+    QHash<QString, Response> m_routes;
+    QHash<QString, int> m_requests;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+};
+
+}  // namespace framlet::test

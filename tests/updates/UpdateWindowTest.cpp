@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+
+#include "LoopbackServer.h"
+#include "RecordingFileManager.h"
+#include "SigningKey.h"
+#include "updates/UpdateSignature.h"
+#include "updates/widgets/UpdateWindow.h"
+
+namespace framlet {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(UpdateWindowTest, ShowsTheNotesAndReportsARefusedDownload) {
+    QTemporaryDir dir;
+    QNetworkAccessManager network;
+    test::LoopbackServer server;
+    test::SigningKey key;
+    test::RecordingFileManager files;
+    UpdateInstaller installer(
+        network, *UpdateSignature::publicKey(key.publicKeyBase64()),
+        {dir.filePath(QStringLiteral("staging")), dir.filePath(QStringLiteral("Downloads")), {}},
+        files, 5s);
+    UpdateWindow window(installer, QStringLiteral("1.9"));
+    server.serve(QStringLiteral("/u.tar.gz"), "tampered");
+    AppcastItem item;
+    item.version = item.displayVersion = QStringLiteral("2.0");
+    item.releaseNotes =
+        QStringLiteral("<p>Quicker <b>search</b><img src=\"https://t.example/i\"></p>");
+    item.url = server.url("/u.tar.gz");
+    item.length = 8;
+    item.edSignature = key.signatureBase64("original");
+    window.present(item);
+    EXPECT_TRUE(window.notes()->toPlainText().contains(u"Quicker search"));
+    EXPECT_FALSE(window.notes()->toHtml().contains(u"t.example"));
+
+    QSignalSpy failed(&installer, &UpdateInstaller::failed);
+    window.installButton()->click();
+    EXPECT_FALSE(window.installButton()->isEnabled());
+    ASSERT_TRUE(failed.wait(10000));
+    EXPECT_TRUE(window.statusLabel()->text().contains(u"not signed"));
+    EXPECT_TRUE(window.installButton()->isEnabled());
+
+    QSignalSpy skipped(&window, &UpdateWindow::skipped);
+    window.skipButton()->click();
+    ASSERT_EQ(skipped.size(), 1);
+    EXPECT_EQ(skipped[0][0].value<AppcastItem>().version, u"2.0");
+}
+
+}  // namespace
+}  // namespace framlet

@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include "LoopbackServer.h"
+#include "ManualTimers.h"
+#include "SigningKey.h"
+#include "platform/DebugLog.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
+#include "updates/Updater.h"
+#include "updates/VersionTransition.h"
+
+namespace framlet {
+namespace {
+
+using namespace std::chrono_literals;
+using test::feed;
+using test::feedItem;
+using Kind = Updater::Status::Kind;
+
+const bool logFileOn = qputenv("FRAMLET_DEBUG_LOG", "1");
+
+// The lines the debug log gained since the object was made.
+class LogTail {
+public:
+    LogTail() : m_start(QFile(DebugLog::filePath()).size()) {}
+    QString text() const {
+        QFile file(DebugLog::filePath());
+        file.open(QIODevice::ReadOnly);
+        file.seek(m_start);
+        return QString::fromUtf8(file.readAll());
+    }
+
+private:
+    qint64 m_start;
+};
+
+class UpdaterTest : public ::testing::Test {
+protected:
+    UpdaterTest() : defaults(dir.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
+
+    std::unique_ptr<Updater> makeUpdater(const QString& key, const QString& channel = {}) {
+        UpdaterSetup setup{QStringLiteral("1.9"), key, server.url("/feed").toString(), channel,
+                           std::nullopt};
+        auto updater = std::make_unique<Updater>(setup, settings, network, timers);
+        updater->start();
+        return updater;
+    }
+
+    void offer(const QString& version, const QString& channel = {}) {
+        server.serve(QStringLiteral("/feed"),
+                     feed(feedItem(version, server.url("/u.AppImage"), 5, "c2ln", channel)));
+    }
+
+    // Waits for the framework to finish a check (a feed answered or failed).
+    static void waitForCycle(Updater& updater) {
+        QSignalSpy cycle(updater.controller(), &UpdateController::finishedUpdateCycle);
+        ASSERT_TRUE(cycle.wait(10000));
+    }
+
+    QTemporaryDir dir;
+    UserDefaults defaults;
+    Settings settings;
+    QNetworkAccessManager network;
+    test::ManualTimers timers;
+    test::LoopbackServer server;
+    test::SigningKey key;
+};
+
+TEST_F(UpdaterTest, AKeyOfAnyOtherSizeThan32BytesLeavesUpdatesOff) {
+    for (const QByteArray& bytes : {QByteArray(31, 'k'), QByteArray(33, 'k'), QByteArray()}) {
+        LogTail log;
+        auto updater = makeUpdater(QString::fromLatin1(bytes.toBase64()));
+        EXPECT_FALSE(updater->isAvailable());
+        EXPECT_EQ(updater->controller(), nullptr);
+        EXPECT_TRUE(log.text().contains(
+            u"updater: no real SUPublicEDKey — updates disabled in this build"));
+    }
+    LogTail log;
+    auto updater = makeUpdater(key.publicKeyBase64());
+    EXPECT_TRUE(updater->isAvailable());
+    EXPECT_TRUE(log.text().contains(QStringLiteral("updater: armed (feed ") +
+                                    server.url("/feed").toString() + u')'));
+}
+
+TEST_F(UpdaterTest, AManualCheckThatFindsAnUpdateOpensTheWindowOnce) {
+    offer(QStringLiteral("2.0"));
+    auto updater = makeUpdater(key.publicKeyBase64());
+    QSignalSpy shown(updater.get(), &Updater::updateShown);
+    bool shelfHidden = false;
+    updater->willShowUpdate = [&] { shelfHidden = true; };
+    LogTail log;
+
+    updater->checkForUpdates();
+    EXPECT_EQ(updater->status().text(), u"Checking…");
+    ASSERT_TRUE(shown.wait(10000));  // the probe, then the user-initiated check
+    EXPECT_EQ(updater->status().text(), u"Version 2.0 available");
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0][1].toBool());
+    EXPECT_TRUE(shelfHidden);
+    EXPECT_TRUE(log.text().contains(u"updater: showing update 2.0 (user-initiated: true)"));
+    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 2);
+
+    timers.advance(10s);
+    EXPECT_EQ(updater->status(), Updater::Status::idle());
+}
+
+TEST_F(UpdaterTest, ABackgroundCheckShowsTheUpdateWithoutEscalating) {
+    offer(QStringLiteral("2.0"));
+    auto updater = makeUpdater(key.publicKeyBase64());
+    QSignalSpy shown(updater.get(), &Updater::updateShown);
+    updater->controller()->checkForUpdatesInBackground();
+    waitForCycle(*updater);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_FALSE(shown[0][1].toBool());
+    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 1);
+
+    // A skipped version is no longer offered in the background, but still on request.
+    updater->controller()->skipVersion(shown[0][0].value<AppcastItem>());
+    updater->controller()->checkForUpdatesInBackground();
+    waitForCycle(*updater);
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(updater->status().kind(), Kind::upToDate);
+}
+
+TEST_F(UpdaterTest, OnlyTheBetaChannelWordOptsIntoBetaReleases) {
+    offer(QStringLiteral("2.0-beta.1"), QStringLiteral("beta"));
+    for (const auto& [channel, expected] : {std::pair{QStringLiteral("beta"), Kind::updateFound},
+                                            std::pair{QStringLiteral("Beta"), Kind::upToDate},
+                                            std::pair{QString(), Kind::upToDate}}) {
+        auto updater = makeUpdater(key.publicKeyBase64(), channel);
+        updater->checkForUpdates();
+        waitForCycle(*updater);
+        EXPECT_EQ(updater->status().kind(), expected) << channel.toStdString();
+    }
+}
+
+TEST_F(UpdaterTest, AFeedThatCannotBeReadIsACheckThatFailed) {
+    auto updater = makeUpdater(key.publicKeyBase64());
+    const QString path = QStringLiteral("/feed");
+    const QByteArray oversized = feed(feedItem(QStringLiteral("2.0"), server.url("/u"), 5, "c2ln",
+                                               {}, QString(1100 * 1024, u'x')));
+    const QList<std::function<void()>> faults{
+        [&] { server.serve(path, "<rss><channel><item>"); },
+        [&] { server.serve(path, oversized); },
+        [&] {
+            server.serve(path, test::LoopbackServer::Response{500, "broken", {}, false});
+        },
+        [&] { server.redirect(path, QUrl(QStringLiteral("http://127.0.0.1:1/feed"))); },
+    };
+    for (const auto& fault : faults) {
+        fault();
+        LogTail log;
+        updater->checkForUpdates();
+        waitForCycle(*updater);
+        EXPECT_EQ(updater->status(), Updater::Status::failed(QStringLiteral("Couldn't check")));
+        EXPECT_TRUE(log.text().contains(u"updater: check failed — ")) << log.text().toStdString();
+    }
+}
+
+TEST_F(UpdaterTest, ANewCheckKeepsTheStatusPastTheFirstResultsReset) {
+    offer(QStringLiteral("1.9"));
+    auto updater = makeUpdater(key.publicKeyBase64());
+    updater->checkForUpdates();
+    waitForCycle(*updater);
+    EXPECT_EQ(updater->status(), Updater::Status::upToDate());
+    timers.advance(8s);
+    updater->checkForUpdates();
+    waitForCycle(*updater);
+    timers.advance(2s);  // ten seconds after the first result
+    EXPECT_EQ(updater->status(), Updater::Status::upToDate());
+    timers.advance(8s);
+    EXPECT_EQ(updater->status(), Updater::Status::idle());
+}
+
+TEST_F(UpdaterTest, AnEmptyFeedOverrideStaysEmpty) {
+    UpdaterSetup setup{QStringLiteral("1.9"),
+                       key.publicKeyBase64(),
+                       server.url("/feed").toString(),
+                       {},
+                       QString()};
+    offer(QStringLiteral("2.0"));
+    Updater updater(setup, settings, network, timers);
+    updater.start();
+    EXPECT_TRUE(updater.controller()->feedUrl().isEmpty());
+    updater.checkForUpdates();
+    waitForCycle(updater);
+    EXPECT_EQ(updater.status().kind(), Kind::failed);
+    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 0);
+}
+
+TEST_F(UpdaterTest, AutomaticChecksRunOnceADayWhenTurnedOn) {
+    offer(QStringLiteral("1.9"));
+    auto updater = makeUpdater(key.publicKeyBase64());
+    timers.advance(48h);
+    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 0);  // off until the user turns them on
+    updater->setAutomaticallyChecksForUpdates(true);
+    timers.advance(1min);
+    waitForCycle(*updater);
+    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 1);
+    ASSERT_TRUE(updater->lastUpdateCheckDate());
+    // The next one is a day after this one, taken from the real clock.
+    timers.advance(1h);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 1);
+}
+
+TEST(VersionTransitionTest, LogsAFirstRunAndAChangeOnly) {
+    QTemporaryDir dir;
+    UserDefaults defaults(dir.filePath(QStringLiteral("defaults.json")));
+    Settings settings(defaults);
+    LogTail log;
+    VersionTransition::reconcileIfNeeded(settings, QStringLiteral("1.0"));
+    VersionTransition::reconcileIfNeeded(settings, QStringLiteral("1.0"));
+    VersionTransition::reconcileIfNeeded(settings, QStringLiteral("1.1"));
+    EXPECT_EQ(log.text().count(u"version: "), 2);
+    EXPECT_TRUE(log.text().contains(u"version: first run recorded as 1.0"));
+    EXPECT_TRUE(log.text().contains(u"version: 1.0 → 1.1"));
+    EXPECT_EQ(settings.lastRunVersion(), u"1.1");
+}
+
+}  // namespace
+}  // namespace framlet
