@@ -41,7 +41,8 @@ package: bootstrap
 # The update feed reader under libFuzzer for FUZZ_SECONDS, from the seed corpus; new inputs that
 # reach further are kept in build/fuzz/corpus, crashes in build/fuzz/.
 FUZZ_SECONDS ?= 60
-fuzz: bootstrap
+fuzz:
+	@scripts/bootstrap --fuzz
 	@cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 	 -DFRAMLET_BUILD_TESTS=OFF -DFRAMLET_BUILD_FUZZERS=ON >/dev/null
 	@cmake --build build/fuzz --target appcast_fuzzer
