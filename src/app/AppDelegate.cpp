@@ -27,8 +27,10 @@
 #include "platform/widgets/FolderChooser.h"
 #include "platform/widgets/SystemTray.h"
 #include "platform/widgets/TaskbarPresence.h"
+#include "settings/GeneralTab.h"
 #include "settings/Settings.h"
 #include "settings/SettingsServices.h"
+#include "settings/SettingsView.h"
 #include "settings/SettingsWindow.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
@@ -43,6 +45,7 @@
 #include "updates/UpdateInstaller.h"
 #include "updates/Updater.h"
 #include "updates/VersionTransition.h"
+#include "updates/widgets/UpdateRows.h"
 #include "updates/widgets/UpdateWindow.h"
 
 namespace framlet {
@@ -370,6 +373,8 @@ void AppDelegate::openSettings() {
             },
             QCoreApplication::applicationVersion()};
         m_settingsWindow = std::make_unique<SettingsWindow>(services);
+        // Owned by the tab they join.
+        new UpdateRows(m_services.updater, *m_settingsWindow->view()->general()->updatesForm());
     }
     applyAppearance();
     m_settingsWindow->present();
@@ -393,12 +398,11 @@ void AppDelegate::dockIconChanged() {
 }
 
 void AppDelegate::setupUpdater() {
-    QPointer<AppDelegate> self(this);
-    m_services.updater.willShowUpdate = [self] {
-        if (self && self->m_panelController) {
-            self->m_panelController->hide();
+    connect(&m_services.updater, &Updater::updateWillShow, this, [this] {
+        if (m_panelController) {
+            m_panelController->hide();
         }
-    };
+    });
     connect(&m_services.updater, &Updater::updateShown, this, &AppDelegate::showUpdate);
     m_services.updater.start();
 }

@@ -161,9 +161,7 @@ void Updater::cycleFinished() {
 }
 
 void Updater::willHandleShowingUpdate(const AppcastItem& item, bool userInitiated) {
-    if (willShowUpdate) {
-        willShowUpdate();
-    }
+    Q_EMIT updateWillShow();
     DebugLog::log(QStringLiteral("updater: showing update ") + item.displayVersion +
                   QStringLiteral(" (user-initiated: ") +
                   (userInitiated ? QStringLiteral("true") : QStringLiteral("false")) +

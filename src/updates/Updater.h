@@ -84,10 +84,9 @@ public:
     void setAutomaticallyChecksForUpdates(bool checks);
     std::optional<QDateTime> lastUpdateCheckDate() const;
 
-    // Called just before the update window or an alert comes forward (the shelf hides).
-    std::function<void()> willShowUpdate;
-
 Q_SIGNALS:
+    // Just before the update window or an alert comes forward (the shelf hides).
+    void updateWillShow();
     void statusChanged(const framlet::Updater::Status& status);
     void availabilityChanged(bool available);
     // The update window should come forward with this item.

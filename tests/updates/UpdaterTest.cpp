@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QFile>
+#include <QFormLayout>
+#include <QLabel>
 #include <QNetworkAccessManager>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "LoopbackServer.h"
 #include "ManualTimers.h"
@@ -13,6 +18,7 @@
 #include "settings/Settings.h"
 #include "updates/Updater.h"
 #include "updates/VersionTransition.h"
+#include "updates/widgets/UpdateRows.h"
 
 namespace framlet {
 namespace {
@@ -92,7 +98,7 @@ TEST_F(UpdaterTest, AManualCheckThatFindsAnUpdateOpensTheWindowOnce) {
     auto updater = makeUpdater(key.publicKeyBase64());
     QSignalSpy shown(updater.get(), &Updater::updateShown);
     bool shelfHidden = false;
-    updater->willShowUpdate = [&] { shelfHidden = true; };
+    QObject::connect(updater.get(), &Updater::updateWillShow, [&] { shelfHidden = true; });
     LogTail log;
 
     updater->checkForUpdates();
@@ -222,6 +228,32 @@ TEST(VersionTransitionTest, LogsAFirstRunAndAChangeOnly) {
     EXPECT_TRUE(log.text().contains(u"version: first run recorded as 1.0"));
     EXPECT_TRUE(log.text().contains(u"version: 1.0 → 1.1"));
     EXPECT_EQ(settings.lastRunVersion(), u"1.1");
+}
+
+// The settings window's rows: hidden without a key, and with one they drive the updater.
+TEST_F(UpdaterTest, TheSettingsRowsShowOnlyWhenAvailableAndCheckNowReportsTheOutcome) {
+    offer(QStringLiteral("1.9"));
+    for (const bool withKey : {false, true}) {
+        auto updater = makeUpdater(withKey ? key.publicKeyBase64() : QString());
+        QWidget tab;
+        auto* form = new QFormLayout(&tab);
+        UpdateRows rows(*updater, *form);
+        tab.show();
+        EXPECT_EQ(rows.automaticChecks()->isVisible(), withKey);
+        EXPECT_EQ(rows.checkNow()->isVisible(), withKey);
+        if (withKey) {
+            rows.checkNow()->click();
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return rows.statusText()->isVisible() &&
+                           rows.statusText()->text() == u"Up to date";
+                },
+                10000));
+            rows.automaticChecks()->setChecked(!rows.automaticChecks()->isChecked());
+            EXPECT_EQ(updater->automaticallyChecksForUpdates(),
+                      rows.automaticChecks()->isChecked());
+        }
+    }
 }
 
 }  // namespace
