@@ -14,7 +14,13 @@
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
 #include "library/ToolSettingsMonitor.h"
+#include "onboarding/FeatureTourModel.h"
+#include "onboarding/FeatureTourOverlay.h"
+#include "onboarding/FolderChooser.h"
+#include "onboarding/OnboardingController.h"
+#include "onboarding/ShellScreenshotFolder.h"
 #include "platform/DebugLog.h"
+#include "platform/FileManager.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/X11.h"
 #include "platform/widgets/SystemTray.h"
@@ -47,7 +53,13 @@ AppDelegate::AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabbe
     , m_store(std::make_unique<ScreenshotStore>(settings))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(settings, timers))
-    , m_preview(std::make_unique<ImagePreviewController>(*m_theme)) {
+    , m_preview(std::make_unique<ImagePreviewController>(*m_theme))
+    , m_featureTour(std::make_unique<FeatureTourModel>(settings))
+    , m_onboarding(std::make_unique<OnboardingController>(
+          settings, *m_theme,
+          OnboardingController::Services{
+              &FolderChooser::chooseScreenshotFolder, &ShellScreenshotFolder::probeOffMain,
+              [](const QUrl& folder) { FileManager::shared().reveal({folder}); }})) {
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -55,13 +67,13 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
     // Linux does not throttle background processes, so there is no activity to begin; the
-    // taskbar presence, the updater and onboarding join this sequence with the windows that need
-    // them.
+    // taskbar presence and the updater join this sequence with the windows that need them.
     setupStatusItem();
     setupPanel();
     setupWatcher();
     setupToolSettingsMonitor();
     setupHotKey();
+    setupOnboarding();
     connect(&m_settings, &Settings::watchedFolderChanged, this, &AppDelegate::watchedFolderChanged);
     connect(&m_settings, &Settings::hotKeyChanged, this, &AppDelegate::setupHotKey);
     scheduleRequestedUpdateCheck();
@@ -103,6 +115,7 @@ void AppDelegate::setupPanel() {
         auto* view = new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings,
                                    services, {}, [] { QCoreApplication::quit(); });
         view->setTranslucentCorners(X11::compositingManagerRunning());
+        new FeatureTourOverlay(*self->m_featureTour, *view);
         return view;
     });
     connect(m_panelController.get(), &PanelController::opened, this, &AppDelegate::onOpen);
@@ -152,6 +165,15 @@ void AppDelegate::setupHotKey() {
         HotKeyStatus::shared().setErrorMessage(QStringLiteral("Couldn't register the shortcut: ") +
                                                description);
         DebugLog::log(QStringLiteral("hotkey: FAILED — ") + description);
+    }
+}
+
+void AppDelegate::setupOnboarding() {
+    // The folder confirmed during onboarding is watched from then on.
+    connect(m_onboarding.get(), &OnboardingController::finished, this,
+            &AppDelegate::watchedFolderChanged);
+    if (!m_settings.hasCompletedOnboarding()) {
+        m_onboarding->present(ScreenshotWatcher::screenshotLocation());
     }
 }
 
@@ -217,6 +239,9 @@ void AppDelegate::onRemove(const QList<QUrl>& urls) {
 
 void AppDelegate::onOpen() {
     m_lantern->setHasUnseen(false);
+    if (m_settings.hasCompletedOnboarding()) {
+        m_featureTour->beginIfNeeded();
+    }
     if (!m_watcher) {
         return;
     }
@@ -243,6 +268,7 @@ void AppDelegate::followFolders(const QList<QUrl>& resolved, std::optional<QDate
 
 void AppDelegate::onHide() {
     m_selectionModel->clear();
+    m_featureTour->suspend();
     // The preview stays on top of every workspace: it must not outlive the shelf it came from.
     m_preview->close();
 }

@@ -11,8 +11,10 @@ namespace framlet {
 
 class CaptureLantern;
 class ColorScheme;
+class FeatureTourModel;
 class ImagePreviewController;
 class KeyGrabber;
+class OnboardingController;
 class ThemePalette;
 class HotKey;
 class PanelController;
@@ -25,8 +27,8 @@ class TimerSource;
 class ToolSettingsMonitor;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
-// panel, the screenshot store and selection, and the folder watcher. Created by main before the
-// event loop starts and kept for the whole run.
+// panel, the screenshot store and selection, the folder watcher, onboarding and the feature tour.
+// Created by main before the event loop starts and kept for the whole run.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -54,6 +56,8 @@ public:
     PanelController* panelController() const { return m_panelController.get(); }
     ScreenshotWatcher* watcher() const { return m_watcher.get(); }
     HotKey* hotKey() const { return m_hotKey.get(); }
+    OnboardingController& onboarding() const { return *m_onboarding; }
+    FeatureTourModel& featureTour() const { return *m_featureTour; }
 
 private:
     void setupStatusItem();
@@ -61,6 +65,7 @@ private:
     void setupWatcher();
     void setupToolSettingsMonitor();
     void setupHotKey();
+    void setupOnboarding();
     void scheduleRequestedUpdateCheck();
 
     void onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed);
@@ -81,6 +86,8 @@ private:
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;
     std::unique_ptr<ImagePreviewController> m_preview;
+    std::unique_ptr<FeatureTourModel> m_featureTour;
+    std::unique_ptr<OnboardingController> m_onboarding;
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<ScreenshotWatcher> m_watcher;
