@@ -83,21 +83,25 @@ void FeatureTourOverlay::activeChanged(bool active) {
     if (active) {
         setGeometry(m_view.rect());
         raise();
+        // Shown in place at once; only a change of step moves the cut-out.
         m_move->stop();
-        stepChanged();
+        showStepOnCard();
         setCutout(cutoutFor(m_tour.currentStep().target));
     }
 }
 
+void FeatureTourOverlay::showStepOnCard() {
+    m_card->showStep(m_tour.currentStep(), m_tour.stepIndex(), int(m_tour.steps().size()));
+}
+
 void FeatureTourOverlay::stepChanged() {
-    const FeatureTourModel::Step step = m_tour.currentStep();
-    m_card->showStep(step, m_tour.stepIndex(), int(m_tour.steps().size()));
+    showStepOnCard();
     if (!isVisible()) {
         return;
     }
     m_move->stop();
     m_move->setStartValue(m_cutout);
-    m_move->setEndValue(cutoutFor(step.target));
+    m_move->setEndValue(cutoutFor(m_tour.currentStep().target));
     m_move->start();
 }
 
@@ -105,13 +109,15 @@ void FeatureTourOverlay::setCutout(const QRectF& cutout) {
     m_cutout = cutout;
     // Clicks inside the cut-out go to the control beneath: it is no part of this widget. The
     // ring is drawn over the cut-out's edge, so only the inside is left out.
+    // A card too tall for the space beside a large target lies over it and keeps its clicks.
+    placeCard();
     const QRectF inside = cutout.adjusted(2, 2, -2, -2);
     QRegion region(rect());
     if (!inside.isEmpty()) {
-        region -= QRegion(rounded(inside, cornerRadius).toFillPolygon().toPolygon());
+        region -= QRegion(rounded(inside, cornerRadius).toFillPolygon().toPolygon()) -
+                  QRegion(m_card->geometry());
     }
     setMask(region);
-    placeCard();
     update();
 }
 
@@ -159,8 +165,10 @@ bool FeatureTourOverlay::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (event->type() == QEvent::KeyPress && isVisible() &&
-        QApplication::activeWindow() == window()) {
+    // Keys typed into the shelf, wherever its focus is (the search field, the grid).
+    const auto* receiver = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && isVisible() && receiver &&
+        receiver->window() == window()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             m_card->nextButton()->click();  // the card's default button

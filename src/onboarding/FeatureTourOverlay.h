@@ -47,6 +47,7 @@ private:
     QWidget* targetWidget(FeatureTourModel::Target target) const;
     void activeChanged(bool active);
     void stepChanged();
+    void showStepOnCard();
     void setCutout(const QRectF& cutout);
     void placeCard();
 
