@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -39,22 +41,19 @@ QLabel* secondary(QLabel* made) {
     return made;
 }
 
-// A symbol drawn in a colour of its own: a fixed one, or the accent of the palette it follows.
-SymbolView* symbol(const QString& name, int size, const QColor& colour) {
-    auto* view = new SymbolView(name, size);
-    view->setProperty("fixedColour", colour);
-    return view;
-}
-
-void tint(QWidget* root) {
-    for (auto* view : root->findChildren<SymbolView*>()) {
-        const QColor fixed = view->property("fixedColour").value<QColor>();
-        QPalette palette = view->palette();
-        palette.setColor(QPalette::WindowText,
-                         fixed.isValid() ? fixed : root->palette().color(QPalette::Highlight));
-        view->setPalette(palette);
+// The reassurance block's ground: the text colour, faint, in a rounded rectangle.
+class FaintPanel : public QWidget {
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor fill = palette().color(QPalette::WindowText);
+        fill.setAlphaF(0.045f);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()), 10, 10);
+        painter.fillPath(shape, fill);
     }
-}
+};
 
 QPushButton* largeButton(const QString& text) {
     auto* button = new QPushButton(text);
@@ -82,7 +81,7 @@ OnboardingView::OnboardingView(OnboardingModel& model, Settings& settings,
     connect(&model, &OnboardingModel::choiceChanged, this, &OnboardingView::refresh);
     connect(&settings, &Settings::hotKeyChanged, this, &OnboardingView::refresh);
     refresh();
-    tint(this);
+    tintSymbols();
 }
 
 QString OnboardingView::displayPath(const QUrl& folder, const QString& home) {
@@ -217,10 +216,8 @@ QWidget* OnboardingView::makeFolderOptions() {
 }
 
 QWidget* OnboardingView::makeReassurance() {
-    auto* block = new QWidget;
+    auto* block = new FaintPanel;
     block->setObjectName(QStringLiteral("reassurance"));
-    block->setAutoFillBackground(true);
-    block->setBackgroundRole(QPalette::AlternateBase);
     auto* column = new QVBoxLayout(block);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(7);
@@ -297,7 +294,23 @@ QWidget* OnboardingView::makeFailureButtons(Screen& screen) {
 void OnboardingView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) {
-        tint(this);  // the accent moves with the theme
+        tintSymbols();  // the accent moves with the theme
+    }
+}
+
+SymbolView* OnboardingView::symbol(const QString& name, int size, const QColor& colour) {
+    auto* view = new SymbolView(name, size);
+    m_symbols.append({view, colour});
+    return view;
+}
+
+// Each symbol in its own colour: a fixed one, or the accent of the palette the window follows.
+void OnboardingView::tintSymbols() {
+    for (const auto& [view, fixed] : std::as_const(m_symbols)) {
+        QPalette palette = view->palette();
+        palette.setColor(QPalette::WindowText,
+                         fixed.isValid() ? fixed : this->palette().color(QPalette::Highlight));
+        view->setPalette(palette);
     }
 }
 

@@ -14,6 +14,7 @@ class QVBoxLayout;
 namespace framlet {
 
 class FolderOptionRow;
+class SymbolView;
 class OnboardingModel;
 class Settings;
 
@@ -61,6 +62,8 @@ private:
     QWidget* makeChecking();
     QWidget* makeFailureButtons(Screen& screen);
     void addScreens();
+    SymbolView* symbol(const QString& name, int size, const QColor& colour);
+    void tintSymbols();
     void clickPrimary();
     void refresh();
     QString shortcutText() const;
@@ -70,6 +73,7 @@ private:
     ShowFolder m_showInFileManager;
     QStackedLayout* m_stack;
     QList<Screen> m_screens;  // in step order
+    QList<QPair<SymbolView*, QColor>> m_symbols;
     FolderOptionRow* m_detectedRow = nullptr;
     FolderOptionRow* m_customRow = nullptr;
 };
