@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/DebugLog.h"
 #include "settings/Settings.h"
 #include "shortcut/KeyCodeFormatter.h"
 
@@ -63,11 +64,20 @@ void FeatureTourModel::finish() {
     setActive(false);
     setStepIndex(0);
     m_settings.setHasCompletedFeatureTour(true);
+    DebugLog::log(QStringLiteral("tour: completed"));
+}
+
+void FeatureTourModel::logStep() const {
+    if (m_isActive) {
+        DebugLog::log(
+            QStringLiteral("tour: step %1 of %2").arg(m_stepIndex + 1).arg(steps().size()));
+    }
 }
 
 void FeatureTourModel::setActive(bool active) {
     if (m_isActive != active) {
         m_isActive = active;
+        logStep();
         Q_EMIT activeChanged(active);
     }
 }
@@ -75,6 +85,7 @@ void FeatureTourModel::setActive(bool active) {
 void FeatureTourModel::setStepIndex(int index) {
     if (m_stepIndex != index) {
         m_stepIndex = index;
+        logStep();
         Q_EMIT stepIndexChanged(index);
     }
 }

@@ -49,6 +49,7 @@ Q_SIGNALS:
 private:
     void setActive(bool active);
     void setStepIndex(int index);
+    void logStep() const;
 
     Settings& m_settings;
     bool m_isActive = false;

@@ -1,6 +1,7 @@
 #include "onboarding/OnboardingController.h"
 
 #include <QGuiApplication>
+#include <QMetaEnum>
 #include <QScreen>
 
 #include "onboarding/OnboardingWindow.h"
@@ -22,6 +23,11 @@ void OnboardingController::present(const QUrl& folder) {
         m_model = std::make_unique<OnboardingModel>(folder, m_settings, m_services.chooseFolder,
                                                     m_services.probe);
         connect(m_model.get(), &OnboardingModel::finished, this, &OnboardingController::dismiss);
+        connect(m_model.get(), &OnboardingModel::stepChanged, this, [](OnboardingModel::Step step) {
+            DebugLog::log(QStringLiteral("onboarding: screen ") +
+                          QString::fromLatin1(
+                              QMetaEnum::fromType<OnboardingModel::Step>().valueToKey(int(step))));
+        });
         m_view = new OnboardingView(*m_model, m_settings, m_services.showInFileManager);
         m_window = std::make_unique<OnboardingWindow>(m_view);
         connect(m_window.get(), &OnboardingWindow::closeRequested, this, [this] {
