@@ -1,11 +1,13 @@
 #include "onboarding/FolderChooser.h"
 
+#include <QApplication>
 #include <QFileDialog>
 
 namespace framlet::FolderChooser {
 
 std::optional<QUrl> chooseScreenshotFolder(const QUrl& startIn) {
-    QFileDialog dialog(nullptr,
+    // Over the window that asked (onboarding stays above other windows), not hidden behind it.
+    QFileDialog dialog(QApplication::activeWindow(),
                        QStringLiteral("Choose the folder where your screenshots are saved."));
     dialog.setFileMode(QFileDialog::Directory);
     // Read-only: the chooser offers no way to make, rename or delete folders.
