@@ -1,13 +1,12 @@
 #include "onboarding/FolderChooser.h"
 
-#include <QApplication>
 #include <QFileDialog>
 
 namespace framlet::FolderChooser {
 
-std::optional<QUrl> chooseScreenshotFolder(const QUrl& startIn) {
-    // Over the window that asked (onboarding stays above other windows), not hidden behind it.
-    QFileDialog dialog(QApplication::activeWindow(),
+std::optional<QUrl> chooseScreenshotFolder(const QUrl& startIn, QWidget* parent) {
+    // Over the window that asked, which stays above other windows, rather than hidden behind it.
+    QFileDialog dialog(parent,
                        QStringLiteral("Choose the folder where your screenshots are saved."));
     dialog.setFileMode(QFileDialog::Directory);
     // Read-only: the chooser offers no way to make, rename or delete folders.

@@ -20,8 +20,16 @@ OnboardingController::~OnboardingController() = default;
 
 void OnboardingController::present(const QUrl& folder) {
     if (!m_window) {
-        m_model = std::make_unique<OnboardingModel>(folder, m_settings, m_services.chooseFolder,
-                                                    m_services.probe);
+        m_model = std::make_unique<OnboardingModel>(
+            folder, m_settings,
+            [this](const QUrl& startIn) {
+                const auto chosen = m_services.chooseFolder(startIn, m_window.get());
+                // Window managers do not all give the focus back once the chooser closes, and
+                // Return must reach this window's default button again.
+                m_window->activateWindow();
+                return chosen;
+            },
+            m_services.probe);
         connect(m_model.get(), &OnboardingModel::finished, this, &OnboardingController::dismiss);
         connect(m_model.get(), &OnboardingModel::stepChanged, this, [](OnboardingModel::Step step) {
             DebugLog::log(QStringLiteral("onboarding: screen ") +

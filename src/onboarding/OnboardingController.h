@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QUrl>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "onboarding/OnboardingModel.h"
 #include "onboarding/OnboardingView.h"
@@ -22,7 +24,8 @@ class OnboardingController : public QObject {
 public:
     // How folders are picked, checked and shown, handed to every model and view it makes.
     struct Services {
-        OnboardingModel::FolderChooser chooseFolder;
+        // Runs over the given window, so the window manager gives the focus back to it.
+        std::function<std::optional<QUrl>(const QUrl& startIn, QWidget* over)> chooseFolder;
         OnboardingModel::Probe probe;
         OnboardingView::ShowFolder showInFileManager;
     };
