@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
@@ -18,6 +19,10 @@
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
 #include "library/ToolSettingsMonitor.h"
+#include "onboarding/FeatureTourModel.h"
+#include "onboarding/FeatureTourOverlay.h"
+#include "onboarding/OnboardingController.h"
+#include "onboarding/ShellScreenshotFolder.h"
 #include "platform/DebugLog.h"
 #include "platform/FileManager.h"
 #include "platform/InstanceService.h"
@@ -70,6 +75,28 @@ UpdateInstaller::Places updatePlaces() {
             downloads.isEmpty() ? QDir::homePath() : downloads, runningAppImage()};
 }
 
+// Onboarding waits for its folder. A chooser of its own keeps a choice made in the settings window
+// from abandoning this one.
+std::optional<QUrl> chooseScreenshotFolder(const QUrl& startIn, QWidget* over) {
+    FolderChooser chooser;
+    chooser.setStartFolder(startIn.toLocalFile());
+    std::optional<QUrl> chosen;
+    bool answered = false;
+    QEventLoop loop;
+    chooser.choose(over, QStringLiteral("Choose the folder where your screenshots are saved."),
+                   QStringLiteral("Grant Access"), [&](const std::optional<QString>& folder) {
+                       if (folder) {
+                           chosen = QUrl::fromLocalFile(*folder);
+                       }
+                       answered = true;
+                       loop.quit();
+                   });
+    if (!answered) {
+        loop.exec();
+    }
+    return chosen;
+}
+
 }  // namespace
 
 AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
@@ -82,7 +109,14 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
-    , m_folderChooser(std::make_unique<FolderChooser>()) {
+    , m_folderChooser(std::make_unique<FolderChooser>())
+    , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
+    , m_onboarding(std::make_unique<OnboardingController>(
+          m_settings, *m_theme,
+          OnboardingController::Services{
+              &chooseScreenshotFolder, &ShellScreenshotFolder::probeOffMain,
+              [](const QUrl& folder) { FileManager::shared().reveal({folder}); },
+              [this](QWidget* window) { m_taskbar->add(window); }})) {
     QPointer<AppDelegate> self(this);
     m_services.keyGrabber.onRefusal([self](KeyGrabber::Handle, std::int32_t status) {
         if (self) {
@@ -99,7 +133,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
     // Linux does not throttle background processes, so there is no activity to begin; the
     // taskbar presence was set from the setting when the windows' presence was made; onboarding
-    // joins this sequence with the window that needs it.
+    // comes after the shelf and the shortcut it points to.
     VersionTransition::reconcileIfNeeded(m_settings, QStringLiteral(FRAMLET_VERSION));
     setupUpdater();
     setupStatusItem();
@@ -107,6 +141,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupWatcher();
     setupToolSettingsMonitor();
     setupHotKey();
+    setupOnboarding();
     connect(&m_settings, &Settings::watchedFolderChanged, this, &AppDelegate::watchedFolderChanged);
     connect(&m_settings, &Settings::hotKeyChanged, this, &AppDelegate::setupHotKey);
     connect(&m_settings, &Settings::dockIconChanged, this, &AppDelegate::dockIconChanged);
@@ -167,6 +202,7 @@ void AppDelegate::setupPanel() {
                 }
             });
         }
+        new FeatureTourOverlay(*self->m_featureTour, *view);
         return view;
     });
     connect(m_panelController.get(), &PanelController::opened, this, &AppDelegate::onOpen);
@@ -225,6 +261,15 @@ void AppDelegate::hotKeyRefused(std::int32_t status) {
     const QString message = HotKey::RegistrationError::failed(status).userMessage();
     m_services.hotKeyStatus.setErrorMessage(message);
     DebugLog::log(QStringLiteral("hotkey: FAILED — ") + message);
+}
+
+void AppDelegate::setupOnboarding() {
+    // The folder confirmed during onboarding is watched from then on.
+    connect(m_onboarding.get(), &OnboardingController::finished, this,
+            &AppDelegate::watchedFolderChanged);
+    if (!m_settings.hasCompletedOnboarding()) {
+        m_onboarding->present(ScreenshotWatcher::screenshotLocation());
+    }
 }
 
 void AppDelegate::watchedFolderChanged() {
@@ -326,6 +371,9 @@ void AppDelegate::onRemove(const QList<QUrl>& urls) {
 
 void AppDelegate::onOpen() {
     m_lantern->setHasUnseen(false);
+    if (m_settings.hasCompletedOnboarding()) {
+        m_featureTour->beginIfNeeded();
+    }
     if (!m_watcher) {
         return;
     }
@@ -352,6 +400,7 @@ void AppDelegate::followFolders(const QList<QUrl>& resolved, std::optional<QDate
 
 void AppDelegate::onHide() {
     m_selectionModel->clear();
+    m_featureTour->suspend();
     // The preview stays on top of every workspace: it must not outlive the shelf it came from.
     m_preview->close();
 }

@@ -16,10 +16,12 @@ namespace framlet {
 
 class CaptureLantern;
 class ColorScheme;
+class FeatureTourModel;
 class FolderChooser;
 class ImagePreviewController;
 class InstanceService;
 class KeyGrabber;
+class OnboardingController;
 class ThemePalette;
 class HotKey;
 class PanelController;
@@ -38,8 +40,9 @@ class UpdateWindow;
 struct AppcastItem;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
-// panel, the screenshot store and selection, the folder watcher, the settings window and the
-// updater's window. Created by main before the event loop starts and kept for the whole run.
+// panel, the screenshot store and selection, the folder watcher, the settings window, onboarding
+// and the feature tour, and the updater's window. Created by main before the event loop starts and
+// kept for the whole run.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -88,6 +91,8 @@ public Q_SLOTS:
     void applyAppearance();
     // Makes the windows taskbar windows or tool windows, as the setting now says.
     void dockIconChanged();
+    OnboardingController& onboarding() const { return *m_onboarding; }
+    FeatureTourModel& featureTour() const { return *m_featureTour; }
 
 private:
     void setupStatusItem();
@@ -96,6 +101,7 @@ private:
     void setupToolSettingsMonitor();
     void setupHotKey();
     void setupUpdater();
+    void setupOnboarding();
     void scheduleRequestedUpdateCheck();
     void whenLaunched(std::function<void()> request);
     void hotKeyRefused(std::int32_t status);
@@ -121,13 +127,15 @@ private:
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;
     std::unique_ptr<ImagePreviewController> m_preview;
+    std::unique_ptr<FolderChooser> m_folderChooser;
+    std::unique_ptr<FeatureTourModel> m_featureTour;
+    std::unique_ptr<OnboardingController> m_onboarding;
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<ScreenshotWatcher> m_watcher;
     std::optional<QDateTime> m_liveSince;  // seeds created since then are captures
     std::unique_ptr<ToolSettingsMonitor> m_toolSettings;
     std::unique_ptr<HotKey> m_hotKey;
-    std::unique_ptr<FolderChooser> m_folderChooser;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
     QList<std::function<void()>> m_waitingRequests;  // commands that came before the start-up

@@ -323,8 +323,16 @@ bool Settings::hasCompletedOnboarding() const {
     return loaded(m_defaults, kHasCompletedOnboarding);
 }
 
+void Settings::setHasCompletedOnboarding(bool completed) {
+    save(m_defaults, kHasCompletedOnboarding, completed);
+}
+
 bool Settings::hasCompletedFeatureTour() const {
     return loaded(m_defaults, kHasCompletedFeatureTour);
+}
+
+void Settings::setHasCompletedFeatureTour(bool completed) {
+    save(m_defaults, kHasCompletedFeatureTour, completed);
 }
 
 void Settings::resetOnboarding() {

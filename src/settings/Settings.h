@@ -92,7 +92,9 @@ public:
     bool hasCelebratedFirstCapture() const;
     void setHasCelebratedFirstCapture(bool celebrated);
     bool hasCompletedOnboarding() const;
+    void setHasCompletedOnboarding(bool completed);
     bool hasCompletedFeatureTour() const;
+    void setHasCompletedFeatureTour(bool completed);
     // Forget that onboarding (and with it the tour) was completed, so they show again.
     void resetOnboarding();
     void resetFeatureTour();

@@ -28,6 +28,17 @@ const QHash<QString, Entry>& table() {
         {QStringLiteral("arrow.down.circle"), {"software-update-available", QStyle::SP_ArrowDown}},
         {QStringLiteral("gearshape"), {"preferences-system", QStyle::SP_FileDialogDetailedView}},
         {QStringLiteral("power"), {"system-shutdown", QStyle::SP_TitleBarCloseButton}},
+        // Onboarding and the feature tour.
+        {QStringLiteral("photo.on.rectangle.angled"),
+         {"image-x-generic", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("folder"), {"folder", QStyle::SP_DirIcon}},
+        {QStringLiteral("folder.badge.questionmark"), {"folder-saved-search", QStyle::SP_DirIcon}},
+        {QStringLiteral("questionmark.folder"), {"dialog-question", QStyle::SP_MessageBoxQuestion}},
+        {QStringLiteral("lock.fill"), {"system-lock-screen", QStyle::SP_MessageBoxWarning}},
+        {QStringLiteral("checkmark.circle.fill"), {"emblem-ok", QStyle::SP_DialogApplyButton}},
+        {QStringLiteral("checkmark.shield.fill"), {"security-high", QStyle::SP_DialogApplyButton}},
+        {QStringLiteral("hand.draw.fill"), {"insert-image", QStyle::SP_FileIcon}},
+        {QStringLiteral("gearshape.fill"), {"emblem-system", QStyle::SP_FileDialogDetailedView}},
     };
     return entries;
 }

@@ -7,6 +7,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QRandomGenerator>
@@ -76,11 +77,17 @@ void FolderChooser::askPortal() {
     QDBusMessage call = QDBusMessage::createMethodCall(
         kPortalService, kPortalPath, QStringLiteral("org.freedesktop.portal.FileChooser"),
         QStringLiteral("OpenFile"));
-    const QVariantMap options{{QStringLiteral("handle_token"), token},
-                              {QStringLiteral("directory"), true},
-                              {QStringLiteral("multiple"), false},
-                              {QStringLiteral("modal"), true},
-                              {QStringLiteral("accept_label"), m_prompt}};
+    QVariantMap options{{QStringLiteral("handle_token"), token},
+                        {QStringLiteral("directory"), true},
+                        {QStringLiteral("multiple"), false},
+                        {QStringLiteral("modal"), true},
+                        {QStringLiteral("accept_label"), m_prompt}};
+    if (!m_startFolder.isEmpty()) {
+        // A path in bytes with its terminating NUL, as the portal takes it.
+        QByteArray folder = QFile::encodeName(m_startFolder);
+        folder.append('\0');
+        options.insert(QStringLiteral("current_folder"), folder);
+    }
     call << parentWindowId(m_parent) << m_title << options;
     auto* watcher =
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
@@ -150,6 +157,9 @@ void FolderChooser::askDialog() {
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, m_prompt);
+    if (!m_startFolder.isEmpty()) {
+        dialog->setDirectory(m_startFolder);
+    }
     const quint64 generation = m_generation;
     connect(dialog, &QFileDialog::finished, this, [this, dialog, generation](int result) {
         const QStringList chosen = dialog->selectedFiles();

@@ -26,6 +26,8 @@ public:
     // parent: the window the chooser belongs to (may be null). prompt: the accept button's label.
     // A choice still open is abandoned: its answer never comes.
     void choose(QWidget* parent, const QString& title, const QString& prompt, Answer answer);
+    // The folder the next choice starts in; the chooser's own choice when empty.
+    void setStartFolder(const QString& folder) { m_startFolder = folder; }
 
     static bool portalAvailable();
 
@@ -44,6 +46,7 @@ private:
     QPointer<QWidget> m_parent;
     QString m_title;
     QString m_prompt;
+    QString m_startFolder;
     Answer m_answer;
     QString m_request;  // the portal's Request object path being watched
     quint64 m_generation = 0;

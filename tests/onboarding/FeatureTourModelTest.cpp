@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "onboarding/FeatureTourModel.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
+
+using namespace framlet;
+using Target = FeatureTourModel::Target;
+
+namespace {
+
+class FeatureTourModelTest : public ::testing::Test {
+protected:
+    FeatureTourModelTest()
+        : defaults(dir.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
+
+    QTemporaryDir dir;
+    UserDefaults defaults;
+    Settings settings;
+};
+
+TEST_F(FeatureTourModelTest, HidingSuspendsAtTheStepAndTheLastAdvanceCompletes) {
+    FeatureTourModel tour(settings);
+    tour.beginIfNeeded();
+    ASSERT_TRUE(tour.isActive());
+    EXPECT_EQ(tour.currentStep().target, Target::search);
+    tour.advance();
+    tour.suspend();  // the shelf hid at step 2
+    EXPECT_FALSE(tour.isActive());
+    tour.beginIfNeeded();
+    EXPECT_TRUE(tour.isActive());
+    EXPECT_EQ(tour.currentStep().target, Target::shelf);
+    tour.advance();
+    EXPECT_TRUE(tour.isLastStep());
+    EXPECT_FALSE(settings.hasCompletedFeatureTour());
+    tour.advance();
+    EXPECT_FALSE(tour.isActive());
+    EXPECT_EQ(tour.stepIndex(), 0);
+    EXPECT_TRUE(settings.hasCompletedFeatureTour());
+
+    tour.beginIfNeeded();  // completed: never again, in this run or the next
+    EXPECT_FALSE(tour.isActive());
+    FeatureTourModel nextRun(settings);
+    nextRun.beginIfNeeded();
+    EXPECT_FALSE(nextRun.isActive());
+}
+
+TEST_F(FeatureTourModelTest, SkipEndsItForGoodFromAnyStep) {
+    FeatureTourModel tour(settings);
+    tour.beginIfNeeded();
+    tour.finish();
+    EXPECT_FALSE(tour.isActive());
+    EXPECT_TRUE(settings.hasCompletedFeatureTour());
+    settings.resetFeatureTour();  // what --reset-tour leaves for the next launch
+    FeatureTourModel nextRun(settings);
+    nextRun.beginIfNeeded();
+    EXPECT_TRUE(nextRun.isActive());
+    EXPECT_EQ(nextRun.stepIndex(), 0);
+}
+
+TEST_F(FeatureTourModelTest, TheLastStepNamesTheShortcutAsItIsNow) {
+    FeatureTourModel tour(settings);
+    EXPECT_TRUE(tour.steps().last().body.contains(QStringLiteral("(Super+Shift+2 opens")));
+    settings.setHotKey({49, 256 | 2048});  // Super+Alt+Space
+    EXPECT_TRUE(tour.steps().last().body.contains(QStringLiteral("(Super+Alt+Space opens")))
+        << tour.steps().last().body.toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DesktopInput.h"
+#include "ManualTimers.h"
+#include "app/AppDelegate.h"
+#include "library/ScreenshotWatcher.h"
+#include "onboarding/FeatureTourCard.h"
+#include "onboarding/FeatureTourModel.h"
+#include "onboarding/FeatureTourOverlay.h"
+#include "onboarding/OnboardingController.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/OnboardingWindow.h"
+#include "platform/ColorScheme.h"
+#include "platform/UserDefaults.h"
+#include "platform/X11KeyGrabber.h"
+#include "settings/Settings.h"
+#include "shelf/KeyablePanel.h"
+#include "shelf/PanelController.h"
+#include "shelf/PanelView.h"
+#include "shelf/ShelfActions.h"
+#include "shortcut/HotKeyStatus.h"
+#include "updates/Updater.h"
+
+using namespace framlet;
+using Step = OnboardingModel::Step;
+
+namespace {
+
+void xdotool(const QStringList& arguments) {
+    QProcess::execute(QStringLiteral("xdotool"), arguments);
+}
+
+void pressReturn() {
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+}
+
+void clickAt(QPoint global) {
+    xdotool(QStringLiteral("mousemove %1 click 1").arg(test::at(global)).split(u' '));
+}
+
+// The whole delegate on the private X server, launched over a defaults file of its own, as a
+// user's first and later launches would run.
+class FirstRunTest : public ::testing::Test {
+protected:
+    FirstRunTest()
+        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {
+        // Where a fresh home's screenshots go; readable, so the check ends on the last screen.
+        QDir().mkpath(ScreenshotWatcher::screenshotLocation().toLocalFile());
+    }
+
+    void launch() {
+        delegate.reset();
+        delegate = std::make_unique<AppDelegate>(
+            AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
+                        ShelfActions::shared(), hotKeyStatus, updater});
+        delegate->applicationDidFinishLaunching();
+    }
+
+    // Hides the shelf and waits until the window manager has taken its focus away.
+    void hideShelf() {
+        delegate->toggleShelf();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QGuiApplication::focusWindow(); }, 5000));
+    }
+    // Opens the shelf, active, with the tour over it (when it is to show).
+    FeatureTourOverlay* openShelf() {
+        delegate->toggleShelf();
+        KeyablePanel* panel = delegate->panelController()->panel();
+        EXPECT_TRUE(panel && QTest::qWaitForWindowActive(panel));
+        return panel ? panel->findChild<FeatureTourOverlay*>() : nullptr;
+    }
+    PanelView* view() const {
+        return static_cast<PanelView*>(delegate->panelController()->panel()->content());
+    }
+    bool settled(FeatureTourOverlay* overlay) const {
+        return overlay->cutout() == overlay->cutoutFor(tour().currentStep().target);
+    }
+    FeatureTourModel& tour() const { return delegate->featureTour(); }
+
+    // A point of the dimmed area: off the cut-out, the card and the rounded corners.
+    static QPoint dimmedPoint(FeatureTourOverlay* overlay) {
+        const QRect keepOff = overlay->cutout().toAlignedRect().adjusted(-4, -4, 4, 4);
+        for (int y = 16; y < overlay->height() - 16; y += 8) {
+            for (int x = 16; x < overlay->width() - 16; x += 8) {
+                const QPoint p(x, y);
+                if (!keepOff.contains(p) && !overlay->card()->geometry().contains(p) &&
+                    overlay->mask().contains(p)) {
+                    return overlay->mapToGlobal(p);
+                }
+            }
+        }
+        ADD_FAILURE() << "no dimmed point";
+        return {};
+    }
+
+    QTemporaryDir config;
+    UserDefaults defaults;
+    Settings settings;
+    ColorScheme colorScheme;
+    test::ManualTimers timers;
+    HotKeyStatus hotKeyStatus;
+    QNetworkAccessManager network;
+    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(FirstRunTest, ReturnAloneWalksAFreshHomeToTheEndAndTheNextLaunchShowsNothing) {
+    launch();
+    OnboardingWindow* window = delegate->onboarding().window();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Welcome to Framlet"));
+    EXPECT_EQ(window->size(), QSize(520, 470));
+    OnboardingModel& model = *delegate->onboarding().model();
+    OnboardingView& view = *delegate->onboarding().view();
+    EXPECT_EQ(view.title(), QStringLiteral("Welcome to Framlet"));
+
+    for (const Step next : {Step::chooseFolder, Step::explainAccess, Step::done}) {
+        pressReturn();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.step() == next; }, 5000))
+            << "stuck at " << int(model.step()) << " before " << int(next);
+    }
+    EXPECT_EQ(view.title(), QStringLiteral("Your shelf is ready"));
+    pressReturn();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    EXPECT_TRUE(settings.hasCompletedOnboarding());
+    EXPECT_TRUE(settings.watchedFolders().isEmpty());
+
+    launch();
+    EXPECT_EQ(delegate->onboarding().window(), nullptr);
+}
+
+TEST_F(FirstRunTest, ClosingTheWindowFinishesAndTheTourWaitsForIt) {
+    launch();
+    OnboardingWindow* window = delegate->onboarding().window();
+    ASSERT_TRUE(window && QTest::qWaitForWindowActive(window));
+    FeatureTourOverlay* overlay = openShelf();
+    ASSERT_TRUE(overlay);
+    EXPECT_FALSE(tour().isActive());  // not before onboarding ends
+    hideShelf();
+
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    EXPECT_TRUE(settings.hasCompletedOnboarding());
+    openShelf();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return overlay->isVisible(); }, 5000));
+}
+
+TEST_F(FirstRunTest, TheTourAdvancesByClickAndReturnLetsTheCutOutThroughAndResumes) {
+    settings.setHasCompletedOnboarding(true);
+    launch();
+    FeatureTourOverlay* overlay = openShelf();
+    ASSERT_TRUE(overlay);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return overlay->isVisible() && settled(overlay); }, 5000));
+    EXPECT_EQ(tour().stepIndex(), 0);
+
+    // Inside the cut-out the search field takes the click; the tour stays where it is.
+    QLineEdit* search = view()->searchField();
+    clickAt(search->mapToGlobal(search->rect().center()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return search->hasFocus(); }, 5000));
+    QTest::qWait(200);
+    EXPECT_EQ(tour().stepIndex(), 0);
+
+    clickAt(dimmedPoint(overlay));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tour().stepIndex() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settled(overlay); }, 5000));
+    QTest::qWait(200);
+    EXPECT_EQ(tour().stepIndex(), 1);  // exactly one step per click
+
+    hideShelf();  // at step 2
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !overlay->isVisible(); }, 5000));
+    openShelf();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return overlay->isVisible(); }, 5000));
+    EXPECT_EQ(tour().stepIndex(), 1);
+    EXPECT_EQ(overlay->card()->counter()->text(), QStringLiteral("2 of 3"));
+
+    pressReturn();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tour().stepIndex() == 2; }, 5000));
+    EXPECT_FALSE(overlay->card()->skipButton()->isVisible());
+    EXPECT_EQ(overlay->card()->nextButton()->text(), QStringLiteral("Done"));
+    pressReturn();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !overlay->isVisible(); }, 5000));
+    EXPECT_TRUE(settings.hasCompletedFeatureTour());
+}
+
+TEST_F(FirstRunTest, SkipEndsTheTourForGood) {
+    settings.setHasCompletedOnboarding(true);
+    launch();
+    FeatureTourOverlay* overlay = openShelf();
+    ASSERT_TRUE(overlay && QTest::qWaitFor([&] { return overlay->isVisible(); }, 5000));
+    QPushButton* skip = overlay->card()->skipButton();
+    clickAt(skip->mapToGlobal(skip->rect().center()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !overlay->isVisible(); }, 5000));
+    EXPECT_TRUE(settings.hasCompletedFeatureTour());
+    hideShelf();
+    openShelf();
+    QTest::qWait(200);
+    EXPECT_FALSE(overlay->isVisible());
+}
+
+TEST(OnboardingView, ShowsAPathWithTheWholeHomeFolderAsTilde) {
+    const auto shown = [](const QString& path) {
+        return OnboardingView::displayPath(QUrl::fromLocalFile(path), QStringLiteral("/home/al"));
+    };
+    EXPECT_EQ(shown(QStringLiteral("/home/al/Pictures/Screenshots")),
+              QStringLiteral("~/Pictures/Screenshots"));
+    EXPECT_EQ(shown(QStringLiteral("/home/al")), QStringLiteral("~"));
+    EXPECT_EQ(shown(QStringLiteral("/home/alice/Desktop")), QStringLiteral("/home/alice/Desktop"));
+    EXPECT_EQ(shown(QStringLiteral("/srv/home/al/x")), QStringLiteral("/srv/home/al/x"));
+}
+
+}  // namespace
