@@ -115,7 +115,7 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
           m_settings, *m_theme,
           OnboardingController::Services{
               &chooseScreenshotFolder, &ShellScreenshotFolder::probeOffMain,
-              [](const QUrl& folder) { FileManager::shared().reveal({folder}); },
+              [this](const QUrl& folder) { m_services.fileManager.reveal({folder}); },
               [this](QWidget* window) { m_taskbar->add(window); }})) {
     QPointer<AppDelegate> self(this);
     m_services.keyGrabber.onRefusal([self](KeyGrabber::Handle, std::int32_t status) {
@@ -471,7 +471,7 @@ void AppDelegate::scheduleRequestedUpdateCheck() {
 
 void AppDelegate::showUpdate(const AppcastItem& item) {
     if (!m_updateWindow) {
-        m_updateInstaller = m_services.updater.makeInstaller(updatePlaces(), FileManager::shared(),
+        m_updateInstaller = m_services.updater.makeInstaller(updatePlaces(), m_services.fileManager,
                                                              kDownloadTimeout);
         m_updateWindow =
             std::make_unique<UpdateWindow>(*m_updateInstaller, m_services.updater.currentVersion());

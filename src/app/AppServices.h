@@ -3,6 +3,7 @@
 namespace framlet {
 
 class ColorScheme;
+class FileManager;
 class HotKeyStatus;
 class KeyGrabber;
 class Settings;
@@ -20,6 +21,7 @@ struct AppServices {
     ShelfActions& shelfActions;
     HotKeyStatus& hotKeyStatus;
     Updater& updater;
+    FileManager& fileManager;
 };
 
 }  // namespace framlet

@@ -14,6 +14,7 @@
 #include "platform/ColorScheme.h"
 #include "platform/DebugLog.h"
 #include "platform/DisplayConnection.h"
+#include "platform/FileManager.h"
 #include "platform/InstanceClient.h"
 #include "platform/InstanceService.h"
 #include "platform/LoginItem.h"
@@ -158,7 +159,8 @@ int main(int argc, char** argv) {
                                TimerSource::realTime(),
                                ShelfActions::shared(),
                                HotKeyStatus::shared(),
-                               updater};
+                               updater,
+                               FileManager::shared()};
     AppDelegate delegate(services);
     running = &delegate;
     delegate.serve(service);

@@ -15,6 +15,7 @@
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
 #include "platform/ColorScheme.h"
+#include "platform/FileManager.h"
 #include "platform/PortalKeyGrabber.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
@@ -137,9 +138,9 @@ protected:
     void launch() {
         grabber = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(),
                                                      QStringLiteral("org.example.Test"));
-        delegate = std::make_unique<AppDelegate>(AppServices{settings, colorScheme, *grabber,
-                                                             timers, ShelfActions::shared(),
-                                                             hotKeyStatus, updater});
+        delegate = std::make_unique<AppDelegate>(
+            AppServices{settings, colorScheme, *grabber, timers, ShelfActions::shared(),
+                        hotKeyStatus, updater, FileManager::shared()});
         delegate->applicationDidFinishLaunching();
     }
     void activate() {

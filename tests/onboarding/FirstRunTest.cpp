@@ -21,6 +21,7 @@
 #include "onboarding/OnboardingView.h"
 #include "onboarding/OnboardingWindow.h"
 #include "platform/ColorScheme.h"
+#include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "settings/Settings.h"
@@ -62,7 +63,7 @@ protected:
         delegate.reset();
         delegate = std::make_unique<AppDelegate>(
             AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
-                        ShelfActions::shared(), hotKeyStatus, updater});
+                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared()});
         delegate->applicationDidFinishLaunching();
     }
 

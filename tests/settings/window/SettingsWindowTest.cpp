@@ -15,6 +15,7 @@
 #include "app/AppDelegate.h"
 #include "library/ScreenshotWatcher.h"
 #include "platform/ColorScheme.h"
+#include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "platform/widgets/TaskbarPresence.h"
@@ -54,7 +55,7 @@ protected:
     void launch() {
         delegate = std::make_unique<AppDelegate>(
             AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
-                        ShelfActions::shared(), hotKeyStatus, updater});
+                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared()});
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
