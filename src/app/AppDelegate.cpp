@@ -4,15 +4,17 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSet>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 
 #include "app/CaptureLantern.h"
 #include "app/StatusItem.h"
-#include "library/DelayScheduler.h"
+#include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
+#include "library/TimerSource.h"
 #include "library/ToolSettingsMonitor.h"
 #include "platform/DebugLog.h"
 #include "platform/ScreenshotPreferences.h"
@@ -39,12 +41,14 @@ constexpr qint64 kCaptureBeforeSettingMs = 5000;
 }  // namespace
 
 AppDelegate::AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabber& keyGrabber,
-                         TimerSource& timers, QObject* parent)
+                         TimerSource& timers, OCRService& ocr, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_keyGrabber(keyGrabber)
+    , m_timers(timers)
     , m_theme(std::make_unique<ThemePalette>(settings, colorScheme))
-    , m_store(std::make_unique<ScreenshotStore>(settings))
+    , m_store(std::make_unique<ScreenshotStore>(settings, ScreenshotStore::recognizerFor(ocr),
+                                                timers, *QThreadPool::globalInstance()))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(settings, timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme)) {
@@ -111,15 +115,15 @@ void AppDelegate::setupPanel() {
 
 void AppDelegate::setupWatcher() {
     m_watcher = std::make_unique<ScreenshotWatcher>(ScreenshotWatcher::resolvedFolders(m_settings),
-                                                    DelayScheduler::realTime());
+                                                    m_timers);
     connect(m_watcher.get(), &ScreenshotWatcher::fileFound, this, &AppDelegate::onNew);
     connect(m_watcher.get(), &ScreenshotWatcher::filesRemoved, this, &AppDelegate::onRemove);
     m_watcher->start(m_settings.historyLimit());
 }
 
 void AppDelegate::setupToolSettingsMonitor() {
-    m_toolSettings = std::make_unique<ToolSettingsMonitor>(ScreenshotPreferences().settingsFiles(),
-                                                           DelayScheduler::realTime());
+    m_toolSettings =
+        std::make_unique<ToolSettingsMonitor>(ScreenshotPreferences().settingsFiles(), m_timers);
     connect(m_toolSettings.get(), &ToolSettingsMonitor::changed, this,
             &AppDelegate::toolSettingsChanged);
     if (!m_toolSettings->start()) {

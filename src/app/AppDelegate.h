@@ -22,6 +22,7 @@ class SelectionModel;
 class Settings;
 class StatusItem;
 class TimerSource;
+class OCRService;
 class ToolSettingsMonitor;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
@@ -32,7 +33,7 @@ class AppDelegate : public QObject {
 
 public:
     AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabber& keyGrabber,
-                TimerSource& timers, QObject* parent = nullptr);
+                TimerSource& timers, OCRService& ocr, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence, run once the event loop is up.
@@ -76,6 +77,7 @@ private:
     // Models first: they outlive the windows and watchers below, which hold references to them.
     Settings& m_settings;
     KeyGrabber& m_keyGrabber;
+    TimerSource& m_timers;
     std::unique_ptr<ThemePalette> m_theme;
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;

@@ -4,6 +4,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/MaintenanceFlags.h"
+#include "library/OCRService.h"
 #include "library/TimerSource.h"
 #include "platform/ColorScheme.h"
 #include "platform/DisplayConnection.h"
@@ -49,8 +50,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Symbols::useAdwaitaAsFallback();
 
+    // Before the delegate, so that it outlives the store that hands it work.
+    OCRService ocr(TimerSource::realTime());
     AppDelegate delegate(Settings::shared(), ColorScheme::shared(), X11KeyGrabber::shared(),
-                         TimerSource::realTime());
+                         TimerSource::realTime(), ocr);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

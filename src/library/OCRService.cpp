@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "library/DelayScheduler.h"
 #include "library/ImageDecoder.h"
+#include "library/RetryDelays.h"
+#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
 
 namespace framlet {
@@ -51,12 +52,11 @@ OCRService::Configuration OCRService::Configuration::defaults() {
     return configuration;
 }
 
-OCRService::OCRService(DelayScheduler& scheduler)
-    : OCRService(scheduler, Configuration::defaults()) {
+OCRService::OCRService(TimerSource& timers) : OCRService(timers, Configuration::defaults()) {
 }
 
-OCRService::OCRService(DelayScheduler& scheduler, Configuration configuration)
-    : m_scheduler(scheduler), m_configuration(std::move(configuration)) {
+OCRService::OCRService(TimerSource& timers, Configuration configuration)
+    : m_timers(timers), m_configuration(std::move(configuration)) {
     m_pool.setObjectName(QStringLiteral("org.framlet.Framlet.ocr"));
     m_pool.setMaxThreadCount(std::max(1, m_configuration.maxConcurrency));
     // Recognition is background work: it should yield to anything the user is waiting for.
@@ -65,11 +65,6 @@ OCRService::OCRService(DelayScheduler& scheduler, Configuration configuration)
 
 OCRService::~OCRService() {
     m_pool.waitForDone();
-}
-
-OCRService& OCRService::shared() {
-    static OCRService service(DelayScheduler::realTime());
-    return service;
 }
 
 int OCRService::concurrencyForCores(int cores) {
@@ -212,7 +207,7 @@ void OCRService::finishAttempt(std::shared_ptr<Request> request, const AttemptRe
 
 void OCRService::retryLater(std::shared_ptr<Request> request) {
     const auto delay = kRetryDelays[request->retriesUsed++];
-    m_scheduler.schedule(delay, this, [this, request = std::move(request)]() mutable {
+    m_timers.runAfter(delay, this, [this, request = std::move(request)]() mutable {
         if (QFile::exists(request->job.path)) {
             enqueue(std::move(request));
         } else {

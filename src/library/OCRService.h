@@ -13,7 +13,7 @@
 
 namespace framlet {
 
-class DelayScheduler;
+class TimerSource;
 
 // Recognises the text of image files on this machine (Tesseract) on a small pool of worker
 // threads, each with its own engine. Lives on the main thread.
@@ -41,11 +41,9 @@ public:
         static Configuration defaults();
     };
 
-    explicit OCRService(DelayScheduler& scheduler);
-    OCRService(DelayScheduler& scheduler, Configuration configuration);
+    explicit OCRService(TimerSource& timers);
+    OCRService(TimerSource& timers, Configuration configuration);
     ~OCRService() override;
-
-    static OCRService& shared();
 
     // Queues recognition and returns at once. The completion runs exactly once, later, on the
     // main thread, with the recognised lines joined by line feeds and lower-cased; empty when the
@@ -87,7 +85,7 @@ private:
     static void deliver(Request& request, const QString& text);
     AttemptResult attempt(const Request& request, bool logStart) const;
 
-    DelayScheduler& m_scheduler;
+    TimerSource& m_timers;
     const Configuration m_configuration;
     QThreadPool m_pool;
     std::deque<std::shared_ptr<Request>> m_waitingLive;

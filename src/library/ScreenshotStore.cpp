@@ -12,18 +12,18 @@
 namespace framlet {
 
 ScreenshotStore::ScreenshotStore(Settings& settings, TextRecognizer recognizeText,
-                                 DelayScheduler& scheduler, QThreadPool& pool, QObject* parent)
+                                 TimerSource& timers, QThreadPool& pool, QObject* parent)
     : QAbstractListModel(parent)
     , m_settings(settings)
     , m_recognizeText(std::move(recognizeText))
-    , m_thumbnails(new ThumbnailLoader(thumbnailSize, scheduler, pool, this)) {
+    , m_thumbnails(new ThumbnailLoader(thumbnailSize, timers, pool, this)) {
 }
 
 ScreenshotStore::~ScreenshotStore() = default;
 
-ScreenshotStore::TextRecognizer ScreenshotStore::sharedRecognizer() {
-    return [](OCRService::Job job, OCRService::Completion completion) {
-        OCRService::shared().recognizeText(std::move(job), std::move(completion));
+ScreenshotStore::TextRecognizer ScreenshotStore::recognizerFor(OCRService& service) {
+    return [&service](OCRService::Job job, OCRService::Completion completion) {
+        service.recognizeText(std::move(job), std::move(completion));
     };
 }
 

@@ -8,13 +8,13 @@
 #include <QUuid>
 #include <functional>
 
-#include "library/DelayScheduler.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 
 namespace framlet {
 
 class Settings;
+class TimerSource;
 class ThumbnailLoader;
 
 // The shelf: the screenshots the user took recently, newest (most recently added) first, never
@@ -46,13 +46,13 @@ public:
     // The largest width or height of a thumbnail.
     static constexpr int thumbnailSize = 320;
 
-    explicit ScreenshotStore(Settings& settings, TextRecognizer recognizeText = sharedRecognizer(),
-                             DelayScheduler& scheduler = DelayScheduler::realTime(),
-                             QThreadPool& pool = *QThreadPool::globalInstance(),
-                             QObject* parent = nullptr);
+    // Thumbnails are decoded on pool, their retries waited for on timers.
+    ScreenshotStore(Settings& settings, TextRecognizer recognizeText, TimerSource& timers,
+                    QThreadPool& pool, QObject* parent = nullptr);
     ~ScreenshotStore() override;
 
-    static TextRecognizer sharedRecognizer();
+    // Hands the text of each screenshot to service.
+    static TextRecognizer recognizerFor(OCRService& service);
 
     // Puts the file at the front unless its URL is already on the shelf, then trims the shelf
     // to historyLimit. A URL that is not a local file is ignored. A capture's thumbnail and text

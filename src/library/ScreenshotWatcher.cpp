@@ -193,11 +193,11 @@ ScreenshotWatcher::Snapshot ScreenshotWatcher::snapshot(const QList<QUrl>& folde
     return all;
 }
 
-ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, DelayScheduler& scheduler,
+ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, TimerSource& timers,
                                      QObject* parent)
     : QObject(parent)
     , m_folders(withoutDuplicates(folders))
-    , m_coalescer(new ChangeCoalescer(latency, scheduler, this)) {
+    , m_coalescer(new ChangeCoalescer(latency, timers, this)) {
     connect(m_coalescer, &ChangeCoalescer::fired, this, &ScreenshotWatcher::folderChanged);
 }
 

@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "library/DelayScheduler.h"
 #include "library/FolderListing.h"
+#include "library/TimerSource.h"
 
 namespace framlet {
 
@@ -49,8 +49,7 @@ public:
     static Listing listImageFiles(const QList<QUrl>& folders);
 
     // Folders whose paths equal an earlier one's are dropped.
-    ScreenshotWatcher(const QList<QUrl>& folders, DelayScheduler& scheduler,
-                      QObject* parent = nullptr);
+    ScreenshotWatcher(const QList<QUrl>& folders, TimerSource& timers, QObject* parent = nullptr);
     ~ScreenshotWatcher() override;
 
     QList<QUrl> folders() const { return m_folders; }

@@ -4,8 +4,9 @@
 #include <QFileInfo>
 #include <QThreadPool>
 
-#include "library/DelayScheduler.h"
+#include "library/RetryDelays.h"
 #include "library/Screenshot.h"
+#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
 
 namespace framlet {
@@ -21,9 +22,9 @@ QImage paintable(const QImage& image) {
 
 }  // namespace
 
-ThumbnailLoader::ThumbnailLoader(int maxDimension, DelayScheduler& scheduler, QThreadPool& pool,
+ThumbnailLoader::ThumbnailLoader(int maxDimension, TimerSource& timers, QThreadPool& pool,
                                  QObject* parent)
-    : QObject(parent), m_maxDimension(maxDimension), m_scheduler(scheduler), m_pool(pool) {
+    : QObject(parent), m_maxDimension(maxDimension), m_timers(timers), m_pool(pool) {
 }
 
 void ThumbnailLoader::load(Screenshot* screenshot) {
@@ -76,7 +77,7 @@ void ThumbnailLoader::finishAttempt(const QPointer<Screenshot>& screenshot, size
 
 void ThumbnailLoader::waitAndRetry(const QPointer<Screenshot>& screenshot, size_t waitsUsed) {
     const QPointer<ThumbnailLoader> self(this);
-    m_scheduler.schedule(kRetryDelays[waitsUsed], screenshot, [self, screenshot, waitsUsed] {
+    m_timers.runAfter(kRetryDelays[waitsUsed], screenshot, [self, screenshot, waitsUsed] {
         if (!self || !screenshot) {
             return;
         }

@@ -9,7 +9,7 @@ class QThreadPool;
 
 namespace framlet {
 
-class DelayScheduler;
+class TimerSource;
 class Screenshot;
 
 // Gives a screenshot its thumbnail, patiently: each attempt is one decode on the pool; after a
@@ -21,7 +21,7 @@ class ThumbnailLoader : public QObject {
 
 public:
     // Thumbnails are at most maxDimension wide and high.
-    ThumbnailLoader(int maxDimension, DelayScheduler& scheduler, QThreadPool& pool,
+    ThumbnailLoader(int maxDimension, TimerSource& timers, QThreadPool& pool,
                     QObject* parent = nullptr);
 
     void load(Screenshot* screenshot);
@@ -34,7 +34,7 @@ private:
     void giveUp(Screenshot* screenshot);
 
     const int m_maxDimension;
-    DelayScheduler& m_scheduler;
+    TimerSource& m_timers;
     QThreadPool& m_pool;
 };
 

@@ -13,6 +13,7 @@
 #include "app/AppDelegate.h"
 #include "app/CaptureLantern.h"
 #include "app/StatusItem.h"
+#include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
@@ -48,8 +49,8 @@ protected:
     QString shot(const QString& name) const { return shots.filePath(name); }
 
     void launch() {
-        delegate =
-            std::make_unique<AppDelegate>(settings, colorScheme, X11KeyGrabber::shared(), timers);
+        delegate = std::make_unique<AppDelegate>(settings, colorScheme, X11KeyGrabber::shared(),
+                                                 timers, ocr);
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -67,6 +68,7 @@ protected:
     Settings settings;
     ColorScheme colorScheme;
     test::ManualTimers timers;
+    OCRService ocr{timers};
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -90,6 +92,8 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
     store.setShowFirstCaptureCeremony(false);
     settings.setHasCelebratedFirstCapture(true);
     writeImage(shot(QStringLiteral("newer.png")));
+    // Read at the end of the change window the first capture opened, or at once after it.
+    timers.advance(ScreenshotWatcher::latency);
     ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 4; }, 5000));
     EXPECT_FALSE(store.showFirstCaptureCeremony());
 

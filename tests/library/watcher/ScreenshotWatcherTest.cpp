@@ -46,7 +46,7 @@ struct Started {
     std::unique_ptr<ScreenshotWatcher> watcher;
 
     Started(const QList<QUrl>& folders, int seedRecent) {
-        watcher = std::make_unique<ScreenshotWatcher>(folders, DelayScheduler::realTime());
+        watcher = std::make_unique<ScreenshotWatcher>(folders, TimerSource::realTime());
         recorder.listenTo(*watcher);
         watcher->start(seedRecent);
     }
@@ -63,7 +63,7 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
         listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age)});
     }
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({}, TimerSource::realTime());
     recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
     watcher.start(60);
@@ -90,7 +90,7 @@ TEST(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOlde
         {urlOf(QStringLiteral("/s/older.png")), at(1)},
     };
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({}, TimerSource::realTime());
     recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
     watcher.start(3);
@@ -109,7 +109,7 @@ TEST(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched)
 
 TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({}, TimerSource::realTime());
     recorder.listenTo(watcher);
     const ListedFile a{urlOf(QStringLiteral("/s/a.png")), at(1)};
     const ListedFile b{urlOf(QStringLiteral("/s/b.png")), at(2)};
@@ -317,7 +317,7 @@ TEST(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
     std::atomic<int> calls{0};
     QTemporaryDir dir;
     test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf(dir.path())}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({urlOf(dir.path())}, TimerSource::realTime());
     recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) {
         if (++calls == 1) {
@@ -358,7 +358,7 @@ TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
     };
 
     test::Recorder recorder;
-    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{}, DelayScheduler::realTime());
+    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{}, TimerSource::realTime());
     recorder.listenTo(*watcher);
     watcher->setListFunction(holdSecondListing);
     watcher->start(10);
