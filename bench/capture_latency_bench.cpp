@@ -114,8 +114,9 @@ int main(int argc, char** argv) {
     Settings settings(defaults);
     settings.setHistoryLimit(seeds + kCaptures);
     OCRService service(TimerSource::realTime(), OCRService::Configuration::defaults());
+    QThreadPool thumbnailPool;
     ScreenshotStore store(settings, ScreenshotStore::recognizerFor(service),
-                          TimerSource::realTime(), *QThreadPool::globalInstance());
+                          TimerSource::realTime(), thumbnailPool);
 
     int seedTexts = 0;
     QElapsedTimer sinceLanding;

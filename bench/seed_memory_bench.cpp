@@ -82,7 +82,7 @@ int generateLarge(const QString& folder, int count) {
 struct WatchedShelf {
     WatchedShelf(framlet::Settings& settings, const QString& folder)
         : store(settings, framlet::ScreenshotStore::recognizerFor(ocr),
-                framlet::TimerSource::realTime(), *QThreadPool::globalInstance())
+                framlet::TimerSource::realTime(), thumbnailPool)
         , watcher({QUrl::fromLocalFile(folder)}, framlet::TimerSource::realTime()) {
         using framlet::Screenshot;
         QObject::connect(
@@ -96,6 +96,7 @@ struct WatchedShelf {
             });
     }
     framlet::OCRService ocr{framlet::TimerSource::realTime()};
+    QThreadPool thumbnailPool;  // as the program has: never Qt's global pool
     framlet::ScreenshotStore store;
     framlet::ScreenshotWatcher watcher;
     int thumbnails = 0;

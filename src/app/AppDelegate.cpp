@@ -48,7 +48,7 @@ AppDelegate::AppDelegate(Settings& settings, ColorScheme& colorScheme, KeyGrabbe
     , m_timers(timers)
     , m_theme(std::make_unique<ThemePalette>(settings, colorScheme))
     , m_store(std::make_unique<ScreenshotStore>(settings, ScreenshotStore::recognizerFor(ocr),
-                                                timers, *QThreadPool::globalInstance()))
+                                                timers, m_thumbnailPool))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(settings, timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme)) {
@@ -118,6 +118,8 @@ void AppDelegate::setupWatcher() {
                                                     m_timers);
     connect(m_watcher.get(), &ScreenshotWatcher::fileFound, this, &AppDelegate::onNew);
     connect(m_watcher.get(), &ScreenshotWatcher::filesRemoved, this, &AppDelegate::onRemove);
+    connect(m_watcher.get(), &ScreenshotWatcher::filesChanged, m_store.get(),
+            &ScreenshotStore::refresh);
     m_watcher->start(m_settings.historyLimit());
 }
 

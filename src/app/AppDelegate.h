@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QThreadPool>
 #include <QUrl>
 #include <memory>
 #include <optional>
@@ -79,6 +80,7 @@ private:
     KeyGrabber& m_keyGrabber;
     TimerSource& m_timers;
     std::unique_ptr<ThemePalette> m_theme;
+    QThreadPool m_thumbnailPool;  // before the store, which queues work on it
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;

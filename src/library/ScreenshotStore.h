@@ -46,7 +46,9 @@ public:
     // The largest width or height of a thumbnail.
     static constexpr int thumbnailSize = 320;
 
-    // Thumbnails are decoded on pool, their retries waited for on timers.
+    // Thumbnails are decoded on pool, their retries waited for on timers. Not Qt's global pool:
+    // a decode may wait there for the decode budget, while Qt's own scaling and conversion of
+    // large images run their helpers on the global pool and wait for them.
     ScreenshotStore(Settings& settings, TextRecognizer recognizeText, TimerSource& timers,
                     QThreadPool& pool, QObject* parent = nullptr);
     ~ScreenshotStore() override;
@@ -62,6 +64,9 @@ public:
              Screenshot::Arrival arrival = Screenshot::Arrival::seeded);
     // Forgets every screenshot whose URL is listed; the rest keep their order.
     void remove(const QList<QUrl>& urls);
+    // The listed files' contents changed: their thumbnails and texts are made again, in place.
+    // Not a new capture: no row moves or is added. URLs not on the shelf are ignored.
+    void refresh(const QList<QUrl>& urls);
     // Forgets everything, as when the watched folders change.
     void clear();
 

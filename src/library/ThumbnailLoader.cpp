@@ -35,10 +35,12 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
     if (!screenshot) {
         return;
     }
+    const quint64 revision = screenshot->revision();
     const QString path = screenshot->path();
     const QPointer<ThumbnailLoader> self(this);
     const auto leftShelf = screenshot->leftShelf();
-    auto decode = [path, maxDimension = m_maxDimension, screenshot, self, waitsUsed, leftShelf] {
+    auto decode = [path, maxDimension = m_maxDimension, screenshot, self, waitsUsed, leftShelf,
+                   revision] {
         if (leftShelf->load()) {
             return;  // forgotten while it waited for a thread
         }
@@ -53,8 +55,9 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
         }
         QMetaObject::invokeMethod(
             application,
-            [screenshot, self, waitsUsed, result] {
-                if (self && screenshot) {
+            [screenshot, self, waitsUsed, result, revision] {
+                // A result for contents replaced meanwhile is dropped: their own sequence runs.
+                if (self && screenshot && screenshot->revision() == revision) {
                     self->finishAttempt(screenshot, waitsUsed, result);
                 }
             },
@@ -77,8 +80,9 @@ void ThumbnailLoader::finishAttempt(const QPointer<Screenshot>& screenshot, size
 
 void ThumbnailLoader::waitAndRetry(const QPointer<Screenshot>& screenshot, size_t waitsUsed) {
     const QPointer<ThumbnailLoader> self(this);
-    m_timers.runAfter(kRetryDelays[waitsUsed], screenshot, [self, screenshot, waitsUsed] {
-        if (!self || !screenshot) {
+    const quint64 revision = screenshot->revision();
+    m_timers.runAfter(kRetryDelays[waitsUsed], screenshot, [self, screenshot, waitsUsed, revision] {
+        if (!self || !screenshot || screenshot->revision() != revision) {
             return;
         }
         if (!QFileInfo::exists(screenshot->path())) {

@@ -303,6 +303,28 @@ TEST_F(ThumbnailRetryTest, AFileFinishedDuringTheWaitsEndsWithAThumbnail) {
     EXPECT_FALSE(shot->thumbnailFailed());
 }
 
+TEST_F(ThumbnailRetryTest, ChangedContentsAreMadeAgainInPlaceAndStaleResultsDropped) {
+    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("shot.png")), {1280, 800}, "png"));
+    Screenshot* shot = add(QStringLiteral("shot.png"));
+    finishThumbnail(shot);
+    ASSERT_EQ(shot->thumbnail().size(), QSize(320, 200));
+    ASSERT_EQ(m_texts.size(), 1u);
+
+    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("shot.png")), {800, 800}, "png"));
+    QSignalSpy inserted(&m_store, &QAbstractItemModel::rowsInserted);
+    m_store.refresh({url(QStringLiteral("shot.png")), url(QStringLiteral("elsewhere.png"))});
+    EXPECT_EQ(shot->thumbnail().size(), QSize(320, 200));  // the old one, until the new arrives
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shot->thumbnail().size() == QSize(320, 320); }));
+    ASSERT_EQ(m_texts.size(), 2u);
+    EXPECT_FALSE(m_texts.at(0).job.wanted());
+    m_texts.at(0).completion(QStringLiteral("old words"));  // read from the old contents
+    EXPECT_TRUE(shot->ocrText().isEmpty());
+    m_texts.at(1).completion(QStringLiteral("new words"));
+    EXPECT_EQ(shot->ocrText(), QStringLiteral("new words"));
+    EXPECT_EQ(inserted.count(), 0);
+    EXPECT_EQ(m_store.count(), 1);
+}
+
 TEST_F(ThumbnailRetryTest, AForgottenScreenshotEndsItsSequenceQuietly) {
     ASSERT_TRUE(test::writeBytes(path(QStringLiteral("bad.png")), QByteArray(100, 'x')));
     test::StandardErrorCapture log;

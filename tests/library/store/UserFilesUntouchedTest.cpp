@@ -58,6 +58,7 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     UserDefaults defaults(config.filePath(QStringLiteral("defaults.json")));
     Settings settings(defaults);
     test::ManualTimers scheduler;
+    QThreadPool thumbnailPool;
     OCRService ocr(scheduler);
     // Waits end at once, so corrupt files run through their whole retry sequence quickly.
     const auto waitsEnded = [&] {
@@ -68,7 +69,7 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     ScreenshotStore store(
         settings,
         [&](OCRService::Job job, OCRService::Completion done) { ocr.recognizeText(job, done); },
-        scheduler, *QThreadPool::globalInstance());
+        scheduler, thumbnailPool);
     ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, TimerSource::realTime());
     QObject::connect(&watcher, &ScreenshotWatcher::fileFound,
                      [&](const QUrl& url, const QDateTime& at, bool) {

@@ -169,6 +169,33 @@ TEST(ScreenshotWatcherLive, ANewFileIsReportedOnceUnderItsFinalName) {
     EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
 }
 
+TEST(ScreenshotWatcherLive, AFileOverwrittenInPlaceOrRenamedOverIsReportedChangedNotNew) {
+    QTemporaryDir dir;
+    const QString shot = dir.path() + QStringLiteral("/shot.png");
+    test::writeFile(shot, QByteArray(100, 'a'));
+    Started started({urlOf(dir.path())}, 10);
+    ASSERT_TRUE(started.waitSeeded());
+    started.recorder.reports.clear();
+    const auto changedOnce = [&] {
+        return started.recorder.names(Report::changed) == QStringList{QStringLiteral("shot.png")};
+    };
+
+    QFile inPlace(shot);  // truncated and written again: no name changes
+    ASSERT_TRUE(inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    inPlace.write(QByteArray(200, 'b'));
+    inPlace.close();
+    ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
+
+    started.recorder.reports.clear();
+    const QString staged = dir.path() + QStringLiteral("/.next.png");
+    test::writeFile(staged, QByteArray(200, 'c'));  // the same size, another file
+    ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(shot)), 0);
+    ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
+    settle(started.recorder, dir.path());
+    EXPECT_FALSE(started.recorder.hasAdded(QStringLiteral("shot.png")));
+    EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
+}
+
 TEST(ScreenshotWatcherLive, ABurstOfAThousandFilesIsReportedExactlyOnceEach) {
     QTemporaryDir dir;
     Started started({urlOf(dir.path())}, 10);
