@@ -52,6 +52,16 @@ bool mayBeRegularFile(const dirent& entry) {
 
 }  // namespace
 
+FileStamp FolderListing::stamp(const QString& filePath) {
+    struct statx status {};
+    if (::statx(AT_FDCWD, QFile::encodeName(filePath).constData(),
+                AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MTIME | STATX_SIZE | STATX_INO,
+                &status) != 0) {
+        return {};
+    }
+    return stampOf(status);
+}
+
 QDateTime FolderListing::distantPast() {
     return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
 }

@@ -46,6 +46,8 @@ public:
     };
 
     static Result list(const QString& folderPath);
+    // The stamp of one file (its link, not what it points to); unknown when it cannot be read.
+    static FileStamp stamp(const QString& filePath);
 
     // The date of files whose times cannot be read: sorts before every real date.
     static QDateTime distantPast();

@@ -228,15 +228,18 @@ QImage fittedCopy(const QImage& image, Fit fit) {
         return image;
     }
     const QRect area = fit.inkOnly ? inkedArea(image) : image.rect();
+    // The recogniser finds text touching the image's edge less surely: a margin stays.
+    constexpr int margin = 32;
     if (area.isEmpty()) {
         return QImage();  // nothing there to read
     }
-    const QImage view = viewOf(image, area);
+    const QImage view =
+        viewOf(image, area.adjusted(-margin, -margin, margin, margin).intersected(image.rect()));
     const QSize target = fit.of(view.size());
     if (target != view.size()) {
         return view.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
-    return area == image.rect() ? image : view.copy();  // the copy outlives the full image
+    return view.size() == image.size() ? image : view.copy();  // outlives the full image
 }
 
 Result decodeWithQt(QFile& file, Format format, Fit fit) {

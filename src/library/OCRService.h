@@ -3,12 +3,14 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "library/FolderListing.h"
 #include "library/TesseractEngine.h"
 
 namespace framlet {
@@ -70,6 +72,8 @@ private:
     struct AttemptResult {
         Outcome outcome = Outcome::finished;
         QString text;
+        FileStamp stamp;  // the file as this attempt found it
+        QString failure;  // why it could not be decoded
     };
 
     void enqueue(std::shared_ptr<Request> request);
@@ -78,9 +82,9 @@ private:
     std::shared_ptr<Request> takeNext();
     void startAttempt(std::shared_ptr<Request> request);
     void finishAttempt(std::shared_ptr<Request> request, const AttemptResult& result);
-    void retryLater(std::shared_ptr<Request> request);
-    static void giveUp(Request& request);
-    static void logLoadFailure(const QString& fileName);
+    void retryLater(std::shared_ptr<Request> request, std::chrono::milliseconds delay);
+    static void giveUp(Request& request, const QString& reason);
+    static void logLoadFailure(const QString& fileName, const QString& reason = {});
     static void logGone(const QString& fileName, bool gone);
     static void deliver(Request& request, const QString& text);
     AttemptResult attempt(const Request& request, bool logStart) const;

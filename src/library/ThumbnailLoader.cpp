@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QThreadPool>
 
+#include "library/FolderListing.h"
 #include "library/RetryDelays.h"
 #include "library/Screenshot.h"
 #include "library/TimerSource.h"
@@ -28,10 +29,11 @@ ThumbnailLoader::ThumbnailLoader(int maxDimension, TimerSource& timers, QThreadP
 }
 
 void ThumbnailLoader::load(Screenshot* screenshot) {
-    attempt(QPointer<Screenshot>(screenshot), 0);
+    attempt(QPointer<Screenshot>(screenshot), 0, FileStamp{});
 }
 
-void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed) {
+void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed,
+                              const FileStamp& previous) {
     if (!screenshot) {
         return;
     }
@@ -40,10 +42,12 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
     const QPointer<ThumbnailLoader> self(this);
     const auto leftShelf = screenshot->leftShelf();
     auto decode = [path, maxDimension = m_maxDimension, screenshot, self, waitsUsed, leftShelf,
-                   revision] {
+                   revision, previous] {
         if (leftShelf->load()) {
             return;  // forgotten while it waited for a thread
         }
+        // Before the decode: a change during it shows at the next attempt.
+        const FileStamp stamp = FolderListing::stamp(path);
         ImageDecoder::Result result = ImageDecoder::decodeThumbnail(path, maxDimension);
         // The grid paints every thumbnail often: convert once here, off the main thread.
         result.image = paintable(result.image);
@@ -55,10 +59,10 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
         }
         QMetaObject::invokeMethod(
             application,
-            [screenshot, self, waitsUsed, result, revision] {
+            [screenshot, self, waitsUsed, result, revision, stamp, previous] {
                 // A result for contents replaced meanwhile is dropped: their own sequence runs.
                 if (self && screenshot && screenshot->revision() == revision) {
-                    self->finishAttempt(screenshot, waitsUsed, result);
+                    self->finishAttempt(screenshot, waitsUsed, result, {stamp, previous});
                 }
             },
             Qt::QueuedConnection);
@@ -68,34 +72,41 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
 }
 
 void ThumbnailLoader::finishAttempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed,
-                                    const ImageDecoder::Result& result) {
+                                    const ImageDecoder::Result& result, const Stamps& stamps) {
     if (result.ok() && !result.image.isNull()) {
         screenshot->setThumbnail(result.image);
-    } else if (waitsUsed < kRetryDelays.size()) {
-        waitAndRetry(screenshot, waitsUsed);
+        return;
+    }
+    const bool changed = stamps.now != stamps.previous;
+    if (const auto delay = nextRetryDelay(waitsUsed, changed)) {
+        waitAndRetry(screenshot, *delay, waitsUsed, stamps.now);
     } else {
-        giveUp(screenshot);
+        const QString reason =
+            result.message.isEmpty() ? QStringLiteral("no image") : result.message;
+        giveUp(screenshot, reason + QStringLiteral(", unchanged since the attempt before"));
     }
 }
 
-void ThumbnailLoader::waitAndRetry(const QPointer<Screenshot>& screenshot, size_t waitsUsed) {
+void ThumbnailLoader::waitAndRetry(const QPointer<Screenshot>& screenshot,
+                                   std::chrono::milliseconds delay, size_t waitsUsed,
+                                   const FileStamp& stamp) {
     const QPointer<ThumbnailLoader> self(this);
     const quint64 revision = screenshot->revision();
-    m_timers.runAfter(kRetryDelays[waitsUsed], screenshot, [self, screenshot, waitsUsed, revision] {
+    m_timers.runAfter(delay, screenshot, [self, screenshot, waitsUsed, revision, stamp] {
         if (!self || !screenshot || screenshot->revision() != revision) {
             return;
         }
         if (!QFileInfo::exists(screenshot->path())) {
-            self->giveUp(screenshot);
+            self->giveUp(screenshot, QStringLiteral("the file is gone"));
         } else {
-            self->attempt(screenshot, waitsUsed + 1);
+            self->attempt(screenshot, waitsUsed + 1, stamp);
         }
     });
 }
 
-void ThumbnailLoader::giveUp(Screenshot* screenshot) {
+void ThumbnailLoader::giveUp(Screenshot* screenshot, const QString& reason) {
     DebugLog::log(QStringLiteral("thumbnail: gave up on ") +
-                  DebugLog::escaped(screenshot->fileName()));
+                  DebugLog::escaped(screenshot->fileName()) + QStringLiteral(": ") + reason);
     screenshot->markThumbnailFailed();
 }
 

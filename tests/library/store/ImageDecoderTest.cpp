@@ -185,8 +185,10 @@ TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) 
     ASSERT_TRUE(canvas.save(path(QStringLiteral("canvas.png"))));
     const auto drawn = ImageDecoder::decodeForRecognition(path(QStringLiteral("canvas.png")));
     ASSERT_TRUE(drawn.ok());
-    EXPECT_EQ(drawn.image.size(), QSize(2030, 530));  // not scaled: its text keeps its size
-    EXPECT_EQ(qGray(drawn.image.pixel(0, 0)), 0);
+    // Not scaled, so its text keeps its size; a margin stays around what was drawn.
+    EXPECT_EQ(drawn.image.size(), QSize(2030 + 64, 530 + 64));
+    EXPECT_EQ(qGray(drawn.image.pixel(32, 32)), 0);
+    EXPECT_EQ(qGray(drawn.image.pixel(31, 31)), 255);
 
     QImage blank(5000, 5000, QImage::Format_RGB32);
     blank.fill(Qt::blue);

@@ -247,7 +247,7 @@ protected:
         return m_store.screenshot(url(name));
     }
     static qsizetype count(const QByteArray& text, const QByteArray& line) {
-        return text.count("Framlet: " + line + '\n');
+        return text.count("Framlet: " + line);
     }
     static const std::vector<std::chrono::milliseconds>& allDelays() {
         static const std::vector<std::chrono::milliseconds> delays(kRetryDelays.begin(),
@@ -266,7 +266,10 @@ TEST_F(ThumbnailRetryTest, AFileThatNeverDecodesGivesUpAfterFiveAttemptsWithOneL
     EXPECT_EQ(m_timers.started(), allDelays());
     EXPECT_TRUE(shot->thumbnailFailed());
     EXPECT_TRUE(shot->thumbnail().isNull());
-    EXPECT_EQ(count(log.text(), "thumbnail: gave up on bad.png"), 1);
+    EXPECT_EQ(count(log.text(),
+                    "thumbnail: gave up on bad.png: not image data, unchanged since the attempt "
+                    "before\n"),
+              1);
     ASSERT_EQ(changed.count(), 1);
     EXPECT_TRUE(
         changed.at(0).at(2).value<QList<int>>().contains(ScreenshotStore::ThumbnailFailedRole));
@@ -282,7 +285,7 @@ TEST_F(ThumbnailRetryTest, AFileDeletedRightAfterAddingGivesUpAfterTheFirstWait)
     EXPECT_EQ(m_timers.started(), std::vector{250ms});
     EXPECT_TRUE(shot->thumbnailFailed());
     // The line break in the name does not split the line.
-    EXPECT_EQ(count(log.text(), "thumbnail: gave up on two\\nlines.png"), 1);
+    EXPECT_EQ(count(log.text(), "thumbnail: gave up on two\\nlines.png: the file is gone\n"), 1);
 }
 
 TEST_F(ThumbnailRetryTest, AFileFinishedDuringTheWaitsEndsWithAThumbnail) {
@@ -300,6 +303,24 @@ TEST_F(ThumbnailRetryTest, AFileFinishedDuringTheWaitsEndsWithAThumbnail) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shot->thumbnail().isNull(); }));
     EXPECT_EQ(shot->thumbnail().size(), QSize(320, 200));
     EXPECT_EQ(m_timers.started(), (std::vector{250ms, 750ms}));
+    EXPECT_FALSE(shot->thumbnailFailed());
+}
+
+TEST_F(ThumbnailRetryTest, AFileStillGrowingAfterTheWaitsIsWaitedForUntilItIsWhole) {
+    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("whole.png")), {1280, 800}, "png"));
+    const QByteArray whole = test::readBytes(path(QStringLiteral("whole.png")));
+    ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), whole.left(whole.size() / 8)));
+    Screenshot* shot = add(QStringLiteral("slow.png"));
+    for (int waits = 1; waits <= 7; ++waits) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_timers.started().size() == size_t(waits); }))
+            << "wait " << waits;
+        const QByteArray written = waits < 7 ? whole.left(whole.size() * (waits + 1) / 8) : whole;
+        ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), written));
+        m_timers.fireNext();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shot->thumbnail().isNull(); }));
+    EXPECT_EQ(m_timers.started(),
+              (std::vector{250ms, 750ms, 2000ms, 5000ms, 5000ms, 5000ms, 5000ms}));
     EXPECT_FALSE(shot->thumbnailFailed());
 }
 
