@@ -50,8 +50,9 @@ public:
     // Queues recognition and returns at once. The completion runs exactly once, later, on the
     // main thread, with the recognised lines joined by line feeds and lower-cased; empty when the
     // image has no text or cannot be read. A file that exists but cannot be decoded yet (still
-    // being written) is tried again after each of the kRetryDelays. Requests still pending when
-    // the service is destroyed are dropped without a completion.
+    // being written) is tried again after each of the kRetryDelays, and after them for as long
+    // as it keeps changing (nextRetryDelay). Requests still pending when the service is
+    // destroyed are dropped without a completion.
     //
     // Order: live jobs before seeds, each first-in first-out. No seed starts while a live job
     // waits or runs, and a live job that finds every worker busy interrupts the seeds being
