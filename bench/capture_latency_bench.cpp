@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "ScreenshotCorpus.h"
-#include "library/DelayScheduler.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
+#include "library/TimerSource.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
 
@@ -64,7 +64,7 @@ double mean(const std::vector<double>& values) {
 // Each file read on an idle recogniser whose workers are already warm, the quickest of three
 // readings: the best a capture could hope for.
 std::vector<double> aloneSeconds(const QString& warmUp, const QStringList& paths) {
-    OCRService service(DelayScheduler::realTime(), OCRService::Configuration::defaults());
+    OCRService service(TimerSource::realTime(), OCRService::Configuration::defaults());
     int pending = service.configuration().maxConcurrency;
     for (int i = 0; i < service.configuration().maxConcurrency; ++i) {
         service.recognizeText(warmUp, [&](const QString&) { --pending; });
@@ -113,10 +113,10 @@ int main(int argc, char** argv) {
     UserDefaults defaults(work.filePath(QStringLiteral("defaults.json")));
     Settings settings(defaults);
     settings.setHistoryLimit(seeds + kCaptures);
-    OCRService service(DelayScheduler::realTime(), OCRService::Configuration::defaults());
-    ScreenshotStore store(settings, [&](OCRService::Job job, OCRService::Completion done) {
-        service.recognizeText(std::move(job), std::move(done));
-    });
+    OCRService service(TimerSource::realTime(), OCRService::Configuration::defaults());
+    QThreadPool thumbnailPool;
+    ScreenshotStore store(settings, ScreenshotStore::recognizerFor(service),
+                          TimerSource::realTime(), thumbnailPool);
 
     int seedTexts = 0;
     QElapsedTimer sinceLanding;

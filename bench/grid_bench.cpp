@@ -12,9 +12,10 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <cstdio>
 
-#include "library/DelayScheduler.h"
+#include "ManualTimers.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "platform/ColorScheme.h"
@@ -30,12 +31,6 @@
 namespace {
 
 using namespace framlet;
-
-// Waits never end: the thumbnails arrive only when the benchmark hands them over.
-class NeverScheduler final : public DelayScheduler {
-public:
-    void schedule(std::chrono::milliseconds, QObject*, std::function<void()>) override {}
-};
 
 QImage thumbnail(int i) {
     QImage image(320, 180, QImage::Format_ARGB32_Premultiplied);
@@ -59,9 +54,11 @@ Timing measureShelf(int count, const QList<QImage>& thumbnails) {
     UserDefaults defaults(dir.filePath(QStringLiteral("defaults.json")));
     Settings settings(defaults);
     settings.setHistoryLimit(count);
-    NeverScheduler never;
+    // The clock never moves: the thumbnails arrive only when the benchmark hands them over.
+    test::ManualTimers frozen;
     ScreenshotStore store(
-        settings, [](const OCRService::Job&, OCRService::Completion) {}, never);
+        settings, [](const OCRService::Job&, OCRService::Completion) {}, frozen,
+        *QThreadPool::globalInstance());
     SelectionModel selection;
     ThemePalette theme(settings, ColorScheme::shared());
     ImagePreviewController preview(theme);

@@ -25,8 +25,8 @@
 
 #include "ScreenshotCorpus.h"
 #include "SparseScreens.h"
-#include "library/DelayScheduler.h"
 #include "library/OCRService.h"
+#include "library/TimerSource.h"
 
 using namespace framlet;
 using framlet::bench::CorpusImage;
@@ -103,7 +103,7 @@ double runQueue(const QList<CorpusImage>& corpus, int width, StartJob startJob) 
 
 Totals runService(const QList<CorpusImage>& corpus, const OCRService::Configuration& config,
                   int& peakThreads) {
-    OCRService service(DelayScheduler::realTime(), config);
+    OCRService service(TimerSource::realTime(), config);
     Totals totals;
     const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     totals.wallSeconds = runQueue(corpus, config.maxConcurrency, [&](int index, auto finished) {

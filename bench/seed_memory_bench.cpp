@@ -18,15 +18,17 @@
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
 #include "ScreenshotCorpus.h"
-#include "library/DelayScheduler.h"
+#include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
+#include "library/TimerSource.h"
 #include "platform/MemoryPolicy.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
@@ -79,8 +81,9 @@ int generateLarge(const QString& folder, int count) {
 // The store fed by a watcher over one folder, counting the thumbnails and texts that settle.
 struct WatchedShelf {
     WatchedShelf(framlet::Settings& settings, const QString& folder)
-        : store(settings)
-        , watcher({QUrl::fromLocalFile(folder)}, framlet::DelayScheduler::realTime()) {
+        : store(settings, framlet::ScreenshotStore::recognizerFor(ocr),
+                framlet::TimerSource::realTime(), thumbnailPool)
+        , watcher({QUrl::fromLocalFile(folder)}, framlet::TimerSource::realTime()) {
         using framlet::Screenshot;
         QObject::connect(
             &watcher, &framlet::ScreenshotWatcher::fileFound,
@@ -92,6 +95,8 @@ struct WatchedShelf {
                 QObject::connect(shot, &Screenshot::textRecognized, [this] { ++texts; });
             });
     }
+    framlet::OCRService ocr{framlet::TimerSource::realTime()};
+    QThreadPool thumbnailPool;  // as the program has: never Qt's global pool
     framlet::ScreenshotStore store;
     framlet::ScreenshotWatcher watcher;
     int thumbnails = 0;

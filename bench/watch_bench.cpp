@@ -20,9 +20,9 @@
 #include <functional>
 #include <vector>
 
-#include "library/DelayScheduler.h"
 #include "library/FolderListing.h"
 #include "library/ScreenshotWatcher.h"
+#include "library/TimerSource.h"
 
 using namespace framlet;
 
@@ -128,7 +128,7 @@ void benchRename(int trials) {
     QElapsedTimer clock;
     clock.start();
     qint64 reportedAt = -1;
-    ScreenshotWatcher watcher({QUrl::fromLocalFile(watched.path())}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({QUrl::fromLocalFile(watched.path())}, TimerSource::realTime());
     QObject::connect(
         &watcher, &ScreenshotWatcher::fileFound,
         [&](const QUrl&, const QDateTime&, bool) { reportedAt = clock.nsecsElapsed(); });

@@ -8,16 +8,18 @@
 #include <QScreen>
 #include <QSet>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 #include <utility>
 
 #include "app/CaptureLantern.h"
 #include "app/StatusItem.h"
-#include "library/DelayScheduler.h"
+#include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
+#include "library/TimerSource.h"
 #include "library/ToolSettingsMonitor.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
@@ -105,7 +107,9 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_settings(services.settings)
     , m_theme(std::make_unique<ThemePalette>(m_settings, services.colorScheme))
     , m_taskbar(std::make_unique<TaskbarPresence>(m_settings.showDockIcon()))
-    , m_store(std::make_unique<ScreenshotStore>(m_settings))
+    , m_store(std::make_unique<ScreenshotStore>(m_settings,
+                                                ScreenshotStore::recognizerFor(services.ocr),
+                                                services.timers, m_thumbnailPool))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
@@ -211,15 +215,17 @@ void AppDelegate::setupPanel() {
 
 void AppDelegate::setupWatcher() {
     m_watcher = std::make_unique<ScreenshotWatcher>(ScreenshotWatcher::resolvedFolders(m_settings),
-                                                    DelayScheduler::realTime());
+                                                    m_services.timers);
     connect(m_watcher.get(), &ScreenshotWatcher::fileFound, this, &AppDelegate::onNew);
     connect(m_watcher.get(), &ScreenshotWatcher::filesRemoved, this, &AppDelegate::onRemove);
+    connect(m_watcher.get(), &ScreenshotWatcher::filesChanged, m_store.get(),
+            &ScreenshotStore::refresh);
     m_watcher->start(m_settings.historyLimit());
 }
 
 void AppDelegate::setupToolSettingsMonitor() {
     m_toolSettings = std::make_unique<ToolSettingsMonitor>(ScreenshotPreferences().settingsFiles(),
-                                                           DelayScheduler::realTime());
+                                                           m_services.timers);
     connect(m_toolSettings.get(), &ToolSettingsMonitor::changed, this,
             &AppDelegate::toolSettingsChanged);
     if (!m_toolSettings->start()) {

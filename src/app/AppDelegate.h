@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QThreadPool>
 #include <QUrl>
 #include <cstdint>
 #include <functional>
@@ -33,6 +34,7 @@ class SettingsWindow;
 class StatusItem;
 class TaskbarPresence;
 class TimerSource;
+class OCRService;
 class ToolSettingsMonitor;
 class UpdateInstaller;
 class Updater;
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<ThemePalette> m_theme;
     std::unique_ptr<TaskbarPresence> m_taskbar;
     LoginItem m_loginItem;
+    QThreadPool m_thumbnailPool;  // before the store, which queues work on it
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;

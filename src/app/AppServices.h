@@ -6,6 +6,7 @@ class ColorScheme;
 class FileManager;
 class HotKeyStatus;
 class KeyGrabber;
+class OCRService;
 class Settings;
 class ShelfActions;
 class TimerSource;
@@ -22,6 +23,7 @@ struct AppServices {
     HotKeyStatus& hotKeyStatus;
     Updater& updater;
     FileManager& fileManager;
+    OCRService& ocr;
 };
 
 }  // namespace framlet

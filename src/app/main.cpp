@@ -9,6 +9,7 @@
 #include "app/AppDelegate.h"
 #include "app/InstanceCommand.h"
 #include "app/MaintenanceFlags.h"
+#include "library/OCRService.h"
 #include "library/TimerSource.h"
 #include "platform/ApplicationId.h"
 #include "platform/ColorScheme.h"
@@ -150,6 +151,8 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<PortalKeyGrabber> portal;
+    // Before the delegate, so that it outlives the store that hands it work.
+    OCRService ocr(TimerSource::realTime());
     QNetworkAccessManager network;
     Updater updater(UpdaterSetup::fromBuild(), Settings::shared(), network,
                     TimerSource::realTime());
@@ -160,7 +163,8 @@ int main(int argc, char** argv) {
                                ShelfActions::shared(),
                                HotKeyStatus::shared(),
                                updater,
-                               FileManager::shared()};
+                               FileManager::shared(),
+                               ocr};
     AppDelegate delegate(services);
     running = &delegate;
     delegate.serve(service);

@@ -2,9 +2,9 @@
 
 namespace framlet {
 
-ChangeCoalescer::ChangeCoalescer(std::chrono::milliseconds latency, DelayScheduler& scheduler,
+ChangeCoalescer::ChangeCoalescer(std::chrono::milliseconds latency, TimerSource& timers,
                                  QObject* parent)
-    : QObject(parent), m_latency(latency), m_scheduler(scheduler) {
+    : QObject(parent), m_latency(latency), m_timers(timers) {
 }
 
 void ChangeCoalescer::notice() {
@@ -26,7 +26,7 @@ void ChangeCoalescer::openWindow() {
     m_windowOpen = true;
     m_pending = false;
     const quint64 window = ++m_window;
-    m_scheduler.schedule(m_latency, this, [this, window] { windowEnded(window); });
+    m_timers.runAfter(m_latency, this, [this, window] { windowEnded(window); });
 }
 
 void ChangeCoalescer::windowEnded(quint64 window) {

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <chrono>
 
-#include "library/DelayScheduler.h"
+#include "library/TimerSource.h"
 
 namespace framlet {
 
@@ -15,7 +15,7 @@ class ChangeCoalescer : public QObject {
     Q_OBJECT
 
 public:
-    ChangeCoalescer(std::chrono::milliseconds latency, DelayScheduler& scheduler,
+    ChangeCoalescer(std::chrono::milliseconds latency, TimerSource& timers,
                     QObject* parent = nullptr);
 
     void notice();
@@ -30,7 +30,7 @@ private:
     void windowEnded(quint64 window);
 
     std::chrono::milliseconds m_latency;
-    DelayScheduler& m_scheduler;
+    TimerSource& m_timers;
     quint64 m_window = 0;  // identifies the open window; ended windows are ignored
     bool m_windowOpen = false;
     bool m_pending = false;

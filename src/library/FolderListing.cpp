@@ -35,11 +35,32 @@ QDateTime creationDate(const struct statx& status) {
     return FolderListing::distantPast();
 }
 
+FileStamp stampOf(const struct statx& status) {
+    const bool complete = (status.stx_mask & (STATX_SIZE | STATX_MTIME | STATX_INO)) ==
+                          (STATX_SIZE | STATX_MTIME | STATX_INO);
+    if (!complete) {
+        return {};
+    }
+    return {qint64(status.stx_size),
+            qint64(status.stx_mtime.tv_sec) * 1'000'000'000 + status.stx_mtime.tv_nsec,
+            status.stx_ino};
+}
+
 bool mayBeRegularFile(const dirent& entry) {
     return entry.d_type == DT_REG || entry.d_type == DT_UNKNOWN;
 }
 
 }  // namespace
+
+FileStamp FolderListing::stamp(const QString& filePath) {
+    struct statx status {};
+    if (::statx(AT_FDCWD, QFile::encodeName(filePath).constData(),
+                AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MTIME | STATX_SIZE | STATX_INO,
+                &status) != 0) {
+        return {};
+    }
+    return stampOf(status);
+}
 
 QDateTime FolderListing::distantPast() {
     return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
@@ -76,11 +97,13 @@ FolderListing::Result FolderListing::list(const QString& folderPath) {
         struct statx status {};
         // Not following links: a symbolic link is not a regular file, whatever it points to.
         if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                    STATX_TYPE | STATX_BTIME | STATX_MTIME, &status) != 0 ||
+                    STATX_TYPE | STATX_BTIME | STATX_MTIME | STATX_SIZE | STATX_INO,
+                    &status) != 0 ||
             !(status.stx_mask & STATX_TYPE) || !S_ISREG(status.stx_mode)) {
             continue;
         }
-        result.files.append({QUrl::fromLocalFile(prefix + fileName), creationDate(status)});
+        result.files.append(
+            {QUrl::fromLocalFile(prefix + fileName), creationDate(status), stampOf(status)});
     }
     return result;
 }

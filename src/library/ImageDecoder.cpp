@@ -130,10 +130,12 @@ QSize fitted(QSize size, int maxDimension) {
 }
 
 // How large a decoded image may be: at most maxSide on its longest side and at most maxPixels in
-// all; 0 leaves that bound out. Images are never enlarged.
+// all; 0 leaves that bound out. Images are never enlarged. With inkOnly, the uniform rows and
+// columns at the image's edges are cut off first: they cannot hold text.
 struct Fit {
     int maxSide = 0;
     qint64 maxPixels = 0;
+    bool inkOnly = false;
 
     bool bounded() const { return maxSide > 0 || maxPixels > 0; }
     QSize of(QSize size) const {
@@ -155,14 +157,89 @@ qint64 pixelBytes(QSize size) {
     return qint64(size.width()) * size.height() * 4;
 }
 
+// Whether pixels (x, y) and (u, v) hold the same bytes.
+bool samePixel(const QImage& image, int x, int y, int u, int v) {
+    const int bytes = image.depth() / 8;
+    return std::memcmp(image.constScanLine(y) + x * bytes, image.constScanLine(v) + u * bytes,
+                       size_t(bytes)) == 0;
+}
+
+bool uniformRow(const QImage& image, int y, int left, int right) {
+    for (int x = left + 1; x <= right; ++x) {
+        if (!samePixel(image, x, y, left, y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool uniformColumn(const QImage& image, int x, int top, int bottom) {
+    for (int y = top + 1; y <= bottom; ++y) {
+        if (!samePixel(image, x, y, x, top)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The image without the rows and columns of one colour at its edges: a canvas larger than what
+// was drawn on it, or the margins of a page. Empty when the whole image is of one colour.
+// Images of less than a byte per pixel are kept whole.
+QRect inkedArea(const QImage& image) {
+    if (image.depth() < 8) {
+        return image.rect();
+    }
+    int top = 0;
+    int bottom = image.height() - 1;
+    const int lastColumn = image.width() - 1;
+    while (top <= bottom && uniformRow(image, top, 0, lastColumn)) {
+        ++top;
+    }
+    while (bottom > top && uniformRow(image, bottom, 0, lastColumn)) {
+        --bottom;
+    }
+    if (top > bottom) {
+        return QRect();
+    }
+    int left = 0;
+    int right = lastColumn;
+    while (left < right && uniformColumn(image, left, top, bottom)) {
+        ++left;
+    }
+    while (right > left && uniformColumn(image, right, top, bottom)) {
+        --right;
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// The pixels of area, shared with image (no copy): valid while image lives.
+QImage viewOf(const QImage& image, const QRect& area) {
+    if (area == image.rect()) {
+        return image;
+    }
+    const uchar* first = image.constScanLine(area.top()) + area.left() * (image.depth() / 8);
+    QImage view(first, area.width(), area.height(), image.bytesPerLine(), image.format());
+    view.setColorTable(image.colorTable());
+    return view;
+}
+
 QImage fittedCopy(const QImage& image, Fit fit) {
     if (!fit.bounded() || image.isNull()) {
         return image;
     }
-    const QSize target = fit.of(image.size());
-    return target == image.size()
-               ? image
-               : image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QRect area = fit.inkOnly ? inkedArea(image) : image.rect();
+    // The recogniser finds text touching the image's edge less surely: a margin stays.
+    constexpr int margin = 32;
+    if (area.isEmpty()) {
+        return QImage();  // nothing there to read
+    }
+    const QImage view =
+        viewOf(image, area.adjusted(-margin, -margin, margin, margin).intersected(image.rect()));
+    const QSize target = fit.of(view.size());
+    if (target != view.size()) {
+        return view.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return view.size() == image.size() ? image : view.copy();  // outlives the full image
 }
 
 Result decodeWithQt(QFile& file, Format format, Fit fit) {
@@ -369,7 +446,7 @@ ImageDecoder::Result ImageDecoder::decode(const QString& path) {
 }
 
 ImageDecoder::Result ImageDecoder::decodeForRecognition(const QString& path) {
-    Result result = decodeFile(path, Fit{0, recognitionPixels});
+    Result result = decodeFile(path, Fit{0, recognitionPixels, true});
     result.image = greyOverWhite(result.image);
     return result;
 }

@@ -37,10 +37,12 @@ public:
     // reduced size where the format allows it.
     static Result decodeThumbnail(const QString& path, int maxDimension);
 
-    // What text recognition needs: at most recognitionPixels (a 4K or 5K screenshot keeps every
-    // pixel; larger ones are scaled down, text still large enough to read), in grey levels with
-    // transparent areas over white, as they looked on screen. The full image never outlives the
-    // decode.
+    // What text recognition needs: the image without the one-coloured rows and columns at its
+    // edges (a huge canvas with a screen drawn in one corner is read as that screen; an image of
+    // one colour gives a null image, nothing to read), at most recognitionPixels (a 4K or 5K
+    // screenshot keeps every pixel; larger ones are scaled down, text still large enough to
+    // read), in grey levels with transparent areas over white, as they looked on screen. The
+    // full image never outlives the decode.
     static constexpr qint64 recognitionPixels = 4096LL * 4096;
     static Result decodeForRecognition(const QString& path);
     static QImage greyOverWhite(const QImage& image);

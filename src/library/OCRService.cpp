@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "library/DelayScheduler.h"
 #include "library/ImageDecoder.h"
+#include "library/RetryDelays.h"
+#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
 
 namespace framlet {
@@ -38,6 +39,7 @@ struct OCRService::Request {
     QString fileName;
     Completion completion;
     std::size_t retriesUsed = 0;
+    FileStamp lastStamp;         // the file as the attempt before found it
     std::uint64_t sequence = 0;  // the order of asking
     bool startLogged = false;
     std::atomic<bool> interrupt = false;  // set on the main thread, read by the engine
@@ -51,12 +53,11 @@ OCRService::Configuration OCRService::Configuration::defaults() {
     return configuration;
 }
 
-OCRService::OCRService(DelayScheduler& scheduler)
-    : OCRService(scheduler, Configuration::defaults()) {
+OCRService::OCRService(TimerSource& timers) : OCRService(timers, Configuration::defaults()) {
 }
 
-OCRService::OCRService(DelayScheduler& scheduler, Configuration configuration)
-    : m_scheduler(scheduler), m_configuration(std::move(configuration)) {
+OCRService::OCRService(TimerSource& timers, Configuration configuration)
+    : m_timers(timers), m_configuration(std::move(configuration)) {
     m_pool.setObjectName(QStringLiteral("org.framlet.Framlet.ocr"));
     m_pool.setMaxThreadCount(std::max(1, m_configuration.maxConcurrency));
     // Recognition is background work: it should yield to anything the user is waiting for.
@@ -65,11 +66,6 @@ OCRService::OCRService(DelayScheduler& scheduler, Configuration configuration)
 
 OCRService::~OCRService() {
     m_pool.waitForDone();
-}
-
-OCRService& OCRService::shared() {
-    static OCRService service(DelayScheduler::realTime());
-    return service;
 }
 
 int OCRService::concurrencyForCores(int cores) {
@@ -164,22 +160,23 @@ OCRService::AttemptResult OCRService::attempt(const Request& request, bool logSt
     if (logStart) {
         DebugLog::log(QStringLiteral("ocr: start ") + fileName);
     }
+    const FileStamp stamp = FolderListing::stamp(path);  // before: a change shows next time
     const ImageDecoder::Result decoded = ImageDecoder::decodeForRecognition(path);
     if (!decoded.ok()) {
         // Whether it still exists is checked again on the main thread after each wait.
         if (mayStillBeWritten(decoded.failure) && QFile::exists(path)) {
-            return {Outcome::notDecodableYet, QString()};
+            return {Outcome::notDecodableYet, QString(), stamp, decoded.message};
         }
         logGone(fileName, decoded.failure == ImageDecoder::Failure::missing);
         return {};
     }
     if (request.interrupt) {
-        return {Outcome::interrupted, QString()};  // a capture came while it decoded
+        return {Outcome::interrupted, QString(), {}, {}};  // a capture came while it decoded
     }
     TesseractEngine& engine = TesseractEngine::forThisThread(m_configuration.engine);
     const TesseractEngine::Result recognized = engine.recognize(decoded.image, &request.interrupt);
     if (recognized.interrupted) {
-        return {Outcome::interrupted, QString()};
+        return {Outcome::interrupted, QString(), {}, {}};
     }
     if (!recognized.ok()) {
         DebugLog::log(QStringLiteral("ocr: THREW %1: %2").arg(fileName, recognized.error));
@@ -188,7 +185,7 @@ OCRService::AttemptResult OCRService::attempt(const Request& request, bool logSt
     const QString text = recognized.lines.join(QLatin1Char('\n'));
     DebugLog::log(QStringLiteral("ocr: done %1 -> %2 chars")
                       .arg(fileName, QString::number(characterCount(text))));
-    return {Outcome::finished, text};
+    return {Outcome::finished, text, {}, {}};
 }
 
 void OCRService::finishAttempt(std::shared_ptr<Request> request, const AttemptResult& result) {
@@ -203,16 +200,20 @@ void OCRService::finishAttempt(std::shared_ptr<Request> request, const AttemptRe
         m_waitingSeeds.insert(place, std::move(request));
     } else if (result.outcome == Outcome::finished) {
         deliver(*request, result.text);
-    } else if (request->retriesUsed < kRetryDelays.size()) {
-        retryLater(std::move(request));
     } else {
-        giveUp(*request);
+        const bool changed = std::exchange(request->lastStamp, result.stamp) != result.stamp;
+        if (const auto delay = nextRetryDelay(request->retriesUsed, changed)) {
+            retryLater(std::move(request), *delay);
+        } else {
+            giveUp(*request,
+                   result.failure + QStringLiteral(", unchanged since the attempt before"));
+        }
     }
 }
 
-void OCRService::retryLater(std::shared_ptr<Request> request) {
-    const auto delay = kRetryDelays[request->retriesUsed++];
-    m_scheduler.schedule(delay, this, [this, request = std::move(request)]() mutable {
+void OCRService::retryLater(std::shared_ptr<Request> request, std::chrono::milliseconds delay) {
+    ++request->retriesUsed;
+    m_timers.runAfter(delay, this, [this, request = std::move(request)]() mutable {
         if (QFile::exists(request->job.path)) {
             enqueue(std::move(request));
         } else {
@@ -222,8 +223,8 @@ void OCRService::retryLater(std::shared_ptr<Request> request) {
     });
 }
 
-void OCRService::giveUp(Request& request) {
-    logLoadFailure(request.fileName);
+void OCRService::giveUp(Request& request, const QString& reason) {
+    logLoadFailure(request.fileName, reason);
     deliver(request, QString());
 }
 
@@ -236,8 +237,9 @@ void OCRService::logGone(const QString& fileName, bool gone) {
     }
 }
 
-void OCRService::logLoadFailure(const QString& fileName) {
-    DebugLog::log(QStringLiteral("ocr: FAILED to load image ") + fileName);
+void OCRService::logLoadFailure(const QString& fileName, const QString& reason) {
+    DebugLog::log(QStringLiteral("ocr: FAILED to load image ") + fileName +
+                  (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
 }
 
 void OCRService::deliver(Request& request, const QString& text) {

@@ -3,17 +3,19 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "library/FolderListing.h"
 #include "library/TesseractEngine.h"
 
 namespace framlet {
 
-class DelayScheduler;
+class TimerSource;
 
 // Recognises the text of image files on this machine (Tesseract) on a small pool of worker
 // threads, each with its own engine. Lives on the main thread.
@@ -41,17 +43,16 @@ public:
         static Configuration defaults();
     };
 
-    explicit OCRService(DelayScheduler& scheduler);
-    OCRService(DelayScheduler& scheduler, Configuration configuration);
+    explicit OCRService(TimerSource& timers);
+    OCRService(TimerSource& timers, Configuration configuration);
     ~OCRService() override;
-
-    static OCRService& shared();
 
     // Queues recognition and returns at once. The completion runs exactly once, later, on the
     // main thread, with the recognised lines joined by line feeds and lower-cased; empty when the
     // image has no text or cannot be read. A file that exists but cannot be decoded yet (still
-    // being written) is tried again after each of the kRetryDelays. Requests still pending when
-    // the service is destroyed are dropped without a completion.
+    // being written) is tried again after each of the kRetryDelays, and after them for as long
+    // as it keeps changing (nextRetryDelay). Requests still pending when the service is
+    // destroyed are dropped without a completion.
     //
     // Order: live jobs before seeds, each first-in first-out. No seed starts while a live job
     // waits or runs, and a live job that finds every worker busy interrupts the seeds being
@@ -72,6 +73,8 @@ private:
     struct AttemptResult {
         Outcome outcome = Outcome::finished;
         QString text;
+        FileStamp stamp;  // the file as this attempt found it
+        QString failure;  // why it could not be decoded
     };
 
     void enqueue(std::shared_ptr<Request> request);
@@ -80,14 +83,14 @@ private:
     std::shared_ptr<Request> takeNext();
     void startAttempt(std::shared_ptr<Request> request);
     void finishAttempt(std::shared_ptr<Request> request, const AttemptResult& result);
-    void retryLater(std::shared_ptr<Request> request);
-    static void giveUp(Request& request);
-    static void logLoadFailure(const QString& fileName);
+    void retryLater(std::shared_ptr<Request> request, std::chrono::milliseconds delay);
+    static void giveUp(Request& request, const QString& reason);
+    static void logLoadFailure(const QString& fileName, const QString& reason = {});
     static void logGone(const QString& fileName, bool gone);
     static void deliver(Request& request, const QString& text);
     AttemptResult attempt(const Request& request, bool logStart) const;
 
-    DelayScheduler& m_scheduler;
+    TimerSource& m_timers;
     const Configuration m_configuration;
     QThreadPool m_pool;
     std::deque<std::shared_ptr<Request>> m_waitingLive;

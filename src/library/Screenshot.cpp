@@ -22,19 +22,30 @@ QString Screenshot::fileName() const {
 }
 
 void Screenshot::setThumbnail(const QImage& thumbnail) {
-    if (thumbnail.isNull() || !m_thumbnail.isNull() || m_thumbnailFailed) {
+    if (thumbnail.isNull() || (!m_thumbnail.isNull() && !m_thumbnailOutdated) ||
+        m_thumbnailFailed) {
         return;
     }
     m_thumbnail = thumbnail;
+    m_thumbnailOutdated = false;
     Q_EMIT thumbnailLoaded();
 }
 
 void Screenshot::markThumbnailFailed() {
-    if (m_thumbnailFailed || !m_thumbnail.isNull()) {
+    if (m_thumbnailFailed || (!m_thumbnail.isNull() && !m_thumbnailOutdated)) {
         return;
     }
+    m_thumbnail = QImage();
+    m_thumbnailOutdated = false;
     m_thumbnailFailed = true;
     Q_EMIT thumbnailGaveUp();
+}
+
+void Screenshot::revise() {
+    ++m_revision;
+    m_thumbnailOutdated = !m_thumbnail.isNull();
+    m_thumbnailFailed = false;
+    m_textRecognized = false;
 }
 
 void Screenshot::setOcrText(const QString& text) {

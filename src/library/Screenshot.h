@@ -48,11 +48,16 @@ public:
     // Lower case; empty until recognised (and when the image has no text).
     QString ocrText() const { return m_ocrText; }
 
-    // Each outcome is final: a thumbnail is set once and never after giving up, and the other
-    // way round; the text is set once.
+    // Each outcome is final for one content of the file: a thumbnail is set once and never after
+    // giving up, and the other way round; the text is set once.
     void setThumbnail(const QImage& thumbnail);
     void markThumbnailFailed();
     void setOcrText(const QString& text);
+
+    // The file's contents changed: the next thumbnail (or giving up) and text replace the ones
+    // shown, which stay until then. Work started for an older revision should drop its result.
+    void revise();
+    quint64 revision() const { return m_revision; }
 
 Q_SIGNALS:
     void thumbnailLoaded();
@@ -69,6 +74,8 @@ private:
     bool m_thumbnailFailed = false;
     QString m_ocrText;
     bool m_textRecognized = false;
+    bool m_thumbnailOutdated = false;
+    quint64 m_revision = 0;
 };
 
 }  // namespace framlet

@@ -12,18 +12,18 @@
 namespace framlet {
 
 ScreenshotStore::ScreenshotStore(Settings& settings, TextRecognizer recognizeText,
-                                 DelayScheduler& scheduler, QThreadPool& pool, QObject* parent)
+                                 TimerSource& timers, QThreadPool& pool, QObject* parent)
     : QAbstractListModel(parent)
     , m_settings(settings)
     , m_recognizeText(std::move(recognizeText))
-    , m_thumbnails(new ThumbnailLoader(thumbnailSize, scheduler, pool, this)) {
+    , m_thumbnails(new ThumbnailLoader(thumbnailSize, timers, pool, this)) {
 }
 
 ScreenshotStore::~ScreenshotStore() = default;
 
-ScreenshotStore::TextRecognizer ScreenshotStore::sharedRecognizer() {
-    return [](OCRService::Job job, OCRService::Completion completion) {
-        OCRService::shared().recognizeText(std::move(job), std::move(completion));
+ScreenshotStore::TextRecognizer ScreenshotStore::recognizerFor(OCRService& service) {
+    return [&service](OCRService::Job job, OCRService::Completion completion) {
+        service.recognizeText(std::move(job), std::move(completion));
     };
 }
 
@@ -60,6 +60,16 @@ void ScreenshotStore::remove(const QList<QUrl>& urls) {
     }
 }
 
+void ScreenshotStore::refresh(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (Screenshot* item = screenshot(url)) {
+            item->revise();
+            m_thumbnails->load(item);
+            recognizeText(item);
+        }
+    }
+}
+
 void ScreenshotStore::clear() {
     if (!m_items.isEmpty()) {
         forget(0, count() - 1);
@@ -88,14 +98,18 @@ void ScreenshotStore::forget(int first, int last) {
 
 void ScreenshotStore::recognizeText(Screenshot* screenshot) {
     const QPointer<Screenshot> weak(screenshot);
-    const auto leftShelf = screenshot->leftShelf();
+    const quint64 revision = screenshot->revision();
+    // Asked on the main thread: not wanted once it left the shelf or its file changed again.
+    const auto current = [weak, revision] {
+        return weak && !weak->leftShelf()->load() && weak->revision() == revision;
+    };
     OCRService::Job job{screenshot->path(),
                         screenshot->arrival() == Screenshot::Arrival::captured
                             ? OCRService::Urgency::live
                             : OCRService::Urgency::seed,
-                        [leftShelf] { return !leftShelf->load(); }};
-    m_recognizeText(std::move(job), [weak](const QString& text) {
-        if (weak) {
+                        current};
+    m_recognizeText(std::move(job), [weak, current](const QString& text) {
+        if (current()) {
             weak->setOcrText(text);
         }
     });

@@ -8,13 +8,13 @@
 #include <QUuid>
 #include <functional>
 
-#include "library/DelayScheduler.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 
 namespace framlet {
 
 class Settings;
+class TimerSource;
 class ThumbnailLoader;
 
 // The shelf: the screenshots the user took recently, newest (most recently added) first, never
@@ -46,13 +46,15 @@ public:
     // The largest width or height of a thumbnail.
     static constexpr int thumbnailSize = 320;
 
-    explicit ScreenshotStore(Settings& settings, TextRecognizer recognizeText = sharedRecognizer(),
-                             DelayScheduler& scheduler = DelayScheduler::realTime(),
-                             QThreadPool& pool = *QThreadPool::globalInstance(),
-                             QObject* parent = nullptr);
+    // Thumbnails are decoded on pool, their retries waited for on timers. Not Qt's global pool:
+    // a decode may wait there for the decode budget, while Qt's own scaling and conversion of
+    // large images run their helpers on the global pool and wait for them.
+    ScreenshotStore(Settings& settings, TextRecognizer recognizeText, TimerSource& timers,
+                    QThreadPool& pool, QObject* parent = nullptr);
     ~ScreenshotStore() override;
 
-    static TextRecognizer sharedRecognizer();
+    // Hands the text of each screenshot to service.
+    static TextRecognizer recognizerFor(OCRService& service);
 
     // Puts the file at the front unless its URL is already on the shelf, then trims the shelf
     // to historyLimit. A URL that is not a local file is ignored. A capture's thumbnail and text
@@ -62,6 +64,9 @@ public:
              Screenshot::Arrival arrival = Screenshot::Arrival::seeded);
     // Forgets every screenshot whose URL is listed; the rest keep their order.
     void remove(const QList<QUrl>& urls);
+    // The listed files' contents changed: their thumbnails and texts are made again, in place.
+    // Not a new capture: no row moves or is added. URLs not on the shelf are ignored.
+    void refresh(const QList<QUrl>& urls);
     // Forgets everything, as when the watched folders change.
     void clear();
 

@@ -193,15 +193,24 @@ ScreenshotWatcher::Snapshot ScreenshotWatcher::snapshot(const QList<QUrl>& folde
     return all;
 }
 
-ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, DelayScheduler& scheduler,
+ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, TimerSource& timers,
                                      QObject* parent)
     : QObject(parent)
     , m_folders(withoutDuplicates(folders))
-    , m_coalescer(new ChangeCoalescer(latency, scheduler, this)) {
+    , m_coalescer(new ChangeCoalescer(latency, timers, this)) {
     connect(m_coalescer, &ChangeCoalescer::fired, this, &ScreenshotWatcher::folderChanged);
 }
 
 ScreenshotWatcher::~ScreenshotWatcher() = default;
+
+QSet<QUrl> ScreenshotWatcher::knownFiles() const {
+    QSet<QUrl> urls;
+    urls.reserve(m_knownFiles.size());
+    for (auto known = m_knownFiles.cbegin(); known != m_knownFiles.cend(); ++known) {
+        urls.insert(known.key());
+    }
+    return urls;
+}
 
 bool ScreenshotWatcher::isWatching() const {
     return m_stream && m_stream->isRunning();
@@ -217,7 +226,9 @@ void ScreenshotWatcher::start(int seedRecent) {
     // The stream opens before the first listing, so a file written while the folders are being
     // listed still causes a rescan once seeding is done.
     if (!m_folders.isEmpty()) {
-        m_stream = std::make_unique<FolderEventStream>(localPaths(m_folders));
+        // Writes too: a screenshot overwritten in place changes no name.
+        m_stream = std::make_unique<FolderEventStream>(localPaths(m_folders),
+                                                       FolderEventStream::Reports::NamesAndWrites);
         connect(m_stream.get(), &FolderEventStream::changed, m_coalescer, &ChangeCoalescer::notice);
         if (!m_stream->start()) {
             m_stream.reset();
@@ -277,7 +288,7 @@ void ScreenshotWatcher::seed(const Listing& listing) {
     m_seeded = true;
     m_knownFiles.clear();
     for (const ListedFile& file : listing) {
-        m_knownFiles.insert(file.url);
+        m_knownFiles.insert(file.url, file.stamp);
     }
     Listing newestFirst = listing;
     std::stable_sort(
@@ -324,26 +335,30 @@ void ScreenshotWatcher::integrate(const Listing& listing, const QSet<QString>& u
     if (m_stopped) {
         return;
     }
-    QSet<QUrl> current;
+    QHash<QUrl, FileStamp> current;
     current.reserve(listing.size());
     // A folder briefly unreadable says nothing about its files: they stay as last seen, so they
     // are not removed now and added again as new captures later.
-    for (const QUrl& url : std::as_const(m_knownFiles)) {
-        if (unreadableFolders.contains(folderOf(url))) {
-            current.insert(url);
+    for (auto known = m_knownFiles.cbegin(); known != m_knownFiles.cend(); ++known) {
+        if (unreadableFolders.contains(folderOf(known.key()))) {
+            current.insert(known.key(), known.value());
         }
     }
     Listing added;
+    QList<QUrl> changed;
     for (const ListedFile& file : listing) {
-        current.insert(file.url);
-        if (!m_knownFiles.contains(file.url)) {
+        current.insert(file.url, file.stamp);
+        const auto known = m_knownFiles.constFind(file.url);
+        if (known == m_knownFiles.cend()) {
             added.append(file);
+        } else if (known->known() && file.stamp.known() && *known != file.stamp) {
+            changed.append(file.url);
         }
     }
     QList<QUrl> removed;
-    for (const QUrl& url : std::as_const(m_knownFiles)) {
-        if (!current.contains(url)) {
-            removed.append(url);
+    for (auto known = m_knownFiles.cbegin(); known != m_knownFiles.cend(); ++known) {
+        if (!current.contains(known.key())) {
+            removed.append(known.key());
         }
     }
     m_knownFiles = std::move(current);
@@ -355,6 +370,13 @@ void ScreenshotWatcher::integrate(const Listing& listing, const QSet<QString>& u
     if (!removed.isEmpty()) {
         DebugLog::log(QStringLiteral("watcher: detected %1 removed file(s)").arg(removed.size()));
         Q_EMIT filesRemoved(removed);
+        if (!self || m_stopped) {
+            return;
+        }
+    }
+    if (!changed.isEmpty()) {
+        DebugLog::log(QStringLiteral("watcher: detected %1 changed file(s)").arg(changed.size()));
+        Q_EMIT filesChanged(changed);
         if (!self || m_stopped) {
             return;
         }

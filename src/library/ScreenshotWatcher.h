@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -8,8 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "library/DelayScheduler.h"
 #include "library/FolderListing.h"
+#include "library/TimerSource.h"
 
 namespace framlet {
 
@@ -20,7 +21,8 @@ class Settings;
 // Reports the image files that appear in and vanish from the watched folders. At start it lists
 // what is there and reports the most recent files as seeds; afterwards every change in a folder
 // lists the folders again in the background and reports the difference against the files it
-// knew, removals first. Never reads image contents, never recurses, never changes files.
+// knew: removals first, then files whose contents changed, then new files. Never reads image
+// contents, never recurses, never changes files.
 //
 // Lives on the main thread; every report arrives there. A stopped or destroyed watcher reports
 // nothing more.
@@ -49,12 +51,11 @@ public:
     static Listing listImageFiles(const QList<QUrl>& folders);
 
     // Folders whose paths equal an earlier one's are dropped.
-    ScreenshotWatcher(const QList<QUrl>& folders, DelayScheduler& scheduler,
-                      QObject* parent = nullptr);
+    ScreenshotWatcher(const QList<QUrl>& folders, TimerSource& timers, QObject* parent = nullptr);
     ~ScreenshotWatcher() override;
 
     QList<QUrl> folders() const { return m_folders; }
-    QSet<QUrl> knownFiles() const { return m_knownFiles; }
+    QSet<QUrl> knownFiles() const;
     // Whether the event stream runs: false before start, after stop, and when it could not be
     // opened (then only explicit rescans find changes).
     bool isWatching() const;
@@ -79,6 +80,9 @@ Q_SIGNALS:
     void fileFound(const QUrl& url, const QDateTime& createdAt, bool isSeed);
     // Files that vanished; told before the new files of the same listing.
     void filesRemoved(const QList<QUrl>& urls);
+    // Known files whose contents changed (overwritten in place, or another file renamed over
+    // them); told after the removals and before the new files of the same listing.
+    void filesChanged(const QList<QUrl>& urls);
     // The seeds were reported; changes are followed from here on.
     void seeded();
 
@@ -96,7 +100,7 @@ private:
 
     QList<QUrl> m_folders;
     ListFunction m_list;  // empty: the folders themselves
-    QSet<QUrl> m_knownFiles;
+    QHash<QUrl, FileStamp> m_knownFiles;
     std::unique_ptr<FolderEventStream> m_stream;
     ChangeCoalescer* m_coalescer = nullptr;
     int m_seedRecent = 0;

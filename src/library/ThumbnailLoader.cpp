@@ -4,8 +4,10 @@
 #include <QFileInfo>
 #include <QThreadPool>
 
-#include "library/DelayScheduler.h"
+#include "library/FolderListing.h"
+#include "library/RetryDelays.h"
 #include "library/Screenshot.h"
+#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
 
 namespace framlet {
@@ -21,26 +23,31 @@ QImage paintable(const QImage& image) {
 
 }  // namespace
 
-ThumbnailLoader::ThumbnailLoader(int maxDimension, DelayScheduler& scheduler, QThreadPool& pool,
+ThumbnailLoader::ThumbnailLoader(int maxDimension, TimerSource& timers, QThreadPool& pool,
                                  QObject* parent)
-    : QObject(parent), m_maxDimension(maxDimension), m_scheduler(scheduler), m_pool(pool) {
+    : QObject(parent), m_maxDimension(maxDimension), m_timers(timers), m_pool(pool) {
 }
 
 void ThumbnailLoader::load(Screenshot* screenshot) {
-    attempt(QPointer<Screenshot>(screenshot), 0);
+    attempt(QPointer<Screenshot>(screenshot), 0, FileStamp{});
 }
 
-void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed) {
+void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed,
+                              const FileStamp& previous) {
     if (!screenshot) {
         return;
     }
+    const quint64 revision = screenshot->revision();
     const QString path = screenshot->path();
     const QPointer<ThumbnailLoader> self(this);
     const auto leftShelf = screenshot->leftShelf();
-    auto decode = [path, maxDimension = m_maxDimension, screenshot, self, waitsUsed, leftShelf] {
+    auto decode = [path, maxDimension = m_maxDimension, screenshot, self, waitsUsed, leftShelf,
+                   revision, previous] {
         if (leftShelf->load()) {
             return;  // forgotten while it waited for a thread
         }
+        // Before the decode: a change during it shows at the next attempt.
+        const FileStamp stamp = FolderListing::stamp(path);
         ImageDecoder::Result result = ImageDecoder::decodeThumbnail(path, maxDimension);
         // The grid paints every thumbnail often: convert once here, off the main thread.
         result.image = paintable(result.image);
@@ -52,9 +59,10 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
         }
         QMetaObject::invokeMethod(
             application,
-            [screenshot, self, waitsUsed, result] {
-                if (self && screenshot) {
-                    self->finishAttempt(screenshot, waitsUsed, result);
+            [screenshot, self, waitsUsed, result, revision, stamp, previous] {
+                // A result for contents replaced meanwhile is dropped: their own sequence runs.
+                if (self && screenshot && screenshot->revision() == revision) {
+                    self->finishAttempt(screenshot, waitsUsed, result, {stamp, previous});
                 }
             },
             Qt::QueuedConnection);
@@ -64,33 +72,41 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
 }
 
 void ThumbnailLoader::finishAttempt(const QPointer<Screenshot>& screenshot, size_t waitsUsed,
-                                    const ImageDecoder::Result& result) {
+                                    const ImageDecoder::Result& result, const Stamps& stamps) {
     if (result.ok() && !result.image.isNull()) {
         screenshot->setThumbnail(result.image);
-    } else if (waitsUsed < kRetryDelays.size()) {
-        waitAndRetry(screenshot, waitsUsed);
+        return;
+    }
+    const bool changed = stamps.now != stamps.previous;
+    if (const auto delay = nextRetryDelay(waitsUsed, changed)) {
+        waitAndRetry(screenshot, *delay, waitsUsed, stamps.now);
     } else {
-        giveUp(screenshot);
+        const QString reason =
+            result.message.isEmpty() ? QStringLiteral("no image") : result.message;
+        giveUp(screenshot, reason + QStringLiteral(", unchanged since the attempt before"));
     }
 }
 
-void ThumbnailLoader::waitAndRetry(const QPointer<Screenshot>& screenshot, size_t waitsUsed) {
+void ThumbnailLoader::waitAndRetry(const QPointer<Screenshot>& screenshot,
+                                   std::chrono::milliseconds delay, size_t waitsUsed,
+                                   const FileStamp& stamp) {
     const QPointer<ThumbnailLoader> self(this);
-    m_scheduler.schedule(kRetryDelays[waitsUsed], screenshot, [self, screenshot, waitsUsed] {
-        if (!self || !screenshot) {
+    const quint64 revision = screenshot->revision();
+    m_timers.runAfter(delay, screenshot, [self, screenshot, waitsUsed, revision, stamp] {
+        if (!self || !screenshot || screenshot->revision() != revision) {
             return;
         }
         if (!QFileInfo::exists(screenshot->path())) {
-            self->giveUp(screenshot);
+            self->giveUp(screenshot, QStringLiteral("the file is gone"));
         } else {
-            self->attempt(screenshot, waitsUsed + 1);
+            self->attempt(screenshot, waitsUsed + 1, stamp);
         }
     });
 }
 
-void ThumbnailLoader::giveUp(Screenshot* screenshot) {
+void ThumbnailLoader::giveUp(Screenshot* screenshot, const QString& reason) {
     DebugLog::log(QStringLiteral("thumbnail: gave up on ") +
-                  DebugLog::escaped(screenshot->fileName()));
+                  DebugLog::escaped(screenshot->fileName()) + QStringLiteral(": ") + reason);
     screenshot->markThumbnailFailed();
 }
 

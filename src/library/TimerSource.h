@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -7,7 +8,8 @@
 namespace framlet {
 
 // A cancellable timer behind an interface, so that rules measured in seconds (how long the lantern
-// stays lit) are tested by advancing a manual clock instead of waiting.
+// stays lit, how long to wait for a file still being written) are tested by advancing a manual
+// clock instead of waiting.
 class Timer {
 public:
     virtual ~Timer() = default;
@@ -23,6 +25,10 @@ class TimerSource {
 public:
     virtual ~TimerSource() = default;
     virtual std::unique_ptr<Timer> makeTimer() = 0;
+
+    // Runs action once, after delay, unless context is destroyed first. The timer belongs to the
+    // context, so nothing outlives it. Call on the context's thread.
+    void runAfter(std::chrono::milliseconds delay, QObject* context, std::function<void()> action);
 
     // QTimer-based, for the running program.
     static TimerSource& realTime();

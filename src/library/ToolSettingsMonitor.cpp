@@ -23,13 +23,13 @@ QStringList parentFolders(const QStringList& files) {
 
 }  // namespace
 
-ToolSettingsMonitor::ToolSettingsMonitor(const QStringList& settingsFiles,
-                                         DelayScheduler& scheduler, QObject* parent)
+ToolSettingsMonitor::ToolSettingsMonitor(const QStringList& settingsFiles, TimerSource& timers,
+                                         QObject* parent)
     : QObject(parent)
     , m_folders(parentFolders(settingsFiles))
     , m_stream(std::make_unique<FolderEventStream>(m_folders,
                                                    FolderEventStream::Reports::NamesAndWrites))
-    , m_coalescer(new ChangeCoalescer(ScreenshotWatcher::latency, scheduler, this)) {
+    , m_coalescer(new ChangeCoalescer(ScreenshotWatcher::latency, timers, this)) {
     connect(m_stream.get(), &FolderEventStream::changed, m_coalescer, &ChangeCoalescer::notice);
     connect(m_coalescer, &ChangeCoalescer::fired, this, &ToolSettingsMonitor::changed);
 }

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "library/DelayScheduler.h"
+#include "library/TimerSource.h"
 
 namespace framlet {
 
@@ -20,7 +20,7 @@ class ToolSettingsMonitor : public QObject {
     Q_OBJECT
 
 public:
-    ToolSettingsMonitor(const QStringList& settingsFiles, DelayScheduler& scheduler,
+    ToolSettingsMonitor(const QStringList& settingsFiles, TimerSource& timers,
                         QObject* parent = nullptr);
     ~ToolSettingsMonitor() override;
 

@@ -103,8 +103,11 @@ void FolderEventStream::readEvents() {
                 structureChanged = structureChanged || gone;
             }
             if (!watch->awaitedNames.isEmpty()) {
-                structureChanged = structureChanged || gone ||
-                                   (event->len > 0 && watch->awaitedNames.contains(event->name));
+                // An awaited name that comes back may point elsewhere now (a link retargeted):
+                // its folder is listed afresh even when the watched paths stay the same.
+                const bool awaited = event->len > 0 && watch->awaitedNames.contains(event->name);
+                structureChanged = structureChanged || gone || awaited;
+                contentsChanged = contentsChanged || awaited;
             }
         }
     }
@@ -129,6 +132,7 @@ void FolderEventStream::rebuildWatches() {
             const int wd = addWatch(folder, m_folderMask);
             if (wd >= 0) {
                 m_watches[wd].folder = folder;
+                watchLinkParent(folder);
             } else {
                 settled = watchNearestAncestor(folder) && settled;
             }
@@ -146,6 +150,18 @@ int FolderEventStream::addWatch(const QString& path, quint32 mask) {
                           .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     }
     return wd;
+}
+
+void FolderEventStream::watchLinkParent(const QString& folder) {
+    if (!QFileInfo(folder).isSymLink()) {
+        return;
+    }
+    const QString parent = parentOf(folder);
+    const int wd = parent.isEmpty() ? -1 : addWatch(parent, kAncestorMask | IN_DELETE);
+    if (wd >= 0) {
+        m_watches[wd].awaitedNames.insert(
+            QFile::encodeName(folder.mid(folder.lastIndexOf(u'/') + 1)));
+    }
 }
 
 bool FolderEventStream::watchNearestAncestor(const QString& folder) {

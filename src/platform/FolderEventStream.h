@@ -16,7 +16,8 @@ namespace framlet {
 //
 // A folder that does not exist (yet), or that is deleted or moved away while watched, is waited
 // for: its nearest existing ancestor is watched until the folder can be watched again, and then
-// `changed` is emitted so the caller lists it afresh.
+// `changed` is emitted so the caller lists it afresh. A watched folder that is a symbolic link is
+// followed to wherever the link points, also after it is replaced or pointed elsewhere.
 class FolderEventStream : public QObject {
     Q_OBJECT
 
@@ -51,6 +52,9 @@ private:
     // Removes every watch and adds them again, until no awaited folder appeared in between.
     void rebuildWatches();
     int addWatch(const QString& path, quint32 mask);
+    // A watch follows a link to the folder it names at that moment: the link's own folder is
+    // watched too, so that the link replaced or pointed elsewhere is followed.
+    void watchLinkParent(const QString& folder);
     // False when the next folder on the way appeared meanwhile, so its event may be lost.
     bool watchNearestAncestor(const QString& folder);
 

@@ -3,6 +3,7 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -82,6 +83,10 @@ QRect previewFrame() {
 ImagePreviewController::ImagePreviewController(ThemePalette& theme, TaskbarPresence* taskbar,
                                                QObject* parent)
     : QObject(parent), m_theme(theme), m_taskbar(taskbar) {
+    // One at a time: only the latest item matters. Not Qt's global pool, where decodes could
+    // wait for the decode budget while Qt's own image work waits for that pool.
+    m_decoding.setMaxThreadCount(1);
+    m_decoding.setObjectName(QStringLiteral("org.framlet.Framlet.preview"));
 }
 
 ImagePreviewController::~ImagePreviewController() {
@@ -132,6 +137,7 @@ void ImagePreviewController::close() {
         m_panel->hide();
         m_panel->imageView()->clear();
     }
+    ++*m_latest;  // a decode still under way has nobody to show it to
     m_onStep = nullptr;
 }
 
@@ -213,21 +219,51 @@ void ImagePreviewController::makePanel() {
 
 void ImagePreviewController::updateItem() {
     const QString path = m_urls[m_index].toLocalFile();
-    PreviewImageView* view = m_panel->imageView();
-    // Decoding first bounds the size before an animation decodes frame by frame.
-    const ImageDecoder::Result decoded = ImageDecoder::decode(path);
-    if (!decoded.ok()) {
-        view->clear();
-    } else if (isAnimated(path)) {
-        view->setMovie(new QMovie(path));
-    } else {
-        view->setImage(decoded.image);
-    }
+    m_panel->imageView()->showLoading();
+    decodeInBackground(path);
     QString title = m_urls[m_index].fileName();
     if (count() >= 2) {
         title += QStringLiteral("  (%1 of %2)").arg(m_index + 1).arg(count());
     }
     m_panel->setWindowTitle(title);
+}
+
+void ImagePreviewController::decodeInBackground(const QString& path) {
+    // A large image takes seconds to decode: never on the main thread. Only the latest request
+    // is decoded and shown; one the user stepped away from is skipped or dropped.
+    const quint64 request = ++*m_latest;
+    const QPointer<ImagePreviewController> self(this);
+    m_decoding.start([self, path, request, latest = m_latest] {
+        if (latest->load() != request) {
+            return;
+        }
+        // Decoding first bounds the size before an animation decodes frame by frame.
+        const ImageDecoder::Result decoded = ImageDecoder::decode(path);
+        const bool animated = decoded.ok() && isAnimated(path);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, path, request, latest, decoded, animated] {
+                if (self && latest->load() == request) {
+                    self->showDecoded(path, decoded, animated);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ImagePreviewController::showDecoded(const QString& path, const ImageDecoder::Result& decoded,
+                                         bool animated) {
+    if (!m_panel) {
+        return;
+    }
+    PreviewImageView* view = m_panel->imageView();
+    if (!decoded.ok()) {
+        view->clear();
+    } else if (animated) {
+        view->setMovie(new QMovie(path));
+    } else {
+        view->setImage(decoded.image);
+    }
 }
 
 void ImagePreviewController::startWatchingKeys() {

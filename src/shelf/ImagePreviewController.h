@@ -3,9 +3,14 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QThreadPool>
 #include <QUrl>
 #include <QUuid>
+#include <atomic>
 #include <functional>
+#include <memory>
+
+#include "library/ImageDecoder.h"
 
 namespace framlet {
 
@@ -60,6 +65,8 @@ protected:
 private:
     void makePanel();
     void updateItem();
+    void decodeInBackground(const QString& path);
+    void showDecoded(const QString& path, const ImageDecoder::Result& decoded, bool animated);
     void startWatchingKeys();
     void stopWatchingKeys();
     bool handleKey(int key);
@@ -72,6 +79,9 @@ private:
     int m_index = 0;
     StepHandler m_onStep;
     bool m_watchingKeys = false;
+    // The number of the latest decode asked for; shared with the decoding thread.
+    std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);
+    QThreadPool m_decoding;  // last: destroyed first, waiting for a decode under way
 };
 
 }  // namespace framlet

@@ -2,7 +2,10 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
+
+class QPainter;
 
 class QMovie;
 
@@ -21,6 +24,9 @@ public:
     // Shows the movie's frames while it runs; the view takes ownership and starts it.
     void setMovie(QMovie* movie);
     void clear();
+    // Shows that the image is on its way (a turning arc) until one of the above replaces it.
+    void showLoading();
+    bool isLoading() const { return m_spinner.isActive(); }
 
     // The frame being shown (a null image when there is none).
     QImage currentImage() const;
@@ -33,8 +39,12 @@ protected:
 private:
     void dropMovie();
 
+    void paintSpinner(QPainter& painter);
+
     QImage m_image;
     QPointer<QMovie> m_movie;
+    QTimer m_spinner;
+    int m_spinnerAngle = 0;
 };
 
 }  // namespace framlet

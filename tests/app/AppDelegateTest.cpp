@@ -14,6 +14,7 @@
 #include "app/AppDelegate.h"
 #include "app/CaptureLantern.h"
 #include "app/StatusItem.h"
+#include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
@@ -55,7 +56,7 @@ protected:
     void launch() {
         delegate = std::make_unique<AppDelegate>(
             AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
-                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared()});
+                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared(), ocr});
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -76,6 +77,7 @@ protected:
     HotKeyStatus hotKeyStatus;
     QNetworkAccessManager network;
     Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
+    OCRService ocr{timers};
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -99,6 +101,8 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
     store.setShowFirstCaptureCeremony(false);
     settings.setHasCelebratedFirstCapture(true);
     writeImage(shot(QStringLiteral("newer.png")));
+    // Read at the end of the change window the first capture opened, or at once after it.
+    timers.advance(ScreenshotWatcher::latency);
     ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 4; }, 5000));
     EXPECT_FALSE(store.showFirstCaptureCeremony());
 

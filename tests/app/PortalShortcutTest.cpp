@@ -14,6 +14,7 @@
 
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
+#include "library/OCRService.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
 #include "platform/PortalKeyGrabber.h"
@@ -140,7 +141,7 @@ protected:
                                                      QStringLiteral("org.example.Test"));
         delegate = std::make_unique<AppDelegate>(
             AppServices{settings, colorScheme, *grabber, timers, ShelfActions::shared(),
-                        hotKeyStatus, updater, FileManager::shared()});
+                        hotKeyStatus, updater, FileManager::shared(), ocr});
         delegate->applicationDidFinishLaunching();
     }
     void activate() {
@@ -160,6 +161,7 @@ protected:
     ColorScheme colorScheme;
     test::ManualTimers timers;
     HotKeyStatus hotKeyStatus;
+    OCRService ocr{timers};
     QNetworkAccessManager network;
     Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     QDBusConnection portalBus =

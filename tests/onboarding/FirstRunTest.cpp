@@ -13,6 +13,7 @@
 #include "DesktopInput.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
+#include "library/OCRService.h"
 #include "library/ScreenshotWatcher.h"
 #include "onboarding/FeatureTourCard.h"
 #include "onboarding/FeatureTourModel.h"
@@ -63,7 +64,7 @@ protected:
         delegate.reset();
         delegate = std::make_unique<AppDelegate>(
             AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
-                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared()});
+                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared(), ocr});
         delegate->applicationDidFinishLaunching();
     }
 
@@ -109,6 +110,7 @@ protected:
     ColorScheme colorScheme;
     test::ManualTimers timers;
     HotKeyStatus hotKeyStatus;
+    OCRService ocr{timers};
     QNetworkAccessManager network;
     Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     std::unique_ptr<AppDelegate> delegate;

@@ -10,7 +10,8 @@
 namespace framlet::test {
 
 // Timers on a clock the test moves by hand: advance() fires every timer that falls due, in order
-// of due time, as often as a repeating one would have fired.
+// of due time, as often as a repeating one would have fired; fireNext() jumps to the next one due.
+// Every wait asked for is recorded, so a test can check a sequence of waits without taking it.
 class ManualTimers final : public TimerSource {
 public:
     std::unique_ptr<Timer> makeTimer() override {
@@ -20,6 +21,18 @@ public:
     }
 
     std::chrono::milliseconds now() const { return m_now; }
+    // The interval of every start so far, in order.
+    const std::vector<std::chrono::milliseconds>& started() const { return m_started; }
+    bool hasPending() const { return nextDueBy(std::chrono::milliseconds::max()) != nullptr; }
+
+    // Moves the clock to the earliest timer due and fires it; false when none is running.
+    bool fireNext() {
+        ManualTimer* next = nextDueBy(std::chrono::milliseconds::max());
+        if (next) {
+            advance(next->due - m_now);
+        }
+        return next != nullptr;
+    }
 
     void advance(std::chrono::milliseconds by) {
         const auto end = m_now + by;
@@ -42,6 +55,7 @@ private:
             repeating = repeats;
             due = owner.m_now + every;
             active = true;
+            owner.m_started.push_back(every);
         }
         void stop() override { active = false; }
         bool isActive() const override { return active; }
@@ -64,6 +78,7 @@ private:
     }
 
     std::vector<ManualTimer*> m_timers;
+    std::vector<std::chrono::milliseconds> m_started;
     std::chrono::milliseconds m_now{0};
 };
 

@@ -13,35 +13,16 @@
 #include <deque>
 
 #include "ChildProcess.h"
+#include "ManualTimers.h"
 #include "TemporaryHome.h"
-#include "library/DelayScheduler.h"
 #include "library/OCRService.h"
+#include "library/RetryDelays.h"
+#include "library/TimerSource.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Holds the waits back until the test releases them, so a retry sequence takes no real time.
-class ManualScheduler final : public DelayScheduler {
-public:
-    void schedule(std::chrono::milliseconds delay, QObject* /*context*/,
-                  std::function<void()> action) override {
-        delays.push_back(delay);
-        m_pending.push_back(std::move(action));
-    }
-    bool hasPending() const { return !m_pending.empty(); }
-    void runNext() {
-        auto action = std::move(m_pending.front());
-        m_pending.pop_front();
-        action();
-    }
-
-    std::vector<std::chrono::milliseconds> delays;
-
-private:
-    std::deque<std::function<void()>> m_pending;
-};
 
 QImage textImage(const QStringList& lines) {
     QImage image(900, 160 + 140 * int(lines.size()), QImage::Format_RGB32);
@@ -115,7 +96,7 @@ OCRService::Configuration testConfiguration() {
 class OCRServiceTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    ManualScheduler scheduler;
+    test::ManualTimers scheduler;
     OCRService service{scheduler, testConfiguration()};
 };
 
@@ -134,7 +115,7 @@ TEST_F(OCRServiceTest, AnImageWithoutTextGivesAnEmptyText) {
     const auto outcome = recognize(service, save(dir, "blank.png", blank));
     ASSERT_TRUE(waitFor(outcome));
     EXPECT_EQ(outcome->texts, QStringList{QString()});
-    EXPECT_TRUE(scheduler.delays.empty());
+    EXPECT_TRUE(scheduler.started().empty());
 }
 
 TEST_F(OCRServiceTest, ManyRequestsEachCompleteOnceOnTheMainThread) {
@@ -161,25 +142,26 @@ TEST_F(OCRServiceTest, AMissingFileFailsAtOnceWithoutRetrying) {
     ASSERT_TRUE(waitFor(outcome));
     letQueuedCallsRun();
     EXPECT_EQ(outcome->texts, QStringList{QString()});
-    EXPECT_TRUE(scheduler.delays.empty());
+    EXPECT_TRUE(scheduler.started().empty());
 }
 
 TEST_F(OCRServiceTest, AnUndecodableFileIsRetriedWithTheThumbnailPatienceThenGivesUpOnce) {
     for (const QByteArray& bytes : {QByteArray(), QByteArray("not really a png")}) {
-        scheduler.delays.clear();
+        const size_t before = scheduler.started().size();
         const auto outcome = recognize(service, write(dir, "broken.png", bytes));
         while (outcome->texts.isEmpty()) {
             ASSERT_TRUE(QTest::qWaitFor(
                 [&] { return !outcome->texts.isEmpty() || scheduler.hasPending(); }, 20000));
             if (scheduler.hasPending()) {
-                scheduler.runNext();
+                scheduler.fireNext();
             }
-            ASSERT_LE(scheduler.delays.size(), kRetryDelays.size());
+            ASSERT_LE(scheduler.started().size() - before, kRetryDelays.size());
         }
         letQueuedCallsRun();
         EXPECT_EQ(outcome->texts, QStringList{QString()}) << bytes.constData();
-        EXPECT_EQ(scheduler.delays,
-                  std::vector<std::chrono::milliseconds>(kRetryDelays.begin(), kRetryDelays.end()));
+        EXPECT_EQ(
+            std::vector(scheduler.started().begin() + long(before), scheduler.started().end()),
+            std::vector(kRetryDelays.begin(), kRetryDelays.end()));
         EXPECT_FALSE(scheduler.hasPending());
     }
 }
@@ -192,14 +174,14 @@ TEST_F(OCRServiceTest, AFileFinishedDuringTheRetriesEndsWithItsText) {
     const auto outcome = recognize(service, path);
     ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
     ASSERT_TRUE(scheduler.hasPending());
-    scheduler.runNext();  // still half-written at the second attempt
+    scheduler.fireNext();  // still half-written at the second attempt
     ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
     write(dir, "shot being written.png", bytes);
-    scheduler.runNext();
+    scheduler.fireNext();
     ASSERT_TRUE(waitFor(outcome));
     letQueuedCallsRun();
     EXPECT_EQ(outcome->texts, QStringList{"invoice"});
-    EXPECT_EQ(scheduler.delays.size(), 2u);
+    EXPECT_EQ(scheduler.started().size(), 2u);
 }
 
 TEST_F(OCRServiceTest, AFileThatVanishesDuringTheRetriesGivesUpAtTheNextCheck) {
@@ -207,11 +189,11 @@ TEST_F(OCRServiceTest, AFileThatVanishesDuringTheRetriesGivesUpAtTheNextCheck) {
     const auto outcome = recognize(service, path);
     ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
     QFile::remove(path);
-    scheduler.runNext();
+    scheduler.fireNext();
     ASSERT_TRUE(waitFor(outcome));  // given up on the main thread, no further attempt
     letQueuedCallsRun();
     EXPECT_EQ(outcome->texts, QStringList{QString()});
-    EXPECT_EQ(scheduler.delays.size(), 1u);
+    EXPECT_EQ(scheduler.started().size(), 1u);
     EXPECT_FALSE(scheduler.hasPending());
 }
 
@@ -266,7 +248,7 @@ TEST(OCRServiceLogChild, RecognizeFolder) {
     if (folder.isEmpty()) {
         GTEST_SKIP() << "only runs as a child of OCRServiceLog";
     }
-    ManualScheduler scheduler;
+    test::ManualTimers scheduler;
     OCRService service(scheduler, testConfiguration());
     for (const char* name : {"text 100%2.png", "blank.png", "gone.png"}) {
         ASSERT_TRUE(waitFor(recognize(service, folder + "/" + QString::fromUtf8(name))));

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -35,6 +36,14 @@ protected:
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString screenshot(const QString& name, QSize size, const char* format) {
         EXPECT_TRUE(test::writeScreenshot(path(name), size, format));
+        return path(name);
+    }
+    // A screenshot with ink in two opposite corners: no edge of it is of one colour.
+    QString inkedToTheEdges(const QString& name, QSize size, const char* format) {
+        QImage image = test::drawScreenshot(size);
+        image.setPixelColor(0, 0, Qt::black);
+        image.setPixelColor(size.width() - 1, size.height() - 1, Qt::black);
+        EXPECT_TRUE(image.save(path(name), format));
         return path(name);
     }
     // The first part of a real image, as a screenshot tool leaves it mid-write.
@@ -146,22 +155,47 @@ TEST_F(ImageDecoderTest, OnlyRegularFilesAreOpenedAndNothingWaits) {
 TEST_F(ImageDecoderTest, RecognitionGetsGreyPixelsWithinItsBudget) {
     // A 4K screenshot keeps every pixel; a larger one is scaled to what recognition needs.
     const auto uhd = ImageDecoder::decodeForRecognition(
-        screenshot(QStringLiteral("uhd.png"), {3840, 2160}, "png"));
+        inkedToTheEdges(QStringLiteral("uhd.png"), {3840, 2160}, "png"));
     ASSERT_TRUE(uhd.ok());
     EXPECT_EQ(uhd.image.size(), QSize(3840, 2160));
     EXPECT_EQ(uhd.image.format(), QImage::Format_Grayscale8);
     const auto large = ImageDecoder::decodeForRecognition(
-        screenshot(QStringLiteral("large.jpg"), {6000, 4000}, "jpeg"));
+        inkedToTheEdges(QStringLiteral("large.jpg"), {6000, 4000}, "jpeg"));
     ASSERT_TRUE(large.ok());
     EXPECT_LE(qint64(large.image.width()) * large.image.height(), ImageDecoder::recognitionPixels);
     EXPECT_NEAR(double(large.image.width()) / large.image.height(), 1.5, 0.01);
     // Transparent areas read as they looked on screen: over white, not black.
     QImage shadow(40, 40, QImage::Format_ARGB32);
     shadow.fill(Qt::transparent);
+    shadow.setPixelColor(0, 0, Qt::black);
+    shadow.setPixelColor(39, 39, Qt::black);
     ASSERT_TRUE(shadow.save(path(QStringLiteral("shadow.png"))));
     EXPECT_EQ(qGray(ImageDecoder::decodeForRecognition(path(QStringLiteral("shadow.png")))
                         .image.pixel(20, 20)),
               255);
+}
+
+TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) {
+    QImage canvas(6000, 6000, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.fillRect(1000, 2000, 50, 40, Qt::black);
+    painter.fillRect(3000, 2500, 30, 30, Qt::darkGray);
+    painter.end();
+    ASSERT_TRUE(canvas.save(path(QStringLiteral("canvas.png"))));
+    const auto drawn = ImageDecoder::decodeForRecognition(path(QStringLiteral("canvas.png")));
+    ASSERT_TRUE(drawn.ok());
+    // Not scaled, so its text keeps its size; a margin stays around what was drawn.
+    EXPECT_EQ(drawn.image.size(), QSize(2030 + 64, 530 + 64));
+    EXPECT_EQ(qGray(drawn.image.pixel(32, 32)), 0);
+    EXPECT_EQ(qGray(drawn.image.pixel(31, 31)), 255);
+
+    QImage blank(5000, 5000, QImage::Format_RGB32);
+    blank.fill(Qt::blue);
+    ASSERT_TRUE(blank.save(path(QStringLiteral("blank.png"))));
+    const auto nothing = ImageDecoder::decodeForRecognition(path(QStringLiteral("blank.png")));
+    EXPECT_TRUE(nothing.ok());
+    EXPECT_TRUE(nothing.image.isNull());
 }
 
 TEST(DecodeBudget, ConcurrentDecodesNeverHoldMoreThanTheCap) {

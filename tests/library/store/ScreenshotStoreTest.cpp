@@ -6,8 +6,9 @@
 #include <QTest>
 #include <QThreadPool>
 
-#include "RecordingScheduler.h"
+#include "ManualTimers.h"
 #include "TestImages.h"
+#include "library/RetryDelays.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "platform/UserDefaults.h"
@@ -33,7 +34,7 @@ protected:
               [this](OCRService::Job job, OCRService::Completion completion) {
                   m_texts.push_back({std::move(job), std::move(completion)});
               },
-              m_scheduler, m_pool) {}
+              m_timers, m_pool) {}
 
     ~ScreenshotStoreTest() override { m_pool.waitForDone(); }
 
@@ -57,10 +58,10 @@ protected:
     void finishThumbnail(const Screenshot* screenshot) {
         while (screenshot->thumbnail().isNull() && !screenshot->thumbnailFailed()) {
             ASSERT_TRUE(QTest::qWaitFor([&] {
-                return m_scheduler.hasPending() || !screenshot->thumbnail().isNull() ||
+                return m_timers.hasPending() || !screenshot->thumbnail().isNull() ||
                        screenshot->thumbnailFailed();
             }));
-            m_scheduler.runNext();
+            m_timers.fireNext();
         }
     }
     static void processDeferredDeletes() {
@@ -70,7 +71,7 @@ protected:
     QTemporaryDir m_dir;
     UserDefaults m_defaults;
     Settings m_settings;
-    test::RecordingScheduler m_scheduler;
+    test::ManualTimers m_timers;
     QThreadPool m_pool;
     std::vector<PendingText> m_texts;
     ScreenshotStore m_store;
@@ -106,7 +107,7 @@ TEST_F(ScreenshotStoreTest, AKnownUrlIsIgnoredAndStartsNoWork) {
     EXPECT_EQ(m_texts.size(), 1u);
     m_pool.waitForDone();
     QCoreApplication::processEvents();
-    EXPECT_EQ(m_scheduler.delays().size(), 1u);  // one sequence, parked at its first wait
+    EXPECT_EQ(m_timers.started().size(), 1u);  // one sequence, parked at its first wait
 }
 
 TEST_F(ScreenshotStoreTest, TheLimitTrimsTheEarliestOnlyWhenAdding) {
@@ -207,7 +208,7 @@ TEST_F(ScreenshotStoreTest, TheThumbnailReachesTheModelAsDataChanged) {
     EXPECT_TRUE(changed.at(0).at(2).value<QList<int>>().contains(ScreenshotStore::ThumbnailRole));
     EXPECT_EQ(m_store.index(0).data(ScreenshotStore::ThumbnailRole).value<QImage>().size(),
               QSize(320, 200));
-    EXPECT_TRUE(m_scheduler.delays().size() == 1u);  // only the missing file waits
+    EXPECT_TRUE(m_timers.started().size() == 1u);  // only the missing file waits
 }
 
 TEST_F(ScreenshotStoreTest, TextArrivesForItsRowAndIsDroppedOnceTrimmed) {
@@ -246,7 +247,7 @@ protected:
         return m_store.screenshot(url(name));
     }
     static qsizetype count(const QByteArray& text, const QByteArray& line) {
-        return text.count("Framlet: " + line + '\n');
+        return text.count("Framlet: " + line);
     }
     static const std::vector<std::chrono::milliseconds>& allDelays() {
         static const std::vector<std::chrono::milliseconds> delays(kRetryDelays.begin(),
@@ -261,11 +262,14 @@ TEST_F(ThumbnailRetryTest, AFileThatNeverDecodesGivesUpAfterFiveAttemptsWithOneL
     Screenshot* shot = add(QStringLiteral("bad.png"));
     QSignalSpy changed(&m_store, &QAbstractItemModel::dataChanged);
     finishThumbnail(shot);
-    EXPECT_EQ(m_scheduler.delays(), (std::vector{250ms, 750ms, 2000ms, 5000ms}));
-    EXPECT_EQ(m_scheduler.delays(), allDelays());
+    EXPECT_EQ(m_timers.started(), (std::vector{250ms, 750ms, 2000ms, 5000ms}));
+    EXPECT_EQ(m_timers.started(), allDelays());
     EXPECT_TRUE(shot->thumbnailFailed());
     EXPECT_TRUE(shot->thumbnail().isNull());
-    EXPECT_EQ(count(log.text(), "thumbnail: gave up on bad.png"), 1);
+    EXPECT_EQ(count(log.text(),
+                    "thumbnail: gave up on bad.png: not image data, unchanged since the attempt "
+                    "before\n"),
+              1);
     ASSERT_EQ(changed.count(), 1);
     EXPECT_TRUE(
         changed.at(0).at(2).value<QList<int>>().contains(ScreenshotStore::ThumbnailFailedRole));
@@ -278,10 +282,10 @@ TEST_F(ThumbnailRetryTest, AFileDeletedRightAfterAddingGivesUpAfterTheFirstWait)
     Screenshot* shot = add(QStringLiteral("two\nlines.png"));
     ASSERT_TRUE(QFile::remove(path(QStringLiteral("two\nlines.png"))));
     finishThumbnail(shot);
-    EXPECT_EQ(m_scheduler.delays(), std::vector{250ms});
+    EXPECT_EQ(m_timers.started(), std::vector{250ms});
     EXPECT_TRUE(shot->thumbnailFailed());
     // The line break in the name does not split the line.
-    EXPECT_EQ(count(log.text(), "thumbnail: gave up on two\\nlines.png"), 1);
+    EXPECT_EQ(count(log.text(), "thumbnail: gave up on two\\nlines.png: the file is gone\n"), 1);
 }
 
 TEST_F(ThumbnailRetryTest, AFileFinishedDuringTheWaitsEndsWithAThumbnail) {
@@ -290,31 +294,71 @@ TEST_F(ThumbnailRetryTest, AFileFinishedDuringTheWaitsEndsWithAThumbnail) {
     ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), whole.left(whole.size() / 3)));
     Screenshot* shot = add(QStringLiteral("slow.png"));
     for (int waits = 1; waits <= 2; ++waits) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_scheduler.delays().size() == size_t(waits); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_timers.started().size() == size_t(waits); }));
         if (waits == 2) {
             ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), whole));
         }
-        m_scheduler.runNext();
+        m_timers.fireNext();
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shot->thumbnail().isNull(); }));
     EXPECT_EQ(shot->thumbnail().size(), QSize(320, 200));
-    EXPECT_EQ(m_scheduler.delays(), (std::vector{250ms, 750ms}));
+    EXPECT_EQ(m_timers.started(), (std::vector{250ms, 750ms}));
     EXPECT_FALSE(shot->thumbnailFailed());
+}
+
+TEST_F(ThumbnailRetryTest, AFileStillGrowingAfterTheWaitsIsWaitedForUntilItIsWhole) {
+    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("whole.png")), {1280, 800}, "png"));
+    const QByteArray whole = test::readBytes(path(QStringLiteral("whole.png")));
+    ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), whole.left(whole.size() / 8)));
+    Screenshot* shot = add(QStringLiteral("slow.png"));
+    for (int waits = 1; waits <= 7; ++waits) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_timers.started().size() == size_t(waits); }))
+            << "wait " << waits;
+        const QByteArray written = waits < 7 ? whole.left(whole.size() * (waits + 1) / 8) : whole;
+        ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), written));
+        m_timers.fireNext();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shot->thumbnail().isNull(); }));
+    EXPECT_EQ(m_timers.started(),
+              (std::vector{250ms, 750ms, 2000ms, 5000ms, 5000ms, 5000ms, 5000ms}));
+    EXPECT_FALSE(shot->thumbnailFailed());
+}
+
+TEST_F(ThumbnailRetryTest, ChangedContentsAreMadeAgainInPlaceAndStaleResultsDropped) {
+    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("shot.png")), {1280, 800}, "png"));
+    Screenshot* shot = add(QStringLiteral("shot.png"));
+    finishThumbnail(shot);
+    ASSERT_EQ(shot->thumbnail().size(), QSize(320, 200));
+    ASSERT_EQ(m_texts.size(), 1u);
+
+    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("shot.png")), {800, 800}, "png"));
+    QSignalSpy inserted(&m_store, &QAbstractItemModel::rowsInserted);
+    m_store.refresh({url(QStringLiteral("shot.png")), url(QStringLiteral("elsewhere.png"))});
+    EXPECT_EQ(shot->thumbnail().size(), QSize(320, 200));  // the old one, until the new arrives
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shot->thumbnail().size() == QSize(320, 320); }));
+    ASSERT_EQ(m_texts.size(), 2u);
+    EXPECT_FALSE(m_texts.at(0).job.wanted());
+    m_texts.at(0).completion(QStringLiteral("old words"));  // read from the old contents
+    EXPECT_TRUE(shot->ocrText().isEmpty());
+    m_texts.at(1).completion(QStringLiteral("new words"));
+    EXPECT_EQ(shot->ocrText(), QStringLiteral("new words"));
+    EXPECT_EQ(inserted.count(), 0);
+    EXPECT_EQ(m_store.count(), 1);
 }
 
 TEST_F(ThumbnailRetryTest, AForgottenScreenshotEndsItsSequenceQuietly) {
     ASSERT_TRUE(test::writeBytes(path(QStringLiteral("bad.png")), QByteArray(100, 'x')));
     test::StandardErrorCapture log;
     const QPointer<Screenshot> shot = add(QStringLiteral("bad.png"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_scheduler.hasPending(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_timers.hasPending(); }));
     m_store.remove({url(QStringLiteral("bad.png"))});
-    m_scheduler.runNext();  // the next attempt still runs: the record is deleted later
+    m_timers.fireNext();  // the next attempt still runs: the record is deleted later
     processDeferredDeletes();
     EXPECT_FALSE(shot);
     m_pool.waitForDone();
     QCoreApplication::processEvents();
-    while (m_scheduler.hasPending()) {
-        m_scheduler.runNext();
+    while (m_timers.hasPending()) {
+        m_timers.fireNext();
     }
     EXPECT_EQ(count(log.text(), "thumbnail: gave up on bad.png"), 0);
 }

@@ -6,28 +6,21 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
+#include "ManualTimers.h"
 #include "TestImages.h"
-#include "library/DelayScheduler.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
+#include "library/TimerSource.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
 
 using namespace framlet;
 
 namespace {
-
-// Waits end at once, so corrupt files run through their whole retry sequence quickly.
-class ImmediateScheduler final : public DelayScheduler {
-public:
-    void schedule(std::chrono::milliseconds, QObject* context,
-                  std::function<void()> action) override {
-        QMetaObject::invokeMethod(context, std::move(action), Qt::QueuedConnection);
-    }
-};
 
 // Every file's name, bytes, size, mode and modification time: what "unchanged" means to a user.
 QByteArray fingerprint(const QString& folder) {
@@ -64,14 +57,20 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     QTemporaryDir config;
     UserDefaults defaults(config.filePath(QStringLiteral("defaults.json")));
     Settings settings(defaults);
-    ImmediateScheduler scheduler;
+    test::ManualTimers scheduler;
+    QThreadPool thumbnailPool;
     OCRService ocr(scheduler);
+    // Waits end at once, so corrupt files run through their whole retry sequence quickly.
+    const auto waitsEnded = [&] {
+        scheduler.advance(std::chrono::seconds(10));
+        return true;
+    };
     int settled = 0;  // thumbnails or give-ups, plus texts
     ScreenshotStore store(
         settings,
         [&](OCRService::Job job, OCRService::Completion done) { ocr.recognizeText(job, done); },
-        scheduler);
-    ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, DelayScheduler::realTime());
+        scheduler, thumbnailPool);
+    ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, TimerSource::realTime());
     QObject::connect(&watcher, &ScreenshotWatcher::fileFound,
                      [&](const QUrl& url, const QDateTime& at, bool) {
                          store.add(url, at);
@@ -83,7 +82,8 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     QObject::connect(&watcher, &ScreenshotWatcher::filesRemoved,
                      [&](const QList<QUrl>& urls) { store.remove(urls); });
     watcher.start(60);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 6 && settled == 12; }, 60000))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return waitsEnded() && store.count() == 6 && settled == 12; }, 60000))
         << store.count() << " screenshots, " << settled << " results";
     EXPECT_EQ(fingerprint(dir), before);
 
@@ -94,7 +94,8 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     }
     QFile::remove(dir + QStringLiteral("/random.jpg"));
     const QByteArray afterBurst = fingerprint(dir);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 25 && settled == 52; }, 60000))
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return waitsEnded() && store.count() == 25 && settled == 52; }, 60000))
         << store.count() << " screenshots, " << settled << " results";
     EXPECT_EQ(fingerprint(dir), afterBurst);
 

@@ -46,7 +46,7 @@ struct Started {
     std::unique_ptr<ScreenshotWatcher> watcher;
 
     Started(const QList<QUrl>& folders, int seedRecent) {
-        watcher = std::make_unique<ScreenshotWatcher>(folders, DelayScheduler::realTime());
+        watcher = std::make_unique<ScreenshotWatcher>(folders, TimerSource::realTime());
         recorder.listenTo(*watcher);
         watcher->start(seedRecent);
     }
@@ -60,10 +60,10 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
     for (int i = 0; i < 100; ++i) {
         // Listed in a scrambled order; every date distinct.
         const int age = (i * 37) % 100;
-        listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age)});
+        listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age), {}});
     }
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({}, TimerSource::realTime());
     recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
     watcher.start(60);
@@ -84,13 +84,13 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
 
 TEST(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOldest) {
     const ScreenshotWatcher::Listing listing{
-        {urlOf(QStringLiteral("/s/undated.png")), FolderListing::distantPast()},
-        {urlOf(QStringLiteral("/s/first.png")), at(5)},
-        {urlOf(QStringLiteral("/s/second.png")), at(5)},
-        {urlOf(QStringLiteral("/s/older.png")), at(1)},
+        {urlOf(QStringLiteral("/s/undated.png")), FolderListing::distantPast(), {}},
+        {urlOf(QStringLiteral("/s/first.png")), at(5), {}},
+        {urlOf(QStringLiteral("/s/second.png")), at(5), {}},
+        {urlOf(QStringLiteral("/s/older.png")), at(1), {}},
     };
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({}, TimerSource::realTime());
     recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
     watcher.start(3);
@@ -109,11 +109,11 @@ TEST(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched)
 
 TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({}, TimerSource::realTime());
     recorder.listenTo(watcher);
-    const ListedFile a{urlOf(QStringLiteral("/s/a.png")), at(1)};
-    const ListedFile b{urlOf(QStringLiteral("/s/b.png")), at(2)};
-    const ListedFile c{urlOf(QStringLiteral("/s/c.png")), at(3)};
+    const ListedFile a{urlOf(QStringLiteral("/s/a.png")), at(1), {}};
+    const ListedFile b{urlOf(QStringLiteral("/s/b.png")), at(2), {}};
+    const ListedFile c{urlOf(QStringLiteral("/s/c.png")), at(3), {}};
     watcher.setListFunction([&](const QList<QUrl>&) {
         return ScreenshotWatcher::Listing{a, b, c};
     });
@@ -121,9 +121,9 @@ TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldest
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 3; }, kTimeoutMs));
 
     // A rename shows up as one removal and one addition; d is older than e but listed after it.
-    const ListedFile renamed{urlOf(QStringLiteral("/s/c renamed.png")), at(3)};
-    const ListedFile d{urlOf(QStringLiteral("/s/d.png")), at(4)};
-    const ListedFile e{urlOf(QStringLiteral("/s/e.png")), at(9)};
+    const ListedFile renamed{urlOf(QStringLiteral("/s/c renamed.png")), at(3), {}};
+    const ListedFile d{urlOf(QStringLiteral("/s/d.png")), at(4), {}};
+    const ListedFile e{urlOf(QStringLiteral("/s/e.png")), at(9), {}};
     watcher.integrate({e, renamed, d});
 
     ASSERT_EQ(recorder.reports.size(), 4);
@@ -166,6 +166,33 @@ TEST(ScreenshotWatcherLive, ANewFileIsReportedOnceUnderItsFinalName) {
     for (qsizetype i = 1; i < reports.size(); ++i) {
         EXPECT_FALSE(reports[i].isSeed);
     }
+    EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
+}
+
+TEST(ScreenshotWatcherLive, AFileOverwrittenInPlaceOrRenamedOverIsReportedChangedNotNew) {
+    QTemporaryDir dir;
+    const QString shot = dir.path() + QStringLiteral("/shot.png");
+    test::writeFile(shot, QByteArray(100, 'a'));
+    Started started({urlOf(dir.path())}, 10);
+    ASSERT_TRUE(started.waitSeeded());
+    started.recorder.reports.clear();
+    const auto changedOnce = [&] {
+        return started.recorder.names(Report::changed) == QStringList{QStringLiteral("shot.png")};
+    };
+
+    QFile inPlace(shot);  // truncated and written again: no name changes
+    ASSERT_TRUE(inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    inPlace.write(QByteArray(200, 'b'));
+    inPlace.close();
+    ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
+
+    started.recorder.reports.clear();
+    const QString staged = dir.path() + QStringLiteral("/.next.png");
+    test::writeFile(staged, QByteArray(200, 'c'));  // the same size, another file
+    ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(shot)), 0);
+    ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
+    settle(started.recorder, dir.path());
+    EXPECT_FALSE(started.recorder.hasAdded(QStringLiteral("shot.png")));
     EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
 }
 
@@ -262,6 +289,31 @@ TEST(ScreenshotWatcherLive, AFolderBrieflyUnreadableKeepsItsFiles) {
     EXPECT_FALSE(started.recorder.hasAdded("a.png"));
 }
 
+TEST(ScreenshotWatcherLive, AWatchedLinkPointedElsewhereOrReplacedByAFolderIsFollowed) {
+    QTemporaryDir first;
+    QTemporaryDir second;
+    QTemporaryDir open;
+    test::writeFile(first.path() + QStringLiteral("/a.png"));
+    test::writeFile(second.path() + QStringLiteral("/b.png"));
+    const QString link = open.path() + QStringLiteral("/shots");
+    ASSERT_TRUE(QFile::link(first.path(), link));
+    Started started({urlOf(link)}, 10);
+    ASSERT_TRUE(started.waitSeeded());
+    ASSERT_TRUE(started.recorder.hasAdded("a.png"));
+
+    const QString staged = link + QStringLiteral(".new");
+    ASSERT_TRUE(QFile::link(second.path(), staged));
+    ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(link)), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("b.png"); }, kTimeoutMs));
+    EXPECT_EQ(started.recorder.names(Report::removed), QStringList{QStringLiteral("a.png")});
+
+    ASSERT_TRUE(QFile::remove(link));
+    ASSERT_TRUE(QDir().mkdir(link));
+    test::writeFile(link + QStringLiteral("/c.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("c.png"); }, kTimeoutMs));
+    settle(started.recorder, link);
+}
+
 TEST(ScreenshotWatcherLive, AFolderThatDoesNotExistYetIsPickedUpWhenCreated) {
     QTemporaryDir parent;
     const QString folder = parent.path() + QStringLiteral("/Pictures/Screenshots");
@@ -317,7 +369,7 @@ TEST(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
     std::atomic<int> calls{0};
     QTemporaryDir dir;
     test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf(dir.path())}, DelayScheduler::realTime());
+    ScreenshotWatcher watcher({urlOf(dir.path())}, TimerSource::realTime());
     recorder.listenTo(watcher);
     watcher.setListFunction([&](const QList<QUrl>&) {
         if (++calls == 1) {
@@ -343,8 +395,8 @@ TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
     std::atomic<int> calls{0};
     std::atomic<bool> heldListingDone{false};
     QTemporaryDir dir;
-    const ListedFile kept{urlOf(dir.path() + QStringLiteral("/kept.png")), at(1)};
-    const ListedFile fresh{urlOf(dir.path() + QStringLiteral("/fresh.png")), at(2)};
+    const ListedFile kept{urlOf(dir.path() + QStringLiteral("/kept.png")), at(1), {}};
+    const ListedFile fresh{urlOf(dir.path() + QStringLiteral("/fresh.png")), at(2), {}};
     const auto holdSecondListing = [&](const QList<QUrl>&) {
         const int call = ++calls;
         if (call == 2) {
@@ -358,7 +410,7 @@ TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
     };
 
     test::Recorder recorder;
-    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{}, DelayScheduler::realTime());
+    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{}, TimerSource::realTime());
     recorder.listenTo(*watcher);
     watcher->setListFunction(holdSecondListing);
     watcher->start(10);

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "WatcherTestSupport.h"
-#include "library/DelayScheduler.h"
+#include "library/TimerSource.h"
 #include "library/ToolSettingsMonitor.h"
 
 using namespace framlet;
@@ -30,7 +30,7 @@ TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
     const QString file = path(QStringLiteral("xfce4/xfce4-screenshooter"));
     QDir().mkpath(QFileInfo(file).path());
     test::writeFile(file, "screenshot_dir=file:/a\n");
-    ToolSettingsMonitor monitor({file}, DelayScheduler::realTime());
+    ToolSettingsMonitor monitor({file}, TimerSource::realTime());
     ASSERT_TRUE(monitor.start());
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
 
@@ -45,7 +45,7 @@ TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
 TEST_F(ToolSettingsMonitorTest, AToolsFirstRunMakingItsFolderIsAChange) {
     const QString file = path(QStringLiteral("flameshot/flameshot.ini"));
     ToolSettingsMonitor monitor({file, path(QStringLiteral("user-dirs.dirs"))},
-                                DelayScheduler::realTime());
+                                TimerSource::realTime());
     EXPECT_EQ(monitor.folders(), QStringList({path(QStringLiteral("flameshot")), config.path()}));
     ASSERT_TRUE(monitor.start());
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);

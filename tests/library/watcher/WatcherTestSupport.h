@@ -23,7 +23,7 @@ namespace framlet::test {
 
 // Everything a watcher reported, in order.
 struct Report {
-    enum Kind { added, removed } kind;
+    enum Kind { added, removed, changed } kind;
     QList<QUrl> urls;
     QDateTime createdAt;
     bool isSeed = false;
@@ -40,6 +40,10 @@ public:
         QObject::connect(&watcher, &ScreenshotWatcher::filesRemoved,
                          [this](const QList<QUrl>& urls) {
                              reports.append({Report::removed, urls, {}, false});
+                         });
+        QObject::connect(&watcher, &ScreenshotWatcher::filesChanged,
+                         [this](const QList<QUrl>& urls) {
+                             reports.append({Report::changed, urls, {}, false});
                          });
     }
 

@@ -13,6 +13,7 @@
 
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
+#include "library/OCRService.h"
 #include "library/ScreenshotWatcher.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
@@ -55,7 +56,7 @@ protected:
     void launch() {
         delegate = std::make_unique<AppDelegate>(
             AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
-                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared()});
+                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared(), ocr});
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -105,6 +106,7 @@ protected:
     ColorScheme colorScheme;
     test::ManualTimers timers;
     HotKeyStatus hotKeyStatus;
+    OCRService ocr{timers};
     QNetworkAccessManager network;
     Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     std::unique_ptr<AppDelegate> delegate;

@@ -206,14 +206,35 @@ TEST_F(ImagePreviewTest, ThePanelIsCentredOnTheScreenAndImagesAreOnlyScaledDown)
     EXPECT_LE((panel->geometry().center() - screen.center()).manhattanLength(), 2);
 
     const PreviewImageView* view = panel->imageView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isLoading(); }));
     const QRect shrunk = view->imageRect();
     EXPECT_EQ(shrunk.width(), view->width());
     EXPECT_NEAR(shrunk.height(), view->width() / 3, 1);
     EXPECT_TRUE(view->rect().contains(shrunk));
 
     preview.step(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isLoading(); }));
     EXPECT_EQ(view->imageRect().size(), QSize(100, 50));
     EXPECT_EQ(view->imageRect().center(), view->rect().center());
+}
+
+TEST_F(ImagePreviewTest, ImagesDecodeOffTheMainThreadAndOnlyTheLatestIsShown) {
+    const QUrl large = folder.addImage(QStringLiteral("large.png"), {6000, 4000});
+    const QUrl small = folder.addImage(QStringLiteral("small.png"), {100, 50});
+    preview.show({large, small}, {ids[0], ids[1]}, 0);
+    const PreviewImageView* view = preview.panel()->imageView();
+    // Returned before the decode: the window answers while the image is on its way.
+    EXPECT_TRUE(view->isLoading());
+    EXPECT_TRUE(view->currentImage().isNull());
+
+    preview.step(1);  // before the large one arrived: it is never shown
+    bool largeShown = false;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        largeShown = largeShown || view->currentImage().width() == 6000;
+        return view->currentImage().size() == QSize(100, 50);
+    }));
+    // One decode at a time, in order: no result for the large one can come after this.
+    EXPECT_FALSE(largeShown);
 }
 
 TEST_F(ImagePreviewTest, TheCloseButtonOnlyHidesThePanelWhichComesBackInPlace) {
@@ -237,6 +258,7 @@ TEST_F(ImagePreviewTest, UnreadableFilesShowNothingAndAnimationsRun) {
     preview.show({broken, animation}, {ids[0], ids[1]}, 0);
     const PreviewImageView* view = preview.panel()->imageView();
     EXPECT_EQ(title(), QStringLiteral("broken.png  (1 of 2)"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isLoading(); }));
     EXPECT_TRUE(view->currentImage().isNull());
 
     preview.step(1);

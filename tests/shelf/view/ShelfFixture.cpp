@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QThreadPool>
 
 #include "library/Screenshot.h"
+#include "library/TimerSource.h"
 
 namespace framlet::test {
 
@@ -29,7 +31,8 @@ ShelfFixture::ShelfFixture()
           settings,
           [this](const OCRService::Job& job, OCRService::Completion completion) {
               pendingText.insert(QFileInfo(job.path).fileName(), std::move(completion));
-          }))
+          },
+          TimerSource::realTime(), *QThreadPool::globalInstance()))
     , actions(trash, fileManager, clipboard,
               [this](const QString& message) { alerts.append(message); }) {
     settings.setHistoryLimit(500);
