@@ -3,23 +3,21 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
 
+#include "DelegateServices.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
 #include "app/CaptureLantern.h"
 #include "app/StatusItem.h"
-#include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
 #include "platform/ColorScheme.h"
-#include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "settings/Settings.h"
@@ -28,7 +26,6 @@
 #include "shelf/SelectionModel.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKeyStatus.h"
-#include "updates/Updater.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
@@ -36,12 +33,9 @@ using namespace std::chrono_literals;
 namespace {
 
 // Runs under scripts/x-session with a tray: the whole delegate over real folders.
-class AppDelegateTest : public ::testing::Test {
+class AppDelegateTest : public ::testing::Test, protected test::DelegateServices {
 protected:
-    AppDelegateTest()
-        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {
-        settings.setWatchedFolders({shots.path()});
-    }
+    AppDelegateTest() { settings.setWatchedFolders({shots.path()}); }
 
     static void writeImage(const QString& path) {
         QImage image(320, 200, QImage::Format_RGB32);
@@ -54,9 +48,7 @@ protected:
     QString shot(const QString& name) const { return shots.filePath(name); }
 
     void launch() {
-        delegate = std::make_unique<AppDelegate>(
-            AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
-                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared(), ocr});
+        delegate = std::make_unique<AppDelegate>(services());
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -68,16 +60,7 @@ protected:
         QProcess::execute(QStringLiteral("xdotool"), arguments);
     }
 
-    QTemporaryDir config;
     QTemporaryDir shots;
-    UserDefaults defaults;
-    Settings settings;
-    ColorScheme colorScheme;
-    test::ManualTimers timers;
-    HotKeyStatus hotKeyStatus;
-    QNetworkAccessManager network;
-    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
-    OCRService ocr{timers};
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QNetworkAccessManager>
-
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
@@ -12,11 +10,10 @@
 #include <QTest>
 #include <QThread>
 
+#include "DelegateServices.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
-#include "library/OCRService.h"
 #include "platform/ColorScheme.h"
-#include "platform/FileManager.h"
 #include "platform/PortalKeyGrabber.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
@@ -24,7 +21,6 @@
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKey.h"
 #include "shortcut/HotKeyStatus.h"
-#include "updates/Updater.h"
 
 using namespace framlet;
 
@@ -111,12 +107,9 @@ private:
     QString m_session;
 };
 
-class PortalShortcutTest : public ::testing::Test {
+class PortalShortcutTest : public ::testing::Test, protected test::DelegateServices {
 protected:
-    PortalShortcutTest()
-        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {
-        settings.setWatchedFolders({shots.path()});
-    }
+    PortalShortcutTest() { settings.setWatchedFolders({shots.path()}); }
     ~PortalShortcutTest() override {
         delegate.reset();
         grabber.reset();
@@ -139,9 +132,7 @@ protected:
     void launch() {
         grabber = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(),
                                                      QStringLiteral("org.example.Test"));
-        delegate = std::make_unique<AppDelegate>(
-            AppServices{settings, colorScheme, *grabber, timers, ShelfActions::shared(),
-                        hotKeyStatus, updater, FileManager::shared(), ocr});
+        delegate = std::make_unique<AppDelegate>(services(*grabber));
         delegate->applicationDidFinishLaunching();
     }
     void activate() {
@@ -154,16 +145,7 @@ protected:
     }
     bool shelfShown() const { return delegate->panelController()->isShown(); }
 
-    QTemporaryDir config;
     QTemporaryDir shots;
-    UserDefaults defaults;
-    Settings settings;
-    ColorScheme colorScheme;
-    test::ManualTimers timers;
-    HotKeyStatus hotKeyStatus;
-    OCRService ocr{timers};
-    QNetworkAccessManager network;
-    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     QDBusConnection portalBus =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
     QThread thread;

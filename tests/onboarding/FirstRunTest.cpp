@@ -4,16 +4,15 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "DelegateServices.h"
 #include "DesktopInput.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
-#include "library/OCRService.h"
 #include "library/ScreenshotWatcher.h"
 #include "onboarding/FeatureTourCard.h"
 #include "onboarding/FeatureTourModel.h"
@@ -22,7 +21,6 @@
 #include "onboarding/OnboardingView.h"
 #include "onboarding/OnboardingWindow.h"
 #include "platform/ColorScheme.h"
-#include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "settings/Settings.h"
@@ -31,7 +29,6 @@
 #include "shelf/PanelView.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKeyStatus.h"
-#include "updates/Updater.h"
 
 using namespace framlet;
 using Step = OnboardingModel::Step;
@@ -52,19 +49,16 @@ void clickAt(QPoint global) {
 
 // The whole delegate on the private X server, launched over a defaults file of its own, as a
 // user's first and later launches would run.
-class FirstRunTest : public ::testing::Test {
+class FirstRunTest : public ::testing::Test, protected test::DelegateServices {
 protected:
-    FirstRunTest()
-        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {
+    FirstRunTest() {
         // Where a fresh home's screenshots go; readable, so the check ends on the last screen.
         QDir().mkpath(ScreenshotWatcher::screenshotLocation().toLocalFile());
     }
 
     void launch() {
         delegate.reset();
-        delegate = std::make_unique<AppDelegate>(
-            AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
-                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared(), ocr});
+        delegate = std::make_unique<AppDelegate>(services());
         delegate->applicationDidFinishLaunching();
     }
 
@@ -104,15 +98,6 @@ protected:
         return {};
     }
 
-    QTemporaryDir config;
-    UserDefaults defaults;
-    Settings settings;
-    ColorScheme colorScheme;
-    test::ManualTimers timers;
-    HotKeyStatus hotKeyStatus;
-    OCRService ocr{timers};
-    QNetworkAccessManager network;
-    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QNetworkAccessManager>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
@@ -11,12 +9,11 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "DelegateServices.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
-#include "library/OCRService.h"
 #include "library/ScreenshotWatcher.h"
 #include "platform/ColorScheme.h"
-#include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "platform/widgets/TaskbarPresence.h"
@@ -33,7 +30,6 @@
 #include "shortcut/HotKey.h"
 #include "shortcut/HotKeyRecorder.h"
 #include "shortcut/HotKeyStatus.h"
-#include "updates/Updater.h"
 
 using namespace framlet;
 
@@ -41,12 +37,9 @@ namespace {
 
 // The whole delegate under the private X server with a window manager: the settings window as
 // the user reaches it.
-class SettingsWindowTest : public ::testing::Test {
+class SettingsWindowTest : public ::testing::Test, protected test::DelegateServices {
 protected:
-    SettingsWindowTest()
-        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {
-        settings.setWatchedFolders({shots.path()});
-    }
+    SettingsWindowTest() { settings.setWatchedFolders({shots.path()}); }
     ~SettingsWindowTest() override {
         if (delegate && delegate->settingsWindow()) {
             delegate->settingsWindow()->hide();
@@ -54,9 +47,7 @@ protected:
     }
 
     void launch() {
-        delegate = std::make_unique<AppDelegate>(
-            AppServices{settings, colorScheme, X11KeyGrabber::shared(), timers,
-                        ShelfActions::shared(), hotKeyStatus, updater, FileManager::shared(), ocr});
+        delegate = std::make_unique<AppDelegate>(services());
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
     }
@@ -99,16 +90,7 @@ protected:
         return !netWmState(window).contains(QStringLiteral("SKIP_TASKBAR"));
     }
 
-    QTemporaryDir config;
     QTemporaryDir shots;
-    UserDefaults defaults;
-    Settings settings;
-    ColorScheme colorScheme;
-    test::ManualTimers timers;
-    HotKeyStatus hotKeyStatus;
-    OCRService ocr{timers};
-    QNetworkAccessManager network;
-    Updater updater{UpdaterSetup{}, settings, network, timers};  // no key: updates off
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+
+#include "ManualTimers.h"
+#include "app/AppServices.h"
+#include "library/OCRService.h"
+#include "platform/ColorScheme.h"
+#include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
+#include "platform/X11KeyGrabber.h"
+#include "settings/Settings.h"
+#include "shelf/ShelfActions.h"
+#include "shortcut/HotKeyStatus.h"
+#include "updates/Updater.h"
+
+namespace framlet::test {
+
+// What a test hands the whole application delegate: settings over a defaults file of its own, a
+// manual clock, an updater without a signing key (updates off), and the desktop's real parts.
+class DelegateServices {
+public:
+    DelegateServices()
+        : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
+
+    AppServices services(KeyGrabber& keyGrabber = X11KeyGrabber::shared()) {
+        return {settings,
+                colorScheme,
+                keyGrabber,
+                timers,
+                ShelfActions::shared(),
+                hotKeyStatus,
+                updater,
+                FileManager::shared(),
+                ocr};
+    }
+
+    QTemporaryDir config;
+    UserDefaults defaults;
+    Settings settings;
+    ColorScheme colorScheme;
+    ManualTimers timers;
+    HotKeyStatus hotKeyStatus;
+    OCRService ocr{timers};
+    QNetworkAccessManager network;
+    Updater updater{UpdaterSetup{}, settings, network, timers};
+};
+
+}  // namespace framlet::test
