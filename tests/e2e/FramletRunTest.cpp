@@ -13,6 +13,8 @@
 #include "ScreenPixels.h"
 #include "shelf/PanelPlacement.h"
 
+using framlet::test::shelfVisible;
+
 namespace {
 
 // The real program on the private desktop of scripts/x-session, observed through its debug log
@@ -47,12 +49,6 @@ protected:
     }
     bool logged(const QByteArray& line, int timeoutMs = 15000) const {
         return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
-    }
-    static bool shelfVisible() {
-        return QProcess::execute(QStringLiteral("xdotool"),
-                                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                  QStringLiteral("--name"), QStringLiteral("^Framlet Shelf$")}) ==
-               0;
     }
 
     QTemporaryDir home;

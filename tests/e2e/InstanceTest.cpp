@@ -12,6 +12,8 @@
 #include "ChildProcess.h"
 #include "ProgramHome.h"
 
+using framlet::test::shelfVisible;
+
 namespace {
 
 // Two launches of the real program on the private desktop and session bus of scripts/x-session:
@@ -45,12 +47,6 @@ protected:
             [&] { return framlet::test::programLog(home.path()).contains("instance: serving"); },
             15000))
             << framlet::test::programLog(home.path()).constData();
-    }
-    static bool shelfVisible() {
-        return QProcess::execute(QStringLiteral("xdotool"),
-                                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                  QStringLiteral("--name"), QStringLiteral("^Framlet Shelf$")}) ==
-               0;
     }
 
     QTemporaryDir home;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 
@@ -26,6 +27,13 @@ inline QProcessEnvironment programEnvironment(const QString& home) {
 inline QByteArray programLog(const QString& home) {
     QFile file(home + QStringLiteral("/.local/state/Framlet/debug.log"));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Whether the X server shows the shelf window now.
+inline bool shelfVisible() {
+    return QProcess::execute(QStringLiteral("xdotool"),
+                             {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                              QStringLiteral("--name"), QStringLiteral("^Framlet Shelf$")}) == 0;
 }
 
 }  // namespace framlet::test
