@@ -135,9 +135,9 @@ AppDelegate::~AppDelegate() {
 
 void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
-    // Linux does not throttle background processes, so there is no activity to begin; the
-    // taskbar presence was set from the setting when the windows' presence was made; onboarding
-    // comes after the shelf and the shortcut it points to.
+    // Linux does not throttle background processes, so there is no activity to begin, and the
+    // taskbar presence took the setting when it was made. Onboarding comes after the shelf and
+    // the shortcut it points to.
     VersionTransition::reconcileIfNeeded(m_settings, QStringLiteral(FRAMLET_VERSION));
     setupUpdater();
     setupStatusItem();
