@@ -26,7 +26,10 @@ TEST(OutsideClickMonitor, WithoutRawPressesLosingActivationCountsAsAClickOutside
     QWidget window;
     window.setGeometry(40, 60, 200, 150);
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // On a fresh machine this can be the first window the new window manager maps: ask for the
+    // focus rather than count on the manager's focus-new-windows rule, and allow for a slow start.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 15000));
 
     OutsideClickMonitor monitor(OutsideClickMonitor::Method::activationLoss);
     QSignalSpy clicked(&monitor, &OutsideClickMonitor::clickedOutside);
