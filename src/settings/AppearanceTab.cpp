@@ -4,7 +4,6 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -55,8 +54,6 @@ AppearanceTab::AppearanceTab(Settings& settings, QWidget* parent)
         connect(&settings, changed, this, &AppearanceTab::showSettings);
     }
 
-    QVBoxLayout* column = nullptr;
-    QScrollArea* page = SettingsForm::page(column);
     QFormLayout* form = nullptr;
     QGroupBox* panel = SettingsForm::section(QStringLiteral("Panel"), form);
     form->addRow(QStringLiteral("Theme"), m_theme);
@@ -65,11 +62,7 @@ AppearanceTab::AppearanceTab(Settings& settings, QWidget* parent)
     heightStack->addWidget(m_heightLabel, 0, Qt::AlignLeft);
     heightStack->addWidget(m_height);
     form->addRow(heightStack);
-    column->addWidget(panel);
-    column->addStretch(1);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(page);
+    SettingsForm::fillTab(*this, {panel});
     showSettings();
 }
 

@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QThreadPool>
@@ -84,14 +83,7 @@ FoldersTab::FoldersTab(const SettingsServices& services, QWidget* parent)
     , m_settings(services.settings)
     , m_chooser(services.folderChooser)
     , m_lookUpSource(services.screenshotSource) {
-    QVBoxLayout* column = nullptr;
-    QScrollArea* page = SettingsForm::page(column);
-    column->addWidget(makeFoldersSection());
-    column->addWidget(makeToolSection());
-    column->addStretch(1);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(page);
+    SettingsForm::fillTab(*this, {makeFoldersSection(), makeToolSection()});
     connect(&m_settings, &Settings::watchedFolderChanged, this, &FoldersTab::showFolders);
     showFolders();
     showSource({});

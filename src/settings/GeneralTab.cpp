@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
@@ -54,17 +53,8 @@ GeneralTab::GeneralTab(const SettingsServices& services, QWidget* parent)
     , m_settings(services.settings)
     , m_loginItem(services.loginItem)
     , m_hotKeyStatus(services.hotKeyStatus) {
-    QVBoxLayout* column = nullptr;
-    QScrollArea* page = SettingsForm::page(column);
-    column->addWidget(makeLaunchSection());
-    column->addWidget(makeUpdatesSection(services.version));
-    column->addWidget(makeShortcutSection());
-    column->addWidget(makeTraySection());
-    column->addWidget(makeShelfSection());
-    column->addStretch(1);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(page);
+    SettingsForm::fillTab(*this, {makeLaunchSection(), makeUpdatesSection(services.version),
+                                  makeShortcutSection(), makeTraySection(), makeShelfSection()});
 }
 
 QWidget* GeneralTab::makeLaunchSection() {

@@ -8,17 +8,23 @@
 
 namespace framlet::SettingsForm {
 
-QScrollArea* page(QVBoxLayout*& column) {
+void fillTab(QWidget& tab, const QList<QWidget*>& sections) {
     auto* content = new QWidget;
-    column = new QVBoxLayout(content);
+    auto* column = new QVBoxLayout(content);
     column->setContentsMargins(16, 12, 16, 12);
     column->setSpacing(12);
+    for (QWidget* section : sections) {
+        column->addWidget(section);
+    }
+    column->addStretch(1);
     auto* scroll = new QScrollArea;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(content);
-    return scroll;
+    auto* layout = new QVBoxLayout(&tab);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
 }
 
 QGroupBox* section(const QString& title, QFormLayout*& form) {

@@ -1,12 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QFormLayout;
 class QGroupBox;
 class QLabel;
-class QScrollArea;
-class QVBoxLayout;
 class QWidget;
 
 namespace framlet {
@@ -15,8 +14,8 @@ namespace framlet {
 // in small secondary text under the controls they explain.
 namespace SettingsForm {
 
-// A scroll area over a column; sections are added to `column`.
-QScrollArea* page(QVBoxLayout*& column);
+// Fills the tab with a scrolling column of these sections, from the top.
+void fillTab(QWidget& tab, const QList<QWidget*>& sections);
 QGroupBox* section(const QString& title, QFormLayout*& form);
 QLabel* caption(const QString& text);
 

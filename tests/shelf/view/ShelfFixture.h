@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordingFileManager.h"
+
 #include <QDir>
 #include <QList>
 #include <QMap>
@@ -45,17 +47,6 @@ public:
     QList<QUrl> refused;
 };
 
-class QuietFileManager : public FileManager {
-public:
-    bool open(const QUrl& url) override {
-        opened.append(url);
-        return true;
-    }
-    void reveal(const QList<QUrl>& urls) override { revealed.append(urls); }
-    QList<QUrl> opened;
-    QList<QUrl> revealed;
-};
-
 class RecordingClipboard : public Clipboard {
 public:
     void setImages(const QList<QImage>& images, const QList<QUrl>&) override {
@@ -89,7 +80,7 @@ public:
     std::unique_ptr<ScreenshotStore> store;
     SelectionModel selection;
     PickyTrash trash;
-    QuietFileManager fileManager;
+    test::RecordingFileManager fileManager;
     RecordingClipboard clipboard;
     QStringList alerts;
     ShelfActions actions;
