@@ -53,9 +53,13 @@ TEST(AtomicFileChild, FullDisk) {
               0);
     ASSERT_TRUE(test::SmallDisk::fill(folder));
 
-    const QByteArray larger = original + QByteArray(64 * 1024, 'x');
-    for (const QString& name : {QStringLiteral("plain.ini"), QStringLiteral("linked.ini")}) {
-        const auto error = AtomicFile::replace(folder + QLatin1Char('/') + name, larger);
+    // A few bytes more for the renamed file (a buffered writer's one final flush), and more than
+    // its last block holds for the one rewritten in place.
+    const QByteArray larger = original + "showDesktopNotification=false\n";
+    const QByteArray muchLarger = original + QByteArray(16 * 1024, '#');
+    for (const auto& [name, bytes] : {std::pair{QStringLiteral("plain.ini"), larger},
+                                      std::pair{QStringLiteral("linked.ini"), muchLarger}}) {
+        const auto error = AtomicFile::replace(folder + QLatin1Char('/') + name, bytes);
         ASSERT_TRUE(error.has_value()) << name.toStdString();
         EXPECT_TRUE(error->contains(QStringLiteral("No space left"))) << error->toStdString();
         EXPECT_EQ(contents(folder + QLatin1Char('/') + name), original) << name.toStdString();
