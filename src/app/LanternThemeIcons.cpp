@@ -4,10 +4,10 @@
 #include <QFile>
 #include <QIconEngine>
 #include <QPainter>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include "app/LanternIcon.h"
+#include "platform/AtomicFile.h"
 
 namespace framlet::LanternThemeIcons {
 namespace {
@@ -23,9 +23,7 @@ bool write(const QString& name, const QByteArray& contents) {
     if (existing.open(QIODevice::ReadOnly) && existing.readAll() == contents) {
         return true;
     }
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() &&
-           file.commit();
+    return !AtomicFile::replace(path, contents).has_value();
 }
 
 }  // namespace

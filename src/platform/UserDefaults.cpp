@@ -8,11 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <chrono>
 #include <cmath>
 #include <optional>
+#include <thread>
 
+#include "platform/AtomicFile.h"
 #include "platform/DebugLog.h"
 #include "platform/RegularFile.h"
 #include "platform/TypedJson.h"
@@ -26,6 +28,11 @@ struct Contents {
     FileState state = FileState::missing;
     QVariantMap values;
 };
+
+// A file that reads as damaged may be one another program is writing in place at this moment:
+// it is read again a few times before being taken for damaged.
+constexpr int kDamagedRereads = 5;
+constexpr auto kRereadPause = std::chrono::milliseconds(20);
 
 // Far beyond any preferences file; a larger one is not one, and /dev/zero behind a link never ends.
 constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
@@ -50,6 +57,15 @@ Contents readContents(const QString& path) {
         return {FileState::damaged, {}};
     }
     return {FileState::readable, *values};
+}
+
+Contents readSettled(const QString& path) {
+    Contents contents = readContents(path);
+    for (int n = 0; n < kDamagedRereads && contents.state == FileState::damaged; ++n) {
+        std::this_thread::sleep_for(kRereadPause);
+        contents = readContents(path);
+    }
+    return contents;
 }
 
 // Holds an exclusive advisory lock on a companion file for as long as it lives. The data file
@@ -176,6 +192,7 @@ bool UserDefaults::update(const QString& key, const QVariant* value) {
     m_unwritten.insert(key, value ? std::optional<QVariant>(*value) : std::nullopt);
     apply(m_values, key, value ? std::optional<QVariant>(*value) : std::nullopt);
     const QString failure = write();
+    m_writeFailure = failure;
     if (failure.isEmpty()) {
         m_unwritten.clear();
         return true;
@@ -202,20 +219,39 @@ QString UserDefaults::write() {
         return QStringLiteral("no folder");
     }
     FileLock lock(m_path + QStringLiteral(".lock"));
-    Contents current = readContents(m_path);
-    if (current.state == FileState::damaged && !keepAside(m_path)) {
-        return QStringLiteral("damaged file kept");
+    Contents current = readSettled(m_path);
+    if (current.state == FileState::damaged) {
+        if (!keepAside(m_path)) {
+            return QStringLiteral("damaged file kept");
+        }
+        // What this process knows stands in for the unreadable file, rather than only the keys
+        // changed since.
+        current.values = m_values;
     }
     for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
         apply(current.values, it.key(), it.value());
     }
-    QSaveFile file(m_path);  // writes a temporary file, syncs it and renames it over the old one
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(TypedJson::encodeObject(current.values)) < 0 || !file.commit()) {
-        return file.errorString();
+    if (const auto failure = AtomicFile::replace(m_path, TypedJson::encodeObject(current.values),
+                                                 {.newFileMode = 0600})) {
+        return *failure;
     }
     m_values = std::move(current.values);
     return QString();
+}
+
+bool UserDefaults::reload() {
+    Contents current = readSettled(m_path);
+    if (current.state == FileState::damaged) {
+        return false;  // keeps what it knows; the next write sets the file aside
+    }
+    for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
+        apply(current.values, it.key(), it.value());
+    }
+    if (current.values == m_values) {
+        return false;
+    }
+    m_values = std::move(current.values);
+    return true;
 }
 
 }  // namespace framlet

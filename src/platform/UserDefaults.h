@@ -14,7 +14,8 @@ namespace framlet {
 // Every write re-reads the file under an advisory lock, changes one key and replaces the file
 // atomically, so two processes writing the same file never lose each other's keys. A file that
 // cannot be read or parsed reads as empty and is moved aside before the first write, so it is
-// never overwritten blindly.
+// never overwritten blindly; what this object knew of it is written in its place. A file that
+// only reads as damaged while another program rewrites it in place is waited for briefly first.
 class UserDefaults {
 public:
     // The program's own preferences: $XDG_CONFIG_HOME/Framlet/defaults.json.
@@ -42,6 +43,12 @@ public:
     // object (the first such failure is logged) and is written along with the next change.
     bool set(const QString& key, const QVariant& value);
     bool remove(const QString& key);
+    // Why the last change did not reach the file; empty when it did.
+    QString writeFailure() const { return m_writeFailure; }
+
+    // Reads the file again, for changes another process made; changes this object could not
+    // write yet still stand. Whether any value changed. A file that cannot be read changes nothing.
+    bool reload();
 
 private:
     bool update(const QString& key, const QVariant* value);
@@ -54,6 +61,7 @@ private:
     QVariantMap m_values;
     // Changes the file has not taken yet; no value means removed.
     QMap<QString, std::optional<QVariant>> m_unwritten;
+    QString m_writeFailure;
     bool m_loggedWriteFailure = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -167,11 +168,6 @@ QVariant stored(Theme value) {
     return Settings::rawValue(value);
 }
 
-template <typename T>
-void save(UserDefaults& defaults, const Key<T>& key, const T& value) {
-    defaults.set(nameOf(key), stored(value));
-}
-
 QString expandTilde(const QString& path) {
     if (path == u"~") {
         return QDir::homePath();
@@ -193,6 +189,64 @@ Settings& Settings::shared() {
 Settings::Settings(UserDefaults& defaults, QObject* parent)
     : QObject(parent), m_defaults(defaults) {
     load();
+    followFile();
+    connect(&m_fileWatcher, &QFileSystemWatcher::directoryChanged, this, &Settings::reload);
+    connect(&m_fileWatcher, &QFileSystemWatcher::fileChanged, this, &Settings::reload);
+}
+
+template <typename K, typename V>
+void Settings::store(const K& key, const V& value) {
+    m_defaults.set(nameOf(key), stored(value));
+    noteStorageOutcome();
+}
+
+void Settings::noteStorageOutcome() {
+    const QString problem = m_defaults.writeFailure();
+    if (problem != m_storageProblem) {
+        m_storageProblem = problem;
+        Q_EMIT storageProblemChanged();
+    }
+}
+
+// Other processes replace the file by renaming over it, which only its folder reports; a program
+// writing in place is reported on the file, whose watch is renewed as it is replaced.
+void Settings::followFile() {
+    const QFileInfo file(m_defaults.filePath());
+    if (m_fileWatcher.directories().isEmpty() && file.dir().exists()) {
+        m_fileWatcher.addPath(file.absolutePath());
+    }
+    if (m_fileWatcher.files().isEmpty() && file.exists()) {
+        m_fileWatcher.addPath(file.absoluteFilePath());
+    }
+}
+
+void Settings::reload() {
+    followFile();
+    if (!m_defaults.reload()) {
+        return;
+    }
+    const Theme theme = m_theme;
+    const int columns = m_columns;
+    const double panelHeight = m_panelHeight;
+    const int historyLimit = m_historyLimit;
+    const int unseenResetSeconds = m_unseenResetSeconds;
+    const QStringList watchedFolders = m_watchedFolders;
+    const HotKeyBinding hotKey = hotKeyBinding();
+    const bool showDockIcon = m_showDockIcon;
+    load();
+    const auto notify = [this](bool changed, void (Settings::*signal)()) {
+        if (changed) {
+            Q_EMIT(this->*signal)();
+        }
+    };
+    notify(theme != m_theme, &Settings::themeChanged);
+    notify(columns != m_columns, &Settings::columnsChanged);
+    notify(panelHeight != m_panelHeight, &Settings::panelHeightChanged);
+    notify(historyLimit != m_historyLimit, &Settings::historyLimitChanged);
+    notify(unseenResetSeconds != m_unseenResetSeconds, &Settings::unseenResetSecondsChanged);
+    notify(watchedFolders != m_watchedFolders, &Settings::watchedFolderChanged);
+    notify(hotKey != hotKeyBinding(), &Settings::hotKeyChanged);
+    notify(showDockIcon != m_showDockIcon, &Settings::dockIconChanged);
 }
 
 void Settings::load() {
@@ -224,7 +278,7 @@ QString Settings::rawValue(Theme theme) {
 
 void Settings::setTheme(Theme theme) {
     m_theme = theme;
-    save(m_defaults, kTheme, theme);
+    store(kTheme, theme);
     Q_EMIT themeChanged();
 }
 
@@ -242,25 +296,25 @@ std::optional<Settings::Appearance> Settings::appearance() const {
 
 void Settings::setColumns(int columns) {
     m_columns = columns;
-    save(m_defaults, kColumns, columns);
+    store(kColumns, columns);
     Q_EMIT columnsChanged();
 }
 
 void Settings::setPanelHeight(double height) {
     m_panelHeight = height;
-    save(m_defaults, kPanelHeight, height);
+    store(kPanelHeight, height);
     Q_EMIT panelHeightChanged();
 }
 
 void Settings::setHistoryLimit(int limit) {
     m_historyLimit = limit;
-    save(m_defaults, kHistoryLimit, limit);
+    store(kHistoryLimit, limit);
     Q_EMIT historyLimitChanged();
 }
 
 void Settings::setUnseenResetSeconds(int seconds) {
     m_unseenResetSeconds = seconds;
-    save(m_defaults, kUnseenResetSeconds, seconds);
+    store(kUnseenResetSeconds, seconds);
     Q_EMIT unseenResetSecondsChanged();
 }
 
@@ -284,7 +338,7 @@ void Settings::removeWatchedFolder(const QString& path) {
 }
 
 void Settings::storeWatchedFolders() {
-    save(m_defaults, kWatchedFolders, m_watchedFolders);
+    store(kWatchedFolders, m_watchedFolders);
     Q_EMIT watchedFolderChanged();
 }
 
@@ -300,14 +354,14 @@ HotKeyBinding Settings::hotKeyBinding() const {
 void Settings::setHotKey(HotKeyBinding binding) {
     m_hotKeyCode = binding.keyCode;
     m_hotKeyModifiers = binding.modifiers;
-    save(m_defaults, kHotKeyCode, m_hotKeyCode);
-    save(m_defaults, kHotKeyModifiers, m_hotKeyModifiers);
+    store(kHotKeyCode, m_hotKeyCode);
+    store(kHotKeyModifiers, m_hotKeyModifiers);
     Q_EMIT hotKeyChanged();
 }
 
 void Settings::setShowDockIcon(bool show) {
     m_showDockIcon = show;
-    save(m_defaults, kShowDockIcon, show);
+    store(kShowDockIcon, show);
     Q_EMIT dockIconChanged();
 }
 
@@ -316,7 +370,7 @@ bool Settings::hasCelebratedFirstCapture() const {
 }
 
 void Settings::setHasCelebratedFirstCapture(bool celebrated) {
-    save(m_defaults, kHasCelebratedFirstCapture, celebrated);
+    store(kHasCelebratedFirstCapture, celebrated);
 }
 
 bool Settings::hasCompletedOnboarding() const {
@@ -324,7 +378,7 @@ bool Settings::hasCompletedOnboarding() const {
 }
 
 void Settings::setHasCompletedOnboarding(bool completed) {
-    save(m_defaults, kHasCompletedOnboarding, completed);
+    store(kHasCompletedOnboarding, completed);
 }
 
 bool Settings::hasCompletedFeatureTour() const {
@@ -332,16 +386,18 @@ bool Settings::hasCompletedFeatureTour() const {
 }
 
 void Settings::setHasCompletedFeatureTour(bool completed) {
-    save(m_defaults, kHasCompletedFeatureTour, completed);
+    store(kHasCompletedFeatureTour, completed);
 }
 
 void Settings::resetOnboarding() {
     m_defaults.remove(nameOf(kHasCompletedOnboarding));
+    noteStorageOutcome();
     resetFeatureTour();
 }
 
 void Settings::resetFeatureTour() {
     m_defaults.remove(nameOf(kHasCompletedFeatureTour));
+    noteStorageOutcome();
 }
 
 bool Settings::automaticallyChecksForUpdates() const {
@@ -349,7 +405,7 @@ bool Settings::automaticallyChecksForUpdates() const {
 }
 
 void Settings::setAutomaticallyChecksForUpdates(bool checks) {
-    save(m_defaults, kAutomaticUpdateChecks, checks);
+    store(kAutomaticUpdateChecks, checks);
 }
 
 std::optional<QDateTime> Settings::lastUpdateCheckDate() const {
@@ -359,7 +415,7 @@ std::optional<QDateTime> Settings::lastUpdateCheckDate() const {
 }
 
 void Settings::setLastUpdateCheckDate(const QDateTime& date) {
-    save(m_defaults, kLastUpdateCheckDate, date.toUTC().toString(Qt::ISODate));
+    store(kLastUpdateCheckDate, date.toUTC().toString(Qt::ISODate));
 }
 
 QString Settings::skippedUpdateVersion() const {
@@ -367,7 +423,7 @@ QString Settings::skippedUpdateVersion() const {
 }
 
 void Settings::setSkippedUpdateVersion(const QString& version) {
-    save(m_defaults, kSkippedUpdateVersion, version);
+    store(kSkippedUpdateVersion, version);
 }
 
 std::optional<QString> Settings::lastRunVersion() const {
@@ -375,7 +431,7 @@ std::optional<QString> Settings::lastRunVersion() const {
 }
 
 void Settings::setLastRunVersion(const QString& version) {
-    save(m_defaults, kLastRunVersion, version);
+    store(kLastRunVersion, version);
 }
 
 }  // namespace framlet

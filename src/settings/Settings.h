@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QStringList>
 #include <optional>
@@ -110,6 +111,14 @@ public:
     std::optional<QString> lastRunVersion() const;
     void setLastRunVersion(const QString& version);
 
+    // Why changes cannot be stored in the defaults file, for the settings window; empty while
+    // they can. Changes that could not be stored still hold until quit.
+    QString storageProblem() const { return m_storageProblem; }
+
+    // Reads the defaults file again and notifies each preference that another process changed.
+    // Runs by itself whenever the file changes.
+    void reload();
+
 Q_SIGNALS:
     void themeChanged();
     void columnsChanged();
@@ -119,10 +128,15 @@ Q_SIGNALS:
     void watchedFolderChanged();
     void dockIconChanged();
     void hotKeyChanged();
+    void storageProblemChanged();
 
 private:
     void load();
     void storeWatchedFolders();
+    template <typename K, typename V>
+    void store(const K& key, const V& value);
+    void noteStorageOutcome();
+    void followFile();
 
     UserDefaults& m_defaults;
     Theme m_theme = Theme::system;
@@ -134,6 +148,8 @@ private:
     qint64 m_hotKeyCode = defaultHotKey.keyCode;
     qint64 m_hotKeyModifiers = defaultHotKey.modifiers;
     bool m_showDockIcon = false;
+    QString m_storageProblem;
+    QFileSystemWatcher m_fileWatcher;
 };
 
 }  // namespace framlet

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -10,6 +11,7 @@
 #include "settings/AppearanceTab.h"
 #include "settings/FoldersTab.h"
 #include "settings/GeneralTab.h"
+#include "settings/Settings.h"
 #include "settings/SettingsServices.h"
 
 namespace framlet {
@@ -45,9 +47,28 @@ SettingsView::SettingsView(const SettingsServices& services, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(storageProblemBanner(services.settings));
     layout->addLayout(bar);
     layout->addWidget(divider);
     layout->addWidget(m_pages, 1);
+}
+
+// Shown for as long as the problem lasts, rather than once per change that could not be stored.
+QLabel* SettingsView::storageProblemBanner(Settings& settings) {
+    auto* banner = new QLabel;
+    banner->setObjectName(QStringLiteral("storageProblem"));
+    banner->setWordWrap(true);
+    banner->setContentsMargins(12, 8, 12, 0);
+    const auto show = [banner, &settings] {
+        const QString problem = settings.storageProblem();
+        banner->setText(QStringLiteral("Framlet can't save its settings (%1). Changes last until "
+                                       "Framlet quits.")
+                            .arg(problem));
+        banner->setVisible(!problem.isEmpty());
+    };
+    connect(&settings, &Settings::storageProblemChanged, banner, show);
+    show();
+    return banner;
 }
 
 // The keys that step through tabs in browsers and tabbed dialogs.

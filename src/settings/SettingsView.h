@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QLabel;
 class QStackedWidget;
 class QTabBar;
 
@@ -10,10 +11,12 @@ namespace framlet {
 class AppearanceTab;
 class FoldersTab;
 class GeneralTab;
+class Settings;
 struct SettingsServices;
 
-// The content of the settings window: a tab bar over the General, Appearance and Folders tabs.
-// It keeps the tab it shows for as long as it lives.
+// The content of the settings window: a tab bar over the General, Appearance and Folders tabs,
+// and above them, while changes cannot be stored, a line that says so. It keeps the tab it shows
+// for as long as it lives.
 class SettingsView : public QWidget {
     Q_OBJECT
 
@@ -38,6 +41,7 @@ public:
 
 private:
     void addTabKeys();
+    QLabel* storageProblemBanner(Settings& settings);
 
     QTabBar* m_tabBar;
     QStackedWidget* m_pages;

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "ChildProcess.h"
+#include "SmallDisk.h"
 #include "platform/UserDefaults.h"
 
 using namespace framlet;
@@ -177,6 +178,72 @@ TEST_F(UserDefaultsTest, WritesMergeWithChangesFromAnotherWriter) {
     const UserDefaults reread(path());
     EXPECT_EQ(reread.string(QStringLiteral("theme")), QStringLiteral("dark"));
     EXPECT_EQ(reread.integer(QStringLiteral("columns")), 4);
+}
+
+// Another program rewriting the file in place leaves it half-written for a moment; what this
+// process knew must not be reset to the one key it changes.
+TEST_F(UserDefaultsTest, AFileDamagedUnderneathIsMergedWithWhatWasKnown) {
+    writeFile(R"({"columns": 4, "watchedFolders": ["/home/me/Shots"], "theme": "dark"})");
+    UserDefaults defaults(path());
+    writeFile(R"({"columns": 4, "watchedFol)");
+    EXPECT_TRUE(defaults.set(QStringLiteral("historyLimit"), qint64{80}));
+    const UserDefaults reread(path());
+    EXPECT_EQ(reread.integer(QStringLiteral("columns")), 4);
+    EXPECT_EQ(reread.string(QStringLiteral("theme")), QStringLiteral("dark"));
+    EXPECT_EQ(reread.object(QStringLiteral("watchedFolders")).toList().size(), 1);
+    EXPECT_EQ(reread.integer(QStringLiteral("historyLimit")), 80);
+    EXPECT_EQ(keptAside().size(), 1);
+
+    // A file kept behind a link stays behind it.
+    const QString kept = m_dir.path() + QStringLiteral("/dotfiles/defaults.json");
+    QDir().mkpath(QFileInfo(kept).absolutePath());
+    QFile::rename(path(), kept);
+    QFile::link(kept, path());
+    EXPECT_TRUE(defaults.set(QStringLiteral("columns"), qint64{2}));
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(UserDefaults(kept).integer(QStringLiteral("columns")), 2);
+}
+
+TEST_F(UserDefaultsTest, ReloadSeesAnotherWritersChangesAndKeepsUnwrittenOnes) {
+    UserDefaults running(path());
+    running.set(QStringLiteral("columns"), qint64{3});
+    EXPECT_FALSE(running.reload());
+    UserDefaults(path()).remove(QStringLiteral("columns"));
+    UserDefaults(path()).set(QStringLiteral("hasCompletedFeatureTour"), false);
+    EXPECT_TRUE(running.reload());
+    EXPECT_FALSE(running.contains(QStringLiteral("columns")));
+    EXPECT_TRUE(running.contains(QStringLiteral("hasCompletedFeatureTour")));
+    writeFile("{\"columns\": ");  // damaged: what is known stays
+    EXPECT_FALSE(running.reload());
+    EXPECT_TRUE(running.contains(QStringLiteral("hasCompletedFeatureTour")));
+}
+
+TEST(UserDefaultsChild, FullDisk) {
+    const QString folder = qEnvironmentVariable("FRAMLET_TEST_DISK");
+    const QString mounted = test::SmallDisk::mount(folder);
+    if (!mounted.isEmpty()) {
+        GTEST_SKIP() << mounted.toStdString();
+    }
+    const QString file = folder + QStringLiteral("/defaults.json");
+    UserDefaults defaults(file);
+    ASSERT_TRUE(defaults.set(QStringLiteral("hasCompletedOnboarding"), true));
+    ASSERT_TRUE(test::SmallDisk::fill(folder));
+    EXPECT_FALSE(defaults.set(QStringLiteral("columns"), qint64{4}));
+    EXPECT_FALSE(defaults.writeFailure().isEmpty());
+    EXPECT_TRUE(UserDefaults(file).boolean(QStringLiteral("hasCompletedOnboarding")));
+    QFile::remove(folder + QStringLiteral("/.filler"));
+    EXPECT_TRUE(defaults.set(QStringLiteral("columns"), qint64{2}));
+    EXPECT_TRUE(defaults.writeFailure().isEmpty());
+}
+
+TEST_F(UserDefaultsTest, AFullDiskLeavesTheFileWhole) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), m_dir.path() + QStringLiteral("/disk"));
+    const auto child = test::runSelf(QStringLiteral("UserDefaultsChild.FullDisk"), environment);
+    if (child.out.contains("[  SKIPPED ]")) {
+        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
+    }
+    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
 }
 
 // Child of the concurrency test: writes FRAMLET_TEST_KEYS keys with its own prefix.

@@ -206,3 +206,48 @@ TEST_F(SettingsTest, AddAndRemoveWatchedFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+// Another Framlet process, or a maintenance flag, changes the file while this one runs.
+TEST_F(SettingsTest, ChangesFromAnotherProcessAreNoticedAndNotifiedOnce) {
+    const auto settings = loadWith({{QStringLiteral("columns"), qint64{3}}});
+    QSignalSpy columns(settings.get(), &Settings::columnsChanged);
+    QSignalSpy theme(settings.get(), &Settings::themeChanged);
+    QSignalSpy folders(settings.get(), &Settings::watchedFolderChanged);
+    UserDefaults other(path());
+    other.set(QStringLiteral("columns"), qint64{5});
+    other.set(QStringLiteral("hasCompletedFeatureTour"), true);
+    EXPECT_TRUE(columns.wait(5000));  // noticed without being asked
+    EXPECT_EQ(settings->columns(), 5);
+    EXPECT_TRUE(settings->hasCompletedFeatureTour());
+    settings->reload();
+    EXPECT_EQ(columns.size(), 1);
+    EXPECT_EQ(theme.size(), 0);
+    EXPECT_EQ(folders.size(), 0);
+    other.remove(QStringLiteral("hasCompletedFeatureTour"));
+    settings->reload();
+    EXPECT_FALSE(settings->hasCompletedFeatureTour());
+}
+
+TEST_F(SettingsTest, AFailedWriteIsAProblemUntilAWriteSucceeds) {
+    const auto settings = loadWith({});
+    QSignalSpy problem(settings.get(), &Settings::storageProblemChanged);
+    QFile::remove(path());
+    QDir().rmdir(m_dir.path());
+    QFile blocker(m_dir.path());  // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    settings->setColumns(4);
+    settings->setTheme(Settings::Theme::dark);
+    EXPECT_EQ(problem.size(), 1);
+    EXPECT_FALSE(settings->storageProblem().isEmpty());
+    EXPECT_EQ(settings->columns(), 4);
+    QFile::remove(m_dir.path());
+    settings->setColumns(2);
+    EXPECT_EQ(problem.size(), 2);
+    EXPECT_TRUE(settings->storageProblem().isEmpty());
+    EXPECT_EQ(stored(QStringLiteral("theme")).toString(), QStringLiteral("dark"));
+}
+
+}  // namespace

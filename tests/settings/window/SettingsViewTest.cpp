@@ -147,6 +147,23 @@ TEST_F(SettingsViewTest, EveryControlStoresItsKeyTheMomentItChanges) {
     EXPECT_EQ(second.appearance()->heightSlider()->value(), 555);
 }
 
+TEST_F(SettingsViewTest, ALineAboveTheTabsSaysWhileChangesCannotBeStored) {
+    SettingsView view(services());
+    view.show();
+    auto* banner = view.findChild<QLabel*>(QStringLiteral("storageProblem"));
+    ASSERT_NE(banner, nullptr);
+    EXPECT_FALSE(banner->isVisible());
+    // A file where the preferences folder should be: no write succeeds, whoever runs the test.
+    ASSERT_TRUE(QDir(config.path()).removeRecursively());
+    writeAll(config.path(), QString());
+    view.general()->taskbarToggle()->click();
+    EXPECT_TRUE(banner->isVisible());
+    EXPECT_TRUE(banner->text().startsWith(QStringLiteral("Framlet can't save its settings")));
+    QFile::remove(config.path());
+    view.general()->taskbarToggle()->click();
+    EXPECT_FALSE(banner->isVisible());
+}
+
 TEST_F(SettingsViewTest, DraggingTheHeightSliderStoresWhereTheDragEnds) {
     AppearanceTab tab(settings);
     QSlider* slider = tab.heightSlider();
