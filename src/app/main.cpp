@@ -125,6 +125,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(applicationId());
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // A second process (a maintenance flag, another session's Framlet) may change preferences.
+    Settings::shared().followFileChanges();
 
     const InstanceClient client(QDBusConnection::sessionBus());
     Symbols::useAdwaitaAsFallback();

@@ -189,9 +189,16 @@ Settings& Settings::shared() {
 Settings::Settings(UserDefaults& defaults, QObject* parent)
     : QObject(parent), m_defaults(defaults) {
     load();
-    followFile();
-    connect(&m_fileWatcher, &QFileSystemWatcher::directoryChanged, this, &Settings::reload);
-    connect(&m_fileWatcher, &QFileSystemWatcher::fileChanged, this, &Settings::reload);
+}
+
+void Settings::followFileChanges() {
+    if (m_fileWatcher) {
+        return;
+    }
+    m_fileWatcher = std::make_unique<QFileSystemWatcher>();
+    connect(m_fileWatcher.get(), &QFileSystemWatcher::directoryChanged, this, &Settings::reload);
+    connect(m_fileWatcher.get(), &QFileSystemWatcher::fileChanged, this, &Settings::reload);
+    watchFile();
 }
 
 template <typename K, typename V>
@@ -210,18 +217,21 @@ void Settings::noteStorageOutcome() {
 
 // Other processes replace the file by renaming over it, which only its folder reports; a program
 // writing in place is reported on the file, whose watch is renewed as it is replaced.
-void Settings::followFile() {
+void Settings::watchFile() {
     const QFileInfo file(m_defaults.filePath());
-    if (m_fileWatcher.directories().isEmpty() && file.dir().exists()) {
-        m_fileWatcher.addPath(file.absolutePath());
+    if (!m_fileWatcher) {
+        return;
     }
-    if (m_fileWatcher.files().isEmpty() && file.exists()) {
-        m_fileWatcher.addPath(file.absoluteFilePath());
+    if (m_fileWatcher->directories().isEmpty() && file.dir().exists()) {
+        m_fileWatcher->addPath(file.absolutePath());
+    }
+    if (m_fileWatcher->files().isEmpty() && file.exists()) {
+        m_fileWatcher->addPath(file.absoluteFilePath());
     }
 }
 
 void Settings::reload() {
-    followFile();
+    watchFile();
     if (!m_defaults.reload()) {
         return;
     }

@@ -4,6 +4,7 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 #include "shortcut/HotKeyBinding.h"
@@ -116,8 +117,10 @@ public:
     QString storageProblem() const { return m_storageProblem; }
 
     // Reads the defaults file again and notifies each preference that another process changed.
-    // Runs by itself whenever the file changes.
     void reload();
+    // From now on reloads whenever the file changes. Needs the application's event loop, so the
+    // application calls it once that exists.
+    void followFileChanges();
 
 Q_SIGNALS:
     void themeChanged();
@@ -136,7 +139,7 @@ private:
     template <typename K, typename V>
     void store(const K& key, const V& value);
     void noteStorageOutcome();
-    void followFile();
+    void watchFile();
 
     UserDefaults& m_defaults;
     Theme m_theme = Theme::system;
@@ -149,7 +152,7 @@ private:
     qint64 m_hotKeyModifiers = defaultHotKey.modifiers;
     bool m_showDockIcon = false;
     QString m_storageProblem;
-    QFileSystemWatcher m_fileWatcher;
+    std::unique_ptr<QFileSystemWatcher> m_fileWatcher;
 };
 
 }  // namespace framlet

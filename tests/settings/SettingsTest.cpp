@@ -212,6 +212,7 @@ namespace {
 // Another Framlet process, or a maintenance flag, changes the file while this one runs.
 TEST_F(SettingsTest, ChangesFromAnotherProcessAreNoticedAndNotifiedOnce) {
     const auto settings = loadWith({{QStringLiteral("columns"), qint64{3}}});
+    settings->followFileChanges();
     QSignalSpy columns(settings.get(), &Settings::columnsChanged);
     QSignalSpy theme(settings.get(), &Settings::themeChanged);
     QSignalSpy folders(settings.get(), &Settings::watchedFolderChanged);
