@@ -1,0 +1,52 @@
+#include "SmallDisk.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+
+namespace framlet::test {
+
+QString SmallDisk::mount(const QString& folder, qint64 bytes) {
+    if (::unshare(CLONE_NEWNS) != 0) {
+        return QStringLiteral("no mount namespace: %1")
+            .arg(QString::fromLocal8Bit(strerror(errno)));
+    }
+    // Without this the mount would propagate back into the parent's namespace.
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        return QStringLiteral("cannot make mounts private: %1")
+            .arg(QString::fromLocal8Bit(strerror(errno)));
+    }
+    QDir().mkpath(folder);
+    const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0755";
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) !=
+        0) {
+        return QStringLiteral("cannot mount tmpfs: %1")
+            .arg(QString::fromLocal8Bit(strerror(errno)));
+    }
+    return {};
+}
+
+bool SmallDisk::fill(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/.filler"));
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    const QByteArray block(4096, 'f');
+    // Whole blocks first, then single bytes for the last partial block.
+    for (qsizetype size : {block.size(), qsizetype{1}}) {
+        while (::write(fd, block.constData(), static_cast<size_t>(size)) > 0) {
+        }
+    }
+    const bool full = errno == ENOSPC;
+    ::close(fd);
+    return full;
+}
+
+}  // namespace framlet::test
