@@ -216,10 +216,13 @@ TEST_F(InstallerTest, AReleaseIsInstalledOnlyAsWhatItsOwnBytesSay) {
     const QByteArray newPackage = package(QStringLiteral("2.0"));
     QByteArray plainElf = release;
     plainElf.replace(8, 3, QByteArray(3, '\0'));
+    QByteArray lostSections = release;
+    lostSections.replace(0x28, 8, QByteArray(8, '\xff'));  // the section table past the end
     const QList<std::tuple<QString, QByteArray, QString, QString>> cases{
         {"Framlet-9.9.9.AppImage", old, "9.9.9", "not 9.9.9 as announced"},
         {"Framlet-1.9.AppImage", current, "1.9", "not newer"},
         {"Framlet-2.0.AppImage", unversioned, "2.0", "does not say which version"},
+        {"Framlet-2.0.AppImage", lostSections, "2.0", "does not say which version"},
         {"Framlet-2.0.AppImage", newPackage, "2.0", "not the kind of file"},
         {"Framlet-2.0.AppImage", plainElf, "2.0", "not the kind of file"},
         {"Framlet-2.0.tar.gz", release, "2.0", "not the kind of file"},
@@ -246,7 +249,7 @@ TEST_F(InstallerTest, NoDownloadWritesThroughALinkOrGrowsPastTheCap) {
     UpdateInstaller installer = makeInstaller();
     const QString mine = dir.filePath(QStringLiteral("mine.txt"));
     put(mine, "the user's own file");
-    const QString nowhere = dir.filePath(QStringLiteral("autostart/framlet.desktop"));
+    const QString nowhere = dir.filePath(QStringLiteral("framlet.desktop"));  // not there yet
     QDir(dir.path()).mkpath(QStringLiteral("staging"));
     QDir(dir.path()).mkpath(QStringLiteral("Downloads"));
     ASSERT_TRUE(QFile::link(mine, dir.filePath(QStringLiteral("staging/Framlet-2.0.tar.gz.part"))));
@@ -271,16 +274,21 @@ TEST_F(InstallerTest, NoDownloadWritesThroughALinkOrGrowsPastTheCap) {
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST_F(InstallerTest, ChildOnAFullDisk) {
     const QString disk = qEnvironmentVariable("FRAMLET_TEST_DISK");
-    const QString mounted = test::SmallDisk::mount(disk);
+    const QString mounted = test::SmallDisk::mount(disk, 4 << 20);
     if (!mounted.isEmpty()) {
         GTEST_SKIP() << mounted.toStdString();
     }
     const QString program = disk + QStringLiteral("/Framlet.AppImage");
     put(program, "old release");
+    QByteArray release = appImage(QStringLiteral("2.0"));
+    release.append(QByteArray((1 << 20) + 6000 - release.size(), 'x'));
+    // Room for all of the release but its last kilobytes: the end of a file is what a buffered
+    // writer loses without noticing.
     ASSERT_TRUE(test::SmallDisk::fill(disk));
+    QFile filler(disk + QStringLiteral("/.filler"));
+    ASSERT_TRUE(filler.resize(filler.size() - (1 << 20) - 4096));
     UpdateInstaller installer = makeInstaller(program);
-    const auto result =
-        install(installer, item(QStringLiteral("Framlet-2.0.AppImage"), appImage("2.0")));
+    const auto result = install(installer, item(QStringLiteral("Framlet-2.0.AppImage"), release));
     ASSERT_EQ(result.size(), 3);
     EXPECT_EQ(result[0].value<Outcome>(), Outcome::savedToDownloadsInstead);
     EXPECT_TRUE(result[2].toString().contains(u"No space left"))
