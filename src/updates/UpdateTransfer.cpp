@@ -32,6 +32,9 @@ UpdateTransfer::UpdateTransfer(QNetworkAccessManager& network, TimerSource& time
     m_deadline->onTimeout = [this] {
         // On the next turn: failing ends the timer, which is still delivering this call.
         QTimer::singleShot(0, this, [this] {
+            if (!m_reply) {
+                return;  // it ended meanwhile
+            }
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(m_limits.deadline);
             fail(QStringLiteral("the transfer did not finish within %1 seconds")
