@@ -39,7 +39,8 @@ package: bootstrap
 	@cd build/package && cpack -G DEB
 
 # The update feed reader under libFuzzer for FUZZ_SECONDS, from the seed corpus; new inputs that
-# reach further are kept in build/fuzz/corpus, crashes in build/fuzz/.
+# reach further are kept in build/fuzz/corpus, crashes in build/fuzz/. Inputs may grow to the
+# feed size cap (1 MiB), so that feeds as deep as that allows are reached.
 FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/bootstrap --fuzz
@@ -47,8 +48,8 @@ fuzz:
 	 -DFRAMLET_BUILD_TESTS=OFF -DFRAMLET_BUILD_FUZZERS=ON >/dev/null
 	@cmake --build build/fuzz --target appcast_fuzzer
 	@mkdir -p build/fuzz/corpus
-	@build/fuzz/tests/updates/fuzz/appcast_fuzzer -max_total_time=$(FUZZ_SECONDS) \
-	 -artifact_prefix=build/fuzz/ build/fuzz/corpus tests/updates/fuzz/corpus
+	@build/fuzz/tests/updates/fuzz/appcast_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=1048576 \
+	 -dict=tests/updates/fuzz/feed.dict -artifact_prefix=build/fuzz/ build/fuzz/corpus tests/updates/fuzz/corpus
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -32,12 +32,35 @@ void readEnclosure(const QXmlStreamReader& xml, AppcastItem& item) {
     }
 }
 
+// The text of the current element and of everything inside it. Read in a loop rather than by
+// Qt's recursive reader: a feed may nest elements as deep as its size allows.
+QString readAllText(QXmlStreamReader& xml) {
+    QString text;
+    for (qsizetype depth = 1; depth > 0 && !xml.atEnd();) {
+        switch (xml.readNext()) {
+            case QXmlStreamReader::StartElement:
+                ++depth;
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth;
+                break;
+            case QXmlStreamReader::Characters:
+            case QXmlStreamReader::EntityReference:
+                text += xml.text();
+                break;
+            default:
+                break;
+        }
+    }
+    return text;
+}
+
 void readItemChild(QXmlStreamReader& xml, AppcastItem& item) {
     if (xml.namespaceUri().isEmpty() && xml.name() == u"enclosure") {
         readEnclosure(xml, item);
         xml.skipCurrentElement();
     } else if (xml.namespaceUri().isEmpty() && xml.name() == u"description") {
-        item.releaseNotes = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+        item.releaseNotes = readAllText(xml).trimmed();
     } else if (isSparkle(xml, u"version")) {
         item.version = xml.readElementText().trimmed();
     } else if (isSparkle(xml, u"shortVersionString")) {

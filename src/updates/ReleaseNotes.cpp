@@ -1,11 +1,13 @@
 #include "updates/ReleaseNotes.h"
 
-#include <QRegularExpression>
+#include <QPromise>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
-#include <optional>
+#include <QThreadPool>
+#include <utility>
+#include <vector>
 
 namespace framlet::ReleaseNotes {
 namespace {
@@ -16,32 +18,60 @@ protected:
     QVariant loadResource(int, const QUrl&) override { return {}; }
 };
 
-// Scripts and style sheets carry no text of the notes; Qt would otherwise show a script's code.
-QString withoutCode(QString html) {
-    static const QRegularExpression code(
-        QStringLiteral("<(script|style)\\b[^>]*>.*?(</\\1\\s*>|$)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    return html.remove(code);
+// "script" or "style" when an element of that name opens at `open` (a '<'), else nothing.
+QStringView codeElementAt(const QString& html, qsizetype open) {
+    for (const QStringView name : {QStringView(u"script"), QStringView(u"style")}) {
+        const qsizetype end = open + 1 + name.size();
+        if (QStringView(html).sliced(open + 1).startsWith(name, Qt::CaseInsensitive) &&
+            (end >= html.size() || !html[end].isLetterOrNumber())) {
+            return name;
+        }
+    }
+    return {};
 }
 
-std::optional<QTextFragment> firstImage(const QTextDocument& document) {
+// Scripts and style sheets carry no text of the notes; Qt would otherwise show a script's code.
+// One pass: each search starts where the last one ended.
+QString withoutCode(const QString& html) {
+    QString kept;
+    kept.reserve(html.size());
+    qsizetype from = 0;
+    for (qsizetype open = html.indexOf(u'<'); open >= 0; open = html.indexOf(u'<', open + 1)) {
+        const QStringView name = codeElementAt(html, open);
+        if (name.isEmpty()) {
+            continue;
+        }
+        kept += QStringView(html).sliced(from, open - from);
+        const qsizetype close =
+            html.indexOf(QStringLiteral("</") + name.toString(), open, Qt::CaseInsensitive);
+        const qsizetype closeEnd = close < 0 ? -1 : html.indexOf(u'>', close);
+        from = closeEnd < 0 ? html.size() : closeEnd + 1;
+        open = from - 1;
+    }
+    kept += QStringView(html).sliced(std::min(from, html.size()));
+    return kept;
+}
+
+// Every image is found in one walk and replaced from the last to the first, so that the
+// positions still to come stay valid.
+void removeImages(QTextDocument& document) {
+    std::vector<std::pair<int, int>> images;  // position, length
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
-            if (it.fragment().isValid() && it.fragment().charFormat().isImageFormat()) {
-                return it.fragment();
+            const QTextFragment fragment = it.fragment();
+            if (fragment.isValid() && fragment.charFormat().isImageFormat()) {
+                images.emplace_back(fragment.position(), fragment.length());
             }
         }
     }
-    return std::nullopt;
-}
-
-void removeImages(QTextDocument& document) {
-    while (const auto image = firstImage(document)) {
-        QTextCursor cursor(&document);
-        cursor.setPosition(image->position());
-        cursor.setPosition(image->position() + image->length(), QTextCursor::KeepAnchor);
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (auto image = images.rbegin(); image != images.rend(); ++image) {
+        cursor.setPosition(image->first);
+        cursor.setPosition(image->first + image->second, QTextCursor::KeepAnchor);
         cursor.insertText(QStringLiteral(" "), QTextCharFormat());
     }
+    cursor.endEditBlock();
 }
 
 }  // namespace
@@ -52,9 +82,41 @@ bool isRich(const QString& notes) {
 
 QString sanitisedHtml(const QString& notes) {
     SealedDocument document;
+    document.setUndoRedoEnabled(false);
     document.setHtml(withoutCode(notes));
     removeImages(document);
     return document.toHtml();
+}
+
+Cleaner::Cleaner(QObject* parent) : QObject(parent) {
+}
+
+Cleaner::~Cleaner() = default;
+
+void Cleaner::clean(const QString& notes) {
+    cancel();
+    auto promise = std::make_shared<QPromise<QString>>();
+    m_watcher = std::make_unique<QFutureWatcher<QString>>();
+    QFutureWatcher<QString>* watcher = m_watcher.get();
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        if (watcher->future().resultCount() > 0) {
+            Q_EMIT cleaned(watcher->result());
+        }
+    });
+    watcher->setFuture(promise->future());
+    QThreadPool::globalInstance()->start([promise, notes] {
+        promise->start();
+        promise->addResult(sanitisedHtml(notes));
+        promise->finish();
+    });
+}
+
+void Cleaner::cancel() {
+    if (m_watcher) {
+        // Not deleted at once: a receiver of `cleaned` may ask again from within the signal.
+        m_watcher->disconnect(this);
+        m_watcher.release()->deleteLater();
+    }
 }
 
 }  // namespace framlet::ReleaseNotes

@@ -2,6 +2,7 @@
 
 #include "library/TimerSource.h"
 #include "settings/Settings.h"
+#include "updates/Version.h"
 
 namespace framlet {
 namespace {
@@ -18,6 +19,7 @@ UpdateController::UpdateController(Configuration configuration, Settings& settin
     , m_configuration(std::move(configuration))
     , m_settings(settings)
     , m_network(network)
+    , m_timers(timers)
     , m_now(std::move(now))
     , m_schedule(timers.makeTimer()) {
     m_schedule->onTimeout = [this] { checkForUpdatesInBackground(); };
@@ -63,7 +65,7 @@ void UpdateController::check(CheckKind kind) {
     m_transfer.reset();  // a newer request replaces the one running
     m_kind = kind;
     m_settings.setLastUpdateCheckDate(m_now());
-    m_transfer = std::make_unique<UpdateTransfer>(m_network, m_configuration.feedUrl,
+    m_transfer = std::make_unique<UpdateTransfer>(m_network, m_timers, m_configuration.feedUrl,
                                                   m_configuration.feedLimits);
     connect(m_transfer.get(), &UpdateTransfer::finished, this, &UpdateController::feedArrived);
     connect(m_transfer.get(), &UpdateTransfer::failed, this, [this](const QString& description) {
@@ -82,14 +84,20 @@ void UpdateController::feedArrived(const QByteArray& feed) {
     const auto item =
         Appcast::newest(std::get<QList<AppcastItem>>(parsed), m_configuration.runningVersion,
                         m_configuration.allowedChannels);
-    const bool skipped = item && m_kind == CheckKind::background &&
-                         item->version == m_settings.skippedUpdateVersion();
+    const bool skipped = item && m_kind == CheckKind::background && isSkipped(*item);
     if (!item || skipped) {
         Q_EMIT didNotFindUpdate();
         abort({UpdateError::noUpdate, QStringLiteral("You're up to date.")});
         return;
     }
     found(*item);
+}
+
+bool UpdateController::isSkipped(const AppcastItem& item) const {
+    // By value, not by text: skipping 1.2 skips 1.2.0, and an older release stays skipped too.
+    const auto skipped = Version::parse(m_settings.skippedUpdateVersion());
+    const auto version = Version::parse(item.version);
+    return skipped && version && *version <= *skipped;
 }
 
 void UpdateController::found(const AppcastItem& item) {

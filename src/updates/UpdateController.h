@@ -63,7 +63,8 @@ public:
     bool automaticallyChecksForUpdates() const;
     void setAutomaticallyChecksForUpdates(bool checks);
     std::optional<QDateTime> lastUpdateCheckDate() const;
-    // A background check no longer offers this version; a newer one is offered again.
+    // A background check no longer offers this version (nor an older one); a newer one is
+    // offered again.
     void skipVersion(const AppcastItem& item);
 
 Q_SIGNALS:
@@ -77,6 +78,7 @@ Q_SIGNALS:
 private:
     void check(CheckKind kind);
     void feedArrived(const QByteArray& feed);
+    bool isSkipped(const AppcastItem& item) const;
     void found(const AppcastItem& item);
     void abort(const UpdateError& error);
     void endCycle();
@@ -85,6 +87,7 @@ private:
     Configuration m_configuration;
     Settings& m_settings;
     QNetworkAccessManager& m_network;
+    TimerSource& m_timers;
     std::function<QDateTime()> m_now;
     std::unique_ptr<Timer> m_schedule;
     std::unique_ptr<UpdateTransfer> m_transfer;

@@ -7,6 +7,8 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include "library/TimerSource.h"
+
 namespace framlet {
 namespace {
 
@@ -19,9 +21,26 @@ bool isLoopback(const QUrl& url) {
 
 }  // namespace
 
-UpdateTransfer::UpdateTransfer(QNetworkAccessManager& network, QUrl url, Limits limits,
-                               QIODevice* sink, QObject* parent)
-    : QObject(parent), m_network(network), m_url(std::move(url)), m_limits(limits), m_sink(sink) {
+UpdateTransfer::UpdateTransfer(QNetworkAccessManager& network, TimerSource& timers, QUrl url,
+                               Limits limits, QIODevice* sink, QObject* parent)
+    : QObject(parent)
+    , m_network(network)
+    , m_url(std::move(url))
+    , m_limits(limits)
+    , m_sink(sink)
+    , m_deadline(timers.makeTimer()) {
+    m_deadline->onTimeout = [this] {
+        // On the next turn: failing ends the timer, which is still delivering this call.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_reply) {
+                return;  // it ended meanwhile
+            }
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(m_limits.deadline);
+            fail(QStringLiteral("the transfer did not finish within %1 seconds")
+                     .arg(seconds.count()));
+        });
+    };
 }
 
 UpdateTransfer::~UpdateTransfer() {
@@ -46,6 +65,9 @@ void UpdateTransfer::start() {
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(kMaxRedirects);
     request.setTransferTimeout(static_cast<int>(m_limits.timeout.count()));
+    if (m_deadline) {
+        m_deadline->start(m_limits.deadline, false);
+    }
     m_reply = m_network.get(request);
     connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
         if (target.scheme() == u"https") {
@@ -60,6 +82,7 @@ void UpdateTransfer::start() {
 }
 
 void UpdateTransfer::cancel() {
+    endDeadline();
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
@@ -71,6 +94,13 @@ void UpdateTransfer::cancel() {
 void UpdateTransfer::readAvailable() {
     if (!m_reply->isOpen()) {
         return;  // aborted by the transfer timeout
+    }
+    const QVariant total = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (total.isValid() && total.toLongLong() > m_limits.maxBytes) {
+        fail(QStringLiteral("the server announced %1 bytes, more than the %2 allowed")
+                 .arg(total.toLongLong())
+                 .arg(m_limits.maxBytes));
+        return;
     }
     const QByteArray chunk = m_reply->readAll();
     m_received += chunk.size();
@@ -84,7 +114,6 @@ void UpdateTransfer::readAvailable() {
         fail(QStringLiteral("could not store the download: %1").arg(m_sink->errorString()));
         return;
     }
-    const QVariant total = m_reply->header(QNetworkRequest::ContentLengthHeader);
     Q_EMIT progressed(m_received, total.isValid() ? total.toLongLong() : -1);
 }
 
@@ -96,6 +125,7 @@ void UpdateTransfer::replyFinished() {
     if (!m_reply) {
         return;  // the last bytes went over the limit
     }
+    endDeadline();
     const QNetworkReply::NetworkError error = m_reply->error();
     // Nothing else cancels a reply that is still connected: the transfer timeout ended it.
     const bool timedOut =
@@ -109,6 +139,12 @@ void UpdateTransfer::replyFinished() {
         return;
     }
     Q_EMIT finished(m_body);
+}
+
+void UpdateTransfer::endDeadline() {
+    // Dropped, not only stopped: a finished transfer is deleted later, and by then the source of
+    // its timer may be gone.
+    m_deadline.reset();
 }
 
 void UpdateTransfer::fail(const QString& description) {

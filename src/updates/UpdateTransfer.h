@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 #include <chrono>
+#include <memory>
 
 class QIODevice;
 class QNetworkAccessManager;
@@ -13,20 +14,25 @@ class QNetworkReply;
 
 namespace framlet {
 
+class Timer;
+class TimerSource;
+
 // One guarded GET for the updater: HTTPS only (plain HTTP only to a loopback address), redirects
-// only to HTTPS, a limit on the time without progress and on the size. The body is kept in memory
-// or, with a sink, written there as it arrives. Exactly one of finished and failed is emitted,
-// after start() has returned.
+// only to HTTPS, a limit on the time without progress, on the whole time (a server that trickles
+// bytes keeps no transfer alive for ever) and on the size. The body is kept in memory or, with a
+// sink, written there as it arrives. Exactly one of finished and failed is emitted, after start()
+// has returned.
 class UpdateTransfer : public QObject {
     Q_OBJECT
 
 public:
     struct Limits {
         qint64 maxBytes;
-        std::chrono::milliseconds timeout;
+        std::chrono::milliseconds timeout;   // without a byte arriving
+        std::chrono::milliseconds deadline;  // from start to the last byte
     };
 
-    UpdateTransfer(QNetworkAccessManager& network, QUrl url, Limits limits,
+    UpdateTransfer(QNetworkAccessManager& network, TimerSource& timers, QUrl url, Limits limits,
                    QIODevice* sink = nullptr, QObject* parent = nullptr);
     ~UpdateTransfer() override;
 
@@ -48,12 +54,14 @@ Q_SIGNALS:
 private:
     void readAvailable();
     void replyFinished();
+    void endDeadline();
     void fail(const QString& description);
 
     QNetworkAccessManager& m_network;
     QUrl m_url;
     Limits m_limits;
     QIODevice* m_sink;
+    std::unique_ptr<Timer> m_deadline;
     QPointer<QNetworkReply> m_reply;
     QByteArray m_body;
     qint64 m_received = 0;

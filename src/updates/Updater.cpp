@@ -10,6 +10,8 @@ namespace {
 
 constexpr qint64 kMaxFeedBytes = 1024 * 1024;
 constexpr std::chrono::seconds kFeedTimeout{30};
+// A feed that trickles in would otherwise hold the check, and every later one, for good.
+constexpr std::chrono::minutes kFeedDeadline{2};
 
 }  // namespace
 
@@ -74,8 +76,10 @@ void Updater::start() {
     }
     m_publicKey = *key;
     m_controller = std::make_unique<UpdateController>(
-        UpdateController::Configuration{
-            feedUrl(), currentVersion(), allowedChannels(), {kMaxFeedBytes, kFeedTimeout}},
+        UpdateController::Configuration{feedUrl(),
+                                        currentVersion(),
+                                        allowedChannels(),
+                                        {kMaxFeedBytes, kFeedTimeout, kFeedDeadline}},
         m_settings, m_network, m_timers, [] { return QDateTime::currentDateTimeUtc(); });
     connectController();
     m_isAvailable = true;
@@ -90,8 +94,9 @@ void Updater::start() {
 std::unique_ptr<UpdateInstaller> Updater::makeInstaller(UpdateInstaller::Places places,
                                                         FileManager& fileManager,
                                                         std::chrono::milliseconds timeout) {
-    return std::make_unique<UpdateInstaller>(m_network, m_publicKey, std::move(places), fileManager,
-                                             timeout);
+    return std::make_unique<UpdateInstaller>(m_network, m_timers,
+                                             UpdateInstaller::Trust{m_publicKey, m_setup.version},
+                                             std::move(places), fileManager, timeout);
 }
 
 void Updater::connectController() {

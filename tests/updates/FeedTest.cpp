@@ -69,6 +69,23 @@ TEST(AppcastTest, RefusesWhatIsNoFeed) {
     }
 }
 
+// Nesting costs the reader no stack: a feed of 60,000 levels, far under the size cap, is read
+// whole, and one left open is an error.
+TEST(AppcastTest, ReadsNotesNestedAsDeepAsTheSizeCapAllows) {
+    const QUrl url(QStringLiteral("https://example.org/Framlet-2.0.AppImage"));
+    const QByteArray open = QByteArray("<i>").repeated(60000);
+    const QByteArray close = QByteArray("</i>").repeated(60000);
+    const QByteArray item = feed(feedItem(QStringLiteral("2.0"), url, 5, "c2ln"));
+    const auto notesAt = item.indexOf("<![CDATA[Fixes.]]>");
+    const QByteArray text = item.left(notesAt) + open + "deep" + close + item.mid(notesAt + 18);
+    ASSERT_LT(text.size(), 1024 * 1024);
+    const auto parsed = Appcast::parse(text);
+    ASSERT_TRUE(std::holds_alternative<QList<AppcastItem>>(parsed));
+    EXPECT_EQ(std::get<QList<AppcastItem>>(parsed).value(0).releaseNotes, u"deep");
+    const QByteArray unclosed = item.left(notesAt) + open;
+    EXPECT_TRUE(std::holds_alternative<QString>(Appcast::parse(unclosed)));
+}
+
 // The fuzzer's seeds are feeds as releases publish them: every one must be read whole.
 TEST(AppcastTest, ReadsEverySeedOfTheFuzzer) {
     const QDir corpus(QStringLiteral(FRAMLET_SOURCE_DIR "/tests/updates/fuzz/corpus"));

@@ -4,13 +4,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include "ChildProcess.h"
+#include "LogTail.h"
 #include "LoopbackServer.h"
+#include "ManualTimers.h"
 #include "RecordingFileManager.h"
 #include "SigningKey.h"
+#include "SmallDisk.h"
 #include "updates/UpdateInstaller.h"
+#include "updates/UpdatePayload.h"
 #include "updates/UpdateSignature.h"
 #include "updates/UpdateTransfer.h"
 
@@ -20,27 +27,80 @@ namespace {
 using namespace std::chrono_literals;
 using Outcome = UpdateInstaller::Outcome;
 
+// Owner, group and others; QFileInfo adds the current user's rights as well.
+constexpr QFileDevice::Permissions kModeBits(0x7077);
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void put(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(30000) && process.exitCode() == 0;
+}
+
 class InstallerTest : public ::testing::Test {
 protected:
-    InstallerTest() : release(QByteArray("#!/bin/sh\necho new release\n").repeated(2000)) {}
+    InstallerTest() : other(QByteArray("#!/bin/sh\necho new release\n").repeated(2000)) {}
+
+    // A release as the build makes one: an ELF runtime marked as a type 2 AppImage and carrying
+    // its version in a `.framlet_version` section, then the image. /bin/true plays the runtime.
+    QByteArray appImage(const QString& version) const {
+        const QString runtime = dir.filePath(QStringLiteral("runtime-") + version);
+        QFile::copy(QStringLiteral("/bin/true"), runtime);
+        if (!version.isEmpty()) {
+            const QString text = dir.filePath(QStringLiteral("version.txt"));
+            put(text, version.toUtf8() + '\n');
+            EXPECT_TRUE(
+                run(QStringLiteral("objcopy"),
+                    {QStringLiteral("--add-section"),
+                     QString::fromLatin1(UpdatePayload::kVersionSection) + u'=' + text, runtime}));
+        }
+        return contents(runtime).replace(8, 3, QByteArray("AI\x02", 3)) + "hsqs" + other;
+    }
+
+    // A Debian package of this version, built by dpkg-deb as a release's would be.
+    QByteArray package(const QString& version) const {
+        const QString root = dir.filePath(QStringLiteral("package-") + version);
+        put(root + QStringLiteral("/DEBIAN/control"),
+            "Package: framlet\nVersion: " + version.toUtf8() +
+                "\nArchitecture: all\nMaintainer: Framlet <framlet@example.org>\n"
+                "Description: keeps your recent screenshots on a shelf\n");
+        put(root + QStringLiteral("/usr/bin/framlet"), other);
+        const QString deb = root + QStringLiteral(".deb");
+        EXPECT_TRUE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("--root-owner-group"),
+                                                     QStringLiteral("--build"), root, deb}));
+        return contents(deb);
+    }
 
     UpdateInstaller::Places places(const QString& appImage = {}) const {
         return {dir.filePath(QStringLiteral("staging")), dir.filePath(QStringLiteral("Downloads")),
                 appImage};
     }
 
-    AppcastItem item(const QString& name, QByteArray signature = {}, qint64 length = -1) {
-        server.serve(u'/' + name, release);
+    AppcastItem item(const QString& name, const QByteArray& bytes, const QString& version = "2.0",
+                     QByteArray signature = {}, qint64 length = -1) {
+        server.serve(u'/' + name, bytes);
         AppcastItem result;
-        result.version = result.displayVersion = QStringLiteral("2.0");
+        result.version = result.displayVersion = version;
         result.url = server.url(u'/' + name);
-        result.length = length < 0 ? release.size() : length;
-        result.edSignature = signature.isEmpty() ? key.signatureBase64(release) : signature;
+        result.length = length < 0 ? bytes.size() : length;
+        result.edSignature = signature.isEmpty() ? key.signatureBase64(bytes) : signature;
         return result;
     }
 
     UpdateInstaller makeInstaller(const QString& appImage = {}) {
-        return UpdateInstaller(network, *UpdateSignature::publicKey(key.publicKeyBase64()),
+        return UpdateInstaller(network, timers,
+                               {*UpdateSignature::publicKey(key.publicKeyBase64()), "1.9"},
                                places(appImage), files, 5s);
     }
 
@@ -55,95 +115,219 @@ protected:
         return installed.isEmpty() ? failed.value(0) : installed.value(0);
     }
 
-    QString oldAppImage() const {
+    QString oldAppImage(QFileDevice::Permissions permissions = QFileDevice::ReadOwner |
+                                                               QFileDevice::WriteOwner |
+                                                               QFileDevice::ExeOwner) const {
         const QString path = dir.filePath(QStringLiteral("Framlet.AppImage"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write("old release");
+        put(path, "old release");
+        QFile::setPermissions(path, permissions);
         return path;
     }
 
     QStringList filesIn(const QString& folder) const {
-        return QDir(dir.filePath(folder)).entryList(QDir::Files | QDir::Hidden);
+        return QDir(dir.filePath(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System);
     }
 
     QTemporaryDir dir;
     QNetworkAccessManager network;
+    test::ManualTimers timers;
     test::LoopbackServer server;
     test::SigningKey key;
     test::RecordingFileManager files;
-    QByteArray release;
+    QByteArray other;
 };
 
 TEST_F(InstallerTest, AVerifiedDownloadIsSavedAndShownOrHandedToThePackageInstaller) {
     UpdateInstaller installer = makeInstaller();
-    const auto saved = install(installer, item(QStringLiteral("Framlet-2.0.tar.gz")));
-    ASSERT_EQ(saved.size(), 2);
+    const auto saved = install(installer, item(QStringLiteral("Framlet-2.0.tar.gz"), other));
+    ASSERT_EQ(saved.size(), 3);
     EXPECT_EQ(saved[0].value<Outcome>(), Outcome::savedToDownloads);
     EXPECT_EQ(files.revealed, QList<QUrl>{QUrl::fromLocalFile(saved[1].toString())});
-    QFile file(saved[1].toString());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), release);
+    EXPECT_EQ(contents(saved[1].toString()), other);
 
-    const auto package = install(installer, item(QStringLiteral("framlet_2.0_amd64.deb")));
-    EXPECT_EQ(package[0].value<Outcome>(), Outcome::handedToPackageInstaller);
-    EXPECT_EQ(files.opened, QList<QUrl>{QUrl::fromLocalFile(package[1].toString())});
+    const auto deb =
+        install(installer, item(QStringLiteral("framlet_2.0_amd64.deb"), package("2.0")));
+    ASSERT_EQ(deb.size(), 3);
+    EXPECT_EQ(deb[0].value<Outcome>(), Outcome::handedToPackageInstaller);
+    EXPECT_EQ(files.opened, QList<QUrl>{QUrl::fromLocalFile(deb[1].toString())});
     EXPECT_TRUE(filesIn(QStringLiteral("staging")).isEmpty());
 }
 
-TEST_F(InstallerTest, ARunningAppImageIsReplacedWhole) {
-    const QString appImage = oldAppImage();
-    QFile old(appImage);
-    UpdateInstaller installer = makeInstaller(appImage);
-    const auto result = install(installer, item(QStringLiteral("Framlet-2.0-x86_64.AppImage")));
-    ASSERT_EQ(result.size(), 2);
+TEST_F(InstallerTest, ARunningAppImageIsReplacedWholeWithoutWideningWhoMayUseIt) {
+    // The group may read the old program and others may not: only the group may run the new one.
+    const QString program = oldAppImage(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner | QFileDevice::ReadGroup);
+    const QByteArray release = appImage(QStringLiteral("2.0"));
+    UpdateInstaller installer = makeInstaller(program);
+    const auto result =
+        install(installer, item(QStringLiteral("Framlet-2.0-x86_64.AppImage"), release));
+    ASSERT_EQ(result.size(), 3);
     EXPECT_EQ(result[0].value<Outcome>(), Outcome::replacedAppImage);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), release);
-    EXPECT_TRUE(QFileInfo(appImage).isExecutable());
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("Framlet.AppImage")});
+    EXPECT_EQ(contents(program), release);
+    EXPECT_EQ(QFileInfo(program).permissions() & kModeBits,
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                  QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    EXPECT_EQ(
+        QDir(dir.path()).entryList({QStringLiteral("*.AppImage*")}, QDir::Files | QDir::Hidden),
+        QStringList{QStringLiteral("Framlet.AppImage")});
 
-    // One it cannot write beside is still verified and kept, in Downloads.
+    // One it cannot write beside is still verified and kept, in Downloads, and the user is told.
     UpdateInstaller blocked = makeInstaller(dir.filePath(QStringLiteral("gone/Framlet.AppImage")));
-    const auto saved = install(blocked, item(QStringLiteral("Framlet-2.1-x86_64.AppImage")));
-    ASSERT_EQ(saved.size(), 2);
-    EXPECT_EQ(saved[0].value<Outcome>(), Outcome::savedToDownloads);
-    EXPECT_TRUE(QFileInfo(saved[1].toString()).isFile());
+    const auto saved =
+        install(blocked, item(QStringLiteral("Framlet-2.0-x86_64.AppImage"), release));
+    ASSERT_EQ(saved.size(), 3);
+    EXPECT_EQ(saved[0].value<Outcome>(), Outcome::savedToDownloadsInstead);
+    EXPECT_EQ(contents(saved[1].toString()), release);
+    EXPECT_FALSE(saved[2].toString().isEmpty());
 }
 
 TEST_F(InstallerTest, ADownloadThatFailsItsChecksIsDeletedAndNeverUsed) {
-    const QString appImage = oldAppImage();
-    QFile old(appImage);
-    UpdateInstaller installer = makeInstaller(appImage);
+    const QString program = oldAppImage();
+    UpdateInstaller installer = makeInstaller(program);
+    const QByteArray release = appImage(QStringLiteral("2.0"));
     test::SigningKey stranger;
     const QList<AppcastItem> bad{
-        item(QStringLiteral("a.AppImage"), stranger.signatureBase64(release)),
-        item(QStringLiteral("b.AppImage"), key.signatureBase64("something else")),
-        item(QStringLiteral("c.AppImage"), {}, release.size() + 10),  // a short download
-        item(QStringLiteral("d.AppImage"), {}, release.size() - 10),  // a long one
+        item(QStringLiteral("a.AppImage"), release, "2.0", stranger.signatureBase64(release)),
+        item(QStringLiteral("b.AppImage"), release, "2.0", key.signatureBase64("something else")),
+        item(QStringLiteral("c.AppImage"), release, "2.0", {}, release.size() + 10),  // short
+        item(QStringLiteral("d.AppImage"), release, "2.0", {}, release.size() - 10),  // long
     };
     for (const AppcastItem& update : bad) {
         const auto result = install(installer, update);
         ASSERT_EQ(result.size(), 1) << update.url.toString().toStdString();
         EXPECT_TRUE(filesIn(QStringLiteral("staging")).isEmpty());
     }
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), "old release");
+    EXPECT_EQ(contents(program), "old release");
     EXPECT_TRUE(files.opened.isEmpty());
     EXPECT_TRUE(files.revealed.isEmpty());
     EXPECT_TRUE(filesIn(QStringLiteral("Downloads")).isEmpty());
 }
 
-TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswer) {
+// A genuine signature proves who made the bytes, not which release they are: an old release
+// announced as new, or one kind of file served under another's name, is refused.
+TEST_F(InstallerTest, AReleaseIsInstalledOnlyAsWhatItsOwnBytesSay) {
+    const QString program = oldAppImage();
+    UpdateInstaller installer = makeInstaller(program);
+    const QByteArray old = appImage(QStringLiteral("1.5"));
+    const QByteArray current = appImage(QStringLiteral("1.9"));
+    const QByteArray unversioned = appImage({});
+    const QByteArray release = appImage(QStringLiteral("2.0"));
+    const QByteArray oldPackage = package(QStringLiteral("1.5"));
+    const QByteArray newPackage = package(QStringLiteral("2.0"));
+    QByteArray plainElf = release;
+    plainElf.replace(8, 3, QByteArray(3, '\0'));
+    QByteArray lostSections = release;
+    lostSections.replace(0x28, 8, QByteArray(8, '\xff'));  // the section table past the end
+    const QList<std::tuple<QString, QByteArray, QString, QString>> cases{
+        {"Framlet-9.9.9.AppImage", old, "9.9.9", "not 9.9.9 as announced"},
+        {"Framlet-1.9.AppImage", current, "1.9", "not newer"},
+        {"Framlet-2.0.AppImage", unversioned, "2.0", "does not say which version"},
+        {"Framlet-2.0.AppImage", lostSections, "2.0", "does not say which version"},
+        {"Framlet-2.0.AppImage", newPackage, "2.0", "not the kind of file"},
+        {"Framlet-2.0.AppImage", plainElf, "2.0", "not the kind of file"},
+        {"Framlet-2.0.tar.gz", release, "2.0", "not the kind of file"},
+        {"framlet_2.0_amd64.deb", release, "2.0", "not the kind of file"},
+        {"framlet_9.9.9_amd64.deb", oldPackage, "9.9.9", "not 9.9.9 as announced"},
+        {"framlet_1.5_amd64.deb", oldPackage, "1.5", "not newer"},
+    };
+    for (const auto& [name, bytes, version, message] : cases) {
+        test::LogTail log;
+        const auto result = install(installer, item(name, bytes, version));
+        ASSERT_EQ(result.size(), 1) << name.toStdString();
+        EXPECT_TRUE(result[0].toString().contains(message)) << result[0].toString().toStdString();
+        EXPECT_TRUE(log.text().contains(QStringLiteral("updater: refused update ") + version +
+                                        QStringLiteral(" — ")))
+            << log.text().toStdString();
+    }
+    EXPECT_EQ(contents(program), "old release");
+    EXPECT_TRUE(files.opened.isEmpty());
+    EXPECT_TRUE(filesIn(QStringLiteral("Downloads")).isEmpty());
+    EXPECT_TRUE(filesIn(QStringLiteral("staging")).isEmpty());
+}
+
+TEST_F(InstallerTest, NoDownloadWritesThroughALinkOrGrowsPastTheCap) {
+    UpdateInstaller installer = makeInstaller();
+    const QString mine = dir.filePath(QStringLiteral("mine.txt"));
+    put(mine, "the user's own file");
+    const QString nowhere = dir.filePath(QStringLiteral("framlet.desktop"));  // not there yet
+    QDir(dir.path()).mkpath(QStringLiteral("staging"));
+    QDir(dir.path()).mkpath(QStringLiteral("Downloads"));
+    ASSERT_TRUE(QFile::link(mine, dir.filePath(QStringLiteral("staging/Framlet-2.0.tar.gz.part"))));
+    ASSERT_TRUE(QFile::link(nowhere, dir.filePath(QStringLiteral("Downloads/Framlet-2.0.tar.gz"))));
+
+    const auto saved = install(installer, item(QStringLiteral("Framlet-2.0.tar.gz"), other));
+    ASSERT_EQ(saved.size(), 3);
+    EXPECT_NE(QFileInfo(saved[1].toString()).fileName(), u"Framlet-2.0.tar.gz");
+    EXPECT_EQ(contents(saved[1].toString()), other);
+    EXPECT_EQ(contents(mine), "the user's own file");
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+    EXPECT_TRUE(
+        QFileInfo(dir.filePath(QStringLiteral("Downloads/Framlet-2.0.tar.gz"))).isSymLink());
+
+    // However large the feed says a release is, no more than the cap is ever fetched.
+    const auto huge =
+        install(installer, item(QStringLiteral("huge.tar.gz"), other, "2.0", {}, qint64{1} << 40));
+    ASSERT_EQ(huge.size(), 1);
+    EXPECT_EQ(server.requests(QStringLiteral("/huge.tar.gz")), 0);
+}
+
+// Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
+TEST_F(InstallerTest, ChildOnAFullDisk) {
+    const QString disk = qEnvironmentVariable("FRAMLET_TEST_DISK");
+    const QString mounted = test::SmallDisk::mount(disk, 4 << 20);
+    if (!mounted.isEmpty()) {
+        GTEST_SKIP() << mounted.toStdString();
+    }
+    const QString program = disk + QStringLiteral("/Framlet.AppImage");
+    put(program, "old release");
+    QByteArray release = appImage(QStringLiteral("2.0"));
+    release.append(QByteArray((1 << 20) + 6000 - release.size(), 'x'));
+    // Room for all of the release but its last kilobytes: the end of a file is what a buffered
+    // writer loses without noticing.
+    ASSERT_TRUE(test::SmallDisk::fill(disk));
+    QFile filler(disk + QStringLiteral("/.filler"));
+    ASSERT_TRUE(filler.resize(filler.size() - (1 << 20) - 4096));
+    UpdateInstaller installer = makeInstaller(program);
+    const auto result = install(installer, item(QStringLiteral("Framlet-2.0.AppImage"), release));
+    ASSERT_EQ(result.size(), 3);
+    EXPECT_EQ(result[0].value<Outcome>(), Outcome::savedToDownloadsInstead);
+    EXPECT_TRUE(result[2].toString().contains(u"No space left"))
+        << result[2].toString().toStdString();
+    EXPECT_EQ(contents(program), "old release");
+}
+
+TEST_F(InstallerTest, OnAFullDiskTheAppImageStaysTheOldProgramAndTheUserIsTold) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), dir.filePath(QStringLiteral("disk")));
+    const auto child = test::runSelf(QStringLiteral("InstallerTest.ChildOnAFullDisk"), environment);
+    if (child.out.contains("[  SKIPPED ]")) {
+        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
+    }
+    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+}
+
+TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
     QNetworkAccessManager network;
+    test::ManualTimers timers;
     test::LoopbackServer server;
     server.serve(QStringLiteral("/slow"), test::LoopbackServer::Response{200, {}, {}, true});
-    UpdateTransfer transfer(network, server.url("/slow"), {1000, 200ms});
-    QSignalSpy failed(&transfer, &UpdateTransfer::failed);
-    transfer.start();
+    UpdateTransfer silent(network, timers, server.url("/slow"), {1000, 200ms, 1h});
+    QSignalSpy failed(&silent, &UpdateTransfer::failed);
+    silent.start();
     ASSERT_TRUE(failed.wait(10000));
     EXPECT_TRUE(failed[0][0].toString().contains(u"did not answer in time"));
+
+    // A byte every 20 ms is progress enough for the timeout, but not for the deadline.
+    server.serve(QStringLiteral("/trickle"),
+                 test::LoopbackServer::Response{200, QByteArray(100000, 'x'), {}, false, 20ms});
+    UpdateTransfer trickled(network, timers, server.url("/trickle"), {200000, 5s, 2min});
+    QSignalSpy progressed(&trickled, &UpdateTransfer::progressed);
+    QSignalSpy gaveUp(&trickled, &UpdateTransfer::failed);
+    trickled.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progressed.size() > 5; }, 10000));
+    timers.advance(2min);
+    EXPECT_TRUE(gaveUp.wait(5000));
+    EXPECT_TRUE(gaveUp.value(0).value(0).toString().contains(u"did not finish within 120 seconds"));
 
     EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl(QStringLiteral("http://example.org/feed"))));
     EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl(QStringLiteral("file:///etc/passwd"))));

@@ -5,19 +5,22 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
+#include <chrono>
 
 namespace framlet::test {
 
 // A small HTTP/1.1 server on 127.0.0.1 for the updater's tests: each path answers with a fixed
-// response, or never answers at all.
+// response, never answers at all, or trickles its body a byte at a time.
 class LoopbackServer : public QTcpServer {
 public:
     struct Response {
         int status = 200;
         QByteArray body;
-        QByteArray extraHeaders;  // "Name: value\r\n" lines
-        bool silent = false;      // accept the request and never answer
+        QByteArray extraHeaders;               // "Name: value\r\n" lines
+        bool silent = false;                   // accept the request and never answer
+        std::chrono::milliseconds trickle{0};  // the pause between the body's bytes
     };
 
     LoopbackServer() {
@@ -62,8 +65,27 @@ private:
         }
         socket->write("HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n" +
                       "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n" +
-                      response.extraHeaders + "Connection: close\r\n\r\n" + response.body);
+                      response.extraHeaders + "Connection: close\r\n\r\n");
+        if (response.trickle.count() > 0) {
+            trickle(socket, response.body, response.trickle);
+            return;
+        }
+        socket->write(response.body);
         socket->disconnectFromHost();
+    }
+
+    static void trickle(QTcpSocket* socket, const QByteArray& body,
+                        std::chrono::milliseconds every) {
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket,
+                         [socket, body, sent = qsizetype{0}]() mutable {
+                             if (sent < body.size()) {
+                                 socket->write(body.mid(sent++, 1));
+                             } else {
+                                 socket->disconnectFromHost();
+                             }
+                         });
+        timer->start(every);
     }
 
     QHash<QString, Response> m_routes;

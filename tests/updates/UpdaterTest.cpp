@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "LogTail.h"
 #include "LoopbackServer.h"
 #include "ManualTimers.h"
 #include "SigningKey.h"
@@ -27,23 +28,7 @@ using namespace std::chrono_literals;
 using test::feed;
 using test::feedItem;
 using Kind = Updater::Status::Kind;
-
-const bool logFileOn = qputenv("FRAMLET_DEBUG_LOG", "1");
-
-// The lines the debug log gained since the object was made.
-class LogTail {
-public:
-    LogTail() : m_start(QFile(DebugLog::filePath()).size()) {}
-    QString text() const {
-        QFile file(DebugLog::filePath());
-        file.open(QIODevice::ReadOnly);
-        file.seek(m_start);
-        return QString::fromUtf8(file.readAll());
-    }
-
-private:
-    qint64 m_start;
-};
+using test::LogTail;
 
 class UpdaterTest : public ::testing::Test {
 protected:
@@ -126,12 +111,34 @@ TEST_F(UpdaterTest, ABackgroundCheckShowsTheUpdateWithoutEscalating) {
     EXPECT_FALSE(shown[0][1].toBool());
     EXPECT_EQ(server.requests(QStringLiteral("/feed")), 1);
 
-    // A skipped version is no longer offered in the background, but still on request.
+    // A skipped version is no longer offered in the background, however it is written; a newer
+    // one is.
     updater->controller()->skipVersion(shown[0][0].value<AppcastItem>());
+    offer(QStringLiteral("2.0.0"));
     updater->controller()->checkForUpdatesInBackground();
     waitForCycle(*updater);
     EXPECT_EQ(shown.size(), 1);
     EXPECT_EQ(updater->status().kind(), Kind::upToDate);
+    offer(QStringLiteral("2.0.1"));
+    updater->controller()->checkForUpdatesInBackground();
+    waitForCycle(*updater);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.size(), 2);
+}
+
+// A feed that trickles in is given up at its deadline, and the next background check goes out.
+TEST_F(UpdaterTest, ATrickledFeedDoesNotHoldUpLaterChecks) {
+    server.serve(QStringLiteral("/feed"),
+                 test::LoopbackServer::Response{200, QByteArray(100000, ' '), {}, false, 20ms});
+    auto updater = makeUpdater(key.publicKeyBase64());
+    QSignalSpy aborted(updater->controller(), &UpdateController::abortedWithError);
+    updater->controller()->checkForUpdatesInBackground();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests(QStringLiteral("/feed")) == 1; }));
+    timers.advance(2min);
+    ASSERT_TRUE(aborted.wait(5000));
+    EXPECT_TRUE(aborted[0][0].value<UpdateError>().description.contains(u"did not finish"));
+    updater->controller()->checkForUpdatesInBackground();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.requests(QStringLiteral("/feed")) == 2; }));
 }
 
 TEST_F(UpdaterTest, OnlyTheBetaChannelWordOptsIntoBetaReleases) {

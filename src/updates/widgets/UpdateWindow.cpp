@@ -19,8 +19,13 @@ public:
     QVariant loadResource(int, const QUrl&) override { return {}; }
 };
 
-QString outcomeText(UpdateInstaller::Outcome outcome, const QString& path) {
+QString outcomeText(UpdateInstaller::Outcome outcome, const QString& path, const QString& detail) {
     switch (outcome) {
+        case UpdateInstaller::Outcome::savedToDownloadsInstead:
+            return QStringLiteral(
+                       "Framlet could not be replaced (%1) and stays as it was. The "
+                       "update was saved to %2")
+                .arg(detail, path);
         case UpdateInstaller::Outcome::replacedAppImage:
             return QStringLiteral("The update is installed. Relaunch Framlet to use it.");
         case UpdateInstaller::Outcome::handedToPackageInstaller:
@@ -65,6 +70,8 @@ UpdateWindow::UpdateWindow(UpdateInstaller& installer, QString runningVersion, Q
     connect(&m_installer, &UpdateInstaller::progressed, this, &UpdateWindow::progressed);
     connect(&m_installer, &UpdateInstaller::installed, this, &UpdateWindow::installed);
     connect(&m_installer, &UpdateInstaller::failed, this, &UpdateWindow::failed);
+    connect(&m_notesCleaner, &ReleaseNotes::Cleaner::cleaned, this,
+            [this](const QString& html) { m_notes->setHtml(html); });
 }
 
 UpdateWindow::~UpdateWindow() = default;
@@ -111,8 +118,11 @@ void UpdateWindow::present(const AppcastItem& item) {
 }
 
 void UpdateWindow::showNotes() {
+    m_notesCleaner.cancel();
     if (!m_item.releaseNotes.isEmpty() && ReleaseNotes::isRich(m_item.releaseNotes)) {
-        m_notes->setHtml(ReleaseNotes::sanitisedHtml(m_item.releaseNotes));
+        // Cleaned on a worker thread: long notes must not hold up the window.
+        m_notes->setPlainText(QStringLiteral("Loading the release notes…"));
+        m_notesCleaner.clean(m_item.releaseNotes);
     } else if (!m_item.releaseNotes.isEmpty()) {
         m_notes->setPlainText(m_item.releaseNotes);
     } else if (m_item.releaseNotesLink.isValid()) {
@@ -142,9 +152,10 @@ void UpdateWindow::progressed(qint64 received, qint64 total) {
     m_progress->setValue(total > 0 ? static_cast<int>(received * 1000 / total) : 0);
 }
 
-void UpdateWindow::installed(UpdateInstaller::Outcome outcome, const QString& path) {
+void UpdateWindow::installed(UpdateInstaller::Outcome outcome, const QString& path,
+                             const QString& detail) {
     m_progress->hide();
-    m_status->setText(outcomeText(outcome, path));
+    m_status->setText(outcomeText(outcome, path, detail));
     if (outcome == UpdateInstaller::Outcome::replacedAppImage) {
         m_installedPath = path;
         m_install->setText(QStringLiteral("Relaunch"));

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "updates/Appcast.h"
+#include "updates/ReleaseNotes.h"
 #include "updates/UpdateInstaller.h"
 
 class QLabel;
@@ -43,7 +44,7 @@ private:
     void showNotes();
     void install();
     void progressed(qint64 received, qint64 total);
-    void installed(UpdateInstaller::Outcome outcome, const QString& path);
+    void installed(UpdateInstaller::Outcome outcome, const QString& path, const QString& detail);
     void failed(const QString& message);
     void setBusy(bool busy);
 
@@ -51,6 +52,7 @@ private:
     QString m_runningVersion;
     AppcastItem m_item;
     QString m_installedPath;
+    ReleaseNotes::Cleaner m_notesCleaner;
     QLabel* m_heading = nullptr;
     QLabel* m_versions = nullptr;
     QTextBrowser* m_notes = nullptr;
