@@ -136,10 +136,8 @@ std::optional<int> InstanceCommand::forward(const InstanceClient& client, std::F
         const std::optional<InstanceService::Found> found = client.search(text);
         return found ? printFound(*found, nulSeparated, out, err) : kNoInstance;
     }
-    if (checkForUpdates) {
-        if (!client.call(QStringLiteral("CheckForUpdates"))) {
-            return std::nullopt;
-        }
+    // An instance too old to take the check still takes the rest of the command.
+    if (checkForUpdates && client.call(QStringLiteral("CheckForUpdates"))) {
         write(out, "Framlet: asked the running Framlet to check for updates\n");
         std::fflush(out);
         if (kind == Kind::launch) {
