@@ -124,8 +124,9 @@ std::variant<InstanceCommand, QString> InstanceCommand::parse(const QStringList&
     command.text = arguments.at(search + 1);
     // The text itself may be "-0"; only another argument asks for the NUL-separated form.
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        command.nulSeparated =
-            command.nulSeparated || (i != search + 1 && arguments.at(i) == u"-0");
+        if (i != search + 1 && arguments.at(i) == u"-0") {
+            command.nulSeparated = true;
+        }
     }
     return command;
 }
