@@ -272,9 +272,8 @@ TEST_F(Instance, SearchPrintsAnyBytesTheInstanceAnswersWithAndTheOldMethodStillA
 // each old one ending at once, as often as an unlucky user would relaunch.
 TEST_F(Instance, ARelaunchedFramletTakesTheNameOverOnceTheOneItReplacesLetsGo) {
     const qint64 self = QCoreApplication::applicationPid();
-    auto old = std::make_unique<InstanceService>(QDBusConnection::sessionBus(),
-                                                 InstanceService::Searcher());
-    ASSERT_EQ(old->claim(), InstanceService::Claim::owned);
+    InstanceService old(QDBusConnection::sessionBus(), InstanceService::Searcher());
+    ASSERT_EQ(old.claim(), InstanceService::Claim::owned);
     const QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
     useEnvironment(environment());  // what the relaunched program inherits
     const bool started = framlet::Relaunch::start(QStringLiteral(FRAMLET_EXECUTABLE));
@@ -282,7 +281,7 @@ TEST_F(Instance, ARelaunchedFramletTakesTheNameOverOnceTheOneItReplacesLetsGo) {
     ASSERT_TRUE(started);
     ASSERT_TRUE(QTest::qWaitFor([] { return holders().size() == 2; }, 15000))
         << framlet::test::programLog(home.path()).constData();
-    old->release();
+    old.release();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return holders().size() == 1 && holders().constFirst() != self; }, 15000));
     qint64 owner = holders().constFirst();
