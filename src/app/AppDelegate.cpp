@@ -24,6 +24,7 @@
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
 #include "onboarding/OnboardingController.h"
+#include "onboarding/OnboardingWindow.h"
 #include "onboarding/ShellScreenshotFolder.h"
 #include "platform/DebugLog.h"
 #include "platform/FileManager.h"
@@ -107,20 +108,15 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_settings(services.settings)
     , m_theme(std::make_unique<ThemePalette>(m_settings, services.colorScheme))
     , m_taskbar(std::make_unique<TaskbarPresence>(m_settings.showDockIcon()))
-    , m_store(std::make_unique<ScreenshotStore>(m_settings,
-                                                ScreenshotStore::recognizerFor(services.ocr),
-                                                services.timers, m_thumbnailPool))
+    , m_store(std::make_unique<ScreenshotStore>(
+          m_settings, m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)),
+          services.timers, m_thumbnailPool))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
     , m_folderChooser(std::make_unique<FolderChooser>())
     , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
-    , m_onboarding(std::make_unique<OnboardingController>(
-          m_settings, *m_theme,
-          OnboardingController::Services{
-              &chooseScreenshotFolder, &ShellScreenshotFolder::probeOffMain,
-              [this](const QUrl& folder) { m_services.fileManager.reveal({folder}); },
-              [this](QWidget* window) { m_taskbar->add(window); }})) {
+    , m_onboarding(makeOnboarding()) {
     QPointer<AppDelegate> self(this);
     m_services.keyGrabber.onRefusal([self](KeyGrabber::Handle, std::int32_t status) {
         if (self) {
@@ -272,10 +268,35 @@ void AppDelegate::hotKeyRefused(std::int32_t status) {
 void AppDelegate::setupOnboarding() {
     // The folder confirmed during onboarding is watched from then on.
     connect(m_onboarding.get(), &OnboardingController::finished, this,
-            &AppDelegate::watchedFolderChanged);
+            &AppDelegate::watchedFolderChanged, Qt::UniqueConnection);
     if (!m_settings.hasCompletedOnboarding()) {
         m_onboarding->present(ScreenshotWatcher::screenshotLocation());
     }
+}
+
+std::unique_ptr<OnboardingController> AppDelegate::makeOnboarding() {
+    return std::make_unique<OnboardingController>(
+        m_settings, *m_theme,
+        OnboardingController::Services{
+            &chooseScreenshotFolder, &ShellScreenshotFolder::probeOffMain,
+            [this](const QUrl& folder) { m_services.fileManager.reveal({folder}); },
+            [this](QWidget* window) { m_taskbar->add(window); }});
+}
+
+void AppDelegate::resetTour() {
+    m_settings.resetFeatureTour();
+    DebugLog::log(QStringLiteral("tour: reset by a later launch"));
+}
+
+void AppDelegate::resetOnboarding() {
+    m_settings.resetOnboarding();
+    DebugLog::log(QStringLiteral("onboarding: reset by a later launch"));
+    m_featureTour->suspend();
+    if (const OnboardingWindow* window = m_onboarding->window(); window && !window->isVisible()) {
+        // A finished flow keeps its last screen; the user is welcomed from the start again.
+        m_onboarding = makeOnboarding();
+    }
+    setupOnboarding();
 }
 
 void AppDelegate::watchedFolderChanged() {
@@ -317,6 +338,10 @@ void AppDelegate::hideShelf() {
     m_panelController->hide();
 }
 
+bool AppDelegate::stillRecognising() const {
+    return !m_launched || !m_watcher || !m_watcher->hasSeeded() || m_recognitions.any();
+}
+
 QStringList AppDelegate::search(const QString& text) const {
     QStringList paths;
     for (const Screenshot* screenshot : m_store->items()) {
@@ -336,6 +361,12 @@ void AppDelegate::serve(InstanceService& service) {
             [this] { whenLaunched([this] { hideShelf(); }); });
     connect(&service, &InstanceService::settingsRequested, this,
             [this] { whenLaunched([this] { openSettings(); }); });
+    connect(&service, &InstanceService::updateCheckRequested, this,
+            [this] { whenLaunched([this] { checkForUpdatesInBackground(); }); });
+    connect(&service, &InstanceService::tourResetRequested, this,
+            [this] { whenLaunched([this] { resetTour(); }); });
+    connect(&service, &InstanceService::onboardingResetRequested, this,
+            [this] { whenLaunched([this] { resetOnboarding(); }); });
 }
 
 void AppDelegate::whenLaunched(std::function<void()> request) {
@@ -466,13 +497,15 @@ void AppDelegate::scheduleRequestedUpdateCheck() {
     if (!qEnvironmentVariableIsSet("FRAMLET_UPDATE_CHECK")) {
         return;
     }
-    QTimer::singleShot(2000, this, [this] {
-        DebugLog::log(QStringLiteral("updater: --update-check → background check"));
-        // Without a signing key there is no controller: the request goes no further.
-        if (UpdateController* controller = m_services.updater.controller()) {
-            controller->checkForUpdatesInBackground();
-        }
-    });
+    QTimer::singleShot(2000, this, &AppDelegate::checkForUpdatesInBackground);
+}
+
+void AppDelegate::checkForUpdatesInBackground() {
+    DebugLog::log(QStringLiteral("updater: --update-check → background check"));
+    // Without a signing key there is no controller: the request goes no further.
+    if (UpdateController* controller = m_services.updater.controller()) {
+        controller->checkForUpdatesInBackground();
+    }
 }
 
 void AppDelegate::showUpdate(const AppcastItem& item) {

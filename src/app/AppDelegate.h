@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/AppServices.h"
+#include "app/PendingRecognitions.h"
 #include "platform/LoginItem.h"
 
 namespace framlet {
@@ -67,6 +68,8 @@ public:
     // The paths of the shelf's screenshots whose file name or recognised text holds the text,
     // by the shelf's own filter rule, newest first.
     QStringList search(const QString& text) const;
+    // Whether the shelf is still being read: folders not listed yet, or text not recognised yet.
+    bool stillRecognising() const;
     // Takes the commands of later launches; those that come before the start-up sequence has
     // run wait for it.
     void serve(InstanceService& service);
@@ -104,7 +107,13 @@ private:
     void setupHotKey();
     void setupUpdater();
     void setupOnboarding();
+    std::unique_ptr<OnboardingController> makeOnboarding();
     void scheduleRequestedUpdateCheck();
+    void checkForUpdatesInBackground();
+    // A later launch's --reset-tour and --reset-onboarding, done through the settings this
+    // process holds; onboarding shows again at once.
+    void resetTour();
+    void resetOnboarding();
     void whenLaunched(std::function<void()> request);
     void hotKeyRefused(std::int32_t status);
     void showUpdate(const AppcastItem& item);
@@ -125,7 +134,8 @@ private:
     std::unique_ptr<ThemePalette> m_theme;
     std::unique_ptr<TaskbarPresence> m_taskbar;
     LoginItem m_loginItem;
-    QThreadPool m_thumbnailPool;  // before the store, which queues work on it
+    QThreadPool m_thumbnailPool;         // before the store, which queues work on it
+    PendingRecognitions m_recognitions;  // before the store, which counts its work there
     std::unique_ptr<ScreenshotStore> m_store;
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;

@@ -5,9 +5,13 @@
 
 namespace framlet {
 
-MaintenanceFlags::MaintenanceFlags(const LoginItem& loginItem, Settings& settings, std::FILE* out,
-                                   std::FILE* err)
-    : m_loginItem(loginItem), m_settings(settings), m_out(out), m_err(err) {
+MaintenanceFlags::MaintenanceFlags(const LoginItem& loginItem, Settings& settings,
+                                   RunningInstance runningInstance, std::FILE* out, std::FILE* err)
+    : m_loginItem(loginItem)
+    , m_settings(settings)
+    , m_runningInstance(std::move(runningInstance))
+    , m_out(out)
+    , m_err(err) {
 }
 
 std::optional<int> MaintenanceFlags::run(const QStringList& arguments) const {
@@ -49,6 +53,12 @@ int MaintenanceFlags::unregisterLogin() const {
 }
 
 int MaintenanceFlags::resetOnboarding() const {
+    if (handedToInstance(QStringLiteral("ResetOnboarding"))) {
+        print(m_out,
+              QStringLiteral(
+                  "Framlet: onboarding + tour reset — the running Framlet shows onboarding now"));
+        return 0;
+    }
     m_settings.resetOnboarding();
     print(m_out,
           QStringLiteral("Framlet: onboarding + tour reset — they will show again on next launch"));
@@ -56,10 +66,16 @@ int MaintenanceFlags::resetOnboarding() const {
 }
 
 int MaintenanceFlags::resetTour() const {
-    m_settings.resetFeatureTour();
+    if (!handedToInstance(QStringLiteral("ResetTour"))) {
+        m_settings.resetFeatureTour();
+    }
     print(m_out, QStringLiteral(
                      "Framlet: feature tour reset — it will show the next time the shelf opens"));
     return 0;
+}
+
+bool MaintenanceFlags::handedToInstance(const QString& method) const {
+    return m_runningInstance && m_runningInstance(method);
 }
 
 int MaintenanceFlags::loginStatus() const {

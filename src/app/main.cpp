@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QDBusConnection>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <variant>
 
 #include "app/AppDelegate.h"
@@ -51,7 +53,7 @@ int searchOnly(int argc, char** argv, const InstanceCommand& command) {
 
 // Without a display this process cannot be the instance, but one may run elsewhere on the bus.
 int withoutDisplay(int argc, char** argv, const InstanceCommand& command, const QString& problem) {
-    if (command.kind != InstanceCommand::Kind::launch) {
+    if (command.kind != InstanceCommand::Kind::launch || command.checkForUpdates) {
         const QCoreApplication core(argc, argv);
         if (const auto code =
                 command.forward(framlet::InstanceClient(QDBusConnection::sessionBus()))) {
@@ -101,7 +103,17 @@ int main(int argc, char** argv) {
 
     const QStringList arguments = argumentList(argc, argv);
     const LoginItem loginItem;
-    if (const auto code = MaintenanceFlags(loginItem, Settings::shared()).run(arguments)) {
+    // Made only for a flag that hands its job to the running instance and then ends the process,
+    // so that no QApplication ever has to follow it.
+    std::optional<QCoreApplication> core;
+    const auto runningInstance = [&](const QString& method) {
+        if (!core) {
+            core.emplace(argc, argv);
+        }
+        return InstanceClient(QDBusConnection::sessionBus()).call(method);
+    };
+    if (const auto code =
+            MaintenanceFlags(loginItem, Settings::shared(), runningInstance).run(arguments)) {
         return *code;
     }
     const auto parsed = InstanceCommand::parse(arguments);
@@ -134,9 +146,20 @@ int main(int argc, char** argv) {
     // The name is claimed before anything starts, so a second launch starts nothing.
     AppDelegate* running = nullptr;
     InstanceService service(QDBusConnection::sessionBus(), [&running](const QString& text) {
-        return running ? running->search(text) : QStringList();
+        InstanceService::Found found{{}, true};  // before the start-up nothing is read yet
+        if (running) {
+            for (const QString& path : running->search(text)) {
+                found.paths.append(QFile::encodeName(path));
+            }
+            found.stillRecognising = running->stillRecognising();
+        }
+        return found;
     });
-    switch (service.claim()) {
+    // Given up as soon as the event loop ends: a successor (a relaunch after an update) need
+    // not wait for the windows and workers to be torn down.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &service,
+                     &InstanceService::release);
+    switch (service.claim(command.replacing)) {
         case InstanceService::Claim::taken:
             if (const auto code = command.forward(client)) {
                 return *code;

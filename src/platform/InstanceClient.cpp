@@ -1,10 +1,11 @@
 #include "platform/InstanceClient.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QFile>
 
 #include "platform/ApplicationId.h"
-#include "platform/InstanceService.h"
 
 namespace framlet {
 namespace {
@@ -29,17 +30,32 @@ bool InstanceClient::call(const QString& method) const {
     return m_bus.call(request(method)).type() == QDBusMessage::ReplyMessage;
 }
 
-std::optional<QStringList> InstanceClient::search(const QString& text) const {
+std::optional<InstanceService::Found> InstanceClient::search(const QString& text) const {
     if (!m_bus.isConnected()) {
         return std::nullopt;
     }
-    QDBusMessage message = request(QStringLiteral("Search"));
+    QDBusMessage message = request(QStringLiteral("SearchPaths"));
     message << text;
-    const QDBusReply<QStringList> reply = m_bus.call(message);
-    if (!reply.isValid()) {
+    const QDBusMessage reply = m_bus.call(message);
+    const QList<QVariant> values = reply.arguments();
+    if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == u"aayb") {
+        return InstanceService::Found{qdbus_cast<QByteArrayList>(values.at(0)),
+                                      values.at(1).toBool()};
+    }
+    if (reply.errorName() != u"org.freedesktop.DBus.Error.UnknownMethod") {
         return std::nullopt;
     }
-    return reply.value();
+    message = request(QStringLiteral("Search"));
+    message << text;
+    const QDBusReply<QStringList> paths = m_bus.call(message);
+    if (!paths.isValid()) {
+        return std::nullopt;
+    }
+    InstanceService::Found found;
+    for (const QString& path : paths.value()) {
+        found.paths.append(QFile::encodeName(path));
+    }
+    return found;
 }
 
 }  // namespace framlet

@@ -2,8 +2,9 @@
 
 #include <QDBusConnection>
 #include <QString>
-#include <QStringList>
 #include <optional>
+
+#include "platform/InstanceService.h"
 
 namespace framlet {
 
@@ -13,10 +14,12 @@ public:
     explicit InstanceClient(QDBusConnection bus);
 
     // Calls one of the service's commands without arguments ("Toggle", "Show", "Hide",
-    // "OpenSettings"); false when no instance answered.
+    // "OpenSettings", "CheckForUpdates", "ResetTour", "ResetOnboarding"); false when no
+    // instance answered.
     bool call(const QString& method) const;
-    // The matching paths, or no value when no instance answered.
-    std::optional<QStringList> search(const QString& text) const;
+    // The matching paths, or no value when no instance answered. An instance from before
+    // SearchPaths answers as text, and never says whether it is still recognising.
+    std::optional<InstanceService::Found> search(const QString& text) const;
 
 private:
     QDBusConnection m_bus;

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 
 #include "ChildProcess.h"
+#include "ProgramHome.h"
+#include "ScreenPixels.h"
 #include "TemporaryHome.h"
 #include "platform/UserDefaults.h"
 
@@ -108,6 +112,51 @@ TEST_F(MaintenanceFlagsTest, NearMissesStartTheApplicationWhichNeedsADisplay) {
         EXPECT_TRUE(result.out.isEmpty());
         EXPECT_TRUE(result.err.startsWith("Framlet: no display")) << result.err.constData();
     }
+}
+
+// With Framlet running on the session bus, the flags are its business: it resets through the
+// settings it holds (a file written behind its back would be forgotten or overwritten) and shows
+// what was reset, and the update check is not lost in a plain second launch.
+TEST_F(MaintenanceFlagsTest, WithFramletRunningTheResetsAndTheUpdateCheckAreDoneByIt) {
+    defaults().set(QStringLiteral("hasCompletedOnboarding"), true);
+    defaults().set(QStringLiteral("hasCompletedFeatureTour"), true);
+    const QProcessEnvironment environment = test::programEnvironment(m_home.path());
+    QProcess app;
+    app.setProcessEnvironment(environment);
+    app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
+    const auto logged = [&](const QByteArray& line) {
+        return QTest::qWaitFor([&] { return test::programLog(m_home.path()).contains(line); },
+                               15000);
+    };
+    ASSERT_TRUE(logged("instance: serving")) << test::programLog(m_home.path()).constData();
+    const auto framletBeside = [&](const QString& flag) {
+        return test::runChild(QStringLiteral(FRAMLET_EXECUTABLE), {flag}, environment);
+    };
+
+    auto result = framletBeside(QStringLiteral("--update-check"));
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "Framlet: asked the running Framlet to check for updates\n");
+    EXPECT_TRUE(logged("updater: --update-check → background check"));
+    EXPECT_FALSE(test::shelfVisible());  // the check was asked for, not the shelf
+
+    result = framletBeside(QStringLiteral("--reset-tour"));
+    EXPECT_EQ(result.out,
+              "Framlet: feature tour reset — it will show the next time the shelf opens\n");
+    EXPECT_FALSE(defaults().contains(QStringLiteral("hasCompletedFeatureTour")));
+    EXPECT_EQ(framletBeside(QStringLiteral("--show")).exitCode, 0);
+    EXPECT_TRUE(logged("tour: step 1 of 3"));
+
+    result = framletBeside(QStringLiteral("--reset-onboarding"));
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              "Framlet: onboarding + tour reset — the running Framlet shows onboarding now\n");
+    EXPECT_FALSE(defaults().contains(QStringLiteral("hasCompletedOnboarding")));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return test::windowGeometry(QStringLiteral("^Welcome to Framlet$")).isValid(); },
+        10000));
+
+    app.terminate();
+    app.waitForFinished(5000);
 }
 
 }  // namespace

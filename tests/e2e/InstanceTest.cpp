@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -8,13 +11,79 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <memory>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "ProgramHome.h"
+#include "platform/ApplicationId.h"
+#include "platform/InstanceService.h"
+#include "platform/Relaunch.h"
 
+using framlet::InstanceService;
 using framlet::test::shelfVisible;
 
 namespace {
+
+QDBusConnectionInterface& bus() {
+    return *QDBusConnection::sessionBus().interface();
+}
+
+// The process ids of the name's owner and of those queued behind it, owner first.
+QList<qint64> holders() {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListQueuedOwners"));
+    call << framlet::applicationId();
+    QList<qint64> pids;
+    for (const QString& connection :
+         QDBusConnection::sessionBus().call(call).arguments().value(0).toStringList()) {
+        if (const QDBusReply<uint> pid = bus().servicePid(connection); pid.value() > 0) {
+            pids.append(pid.value());
+        }
+    }
+    return pids;
+}
+
+void drawText(const QString& path, const QString& text) {
+    QImage image(900, 300, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(64);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(image.rect(), Qt::AlignCenter, text);
+    }
+    ASSERT_TRUE(image.save(path, "PNG"));
+}
+
+// runChild with this thread's event loop turning, so that a service this process offers answers.
+framlet::test::ChildResult runServed(const QString& program, const QStringList& arguments,
+                                     const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    const bool ended =
+        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+    return {ended ? process.exitCode() : -1, !ended || process.exitStatus() != QProcess::NormalExit,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// This process's environment replaced by another one, for a program that inherits it.
+void useEnvironment(const QProcessEnvironment& environment) {
+    for (const QString& name : QProcessEnvironment::systemEnvironment().keys()) {
+        if (!environment.contains(name)) {
+            qunsetenv(name.toLocal8Bit().constData());
+        }
+    }
+    for (const QString& name : environment.keys()) {
+        qputenv(name.toLocal8Bit().constData(), environment.value(name).toLocal8Bit());
+    }
+}
 
 // Two launches of the real program on the private desktop and session bus of scripts/x-session:
 // the first serves, every later one hands its command over.
@@ -29,6 +98,12 @@ protected:
         if (!app.waitForFinished(5000)) {
             app.kill();
             app.waitForFinished();
+        }
+        // A relaunch's program is detached from this test, which started it all the same.
+        for (const qint64 pid : holders()) {
+            if (pid > 0 && pid != QCoreApplication::applicationPid()) {
+                ::kill(static_cast<pid_t>(pid), SIGTERM);
+            }
         }
     }
 
@@ -84,18 +159,8 @@ TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
     EXPECT_EQ(bare.exitCode, 64);
     EXPECT_TRUE(bare.err.contains("--search needs the text to look for"));
 
-    QImage image(900, 300, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(64);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("Quarterly lantern"));
-    }
     const QString shot = QDir(desktop()).filePath(QStringLiteral("Screenshot 1.png"));
-    ASSERT_TRUE(image.save(shot));
+    drawText(shot, QStringLiteral("Quarterly lantern"));
     start();
 
     framlet::test::ChildResult found;
@@ -111,6 +176,140 @@ TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
     EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("shot 1")}).out,
               QFile::encodeName(shot) + '\n');
     EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("zeppelin")}).exitCode, 1);
+}
+
+// File names a script must get back whole: a line feed, a tab, a backslash and an escape
+// sequence in the real program's shelf; while a file still cannot be read it says so.
+TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns) {
+    const QByteArray folder = QFile::encodeName(desktop()) + '/';
+    const QByteArray odd = "two\nlines \t\x1b[31m back\\slash.png";
+    drawText(QDir(desktop()).filePath(QStringLiteral("two\nlines \t\x1b[31m back\\slash.png")),
+             QStringLiteral("Quarterly"));
+    // Never readable while it keeps growing, as a capture still being written.
+    QFile growing(QDir(desktop()).filePath(QStringLiteral("growing.png")));
+    ASSERT_TRUE(growing.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    growing.write("\x89PNG\r\n\x1a\n");
+    QTimer grow;
+    QObject::connect(&grow, &QTimer::timeout, [&] { growing.write("x"); });
+    grow.start(300);
+    start();
+
+    framlet::test::ChildResult found;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            found = framlet({QStringLiteral("--search"), QStringLiteral("lines")});
+            return found.exitCode == 0;
+        },
+        15000))
+        << found.err.constData();
+    EXPECT_EQ(found.out, folder + "two\\nlines \\t\\x1b[31m back\\\\slash.png\n");
+    EXPECT_EQ(
+        framlet({QStringLiteral("-0"), QStringLiteral("--search"), QStringLiteral("lines")}).out,
+        folder + odd + '\0');
+    const auto pending = framlet({QStringLiteral("--search"), QStringLiteral("zeppelin")});
+    EXPECT_EQ(pending.exitCode, 1);
+    EXPECT_EQ(pending.err,
+              "Framlet: text recognition is still running; a later search may find more\n");
+
+    grow.stop();  // given up once it stops changing: nothing is pending any more
+    framlet::test::ChildResult settled;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            settled = framlet({QStringLiteral("--search"), QStringLiteral("zeppelin")});
+            return settled.err.isEmpty();
+        },
+        40000));
+    EXPECT_EQ(settled.exitCode, 1);
+}
+
+// An instance may hand over any bytes (names need not be UTF-8): -0 prints them as they are, the
+// line form escapes them so that bash's printf %b gives them back, and the older Search method
+// still answers.
+TEST_F(Instance, SearchPrintsAnyBytesTheInstanceAnswersWithAndTheOldMethodStillAnswers) {
+    const QByteArrayList paths{"/s/caf\xe9.png", "/s/a\x1b[31m\\b\tc\rd.png", "/s/\xc2\x9b.png",
+                               "/s/\xed\xa0\x80 \xc0\xaf \xf4\x90\x80\x80 \xe2\x82.png",
+                               QByteArray("/s/nul\0inside", 13)};
+    InstanceService service(QDBusConnection::sessionBus(), [&](const QString& text) {
+        return InstanceService::Found{text == u"x" ? paths : QByteArrayList(), true};
+    });
+    ASSERT_EQ(service.claim(), InstanceService::Claim::owned);
+    const auto served = [&](const QStringList& arguments) {
+        return runServed(QStringLiteral(FRAMLET_EXECUTABLE), arguments, environment());
+    };
+
+    const auto raw =
+        served({QStringLiteral("--search"), QStringLiteral("x"), QStringLiteral("-0")});
+    EXPECT_EQ(raw.exitCode, 0);
+    EXPECT_EQ(raw.out, paths.mid(0, 4).join('\0') + '\0');  // no file name holds a NUL
+    EXPECT_TRUE(raw.err.contains("text recognition is still running"));
+    const auto lines = served({QStringLiteral("--search"), QStringLiteral("x")});
+    EXPECT_EQ(lines.out,
+              "/s/caf\\xe9.png\n/s/a\\x1b[31m\\\\b\\tc\\x0dd.png\n/s/\\xc2\\x9b.png\n"
+              "/s/\\xed\\xa0\\x80 \\xc0\\xaf \\xf4\\x90\\x80\\x80 \\xe2\\x82.png\n"
+              "/s/nul\\x00inside\n");
+    const auto undone = runServed(
+        QStringLiteral("bash"),
+        {QStringLiteral("-c"),
+         QStringLiteral(
+             "\"$0\" --search x | while IFS= read -r line; do printf '%b\\0' \"$line\"; done"),
+         QStringLiteral(FRAMLET_EXECUTABLE)},
+        environment());
+    EXPECT_EQ(undone.out, paths.join('\0') + '\0');
+    EXPECT_EQ(served({QStringLiteral("--search"), QStringLiteral("-0")}).exitCode, 1);
+
+    const auto old =
+        runServed(QStringLiteral("gdbus"),
+                  {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                   framlet::applicationId(), QStringLiteral("--object-path"),
+                   InstanceService::objectPath(), QStringLiteral("--method"),
+                   framlet::applicationId() + QStringLiteral(".Search"), QStringLiteral("x")},
+                  environment());
+    EXPECT_TRUE(old.out.startsWith("(['/s/caf"));
+}
+
+// The updater relaunches the new program while the old one still holds the name. This process
+// plays an old instance that takes its time to quit; then real instances replace one another,
+// each old one ending at once, as often as an unlucky user would relaunch.
+TEST_F(Instance, ARelaunchedFramletTakesTheNameOverOnceTheOneItReplacesLetsGo) {
+    const qint64 self = QCoreApplication::applicationPid();
+    InstanceService old(QDBusConnection::sessionBus(), InstanceService::Searcher());
+    ASSERT_EQ(old.claim(), InstanceService::Claim::owned);
+    const QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+    useEnvironment(environment());  // what the relaunched program inherits
+    const bool started = framlet::Relaunch::start(QStringLiteral(FRAMLET_EXECUTABLE));
+    useEnvironment(own);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(QTest::qWaitFor([] { return holders().size() == 2; }, 15000))
+        << framlet::test::programLog(home.path()).constData();
+    old.release();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return holders().size() == 1 && holders().constFirst() != self; }, 15000));
+    qint64 owner = holders().constFirst();
+
+    std::vector<std::unique_ptr<QProcess>> launched;
+    for (int round = 0; round < 4; ++round) {
+        auto next = std::make_unique<QProcess>();
+        next->setProcessEnvironment(environment());
+        next->start(QStringLiteral(FRAMLET_EXECUTABLE),
+                    {QStringLiteral("--replacing"), QString::number(owner)});
+        ASSERT_TRUE(next->waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor([] { return holders().size() == 2; }, 15000))
+            << "round " << round << ": " << next->readAllStandardError().constData();
+        ::kill(static_cast<pid_t>(owner), SIGTERM);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return holders() == QList{next->processId()}; }, 15000))
+            << "round " << round;
+        EXPECT_EQ(next->state(), QProcess::Running);
+        owner = next->processId();
+        launched.push_back(std::move(next));
+    }
+    // Each said so once it owned the name.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return framlet::test::programLog(home.path()).count("instance: serving") == 5; },
+        5000));
+    EXPECT_EQ(framlet({}).exitCode, 0);  // a plain launch still finds the last one
+    EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
+    launched.back()->terminate();
+    launched.back()->waitForFinished(5000);
 }
 
 }  // namespace
