@@ -48,13 +48,22 @@ public:
     }
     bool isUnavailable() const { return m_answer.startsWith(u"unavailable"); }
 
-    void stall() { ::kill(pid_t(m_server.processId()), SIGUSR1); }
-    void resume() { ::kill(pid_t(m_server.processId()), SIGUSR2); }
+    void stall() { signal(SIGUSR1); }
+    void resume() { signal(SIGUSR2); }
     // False once the server gave up stalling (or died): then something waited on the mount for
     // far longer than any test step takes.
-    bool stillStalling() { return !m_server.waitForFinished(0); }
+    bool stillStalling() {
+        return m_server.state() == QProcess::Running && !m_server.waitForFinished(0);
+    }
 
 private:
+    void signal(int number) {
+        const pid_t server = pid_t(m_server.processId());
+        if (server > 0) {  // 0 would signal this whole process group
+            ::kill(server, number);
+        }
+    }
+
     QString m_mountPoint;
     QProcess m_server;
     QString m_answer;
