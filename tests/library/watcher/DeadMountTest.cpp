@@ -102,6 +102,17 @@ TEST_F(DeadMountTest, FoldersThatNeverAnswerHoldUpNeitherThisThreadNorTheOtherFo
     }
     capture(QStringLiteral("new.png"), false);
     EXPECT_FALSE(probe.isFinished());
+
+    // Built anew, as when the settings change, the watcher waits behind the same threads and the
+    // log does not say it all again.
+    const int threads = threadCount();
+    watcher.reset();
+    start(QStringList{good()} + stalled, TimerSource::realTime());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->hasSeeded(); }, 3 * kTimeoutMs));
+    EXPECT_TRUE(recorder.hasAdded(QStringLiteral("new.png")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return threadCount() <= threads; }, kTimeoutMs))
+        << threadCount() << " threads, " << threads << " before";
+    EXPECT_EQ(log.text().count(" does not answer"), stalled.size());
     EXPECT_TRUE(mount->stillStalling()) << "something waited on the mount until it gave up";
 
     // Once the mount answers, the files it had are told as seeds, not as captures.
