@@ -161,7 +161,7 @@ QString folderOf(const QUrl& file) {
 }
 
 // The folders said not to answer; each is told once, until it answers again, however many
-// watchers wait on it meanwhile.
+// watchers wait on it meanwhile. Kept on the main thread, where the watchers live.
 QSet<QString>& unansweredFolders() {
     static QSet<QString> folders;
     return folders;
