@@ -138,7 +138,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupUpdater();
     setupStatusItem();
     setupPanel();
-    setupWatcher();
+    watchedFolderChanged();
     setupToolSettingsMonitor();
     setupHotKey();
     setupOnboarding();
@@ -209,9 +209,8 @@ void AppDelegate::setupPanel() {
     connect(m_panelController.get(), &PanelController::hidden, this, &AppDelegate::onHide);
 }
 
-void AppDelegate::setupWatcher() {
-    m_watcher = std::make_unique<ScreenshotWatcher>(ScreenshotWatcher::resolvedFolders(m_settings),
-                                                    m_services.timers);
+void AppDelegate::setupWatcher(const QList<QUrl>& folders) {
+    m_watcher = std::make_unique<ScreenshotWatcher>(folders, m_services.timers);
     connect(m_watcher.get(), &ScreenshotWatcher::fileFound, this, &AppDelegate::onNew);
     connect(m_watcher.get(), &ScreenshotWatcher::filesRemoved, this, &AppDelegate::onRemove);
     connect(m_watcher.get(), &ScreenshotWatcher::filesChanged, m_store.get(),
@@ -300,16 +299,27 @@ void AppDelegate::resetOnboarding() {
 }
 
 void AppDelegate::watchedFolderChanged() {
-    rebuildWatcher(std::nullopt);
+    if (!m_settings.watchedFolders().isEmpty()) {
+        rebuildWatcher(ScreenshotWatcher::resolvedFolders(m_settings), std::nullopt);
+        return;
+    }
+    // The screenshot location is found by looking at a folder that may be on a mount that never
+    // answers: not on this thread.
+    ScreenshotWatcher::resolveFoldersInBackground(m_settings, this,
+                                                  [this](const QList<QUrl>& resolved) {
+                                                      if (m_settings.watchedFolders().isEmpty()) {
+                                                          rebuildWatcher(resolved, std::nullopt);
+                                                      }
+                                                  });
 }
 
-void AppDelegate::rebuildWatcher(std::optional<QDateTime> liveSince) {
+void AppDelegate::rebuildWatcher(const QList<QUrl>& folders, std::optional<QDateTime> liveSince) {
     if (m_watcher) {
         m_watcher->stop();
     }
     m_store->clear();
     m_liveSince = liveSince;
-    setupWatcher();
+    setupWatcher(folders);
 }
 
 void AppDelegate::toolSettingsChanged() {
@@ -431,7 +441,7 @@ void AppDelegate::followFolders(const QList<QUrl>& resolved, std::optional<QDate
     if (QSet<QUrl>(watched.cbegin(), watched.cend()) == now) {
         m_watcher->rescan();
     } else {
-        rebuildWatcher(liveSince);  // the screenshot location moved
+        rebuildWatcher(resolved, liveSince);  // the screenshot location moved
     }
 }
 

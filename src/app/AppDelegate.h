@@ -102,7 +102,7 @@ public Q_SLOTS:
 private:
     void setupStatusItem();
     void setupPanel();
-    void setupWatcher();
+    void setupWatcher(const QList<QUrl>& folders);
     void setupToolSettingsMonitor();
     void setupHotKey();
     void setupUpdater();
@@ -125,7 +125,7 @@ private:
     // created since `liveSince` are reported as captures even by the new watcher's seeding.
     void followFolders(const QList<QUrl>& resolved,
                        std::optional<QDateTime> liveSince = std::nullopt);
-    void rebuildWatcher(std::optional<QDateTime> liveSince);
+    void rebuildWatcher(const QList<QUrl>& folders, std::optional<QDateTime> liveSince);
     void onHide();
 
     // Models first: they outlive the windows and watchers below, which hold references to them.

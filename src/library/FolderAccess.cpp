@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
+
+#include "platform/FolderThreads.h"
 
 namespace framlet::FolderAccess {
 namespace {
@@ -35,14 +36,17 @@ Status probe(const QUrl& folder) {
     // Reading the first entry is what listing means; opening alone succeeds on some file systems
     // that then refuse to read.
     errno = 0;
-    const bool listed = ::readdir(dir) != nullptr || errno == 0;
+    bool readable = ::readdir(dir) != nullptr || errno == 0;
+    // Names are not enough: a folder that may be read but not searched ("r--") opens none of its
+    // files. Asked of the kernel, which knows ACLs and privileges.
+    readable = readable && ::faccessat(::dirfd(dir), ".", X_OK, AT_EACCESS) == 0;
     const int error = errno;
     ::closedir(dir);
-    return listed ? Status::granted : statusOf(error);
+    return readable ? Status::granted : statusOf(error);
 }
 
 QFuture<Status> probeOffMain(const QUrl& folder) {
-    return QtConcurrent::run([folder] { return probe(folder); });
+    return FolderThreads::future<Status>(folder.toLocalFile(), [folder] { return probe(folder); });
 }
 
 }  // namespace framlet::FolderAccess

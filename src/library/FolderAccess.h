@@ -9,17 +9,18 @@ namespace framlet {
 namespace FolderAccess {
 
 enum class Status {
-    granted,  // the folder's contents can be listed
-    denied,   // the folder exists, or may exist, but cannot be listed
+    granted,  // the folder's contents can be listed and its files opened
+    denied,   // the folder exists, or may exist, but cannot be listed or its files not opened
     missing,  // there is no such folder
 };
 
-// Lists the folder's names once. Blocks while the file system answers, so the main thread uses
-// probeOffMain instead.
+// Lists the folder's names once and asks whether it may be searched. Blocks while the file
+// system answers, so the main thread uses probeOffMain instead.
 Status probe(const QUrl& folder);
 
-// probe on a pool thread. Attach the continuation with a context object
-// (future.then(receiver, ...)) to get the answer back on the receiver's thread.
+// probe on the folder's thread (FolderThreads), so a folder that never answers holds one thread.
+// Attach the continuation with a context object (future.then(receiver, ...)) to get the answer back
+// on the receiver's thread.
 QFuture<Status> probeOffMain(const QUrl& folder);
 
 }  // namespace FolderAccess

@@ -6,7 +6,6 @@
 #include <QMutex>
 #include <QPointer>
 #include <QStandardPaths>
-#include <QThreadPool>
 #include <algorithm>
 
 #include "library/ChangeCoalescer.h"
@@ -80,19 +79,9 @@ QList<QUrl> resolved(const QStringList& configured) {
     return folders;
 }
 
-// Listings run apart from decoding: a decode stuck on a slow or hostile file, or a pool full of
-// large ones, must never keep the folders from being listed.
-// Kept for the whole run and never waited for at exit: a listing stuck on a dead network folder
-// must not hold the program open.
-QThreadPool& listingPool() {
-    static QThreadPool* const pool = [] {
-        auto* made = new QThreadPool;
-        made->setObjectName(QStringLiteral("org.framlet.Framlet.listing"));
-        made->setMaxThreadCount(2);
-        return made;
-    }();
-    return *pool;
-}
+// Not a path, so no folder shares its thread: looking the location up may wait on a folder that
+// does not answer, and then one thread waits, however often the shelf is opened meanwhile.
+const QString kLocationLookups = QStringLiteral("screenshot location");
 
 }  // namespace
 
@@ -103,22 +92,22 @@ QList<QUrl> ScreenshotWatcher::resolvedFolders(Settings& settings) {
 void ScreenshotWatcher::resolveFoldersInBackground(Settings& settings, QObject* context,
                                                    std::function<void(const QList<QUrl>&)> done) {
     const QPointer<QObject> receiver(context);
-    QThreadPool::globalInstance()->start(
-        [configured = settings.watchedFolders(), receiver, done = std::move(done)] {
-            const QList<QUrl> folders = resolved(configured);
-            QCoreApplication* application = QCoreApplication::instance();
-            if (!application) {
-                return;  // the program is ending
-            }
-            QMetaObject::invokeMethod(
-                application,
-                [receiver, done, folders] {
-                    if (receiver) {
-                        done(folders);
-                    }
-                },
-                Qt::QueuedConnection);
-        });
+    FolderThreads::run(kLocationLookups,
+                       [configured = settings.watchedFolders(), receiver, done = std::move(done)] {
+                           const QList<QUrl> folders = resolved(configured);
+                           QCoreApplication* application = QCoreApplication::instance();
+                           if (!application) {
+                               return;  // the program is ending
+                           }
+                           QMetaObject::invokeMethod(
+                               application,
+                               [receiver, done, folders] {
+                                   if (receiver) {
+                                       done(folders);
+                                   }
+                               },
+                               Qt::QueuedConnection);
+                       });
 }
 
 QUrl ScreenshotWatcher::screenshotLocation() {
@@ -167,7 +156,30 @@ void appendNew(ScreenshotWatcher::Listing& all, QSet<QUrl>& seen,
 
 QString folderOf(const QUrl& file) {
     const QString path = file.toLocalFile();
-    return path.left(path.lastIndexOf(u'/'));
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+// The folders said not to answer; each is told once, until it answers again, however many
+// watchers wait on it meanwhile. Kept on the main thread, where the watchers live.
+QSet<QString>& unansweredFolders() {
+    static QSet<QString> folders;
+    return folders;
+}
+
+void noteUnanswered(const QString& path) {
+    if (!unansweredFolders().contains(path)) {
+        unansweredFolders().insert(path);
+        DebugLog::log(QStringLiteral("watcher: %1 does not answer; watching it is paused")
+                          .arg(DebugLog::escaped(path)));
+    }
+}
+
+void noteAnswered(const QString& path) {
+    if (unansweredFolders().remove(path)) {
+        DebugLog::log(QStringLiteral("watcher: %1 answers again; watching it resumes")
+                          .arg(DebugLog::escaped(path)));
+    }
 }
 
 }  // namespace
@@ -177,18 +189,10 @@ ScreenshotWatcher::Listing ScreenshotWatcher::listImageFiles(const QUrl& folder)
 }
 
 ScreenshotWatcher::Listing ScreenshotWatcher::listImageFiles(const QList<QUrl>& folders) {
-    return snapshot(folders).files;
-}
-
-ScreenshotWatcher::Snapshot ScreenshotWatcher::snapshot(const QList<QUrl>& folders) {
-    Snapshot all;
+    Listing all;
     QSet<QUrl> seen;
     for (const QUrl& folder : folders) {
-        FolderListing::Result result = listFolder(folder);
-        if (!result.readable && !result.gone) {
-            all.unreadableFolders.insert(folder.toLocalFile());
-        }
-        appendNew(all.files, seen, std::move(result.files));
+        appendNew(all, seen, listImageFiles(folder));
     }
     return all;
 }
@@ -197,8 +201,13 @@ ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, TimerSource& ti
                                      QObject* parent)
     : QObject(parent)
     , m_folders(withoutDuplicates(folders))
+    , m_states(m_folders.size())
     , m_coalescer(new ChangeCoalescer(latency, timers, this)) {
     connect(m_coalescer, &ChangeCoalescer::fired, this, &ScreenshotWatcher::folderChanged);
+    for (std::size_t i = 0; i < m_states.size(); ++i) {
+        m_states[i].patience = timers.makeTimer();
+        m_states[i].patience->onTimeout = [this, i] { stalled(i); };
+    }
 }
 
 ScreenshotWatcher::~ScreenshotWatcher() = default;
@@ -223,8 +232,8 @@ void ScreenshotWatcher::start(int seedRecent) {
     m_started = true;
     m_seedRecent = seedRecent;
     DebugLog::log(QStringLiteral("watcher: seeding %1 folder(s) …").arg(m_folders.size()));
-    // The stream opens before the first listing, so a file written while the folders are being
-    // listed still causes a rescan once seeding is done.
+    // The stream's watches are placed on the folders' threads ahead of the first listings, so a
+    // file written while the folders are being listed still causes a rescan once seeding is done.
     if (!m_folders.isEmpty()) {
         // Writes too: a screenshot overwritten in place changes no name.
         m_stream = std::make_unique<FolderEventStream>(localPaths(m_folders),
@@ -234,59 +243,117 @@ void ScreenshotWatcher::start(int seedRecent) {
             m_stream.reset();
         }
     }
-    listInBackground(m_nextTicket++);
+    rescan();
+    seedIfReady();  // at once when there is nothing to list
 }
 
 void ScreenshotWatcher::rescan() {
-    if (m_stopped) {
+    if (!m_started || m_stopped) {
         return;
     }
-    if (!m_seeded) {
-        m_rescanAfterSeeding = m_started;
-        return;
+    for (std::size_t i = 0; i < m_states.size(); ++i) {
+        list(i);
     }
-    listInBackground(m_nextTicket++);
 }
 
 void ScreenshotWatcher::stop() {
     m_stopped = true;
     m_stream.reset();
     m_coalescer->reset();
+    for (FolderState& state : m_states) {
+        state.patience->stop();
+    }
 }
 
-void ScreenshotWatcher::listInBackground(quint64 ticket) {
-    QPointer<ScreenshotWatcher> self(this);
-    listingPool().start([self, ticket, folders = m_folders, list = m_list] {
-        Snapshot listing = list ? Snapshot{list(folders), {}} : snapshot(folders);
-        // Checked on the main thread, where the watcher is destroyed.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, ticket, listing = std::move(listing)] {
-                if (self) {
-                    self->listingArrived(ticket, listing);
-                }
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void ScreenshotWatcher::listingArrived(quint64 ticket, const Snapshot& listing) {
-    // A listing that started before one already applied describes an older state of the folders:
-    // applying it would report files as removed that are still there.
-    if (m_stopped || ticket < m_appliedTicket) {
+// One listing per folder at a time: a folder that does not answer holds one thread, and what is
+// asked meanwhile is one more listing once it answers. Before seeding, each folder is listed
+// once; files that appear meanwhile are found by the listing that follows, as new files.
+void ScreenshotWatcher::list(std::size_t index) {
+    FolderState& state = m_states[index];
+    if (state.listing || (!m_seeded && state.early)) {
+        state.again = true;
         return;
     }
-    m_appliedTicket = ticket;
-    if (m_seeded) {
-        integrate(listing.files, listing.unreadableFolders);
-    } else {
-        seed(listing.files);
+    state.listing = true;
+    if (!state.stalled) {
+        state.patience->start(patience, false);
+    }
+    m_worker.run(m_folders[index].toLocalFile(),
+                 [this, index, folder = m_folders[index], list = m_list]() -> FolderWorker::Reply {
+                     FolderListing::Result result = list ? list(folder) : listFolder(folder);
+                     return [this, index, result = std::move(result)] {
+                         listingArrived(index, result);
+                     };
+                 });
+}
+
+void ScreenshotWatcher::listingArrived(std::size_t index, FolderListing::Result result) {
+    FolderState& state = m_states[index];
+    state.listing = false;
+    state.stalled = false;
+    state.patience->stop();
+    noteAnswered(m_folders[index].toLocalFile());
+    if (m_stopped) {
+        return;
+    }
+    if (!m_seeded) {
+        state.early = std::move(result);
+        seedIfReady();
+        return;
+    }
+    const QPointer<ScreenshotWatcher> self(this);
+    apply(index, result);
+    if (self && !m_stopped && std::exchange(m_states[index].again, false)) {
+        list(index);
+    }
+}
+
+void ScreenshotWatcher::stalled(std::size_t index) {
+    m_states[index].stalled = true;
+    noteUnanswered(m_folders[index].toLocalFile());
+    seedIfReady();
+}
+
+// Once every folder answered or is known not to answer.
+void ScreenshotWatcher::seedIfReady() {
+    if (m_seeded || m_stopped) {
+        return;
+    }
+    for (const FolderState& state : m_states) {
+        if (state.listing && !state.stalled) {
+            return;
+        }
+    }
+    Listing listing;
+    QSet<QUrl> seen;
+    for (FolderState& state : m_states) {
+        if (state.early) {
+            appendNew(listing, seen, std::move(state.early->files));
+            state.early.reset();
+            state.listed = true;
+        }
+    }
+    const QPointer<ScreenshotWatcher> self(this);
+    seed(listing);
+    for (std::size_t i = 0; self && !m_stopped && i < m_states.size(); ++i) {
+        if (std::exchange(m_states[i].again, false)) {
+            list(i);
+        }
     }
 }
 
 void ScreenshotWatcher::seed(const Listing& listing) {
     m_seeded = true;
     m_knownFiles.clear();
+    if (!reportSeeds(listing)) {
+        return;
+    }
+    DebugLog::log(QStringLiteral("watcher: seeded, %1 existing file(s)").arg(listing.size()));
+    beginWatching();
+    Q_EMIT seeded();
+}
+
+bool ScreenshotWatcher::reportSeeds(const Listing& listing) {
     for (const ListedFile& file : listing) {
         m_knownFiles.insert(file.url, file.stamp);
     }
@@ -299,12 +366,28 @@ void ScreenshotWatcher::seed(const Listing& listing) {
     for (qsizetype i = count - 1; i >= 0; --i) {
         Q_EMIT fileFound(newestFirst[i].url, newestFirst[i].createdAt, true);
         if (!self || m_stopped) {
-            return;
+            return false;
         }
     }
-    DebugLog::log(QStringLiteral("watcher: seeded, %1 existing file(s)").arg(listing.size()));
-    beginWatching();
-    Q_EMIT seeded();
+    return true;
+}
+
+// A listing speaks for its own folder only: the files of the others stay as last seen.
+void ScreenshotWatcher::apply(std::size_t index, const FolderListing::Result& result) {
+    FolderState& state = m_states[index];
+    if (!state.listed) {
+        // A folder that answered only after seeding: its files were there before, not captured.
+        state.listed = true;
+        reportSeeds(result.files);
+        return;
+    }
+    QSet<QString> untouched;
+    for (qsizetype i = 0; i < m_folders.size(); ++i) {
+        if (std::size_t(i) != index || (!result.readable && !result.gone)) {
+            untouched.insert(m_folders[i].toLocalFile());
+        }
+    }
+    integrate(result.files, untouched);
 }
 
 void ScreenshotWatcher::beginWatching() {
@@ -316,11 +399,6 @@ void ScreenshotWatcher::beginWatching() {
     } else {
         DebugLog::log(QStringLiteral("watcher: FSEvents watching ") + folderNames(m_folders));
     }
-    // Without a stream, explicit rescans are the only way to see changes: none may be lost.
-    if (m_rescanAfterSeeding) {
-        m_rescanAfterSeeding = false;
-        rescan();
-    }
 }
 
 void ScreenshotWatcher::folderChanged() {
@@ -330,7 +408,6 @@ void ScreenshotWatcher::folderChanged() {
     DebugLog::log(QStringLiteral("watcher: folder change event"));
     rescan();
 }
-
 void ScreenshotWatcher::integrate(const Listing& listing, const QSet<QString>& unreadableFolders) {
     if (m_stopped) {
         return;

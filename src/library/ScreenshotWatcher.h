@@ -8,9 +8,12 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "library/FolderListing.h"
 #include "library/TimerSource.h"
+#include "platform/FolderThreads.h"
 
 namespace framlet {
 
@@ -20,9 +23,14 @@ class Settings;
 
 // Reports the image files that appear in and vanish from the watched folders. At start it lists
 // what is there and reports the most recent files as seeds; afterwards every change in a folder
-// lists the folders again in the background and reports the difference against the files it
+// lists that folder again in the background and reports the difference against the files it
 // knew: removals first, then files whose contents changed, then new files. Never reads image
 // contents, never recurses, never changes files.
+//
+// Every folder is listed on its own thread (FolderThreads), so a folder on a mount that never
+// answers holds up nothing else: once its listing outlasts the patience the folder is logged as
+// not answering, the others are seeded without it, and its files are reported (as seeds, the
+// first time) when it answers again. Until then no further listing of it is started.
 //
 // Lives on the main thread; every report arrives there. A stopped or destroyed watcher reports
 // nothing more.
@@ -31,16 +39,20 @@ class ScreenshotWatcher : public QObject {
 
 public:
     using Listing = QList<ListedFile>;
-    using ListFunction = std::function<Listing(const QList<QUrl>& folders)>;
+    using ListFunction = std::function<FolderListing::Result(const QUrl& folder)>;
 
     // The events of one burst that are merged into a single listing after the first.
     static constexpr std::chrono::milliseconds latency{300};
+    // How long a folder's listing may take before the folder counts as not answering. Long
+    // enough for a disk to spin up or a share to reconnect.
+    static constexpr std::chrono::seconds patience{5};
 
     // The folders to watch now: the configured ones ("~" expanded) in their stored order, or the
     // screenshot location when none are configured. Whether they exist is not tested.
     static QList<QUrl> resolvedFolders(Settings& settings);
-    // The same, looked up on the pool: the screenshot location may take a child process
-    // (gsettings) to learn. `done` runs on the main thread, and only while `context` lives.
+    // The same, looked up off the main thread: the screenshot location may take a child process
+    // (gsettings) to learn, and a look at a folder that may not answer. `done` runs on the main
+    // thread, and only while `context` lives.
     static void resolveFoldersInBackground(Settings& settings, QObject* context,
                                            std::function<void(const QList<QUrl>&)> done);
     // Where the desktop's screenshot tool saves, or the Desktop folder. Never fails.
@@ -61,13 +73,13 @@ public:
     bool isWatching() const;
     bool hasSeeded() const { return m_seeded; }
 
-    // Replaces how the folders are listed (in the background); for tests that need to hold a
-    // listing back. Such a listing counts every folder as read.
+    // Replaces how each folder is listed (on its thread); for tests that need to hold a listing
+    // back.
     void setListFunction(ListFunction list) { m_list = std::move(list); }
 
     // Seeds up to seedRecent of the newest files, then follows changes. Called once.
     void start(int seedRecent);
-    // Lists the folders again in the background and integrates the result.
+    // Lists the folders again in the background and integrates the results.
     void rescan();
     // Applies a fresh listing: reports what vanished, then what is new, oldest first. Files known
     // in an unreadable folder (one that exists but could not be listed) are kept as they were.
@@ -87,19 +99,31 @@ Q_SIGNALS:
     void seeded();
 
 private:
-    struct Snapshot {
-        Listing files;
-        QSet<QString> unreadableFolders;
+    // What is known of one folder's listings.
+    struct FolderState {
+        bool listing = false;  // a listing runs, or waits, on the folder's thread
+        bool again = false;    // another was asked for meanwhile
+        bool stalled = false;  // the one under way outlasted the patience
+        bool listed = false;   // a listing of it was applied
+        std::optional<FolderListing::Result> early;  // arrived before the others were seeded
+        std::unique_ptr<Timer> patience;
     };
-    static Snapshot snapshot(const QList<QUrl>& folders);
-    void listInBackground(quint64 ticket);
-    void listingArrived(quint64 ticket, const Snapshot& snapshot);
+
+    void list(std::size_t index);
+    void listingArrived(std::size_t index, FolderListing::Result result);
+    void stalled(std::size_t index);
+    void seedIfReady();
     void seed(const Listing& listing);
+    // Reports the newest of the files as seeds and knows them all; false when that destroyed or
+    // stopped the watcher.
+    bool reportSeeds(const Listing& listing);
+    void apply(std::size_t index, const FolderListing::Result& result);
     void beginWatching();
     void folderChanged();
 
     QList<QUrl> m_folders;
-    ListFunction m_list;  // empty: the folders themselves
+    std::vector<FolderState> m_states;  // one per folder
+    ListFunction m_list;                // empty: the folders themselves
     QHash<QUrl, FileStamp> m_knownFiles;
     std::unique_ptr<FolderEventStream> m_stream;
     ChangeCoalescer* m_coalescer = nullptr;
@@ -107,9 +131,7 @@ private:
     bool m_started = false;
     bool m_seeded = false;
     bool m_stopped = false;
-    bool m_rescanAfterSeeding = false;
-    quint64 m_nextTicket = 0;
-    quint64 m_appliedTicket = 0;
+    FolderWorker m_worker{this};
 };
 
 }  // namespace framlet

@@ -40,4 +40,8 @@ bool ToolSettingsMonitor::start() {
     return m_stream->start();
 }
 
+bool ToolSettingsMonitor::isSettled() const {
+    return m_stream->isSettled();
+}
+
 }  // namespace framlet

@@ -25,8 +25,10 @@ public:
     ~ToolSettingsMonitor() override;
 
     // False when no event source could be opened: the location is then followed only when the
-    // shelf opens.
+    // shelf opens. The watches are placed off this thread, shortly after.
     bool start();
+    // Whether the watches are in place.
+    bool isSettled() const;
     QStringList folders() const { return m_folders; }
 
 Q_SIGNALS:

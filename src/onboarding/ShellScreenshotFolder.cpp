@@ -2,9 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "platform/DebugLog.h"
+#include "platform/FolderThreads.h"
 #include "platform/ScreenshotPreferences.h"
 
 namespace framlet::ShellScreenshotFolder {
@@ -30,7 +30,7 @@ bool createIfAwaited(const QUrl& folder, const ScreenshotPreferences& preference
 }
 
 QFuture<FolderAccess::Status> probeOffMain(const QUrl& folder) {
-    return QtConcurrent::run([folder] {
+    return FolderThreads::future<FolderAccess::Status>(folder.toLocalFile(), [folder] {
         createIfAwaited(folder, ScreenshotPreferences());
         return FolderAccess::probe(folder);
     });

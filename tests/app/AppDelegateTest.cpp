@@ -50,11 +50,14 @@ protected:
     void launch() {
         delegate = std::make_unique<AppDelegate>(services());
         delegate->applicationDidFinishLaunching();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->watcher()->hasSeeded(); }, 10000));
+        // Without folders of its own, the watcher comes once the screenshot location is found.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return delegate->watcher() && delegate->watcher()->hasSeeded(); }, 10000));
     }
     bool shelfShown() const { return delegate->panelController()->isShown(); }
     bool watching(const QString& folder) const {
-        return delegate->watcher()->folders() == QList<QUrl>{QUrl::fromLocalFile(folder)};
+        return delegate->watcher() &&
+               delegate->watcher()->folders() == QList<QUrl>{QUrl::fromLocalFile(folder)};
     }
     static void xdotool(const QStringList& arguments) {
         QProcess::execute(QStringLiteral("xdotool"), arguments);

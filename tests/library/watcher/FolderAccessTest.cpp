@@ -53,22 +53,28 @@ TEST(FolderAccess, AnswersGrantedDeniedAndMissing) {
                                           QFile::ReadOther | QFile::ExeOther);
     const QString open = dir.path() + QStringLiteral("/open folder");
     const QString locked = dir.path() + QStringLiteral("/locked");
+    const QString namesOnly = dir.path() + QStringLiteral("/names only");
     const QString plainFile = dir.path() + QStringLiteral("/file.png");
     QDir().mkdir(open);
     QDir().mkdir(locked);
+    QDir().mkdir(namesOnly);
     QFile::setPermissions(open, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                     QFile::ReadOther | QFile::ExeOther);
     QFile::setPermissions(locked, QFile::WriteOwner);
+    // "r--": its names can be listed, but none of its files opened.
+    test::writeFile(namesOnly + QStringLiteral("/shot.png"));
+    QFile::setPermissions(namesOnly, QFile::ReadOwner | QFile::ReadOther);
     test::writeFile(plainFile);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(
         QStringLiteral("FRAMLET_TEST_PROBE"),
-        QStringList({open, locked, dir.path() + QStringLiteral("/nowhere"), plainFile})
+        QStringList({open, locked, namesOnly, dir.path() + QStringLiteral("/nowhere"), plainFile})
             .join(u'\n'));
     const auto result = test::runSelf(QStringLiteral("FolderAccessChild.*"), environment);
+    QFile::setPermissions(namesOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(result.exitCode, 0) << result.out.constData() << result.err.constData();
-    EXPECT_TRUE(result.out.contains("granted\ndenied\nmissing\ndenied\n"))
+    EXPECT_TRUE(result.out.contains("granted\ndenied\ndenied\nmissing\ndenied\n"))
         << result.out.constData();
 }
 

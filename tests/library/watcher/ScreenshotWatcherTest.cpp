@@ -63,9 +63,9 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
         listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age), {}});
     }
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, TimerSource::realTime());
+    ScreenshotWatcher watcher({urlOf(QStringLiteral("/shots"))}, TimerSource::realTime());
     recorder.listenTo(watcher);
-    watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
+    watcher.setListFunction([&](const QUrl&) { return test::readable(listing); });
     watcher.start(60);
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 100; }, kTimeoutMs));
 
@@ -90,9 +90,9 @@ TEST(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOlde
         {urlOf(QStringLiteral("/s/older.png")), at(1), {}},
     };
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, TimerSource::realTime());
+    ScreenshotWatcher watcher({urlOf(QStringLiteral("/s"))}, TimerSource::realTime());
     recorder.listenTo(watcher);
-    watcher.setListFunction([&](const QList<QUrl>&) { return listing; });
+    watcher.setListFunction([&](const QUrl&) { return test::readable(listing); });
     watcher.start(3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 3; }, kTimeoutMs));
     // Reported oldest first, so "first" (listed first among equals) ends up nearest the front.
@@ -109,14 +109,12 @@ TEST(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched)
 
 TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
     test::Recorder recorder;
-    ScreenshotWatcher watcher({}, TimerSource::realTime());
+    ScreenshotWatcher watcher({urlOf(QStringLiteral("/s"))}, TimerSource::realTime());
     recorder.listenTo(watcher);
     const ListedFile a{urlOf(QStringLiteral("/s/a.png")), at(1), {}};
     const ListedFile b{urlOf(QStringLiteral("/s/b.png")), at(2), {}};
     const ListedFile c{urlOf(QStringLiteral("/s/c.png")), at(3), {}};
-    watcher.setListFunction([&](const QList<QUrl>&) {
-        return ScreenshotWatcher::Listing{a, b, c};
-    });
+    watcher.setListFunction([&](const QUrl&) { return test::readable({a, b, c}); });
     watcher.start(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 3; }, kTimeoutMs));
 
@@ -371,11 +369,11 @@ TEST(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
     test::Recorder recorder;
     ScreenshotWatcher watcher({urlOf(dir.path())}, TimerSource::realTime());
     recorder.listenTo(watcher);
-    watcher.setListFunction([&](const QList<QUrl>&) {
+    watcher.setListFunction([&](const QUrl&) {
         if (++calls == 1) {
             release.acquire();
         }
-        return ScreenshotWatcher::Listing{};
+        return test::readable({});
     });
     rlimit limits{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limits), 0);
@@ -390,27 +388,28 @@ TEST(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, kTimeoutMs));
 }
 
-TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
+// A folder that answers slowly holds one thread: rescans asked meanwhile become one listing after
+// it, never a second listing beside it; one still running when its watcher goes is dropped.
+TEST(ScreenshotWatcherLifetime, AHeldListingIsNeverJoinedByAnotherAndDiesWithItsWatcher) {
     QSemaphore release;
     std::atomic<int> calls{0};
     std::atomic<bool> heldListingDone{false};
     QTemporaryDir dir;
     const ListedFile kept{urlOf(dir.path() + QStringLiteral("/kept.png")), at(1), {}};
     const ListedFile fresh{urlOf(dir.path() + QStringLiteral("/fresh.png")), at(2), {}};
-    const auto holdSecondListing = [&](const QList<QUrl>&) {
+    const auto holdSecondListing = [&](const QUrl&) {
         const int call = ++calls;
         if (call == 2) {
-            release.acquire();  // an old view of the folder, held back
-            ScreenshotWatcher::Listing old{kept};
-            heldListingDone = true;  // nothing of this test is touched after this
-            return old;
+            release.acquire();
+            heldListingDone = true;
         }
-        return call == 1 ? ScreenshotWatcher::Listing{kept}
-                         : ScreenshotWatcher::Listing{kept, fresh};
+        return test::readable(call <= 2 ? ScreenshotWatcher::Listing{kept}
+                                        : ScreenshotWatcher::Listing{kept, fresh});
     };
 
     test::Recorder recorder;
-    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{}, TimerSource::realTime());
+    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{urlOf(dir.path())},
+                                                       TimerSource::realTime());
     recorder.listenTo(*watcher);
     watcher->setListFunction(holdSecondListing);
     watcher->start(10);
@@ -418,21 +417,22 @@ TEST(ScreenshotWatcherLifetime, ListingsThatFinishLateAreDroppedSafely) {
 
     watcher->rescan();  // held back
     ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, kTimeoutMs));
-    watcher->rescan();  // newer, sees the fresh file
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.hasAdded("fresh.png"); }, kTimeoutMs));
-
+    watcher->rescan();
+    watcher->rescan();
     release.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return heldListingDone.load(); }, kTimeoutMs));
-    QTest::qWait(100);  // its result reaches the watcher
-    // The older listing lacks the fresh file, but it must not be reported as removed.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.hasAdded("fresh.png"); }, kTimeoutMs));
+    EXPECT_EQ(calls, 3);
     EXPECT_TRUE(recorder.names(Report::removed).isEmpty());
 
-    // A listing still running when its watcher is destroyed is dropped.
-    watcher->setListFunction([&](const QList<QUrl>&) {
+    heldListingDone = false;
+    watcher->setListFunction([&](const QUrl&) {
+        ++calls;
         release.acquire();
-        return ScreenshotWatcher::Listing{};
+        heldListingDone = true;
+        return test::readable({});
     });
     watcher->rescan();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 4; }, kTimeoutMs));
     watcher.reset();
     const qsizetype before = recorder.reports.size();
     release.release();

@@ -32,6 +32,7 @@ TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
     test::writeFile(file, "screenshot_dir=file:/a\n");
     ToolSettingsMonitor monitor({file}, TimerSource::realTime());
     ASSERT_TRUE(monitor.start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.isSettled(); }, 5000));
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
 
     QFile same(file);
@@ -48,6 +49,7 @@ TEST_F(ToolSettingsMonitorTest, AToolsFirstRunMakingItsFolderIsAChange) {
                                 TimerSource::realTime());
     EXPECT_EQ(monitor.folders(), QStringList({path(QStringLiteral("flameshot")), config.path()}));
     ASSERT_TRUE(monitor.start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.isSettled(); }, 5000));
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
 
     QDir().mkpath(QFileInfo(file).path());

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QTemporaryFile>
 #include <QUrl>
 #include <ostream>
 
@@ -53,6 +54,22 @@ public:
 
     QList<Report> reports;
 };
+
+// What the process writes to standard error while this lives: the log's lines, among others.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture();
+    ~StandardErrorCapture();
+    QByteArray text() const;
+    bool contains(const QString& line) const { return text().contains(line.toUtf8()); }
+
+private:
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+// A listing as FolderListing gives it, of a folder that could be read.
+FolderListing::Result readable(const ScreenshotWatcher::Listing& files);
 
 // Creates a file with some bytes (the watcher never reads them).
 void writeFile(const QString& path, const QByteArray& bytes = QByteArray("x"));

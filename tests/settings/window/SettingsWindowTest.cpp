@@ -167,7 +167,12 @@ TEST_F(SettingsWindowTest, RemovingTheLastFolderFollowsTheScreenshotToolAgain) {
     FoldersTab& folders = *delegate->settingsWindow()->view()->folders();
     folders.findChild<QToolButton*>(QStringLiteral("removeFolder"))->click();
     EXPECT_TRUE(settings.watchedFolders().isEmpty());
-    EXPECT_EQ(delegate->watcher()->folders(), ScreenshotWatcher::resolvedFolders(settings));
+    // The screenshot location is looked up off the main thread.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return delegate->watcher()->folders() == ScreenshotWatcher::resolvedFolders(settings);
+        },
+        5000));
     EXPECT_TRUE(folders.findChild<QWidget*>(QStringLiteral("currentlyWatching")));
 }
 

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSemaphore>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+#include <memory>
+
+#include "platform/FolderThreads.h"
+
+using namespace framlet;
+
+namespace {
+
+// A folder on a mount that never answers holds its own work only: the next work on it waits
+// its turn, work on another folder goes on, and a worker gone meanwhile gets nothing back.
+TEST(FolderThreads, AFolderWaitsItsTurnOthersGoOnAndAWorkerGoneGetsNothing) {
+    QSemaphore release;
+    std::atomic<int> begun{0};
+    QStringList replies;
+    QObject receiver;
+    auto worker = std::make_unique<FolderWorker>(&receiver);
+    const auto work = [&](const QString& name, bool held) {
+        return [&, name, held]() -> FolderWorker::Reply {
+            ++begun;
+            if (held) {
+                release.acquire();
+            }
+            return [&, name] {
+                EXPECT_EQ(QThread::currentThread(), receiver.thread());
+                replies.append(name);
+            };
+        };
+    };
+    worker->run(QStringLiteral("/a"), work(QStringLiteral("a1"), true));
+    worker->run(QStringLiteral("/a"), work(QStringLiteral("a2"), false));
+    worker->run(QStringLiteral("/b"), work(QStringLiteral("b"), false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replies == QStringList{"b"}; }, 5000)) << begun;
+    EXPECT_EQ(begun, 2);
+    release.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replies.size() == 3; }, 5000));
+    EXPECT_EQ(replies, QStringList({"b", "a1", "a2"}));
+
+    worker->run(QStringLiteral("/a"), work(QStringLiteral("late"), true));
+    worker->run(QStringLiteral("/a"), work(QStringLiteral("never"), false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return begun == 4; }, 5000));
+    worker.reset();
+    release.release();
+    // Runs after everything asked of the folder before it.
+    EXPECT_EQ(FolderThreads::future<int>(QStringLiteral("/a"), [] { return 1; }).result(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(begun, 4);
+    EXPECT_EQ(replies.size(), 3);
+}
+
+}  // namespace
