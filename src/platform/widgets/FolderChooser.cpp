@@ -7,6 +7,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -42,6 +43,15 @@ QString parentWindowId(const QWidget* parent) {
 }  // namespace
 
 FolderChooser::FolderChooser(QObject* parent) : QObject(parent) {
+    // A portal that leaves the bus (crashed, restarted) never answers, and the window it was asked
+    // for would stay blocked: Qt's dialog asks instead.
+    auto* portalWatch = new QDBusServiceWatcher(kPortalService, QDBusConnection::sessionBus(),
+                                                QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(portalWatch, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        if (m_open && !m_request.isEmpty()) {
+            portalFailed(QStringLiteral("the portal left the bus"));
+        }
+    });
 }
 
 FolderChooser::~FolderChooser() {
