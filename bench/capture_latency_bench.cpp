@@ -139,7 +139,8 @@ int main(int argc, char** argv) {
             }
         });
     };
-    ScreenshotWatcher watcher({QUrl::fromLocalFile(watched)}, onNew);
+    ScreenshotWatcher watcher({QUrl::fromLocalFile(watched)}, TimerSource::realTime());
+    QObject::connect(&watcher, &ScreenshotWatcher::fileFound, &watcher, onNew);
     QElapsedTimer seeding;
     seeding.start();
     watcher.start(seeds);

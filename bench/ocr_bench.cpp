@@ -5,9 +5,11 @@
 //             [--workers N] [--rounds N] [--show-missing] [--write-corpus DIR]
 //             [--no-recover] [--patch-height PX] [--raw-patches] [--patch-confidence N]
 //             [--thresholding N] [--cover-confidence N] [--set NAME=VALUE]... [--keep-dark]
+//             [--smoke]
 //
 // Without --corpus it draws its own: full screens of dense text, and application windows
-// whose words stand alone (bench/SparseScreens.h).
+// whose words stand alone (bench/SparseScreens.h). --smoke draws one screen only, to check in
+// seconds that the program still runs.
 
 #include <sys/resource.h>
 #include <QCommandLineParser>
@@ -194,10 +196,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption keepDarkOption("keep-dark", "Do not invert dark images first.");
     const QCommandLineOption setOption("set", "A Tesseract variable, name=value.", "assignment");
     const QCommandLineOption thresholdingOption("thresholding", "0 Otsu, 2 Sauvola.", "n");
+    const QCommandLineOption smokeOption("smoke", "Draw one screen instead of the whole corpus.");
     parser.addOptions({noRecoverOption, patchHeightOption, rawPatchesOption, patchConfidenceOption,
                        thresholdingOption, coverOption, setOption, keepDarkOption});
     parser.addOptions({corpusOption, baselineOption, psmOption, upscaleOption, openmpOption,
-                       workersOption, missingOption, roundsOption, writeOption});
+                       workersOption, missingOption, roundsOption, writeOption, smokeOption});
     parser.process(application);
     showMissing = parser.isSet(missingOption);
 
@@ -207,7 +210,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     QTemporaryDir generated;
-    if (!parser.isSet(corpusOption)) {
+    if (parser.isSet(smokeOption)) {
+        bench::CorpusGenerator::generateScreens(generated.path(), 1, 1);
+    } else if (!parser.isSet(corpusOption)) {
         bench::CorpusGenerator::generate(generated.path());
         bench::SparseScreens::generate(generated.path());
     }

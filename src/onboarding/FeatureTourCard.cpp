@@ -3,6 +3,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -107,6 +108,10 @@ void FeatureTourCard::showStep(const FeatureTourModel::Step& step, int index, in
     m_skip->setVisible(!last);
     m_next->setText(last ? QStringLiteral("Done") : QStringLiteral("Next"));
     adjustSize();
+}
+
+void FeatureTourCard::mousePressEvent(QMouseEvent* event) {
+    event->accept();
 }
 
 void FeatureTourCard::paintEvent(QPaintEvent*) {

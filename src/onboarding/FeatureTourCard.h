@@ -34,6 +34,9 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A press on the card's own text or margins is the card's: it must not reach the dimmed
+    // backdrop behind it, where a press goes one step on.
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     QWidget* m_badge;

@@ -8,15 +8,18 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "DelegateServices.h"
 #include "DesktopInput.h"
+#include "FakePortal.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
 #include "library/ScreenshotWatcher.h"
 #include "onboarding/FeatureTourCard.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
+#include "onboarding/FolderOptionRow.h"
 #include "onboarding/OnboardingController.h"
 #include "onboarding/OnboardingView.h"
 #include "onboarding/OnboardingWindow.h"
@@ -151,7 +154,13 @@ TEST_F(FirstRunTest, TheTourAdvancesByClickAndReturnLetsTheCutOutThroughAndResum
     ASSERT_TRUE(QTest::qWaitFor([&] { return overlay->isVisible() && settled(overlay); }, 5000));
     EXPECT_EQ(tour().stepIndex(), 0);
 
-    // Inside the cut-out the search field takes the click; the tour stays where it is.
+    // The card's own text is no part of the backdrop, clicked once or twice; inside the cut-out
+    // the search field takes the click, which also means the card's have been handled. The tour
+    // stays.
+    QLabel* title = overlay->card()->titleLabel();
+    xdotool(QStringLiteral("mousemove %1 click --repeat 2 1")
+                .arg(test::at(title->mapToGlobal(title->rect().center())))
+                .split(u' '));
     QLineEdit* search = view()->searchField();
     clickAt(search->mapToGlobal(search->rect().center()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return search->hasFocus(); }, 5000));
@@ -193,6 +202,43 @@ TEST_F(FirstRunTest, SkipEndsTheTourForGood) {
     openShelf();
     QTest::qWait(200);
     EXPECT_FALSE(overlay->isVisible());
+}
+
+TEST_F(FirstRunTest, WhileTheDesktopsChooserIsOpenTheWindowNeitherMovesOnNorCloses) {
+    test::FakePortal portal;
+    ASSERT_TRUE(portal.isRegistered());
+    portal.holdAnswers = true;
+    QTemporaryDir picked;
+    portal.answerFolder = picked.path();
+    test::InputMarker marker;
+    launch();
+    OnboardingWindow* window = delegate->onboarding().window();
+    ASSERT_TRUE(window && QTest::qWaitForWindowActive(window));
+    OnboardingModel& model = *delegate->onboarding().model();
+    OnboardingView& view = *delegate->onboarding().view();
+    model.setStep(Step::chooseFolder);
+    const QPoint next = view.primaryButton()->mapToGlobal(view.primaryButton()->rect().center());
+
+    // The chooser waits for its answer in an event loop of its own: the user's tries at moving on
+    // and at closing the window (Alt+F4, the window manager's close) are sent from within it.
+    bool tried = false;
+    QObject::connect(&portal, &test::FakePortal::requested, &portal, [&] {
+        QTimer::singleShot(0, &portal, [&] {
+            pressReturn();
+            clickAt(next);
+            xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+            tried = marker.waitForEarlierInput();
+            portal.release();
+        });
+    });
+    clickAt(view.customRow()->mapToGlobal(view.customRow()->rect().center()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.customFolder().has_value(); }, 10000));
+    EXPECT_TRUE(tried);
+    EXPECT_EQ(model.customFolder()->toLocalFile(), picked.path());
+    EXPECT_EQ(model.step(), Step::chooseFolder);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(settings.hasCompletedOnboarding());
+    EXPECT_EQ(portal.requests.size(), 1);
 }
 
 TEST(OnboardingView, ShowsAPathWithTheWholeHomeFolderAsTilde) {

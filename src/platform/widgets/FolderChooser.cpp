@@ -7,6 +7,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -42,6 +43,21 @@ QString parentWindowId(const QWidget* parent) {
 }  // namespace
 
 FolderChooser::FolderChooser(QObject* parent) : QObject(parent) {
+    // A portal that leaves the bus (crashed, restarted) never answers, and the window it was asked
+    // for would stay blocked: Qt's dialog asks instead.
+    auto* portalWatch = new QDBusServiceWatcher(kPortalService, QDBusConnection::sessionBus(),
+                                                QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(portalWatch, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        if (m_open && !m_request.isEmpty()) {
+            portalFailed(QStringLiteral("the portal left the bus"));
+        }
+    });
+}
+
+FolderChooser::~FolderChooser() {
+    unwatchRequest();
+    delete m_standIn;
+    delete m_dialog;
 }
 
 bool FolderChooser::portalAvailable() {
@@ -58,17 +74,40 @@ bool FolderChooser::portalAvailable() {
 
 void FolderChooser::choose(QWidget* parent, const QString& title, const QString& prompt,
                            Answer answer) {
-    unwatchRequest();
+    if (m_open) {
+        // The portal's dialog is the portal's to raise.
+        if (m_dialog) {
+            m_dialog->raise();
+            m_dialog->activateWindow();
+        }
+        return;
+    }
+    m_open = true;
     ++m_generation;
     m_parent = parent;
     m_title = title;
     m_prompt = prompt;
     m_answer = std::move(answer);
     if (portalAvailable()) {
+        blockParent();
         askPortal();
     } else {
         askDialog();
     }
+}
+
+// What Qt does for a native dialog: a modal window that Qt counts as shown but that never
+// reaches the screen keeps input, a second request and the window manager's close from the
+// parent until the answer comes.
+void FolderChooser::blockParent() {
+    if (!m_parent) {
+        return;
+    }
+    auto* standIn = new QWidget(m_parent->window(), Qt::Dialog);
+    standIn->setAttribute(Qt::WA_DontShowOnScreen);
+    standIn->setWindowModality(Qt::WindowModal);
+    standIn->show();
+    m_standIn = standIn;
 }
 
 void FolderChooser::askPortal() {
@@ -95,7 +134,7 @@ void FolderChooser::askPortal() {
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, generation](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
-                if (generation == m_generation) {
+                if (generation == m_generation && m_open) {
                     portalAnswered(finished->reply());
                 }
             });
@@ -118,6 +157,7 @@ void FolderChooser::portalFailed(const QString& reason) {
     DebugLog::log(QStringLiteral("folder chooser: portal failed (") + reason +
                   QStringLiteral("), using Qt's dialog"));
     unwatchRequest();
+    delete m_standIn;  // Qt's dialog blocks the parent itself
     askDialog();
 }
 
@@ -172,10 +212,13 @@ void FolderChooser::askDialog() {
             finish(std::nullopt);
         }
     });
+    m_dialog = dialog;
     dialog->open();
 }
 
 void FolderChooser::finish(const std::optional<QString>& folder) {
+    delete m_standIn;
+    m_open = false;
     Answer answer = std::move(m_answer);
     m_answer = nullptr;
     if (answer) {

@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QTimer>
 #include <QUrl>
+#include <utility>
 
 namespace framlet::test {
 
@@ -29,7 +30,7 @@ QDBusObjectPath FakePortal::OpenFile(const QString&, const QString& title,
                            QLatin1Char('/') +
                            options.value(QStringLiteral("handle_token")).toString();
     const QString folder = answerFolder;
-    QTimer::singleShot(50, this, [this, handle, folder] {
+    const auto answer = [this, handle, folder] {
         QDBusMessage response = QDBusMessage::createSignal(
             handle, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
         QVariantMap results;
@@ -39,8 +40,20 @@ QDBusObjectPath FakePortal::OpenFile(const QString&, const QString& title,
         }
         response << uint(folder.isEmpty() ? 1 : 0) << results;
         m_connection.send(response);
-    });
+    };
+    if (holdAnswers) {
+        m_held.append(answer);
+    } else {
+        QTimer::singleShot(50, this, answer);
+    }
+    Q_EMIT requested();
     return QDBusObjectPath(handle);
+}
+
+void FakePortal::release() {
+    for (const auto& answer : std::exchange(m_held, {})) {
+        answer();
+    }
 }
 
 }  // namespace framlet::test

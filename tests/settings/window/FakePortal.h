@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
+#include <functional>
 
 namespace framlet::test {
 
@@ -26,6 +27,9 @@ public:
 
     // What the next request answers: a folder, or none for a cancel.
     QString answerFolder;
+    // Keeps the answers back until release(), as a user who takes their time choosing.
+    bool holdAnswers = false;
+    void release();
     // What the requests asked.
     QList<QVariantMap> requests;
     QStringList titles;
@@ -34,9 +38,14 @@ public Q_SLOTS:
     QDBusObjectPath OpenFile(const QString& parentWindow, const QString& title,
                              const QVariantMap& options);
 
+Q_SIGNALS:
+    // A request came in; its answer is held or on its way.
+    void requested();
+
 private:
     QDBusConnection m_connection;
     bool m_registered = false;
+    QList<std::function<void()>> m_held;
 };
 
 }  // namespace framlet::test

@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include "ChildProcess.h"
+#include "DesktopInput.h"
 #include "FakePortal.h"
 #include "platform/ColorScheme.h"
 #include "platform/LoginItem.h"
@@ -325,6 +326,45 @@ TEST_F(SettingsViewTest, FoldersComeFromTheDesktopsChooserAndAreListedOnce) {
     tab.findChild<QToolButton*>(QStringLiteral("removeFolder"))->click();
     EXPECT_TRUE(settings.watchedFolders().isEmpty());
     EXPECT_TRUE(tab.findChild<QLabel*>(QStringLiteral("currentlyWatching")));
+}
+
+TEST_F(SettingsViewTest, WhileTheDesktopsChooserIsOpenAddFolderKeepsThatOneAndItsAnswer) {
+    auto portal = std::make_unique<test::FakePortal>();
+    ASSERT_TRUE(portal->isRegistered());
+    portal->holdAnswers = true;
+    QTemporaryDir first, second;
+    test::InputMarker marker;
+    FoldersTab tab(services());
+    tab.setGeometry(400, 200, 500, 400);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    const auto add = [&] { return tab.addButton()->mapToGlobal(tab.addButton()->rect().center()); };
+
+    portal->answerFolder = first.path();
+    test::click(add());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal->requests.size() == 1; }, 5000));
+    // The window takes no click while the chooser is open, and a request from code is refused.
+    portal->answerFolder = second.path();
+    test::click(add());
+    tab.addFolder();
+    ASSERT_TRUE(marker.waitForEarlierInput());
+    EXPECT_EQ(portal->requests.size(), 1);
+    portal->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !settings.watchedFolders().isEmpty(); }, 5000));
+    EXPECT_EQ(settings.watchedFolders(), QStringList{first.path()});
+
+    // Once answered, the window is its own again. A portal that leaves the bus without answering
+    // hands the choice to Qt's dialog, which the window waits for in turn.
+    test::click(add());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal->requests.size() == 2; }, 5000));
+    portal.reset();
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = tab.findChild<QFileDialog*>()); }, 5000));
+    EXPECT_TRUE(dialog->isModal());
+    dialog->setDirectory(second.path());
+    dialog->selectFile(second.path());
+    QMetaObject::invokeMethod(dialog, "accept");
+    EXPECT_EQ(settings.watchedFolders(), (QStringList{first.path(), second.path()}));
 }
 
 TEST(SettingsViewPaths, OnlyTheHomeFolderItselfBecomesATilde) {
