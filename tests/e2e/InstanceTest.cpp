@@ -311,35 +311,37 @@ TEST_F(Instance, ARelaunchedFramletTakesTheNameOverOnceTheOneItReplacesLetsGo) {
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
     launched.back()->terminate();
     launched.back()->waitForFinished(5000);
-    // A watched folder on a mount that never answers, as a stale network share: the program still
-    // serves later launches, shows its shelf, names the folder in its log and quits.
-    TEST_F(Instance, AWatchedFolderThatNeverAnswersHoldsUpNeitherTheShelfNorLaterLaunches) {
-        QTemporaryDir mountDir;
-        const QString shots = mountDir.filePath(QStringLiteral("share/shots"));
-        framlet::test::StallingMount mount(mountDir.filePath(QStringLiteral("share")),
-                                           framlet::test::StallingMount::Stalled::atOnce);
-        FRAMLET_REQUIRE_MOUNT(mount);
-        QDir().mkpath(home.filePath(QStringLiteral(".config/Framlet")));
-        QFile defaults(home.filePath(QStringLiteral(".config/Framlet/defaults.json")));
-        ASSERT_TRUE(defaults.open(QIODevice::WriteOnly));
-        defaults.write(
-            QStringLiteral(R"({"hasCompletedOnboarding": true, "watchedFolders": ["%1", "%2"]})")
-                .arg(shots, desktop())
-                .toUtf8());
-        defaults.close();
-        start();
-        const auto second = framlet({});
-        EXPECT_EQ(second.exitCode, 0) << second.err.constData();
-        EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
+}
 
-        const QByteArray line =
-            "watcher: " + QFile::encodeName(shots) + " does not answer; watching it is paused";
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return framlet::test::programLog(home.path()).contains(line); }, 30000))
-            << framlet::test::programLog(home.path()).constData();
-        EXPECT_TRUE(mount.stillStalling()) << "something waited on the mount until it gave up";
-        app.terminate();
-        EXPECT_TRUE(app.waitForFinished(10000));
-    }
+// A watched folder on a mount that never answers, as a stale network share: the program still
+// serves later launches, shows its shelf, names the folder in its log and quits.
+TEST_F(Instance, AWatchedFolderThatNeverAnswersHoldsUpNeitherTheShelfNorLaterLaunches) {
+    QTemporaryDir mountDir;
+    const QString shots = mountDir.filePath(QStringLiteral("share/shots"));
+    framlet::test::StallingMount mount(mountDir.filePath(QStringLiteral("share")),
+                                       framlet::test::StallingMount::Stalled::atOnce);
+    FRAMLET_REQUIRE_MOUNT(mount);
+    QDir().mkpath(home.filePath(QStringLiteral(".config/Framlet")));
+    QFile defaults(home.filePath(QStringLiteral(".config/Framlet/defaults.json")));
+    ASSERT_TRUE(defaults.open(QIODevice::WriteOnly));
+    defaults.write(
+        QStringLiteral(R"({"hasCompletedOnboarding": true, "watchedFolders": ["%1", "%2"]})")
+            .arg(shots, desktop())
+            .toUtf8());
+    defaults.close();
+    start();
+    const auto second = framlet({});
+    EXPECT_EQ(second.exitCode, 0) << second.err.constData();
+    EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
+
+    const QByteArray line =
+        "watcher: " + QFile::encodeName(shots) + " does not answer; watching it is paused";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return framlet::test::programLog(home.path()).contains(line); }, 30000))
+        << framlet::test::programLog(home.path()).constData();
+    EXPECT_TRUE(mount.stillStalling()) << "something waited on the mount until it gave up";
+    app.terminate();
+    EXPECT_TRUE(app.waitForFinished(10000));
+}
 
 }  // namespace
