@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <future>
+
+#include "ChildProcess.h"
+#include "SmallDisk.h"
+#include "platform/IniText.h"
+#include "platform/ToolNotifications.h"
+
+using namespace framlet;
+
+namespace {
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void put(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+const QByteArray kFlameshotIni =
+    "[General]\r\n"
+    "; where captures go\r\n"
+    "savePath=/home/j\xf6rg/Bilder\r\n"  // Latin-1, as an old tool wrote it
+    "showDesktopNotification=true\r\n"
+    "[Shortcuts]\r\n"
+    "TYPE_COPY=Ctrl+C\r\n";
+
+// How many keys the stand-in for Flameshot writes while Framlet changes its own.
+constexpr int kChildKeys = 100;
+
+class ToolNotificationsTest : public ::testing::Test {
+protected:
+    QString flameshotIni() const {
+        return m_config.filePath(QStringLiteral("flameshot/flameshot.ini"));
+    }
+    QString plasmaRc() const { return m_config.filePath(QStringLiteral("plasmanotifyrc")); }
+    ToolNotifications flameshot() const { return {QStringLiteral("flameshot"), m_config.path()}; }
+    ToolNotifications spectacle() const { return {QStringLiteral("spectacle"), m_config.path()}; }
+
+    QTemporaryDir m_config;
+};
+
+TEST_F(ToolNotificationsTest, OnlyTheKeysBytesChangeAndTheFileStaysOneFile) {
+    put(flameshotIni(), kFlameshotIni);
+    const QString second = m_config.filePath(QStringLiteral("dotfiles-flameshot.ini"));
+    ASSERT_EQ(::link(QFile::encodeName(flameshotIni()).constData(),
+                     QFile::encodeName(second).constData()),
+              0);
+    ASSERT_FALSE(flameshot().setSuppressed(true).has_value());
+    EXPECT_TRUE(flameshot().isSuppressed());
+    QByteArray expected = kFlameshotIni;
+    expected.replace("showDesktopNotification=true", "showDesktopNotification=false");
+    EXPECT_EQ(contents(flameshotIni()), expected);
+    EXPECT_EQ(contents(second), expected);  // both names still name the one file
+}
+
+TEST_F(ToolNotificationsTest, WhatKdeMarksImmutableIsShownAndLeftAlone) {
+    const QList<QByteArray> locked{
+        "[Applications][org.kde.spectacle]\nShowPopups[$i]=false\n",
+        "[Applications][org.kde.spectacle][$i]\nShowPopups=false\n",
+        "[$i]\n[Applications][org.kde.spectacle]\nShowPopups=false\n",
+    };
+    for (const QByteArray& text : locked) {
+        put(plasmaRc(), text);
+        EXPECT_TRUE(spectacle().isSuppressed()) << text.constData();
+        EXPECT_FALSE(spectacle().isAvailable()) << text.constData();
+        EXPECT_TRUE(spectacle().unavailableReason().contains(QStringLiteral("[$i]")));
+        EXPECT_TRUE(spectacle().setSuppressed(false).has_value()) << text.constData();
+        EXPECT_EQ(contents(plasmaRc()), text);
+    }
+    // Another application's immutable group does not lock Spectacle's key.
+    put(plasmaRc(), "[Applications][org.kde.konsole][$i]\nShowPopups=false\n");
+    EXPECT_TRUE(spectacle().isAvailable());
+    ASSERT_FALSE(spectacle().setSuppressed(true).has_value());
+    EXPECT_TRUE(spectacle().isSuppressed());
+}
+
+TEST_F(ToolNotificationsTest, WhatIsNoRegularFileIsNeitherWaitedForNorRead) {
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(flameshotIni()).absolutePath()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(flameshotIni()).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), plasmaRc()));
+    for (const ToolNotifications& tool : {flameshot(), spectacle()}) {
+        EXPECT_FALSE(tool.isSuppressed());
+        EXPECT_FALSE(tool.isAvailable());
+        EXPECT_TRUE(tool.unavailableReason().contains(QStringLiteral("not a regular file")))
+            << tool.unavailableReason().toStdString();
+        EXPECT_TRUE(tool.setSuppressed(true).has_value());
+    }
+    QFileInfo fifo(flameshotIni());
+    EXPECT_FALSE(fifo.isFile());
+    EXPECT_TRUE(QFileInfo(plasmaRc()).isSymLink());
+}
+
+// Writes its own keys the way Flameshot does (QSettings: lock, reread, replace) until it has
+// written them all.
+TEST(ToolNotificationsChild, WritesLikeFlameshot) {
+    const QString path = qEnvironmentVariable("FRAMLET_TEST_INI");
+    for (int i = 0; i < kChildKeys; ++i) {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Other/key%1").arg(i), i);
+        settings.sync();
+        ASSERT_EQ(settings.status(), QSettings::NoError) << i;
+    }
+}
+
+TEST_F(ToolNotificationsTest, AToolWritingAtTheSameMomentLosesNothing) {
+    put(flameshotIni(), "[General]\nshowDesktopNotification=true\n");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FRAMLET_TEST_INI"), flameshotIni());
+    auto child = std::async(std::launch::async, [environment] {
+        return test::runSelf(QStringLiteral("ToolNotificationsChild.WritesLikeFlameshot"),
+                             environment);
+    });
+    int flips = 0;
+    while (child.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        const auto error = flameshot().setSuppressed(flips % 2 == 0);
+        ASSERT_FALSE(error.has_value()) << error->toStdString();
+        ++flips;
+        QThread::msleep(20);  // a person at the toggle, not a loop holding the lock
+    }
+    const test::ChildResult result = child.get();
+    ASSERT_EQ(result.exitCode, 0) << result.out.constData();
+    EXPECT_GT(flips, 10);  // the two really wrote at the same time
+    const QByteArray text = contents(flameshotIni());
+    for (int i = 0; i < kChildKeys; ++i) {
+        EXPECT_TRUE(IniText::value(text, "[Other]", "key" + QByteArray::number(i))) << i;
+    }
+    EXPECT_EQ(flameshot().isSuppressed(), (flips - 1) % 2 == 0);
+}
+
+// Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
+TEST(ToolNotificationsChild, FullDisk) {
+    const QString config = qEnvironmentVariable("FRAMLET_TEST_DISK");
+    const QString mounted = test::SmallDisk::mount(config);
+    if (!mounted.isEmpty()) {
+        GTEST_SKIP() << mounted.toStdString();
+    }
+    // Large enough that its copy cannot fit, while the lock file still can.
+    const QByteArray original = kFlameshotIni + "[Other]\n" + QByteArray(64 * 1024, 'x') + "=1\n";
+    const QString path = config + QStringLiteral("/flameshot/flameshot.ini");
+    put(path, original);
+    ASSERT_TRUE(test::SmallDisk::fill(config));
+    ASSERT_EQ(::truncate(QFile::encodeName(config + QStringLiteral("/.filler")).constData(),
+                         QFileInfo(config + QStringLiteral("/.filler")).size() - 16 * 1024),
+              0);
+    const auto error = ToolNotifications(QStringLiteral("flameshot"), config).setSuppressed(true);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains(QStringLiteral("No space left"))) << error->toStdString();
+    EXPECT_EQ(contents(path), original);
+}
+
+TEST_F(ToolNotificationsTest, OnAFullDiskTheFileStaysWholeAndTheCallerIsTold) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), m_config.filePath("disk"));
+    const auto child =
+        test::runSelf(QStringLiteral("ToolNotificationsChild.FullDisk"), environment);
+    if (child.out.contains("[  SKIPPED ]")) {
+        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
+    }
+    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+}
+
+}  // namespace
