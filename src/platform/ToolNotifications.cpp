@@ -4,11 +4,13 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QThread>
 #include <memory>
 #include <vector>
 
@@ -27,8 +29,22 @@ constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
 // QSettings and KConfig hold their lock for a few milliseconds; a lock held longer belongs to a
 // program that hangs, and its file is left alone rather than written unlocked.
 constexpr int kLockWaitMs = 5000;
+constexpr int kLockPollMs = 10;
 
 using Locks = std::vector<std::unique_ptr<QLockFile>>;
+
+// Waits for a lock, asking often: QLockFile's own wait sleeps ever longer, and a program that
+// writes in quick succession would take the lock back in every pause.
+bool takeLock(QLockFile& lock) {
+    const QDeadlineTimer deadline(kLockWaitMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(kLockPollMs);
+    }
+    return true;
+}
 
 // Takes the locks the owners of a file take before they write it: QSettings locks beside the
 // name it was given, KConfig beside the file a symbolic link leads to.
@@ -46,7 +62,7 @@ std::optional<QString> lockLikeOwners(const QString& path, Locks& locks) {
             return QStringLiteral("cannot lock %1: not a regular file").arg(lockName);
         }
         auto lock = std::make_unique<QLockFile>(lockName);
-        if (!lock->tryLock(kLockWaitMs)) {
+        if (!takeLock(*lock)) {
             return lock->error() == QLockFile::LockFailedError
                        ? QStringLiteral("%1 is being changed by another program; try again")
                              .arg(name)

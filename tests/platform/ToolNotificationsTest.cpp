@@ -5,8 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <future>
@@ -141,6 +144,27 @@ TEST_F(ToolNotificationsTest, AToolWritingAtTheSameMomentLosesNothing) {
         EXPECT_TRUE(IniText::value(text, "[Other]", "key" + QByteArray::number(i))) << i;
     }
     EXPECT_EQ(flameshot().isSuppressed(), (flips - 1) % 2 == 0);
+}
+
+TEST_F(ToolNotificationsTest, ALockHeldTooLongIsReportedAndAStaleOneTaken) {
+    put(flameshotIni(), "[General]\nshowDesktopNotification=true\n");
+    {
+        QLockFile held(flameshotIni() + QStringLiteral(".lock"));
+        ASSERT_TRUE(held.tryLock(0));
+        const auto error = flameshot().setSuppressed(true);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_TRUE(error->contains(QStringLiteral("another program"))) << error->toStdString();
+        EXPECT_FALSE(flameshot().isSuppressed());  // nothing written without the lock
+    }
+    // The lock of a program that died while holding it.
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    const qint64 pid = gone.processId();
+    ASSERT_TRUE(gone.waitForFinished());
+    put(flameshotIni() + QStringLiteral(".lock"),
+        QByteArray::number(pid) + "\nflameshot\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    EXPECT_FALSE(flameshot().setSuppressed(true).has_value());
+    EXPECT_TRUE(flameshot().isSuppressed());
 }
 
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
