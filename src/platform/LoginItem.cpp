@@ -141,11 +141,11 @@ LoginItem::Status LoginItem::status() const {
     }
     const RegularFile::Contents read =
         RegularFile::readAll(m_entryPath, RegularFile::Links::follow, kMaxEntryBytes);
-    if (read.opened.status == RegularFile::Status::missing ||
-        entryValue(read.bytes, "Hidden") == "true") {
+    if (read.opened.status == RegularFile::Status::missing) {
         return Status::notRegistered;
     }
-    if (!read.opened.ok() || entryValue(read.bytes, "X-GNOME-Autostart-enabled") == "false") {
+    if (!read.opened.ok() || entryValue(read.bytes, "Hidden") == "true" ||
+        entryValue(read.bytes, "X-GNOME-Autostart-enabled") == "false") {
         return Status::requiresApproval;  // present, but the session does not start it
     }
     const QString program = execProgram(QString::fromUtf8(entryValue(read.bytes, "Exec")));

@@ -29,9 +29,8 @@ public:
     static QString runningExecutable();
 
     // Read afresh from the file system on every call. Enabled only when the entry would start a
-    // program that exists: its Exec names an executable file, a bare name found in PATH. An entry
-    // with Hidden=true counts as none, as it does for the session; one turned off with
-    // X-GNOME-Autostart-enabled=false, or unreadable, as requiring approval.
+    // program that exists: its Exec names an executable file, a bare name found in PATH. One
+    // turned off (Hidden=true, X-GNOME-Autostart-enabled=false) or unreadable requires approval.
     Status status() const;
     // An error description when the entry could not be written; the old entry is then whole.
     std::optional<QString> registerItem() const;

@@ -82,13 +82,16 @@ bool isFalse(const QByteArray& value, bool kconfig) {
 
 }  // namespace
 
-ToolNotifications::ToolNotifications(QString tool, QString configHome)
-    : m_tool(std::move(tool)), m_configHome(std::move(configHome)) {
+ToolNotifications::ToolNotifications(QString tool, QString configHome, QStringList systemConfig)
+    : m_tool(std::move(tool))
+    , m_configHome(std::move(configHome))
+    , m_systemConfig(std::move(systemConfig)) {
 }
 
 ToolNotifications::ToolNotifications(QString tool)
-    : ToolNotifications(std::move(tool),
-                        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)) {
+    : ToolNotifications(
+          std::move(tool), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+          QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation).mid(1)) {
 }
 
 std::optional<ToolNotifications::Setting> ToolNotifications::setting() const {
@@ -104,6 +107,9 @@ std::optional<ToolNotifications::Setting> ToolNotifications::setting() const {
 }
 
 ToolNotifications::Contents ToolNotifications::contents(const Setting& setting) const {
+    if (auto fixed = fixedBySystem(setting)) {
+        return *fixed;
+    }
     const QString path = m_configHome + QLatin1Char('/') + setting.file;
     const RegularFile::Contents read =
         RegularFile::readAll(path, RegularFile::Links::follow, kMaxFileBytes);
@@ -114,11 +120,32 @@ ToolNotifications::Contents ToolNotifications::contents(const Setting& setting) 
         return {{}, QStringLiteral("Cannot read %1: %2.").arg(path, read.opened.error)};
     }
     if (setting.kconfig && IniText::isImmutable(read.bytes, setting.group, setting.key)) {
-        return {read.bytes,
-                QStringLiteral("This setting is locked: %1 marks it as not to be changed ([$i]).")
-                    .arg(path)};
+        return {read.bytes, lockedBy(path)};
     }
     return {read.bytes, {}};
+}
+
+// KConfig reads the system's files before the user's, the least important folder first, and
+// the first file that marks the key immutable decides it for everyone.
+std::optional<ToolNotifications::Contents> ToolNotifications::fixedBySystem(
+    const Setting& setting) const {
+    if (!setting.kconfig) {
+        return std::nullopt;
+    }
+    for (auto folder = m_systemConfig.crbegin(); folder != m_systemConfig.crend(); ++folder) {
+        const QString file = *folder + QLatin1Char('/') + setting.file;
+        const QByteArray text =
+            RegularFile::readAll(file, RegularFile::Links::follow, kMaxFileBytes).bytes;
+        if (IniText::isImmutable(text, setting.group, setting.key)) {
+            return Contents{text, lockedBy(file)};
+        }
+    }
+    return std::nullopt;
+}
+
+QString ToolNotifications::lockedBy(const QString& file) {
+    return QStringLiteral("This setting is locked: %1 marks it as not to be changed ([$i]).")
+        .arg(file);
 }
 
 bool ToolNotifications::isAvailable() const {

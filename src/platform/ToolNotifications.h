@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace framlet {
@@ -19,12 +20,15 @@ class ToolNotifications {
 public:
     // tool: a tool name of ScreenshotPreferences::Choice ("spectacle", "flameshot", ...), empty
     // when none was found. configHome: the folder of the settings files (XDG_CONFIG_HOME).
-    ToolNotifications(QString tool, QString configHome);
+    // systemConfig: the system's folders (XDG_CONFIG_DIRS), where KDE's administrators fix
+    // settings for everyone.
+    ToolNotifications(QString tool, QString configHome, QStringList systemConfig = {});
     // The tool's settings in the user's own configuration folder.
     explicit ToolNotifications(QString tool);
 
     // Whether the tool has a notification setting this class can change now: not when its file
-    // cannot be read safely, nor when KDE marks the setting immutable ("[$i]").
+    // cannot be read safely, nor when KDE marks the setting immutable ("[$i]"), in the user's file
+    // or in one of the system's.
     bool isAvailable() const;
     // Why the setting cannot be changed, for the settings window; empty when it can.
     QString unavailableReason() const;
@@ -53,11 +57,14 @@ private:
     };
     std::optional<Setting> setting() const;
     Contents contents(const Setting& setting) const;
+    std::optional<Contents> fixedBySystem(const Setting& setting) const;
+    static QString lockedBy(const QString& file);
     std::optional<QString> edit(const Setting& setting, const QByteArray& value) const;
     void announceChange(const Setting& setting) const;
 
     QString m_tool;
     QString m_configHome;
+    QStringList m_systemConfig;
 };
 
 }  // namespace framlet

@@ -71,7 +71,7 @@ TEST_F(MaintenanceFlagsTest, LoginItemFlagsKeepAnEntryTheUserEdited) {
     EXPECT_EQ(framlet({QStringLiteral("--register-login")}).out,
               "Framlet: registered login item (status=1)\n");
     EXPECT_EQ(framlet({QStringLiteral("--unregister-login")}).out,
-              "Framlet: unregistered login item (status=0)\n");
+              "Framlet: unregistered login item (status=2)\n");  // kept, turned off
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     EXPECT_EQ(entry.readAll(),
               QByteArray(edited).replace("Exec=/gone/framlet", "Exec=\"" FRAMLET_EXECUTABLE "\"") +

@@ -86,6 +86,19 @@ TEST_F(ToolNotificationsTest, WhatKdeMarksImmutableIsShownAndLeftAlone) {
         EXPECT_TRUE(spectacle().setSuppressed(false).has_value()) << text.constData();
         EXPECT_EQ(contents(plasmaRc()), text);
     }
+    // An administrator's file fixes it for everyone, whatever the user's file says.
+    QTemporaryDir system;
+    put(system.filePath(QStringLiteral("plasmanotifyrc")),
+        "[Applications][org.kde.spectacle]\nShowPopups[$i]=false\n");
+    put(plasmaRc(), "[Applications][org.kde.spectacle]\nShowPopups=true\n");
+    const ToolNotifications fixed(QStringLiteral("spectacle"), m_config.path(),
+                                  {system.path(), m_config.filePath(QStringLiteral("none"))});
+    EXPECT_TRUE(fixed.isSuppressed());
+    EXPECT_TRUE(fixed.unavailableReason().contains(system.path()));
+    EXPECT_TRUE(fixed.setSuppressed(true).has_value());
+    EXPECT_EQ(contents(plasmaRc()), "[Applications][org.kde.spectacle]\nShowPopups=true\n");
+    EXPECT_FALSE(spectacle().isSuppressed());  // without the system's folders
+
     // Another application's immutable group does not lock Spectacle's key.
     put(plasmaRc(), "[Applications][org.kde.konsole][$i]\nShowPopups=false\n");
     EXPECT_TRUE(spectacle().isAvailable());
