@@ -117,7 +117,11 @@ ToolNotifications::Contents ToolNotifications::contents(const Setting& setting) 
         return {};
     }
     if (!read.opened.ok()) {
-        return {{}, QStringLiteral("Cannot read %1: %2.").arg(path, read.opened.error)};
+        const bool large = read.opened.status == RegularFile::Status::tooLarge;
+        return {{},
+                QStringLiteral("Cannot read %1: %2.")
+                    .arg(path, large ? QStringLiteral("too large (%1)").arg(read.opened.error)
+                                     : read.opened.error)};
     }
     if (setting.kconfig && IniText::isImmutable(read.bytes, setting.group, setting.key)) {
         return {read.bytes, lockedBy(path)};

@@ -61,6 +61,8 @@ TEST_F(LoginItemTest, StatusFollowsTheAutostartEntry) {
     }
     writeEntry("");  // what a full disk used to leave
     EXPECT_EQ(item().status(), LoginItem::Status::notFound);
+    ASSERT_FALSE(item().registerItem().has_value());
+    EXPECT_EQ(item().status(), LoginItem::Status::enabled);
 
     writeEntry(LoginItem::desktopEntry(QStringLiteral("/bin/sh")).toUtf8());
     EXPECT_FALSE(item().unregisterItem().has_value());

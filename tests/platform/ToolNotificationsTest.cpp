@@ -117,9 +117,15 @@ TEST_F(ToolNotificationsTest, WhatIsNoRegularFileIsNeitherWaitedForNorRead) {
             << tool.unavailableReason().toStdString();
         EXPECT_TRUE(tool.setSuppressed(true).has_value());
     }
-    QFileInfo fifo(flameshotIni());
-    EXPECT_FALSE(fifo.isFile());
+    EXPECT_FALSE(QFileInfo(flameshotIni()).isFile());
     EXPECT_TRUE(QFileInfo(plasmaRc()).isSymLink());
+
+    // QLockFile would read a FIFO in the lock's place.
+    QFile::remove(flameshotIni());
+    put(flameshotIni(), "[General]\n");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(flameshotIni() + ".lock").constData(), 0600), 0);
+    EXPECT_TRUE(flameshot().setSuppressed(true).has_value());
+    EXPECT_EQ(contents(flameshotIni()), "[General]\n");
 }
 
 // Writes its own keys the way Flameshot does (QSettings: lock, reread, replace) until it has
