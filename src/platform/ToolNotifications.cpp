@@ -1,11 +1,14 @@
 #include "platform/ToolNotifications.h"
 
+#include <sys/stat.h>
+
 #include <QByteArrayList>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
@@ -56,9 +59,11 @@ std::optional<QString> lockLikeOwners(const QString& path, Locks& locks) {
     }
     for (const QString& name : names) {
         const QString lockName = name + QStringLiteral(".lock");
-        // QLockFile reads whatever holds the name: a FIFO there would stop this thread.
-        const QFileInfo existing(lockName);
-        if (existing.exists() && !existing.isFile()) {
+        // QLockFile reads whatever holds the name: a FIFO there would stop this thread. One look
+        // only: the owner's lock comes and goes meanwhile.
+        struct stat existing {};
+        if (::stat(QFile::encodeName(lockName).constData(), &existing) == 0 &&
+            !S_ISREG(existing.st_mode)) {
             return QStringLiteral("cannot lock %1: not a regular file").arg(lockName);
         }
         auto lock = std::make_unique<QLockFile>(lockName);
