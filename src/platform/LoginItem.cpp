@@ -69,6 +69,12 @@ QString unescapeStringValue(const QString& value) {
     return out;
 }
 
+// Whether the program of the entry's TryExec, a plain string, exists; true without one.
+bool tryExecFound(const QByteArray& entry) {
+    const auto tryExec = IniText::value(entry, kGroup, "TryExec");
+    return !tryExec || !programFile(unescapeStringValue(QString::fromUtf8(*tryExec))).isEmpty();
+}
+
 // Whether the entry is exactly as Framlet writes it, so deleting it loses nothing of the user's:
 // a file of its own (no link, no second name) holding desktopEntry() of its Exec.
 bool isFramletsOwn(const QString& path, const QByteArray& entry) {
@@ -149,7 +155,8 @@ LoginItem::Status LoginItem::status() const {
         return Status::requiresApproval;  // present, but the session does not start it
     }
     const QString program = execProgram(QString::fromUtf8(entryValue(read.bytes, "Exec")));
-    return programFile(program).isEmpty() ? Status::notFound : Status::enabled;
+    return programFile(program).isEmpty() || !tryExecFound(read.bytes) ? Status::notFound
+                                                                       : Status::enabled;
 }
 
 std::optional<QString> LoginItem::registerItem() const {
@@ -184,6 +191,11 @@ QByteArray LoginItem::enabledEntry(const QByteArray& entry) const {
         QFileInfo(current).canonicalFilePath() != QFileInfo(m_executablePath).canonicalFilePath()) {
         edited =
             IniText::withValue(edited, kGroup, "Exec", execArgument(m_executablePath).toUtf8());
+    }
+    if (!tryExecFound(edited)) {
+        // The session skips an entry whose TryExec names no program.
+        edited = IniText::withValue(edited, kGroup, "TryExec",
+                                    escapeStringValue(m_executablePath).toUtf8());
     }
     if (IniText::value(edited, kGroup, "Hidden")) {
         edited = IniText::withValue(edited, kGroup, "Hidden", "false");

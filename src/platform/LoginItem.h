@@ -9,10 +9,11 @@ namespace framlet {
 // ($XDG_CONFIG_HOME/autostart/framlet.desktop).
 //
 // The entry is the user's file as much as Framlet's: people edit it, or keep it in a dotfiles
-// folder behind a link. Registering changes only Exec, Hidden and X-GNOME-Autostart-enabled and
-// keeps every other byte; the file is replaced atomically through a link, never in its place.
-// Unregistering deletes only the entry exactly as Framlet writes it (a regular file whose every
-// byte is desktopEntry() of its own Exec); any other entry is turned off with Hidden=true.
+// folder behind a link. Registering changes only Exec, Hidden and X-GNOME-Autostart-enabled (and a
+// TryExec naming a program that is gone) and keeps every other byte; the file is replaced
+// atomically through a link, never in its place. Unregistering deletes only the entry exactly as
+// Framlet writes it (a regular file whose every byte is desktopEntry() of its own Exec); any other
+// entry is turned off with Hidden=true.
 class LoginItem {
 public:
     // The integer values are printed by the maintenance flags and must not change.
@@ -29,7 +30,8 @@ public:
     static QString runningExecutable();
 
     // Read afresh from the file system on every call. Enabled only when the entry would start a
-    // program that exists: its Exec names an executable file, a bare name found in PATH. One
+    // program that exists: its Exec (and TryExec) names an executable file, a bare name found in
+    // PATH. One
     // turned off (Hidden=true, X-GNOME-Autostart-enabled=false) or unreadable requires approval.
     Status status() const;
     // An error description when the entry could not be written; the old entry is then whole.

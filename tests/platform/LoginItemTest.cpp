@@ -59,7 +59,9 @@ TEST_F(LoginItemTest, StatusFollowsTheAutostartEntry) {
         writeEntry("[Desktop Entry]\nType=Application\nExec=" + exec + "\n");
         EXPECT_EQ(item().status(), LoginItem::Status::notFound) << exec.constData();
     }
-    writeEntry("");  // what a full disk used to leave
+    writeEntry("[Desktop Entry]\nType=Application\nExec=sh\nTryExec=/opt/gone/framlet\n");
+    EXPECT_EQ(item().status(), LoginItem::Status::notFound);  // the session skips it
+    writeEntry("");                                           // what a full disk used to leave
     EXPECT_EQ(item().status(), LoginItem::Status::notFound);
     ASSERT_FALSE(item().registerItem().has_value());
     EXPECT_EQ(item().status(), LoginItem::Status::enabled);
@@ -85,6 +87,7 @@ TEST_F(LoginItemTest, TheUsersEditsAndLinkSurvive) {
         "Hidden=true\n"
         "X-GNOME-Autostart-enabled=false\n"
         "X-GNOME-Autostart-Delay=30\n"
+        "TryExec=/opt/old/framlet-gone\n"
         "\n"
         "[Desktop Action quiet]\n"
         "Exec=/opt/old/framlet-gone --quiet\n";
@@ -97,7 +100,8 @@ TEST_F(LoginItemTest, TheUsersEditsAndLinkSurvive) {
 
     ASSERT_FALSE(item().registerItem().has_value());
     QByteArray expected = edited;
-    expected.replace("Exec=/opt/old/framlet-gone\n", "Exec=\"/bin/sh\"\n")
+    expected.replace("\nExec=/opt/old/framlet-gone\n", "\nExec=\"/bin/sh\"\n")
+        .replace("TryExec=/opt/old/framlet-gone", "TryExec=/bin/sh")
         .replace("Hidden=true", "Hidden=false")
         .replace("X-GNOME-Autostart-enabled=false", "X-GNOME-Autostart-enabled=true");
     EXPECT_EQ(contents(target), expected);
