@@ -47,7 +47,10 @@ int MaintenanceFlags::registerLogin() const {
 }
 
 int MaintenanceFlags::unregisterLogin() const {
-    (void)m_loginItem.unregisterItem();  // the printed status tells the outcome
+    if (const auto error = m_loginItem.unregisterItem()) {
+        print(m_err, QStringLiteral("Framlet: unregister failed: ") + *error);
+        return 1;
+    }
     print(m_out, QStringLiteral("Framlet: unregistered login item (status=%1)").arg(status()));
     return 0;
 }

@@ -77,6 +77,18 @@ Opened open(const QString& path, Links links, QFile& file, qint64 maxBytes) {
     return {Status::opened, QString()};
 }
 
+Contents readAll(const QString& path, Links links, qint64 maxBytes) {
+    QFile file;
+    Contents contents{open(path, links, file, maxBytes), {}};
+    if (contents.opened.ok()) {
+        contents.bytes = file.read(maxBytes + 1);
+        if (contents.bytes.size() > maxBytes) {
+            contents = {{Status::tooLarge, QStringLiteral("more than %1 bytes").arg(maxBytes)}, {}};
+        }
+    }
+    return contents;
+}
+
 void setBeforeOpenForTesting(std::function<void(const QString& path)> beforeOpen) {
     const QMutexLocker lock(&hookMutex());
     hook() = std::move(beforeOpen);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -28,6 +29,15 @@ struct Opened {
 
 // On success `file` is open for reading and owns the descriptor. maxBytes < 0 means no limit.
 Opened open(const QString& path, Links links, QFile& file, qint64 maxBytes = -1);
+
+struct Contents {
+    Opened opened;
+    QByteArray bytes;
+};
+
+// The whole file, when it is a regular file of at most maxBytes (reading stops there even if the
+// file grows meanwhile): for small files of the user's or of other programs.
+Contents readAll(const QString& path, Links links, qint64 maxBytes);
 
 // Runs right before every open; lets a test swap the path for something else at the worst moment.
 void setBeforeOpenForTesting(std::function<void(const QString& path)> hook);

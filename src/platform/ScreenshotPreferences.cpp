@@ -6,10 +6,12 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <algorithm>
 
 #include "platform/GettextCatalog.h"
+#include "platform/RegularFile.h"
 
 namespace framlet {
 namespace {
@@ -29,17 +31,22 @@ QString unescapeKConfig(const QString& value) {
     return result;
 }
 
+// Far beyond any settings file; /dev/zero behind a link never ends.
+constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
+
+// The lines of a settings file. Only a regular file is read, so a FIFO or a device in its place
+// reads as no file instead of stopping the thread.
+QList<QByteArray> settingsLines(const QString& path) {
+    return RegularFile::readAll(path, RegularFile::Links::follow, kMaxFileBytes).bytes.split('\n');
+}
+
 // The value of a key in an INI-style file written by KConfig or Xfce. An empty group means the
 // keys before any group header, where Xfce writes them. A key marked "[$e]" may hold $HOME.
 std::optional<QString> iniValue(const QString& path, const QString& group, const QString& key,
                                 const QString& home) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return std::nullopt;
-    }
     QString currentGroup;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray& bytes : settingsLines(path)) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
         if (line.startsWith(u'[')) {
             currentGroup = line.mid(1, line.indexOf(u']') - 1);
             continue;
@@ -60,6 +67,21 @@ std::optional<QString> iniValue(const QString& path, const QString& group, const
         }
     }
     return std::nullopt;
+}
+
+// A key of a file QSettings wrote, as QSettings reads it (its escapes, "\xfc", its quoting), from
+// a private copy of a regular file: QSettings opens whatever holds the name itself.
+QVariant qsettingsValue(const QString& path, const QString& key) {
+    const RegularFile::Contents read =
+        RegularFile::readAll(path, RegularFile::Links::follow, kMaxFileBytes);
+    const QTemporaryDir folder;
+    QFile copy(folder.filePath(QStringLiteral("copy.ini")));
+    if (!read.opened.ok() || !folder.isValid() || !copy.open(QIODevice::WriteOnly) ||
+        copy.write(read.bytes) != read.bytes.size()) {
+        return {};
+    }
+    copy.close();
+    return QSettings(copy.fileName(), QSettings::IniFormat).value(key);
 }
 
 // A string as gsettings prints it: 'text' with \' and \\ escaped.
@@ -194,13 +216,9 @@ QString ScreenshotPreferences::gnomeShellFolderName() const {
 }
 
 QString ScreenshotPreferences::picturesFromUserDirs(const QString& path, const QString& home) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return QString();
-    }
     QString pictures;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray& bytes : settingsLines(path)) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
         const QString prefix = QStringLiteral("XDG_PICTURES_DIR=\"");
         if (!line.startsWith(prefix) || !line.endsWith(u'"') || line.size() <= prefix.size()) {
             continue;
@@ -280,10 +298,9 @@ ScreenshotPreferences::ToolAnswer ScreenshotPreferences::flameshot() const {
     const QString file = m_environment.configHome + QStringLiteral("/flameshot/flameshot.ini");
     std::optional<QString> value;
     if (QFileInfo::exists(file)) {
-        // Flameshot writes this file with QSettings, so QSettings reads its escapes ("\xfc");
-        // its [General] section holds the top-level keys.
-        const QVariant saved =
-            QSettings(file, QSettings::IniFormat).value(QStringLiteral("savePath"));
+        // Flameshot writes this file with QSettings; its [General] section holds the top-level
+        // keys.
+        const QVariant saved = qsettingsValue(file, QStringLiteral("savePath"));
         if (saved.isValid()) {
             value = saved.toString();
         }

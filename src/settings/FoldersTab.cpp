@@ -206,13 +206,17 @@ void FoldersTab::showSource(const ScreenshotSource& source) {
 
 void FoldersTab::setNotificationSuppressed(bool suppressed) {
     const ToolNotifications notifications(m_source.tool);
-    if (const auto error = notifications.setSuppressed(suppressed)) {
+    const auto error = notifications.setSuppressed(suppressed);
+    if (error) {
         DebugLog::log(QStringLiteral("settings: cannot change the screenshot tool's "
                                      "notification: ") +
                       *error);
     }
     const QSignalBlocker blocker(m_notification);
     m_notification->setChecked(notifications.isSuppressed());  // what the file now says
+    m_notificationCaption->setText(error ? QStringLiteral("The setting could not be changed: ") +
+                                               *error
+                                         : kNotificationCaption);
 }
 
 }  // namespace framlet

@@ -1,15 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "ChildProcess.h"
+#include "SmallDisk.h"
 #include "platform/LoginItem.h"
 
 using namespace framlet;
 
 namespace {
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
 
 class LoginItemTest : public ::testing::Test {
 protected:
@@ -18,6 +30,7 @@ protected:
         return LoginItem(entry(), executable);
     }
     void writeEntry(const QByteArray& contents) const {
+        QDir().mkpath(QFileInfo(entry()).path());
         QFile file(entry());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(contents);
@@ -33,20 +46,143 @@ TEST_F(LoginItemTest, StatusFollowsTheAutostartEntry) {
     ASSERT_FALSE(item().registerItem().has_value());
     EXPECT_EQ(item().status(), LoginItem::Status::enabled);
 
-    writeEntry("[Desktop Entry]\nType=Application\nExec=x\nHidden=true\n");
+    writeEntry("[Desktop Entry]\nType=Application\nExec=sh\nHidden=true\n");
     EXPECT_EQ(item().status(), LoginItem::Status::requiresApproval);
-    writeEntry("[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n");
+    writeEntry("[Desktop Entry]\nExec=sh\nX-GNOME-Autostart-enabled=false\n");
     EXPECT_EQ(item().status(), LoginItem::Status::requiresApproval);
-    // Keys of other groups do not count.
-    writeEntry("[Desktop Entry]\nExec=x\n[Desktop Action a]\nHidden=true\n");
+    // Keys of other groups do not count; a bare name is looked up in PATH.
+    writeEntry("[Desktop Entry]\nExec=sh -c true\n[Desktop Action a]\nHidden=true\n");
+    EXPECT_EQ(item().status(), LoginItem::Status::enabled);
+    // Enabled only when the entry would start a program that exists.
+    for (const QByteArray& exec : {QByteArray("\"") + m_dir.path().toUtf8() + "/gone\" --x",
+                                   QByteArray("no-such-program-anywhere"), QByteArray("\"\"")}) {
+        writeEntry("[Desktop Entry]\nType=Application\nExec=" + exec + "\n");
+        EXPECT_EQ(item().status(), LoginItem::Status::notFound) << exec.constData();
+    }
+    writeEntry("[Desktop Entry]\nType=Application\nExec=sh\nTryExec=/opt/gone/framlet\n");
+    EXPECT_EQ(item().status(), LoginItem::Status::notFound);  // the session skips it
+    writeEntry("");                                           // what a full disk used to leave
+    EXPECT_EQ(item().status(), LoginItem::Status::notFound);
+    ASSERT_FALSE(item().registerItem().has_value());
     EXPECT_EQ(item().status(), LoginItem::Status::enabled);
 
+    writeEntry(LoginItem::desktopEntry(QStringLiteral("/bin/sh")).toUtf8());
     EXPECT_FALSE(item().unregisterItem().has_value());
     EXPECT_EQ(item().status(), LoginItem::Status::notRegistered);
+    EXPECT_FALSE(QFile::exists(entry()));  // Framlet's own entry, untouched, is deleted
     EXPECT_FALSE(item().unregisterItem().has_value());  // nothing to remove is no failure
 
     EXPECT_EQ(item(QString()).status(), LoginItem::Status::notFound);
     EXPECT_EQ(item(m_dir.path() + QStringLiteral("/gone")).status(), LoginItem::Status::notFound);
+}
+
+TEST_F(LoginItemTest, TheUsersEditsAndLinkSurvive) {
+    const QByteArray edited =
+        "# mine\n"
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Framlet\n"
+        "Name[de]=Bildschirmfotos f\xfcr mich\n"  // not UTF-8, kept byte for byte
+        "Exec=/opt/old/framlet-gone\n"
+        "Hidden=true\n"
+        "X-GNOME-Autostart-enabled=false\n"
+        "X-GNOME-Autostart-Delay=30\n"
+        "TryExec=/opt/old/framlet-gone\n"
+        "\n"
+        "[Desktop Action quiet]\n"
+        "Exec=/opt/old/framlet-gone --quiet\n";
+    // The entry lives in the user's dotfiles, linked into the autostart folder.
+    const QString target = m_dir.path() + QStringLiteral("/dotfiles/framlet.desktop");
+    QDir().mkpath(QFileInfo(target).path());
+    QDir().mkpath(QFileInfo(entry()).path());
+    ASSERT_TRUE(QFile::link(target, entry()));
+    writeEntry(edited);
+
+    ASSERT_FALSE(item().registerItem().has_value());
+    QByteArray expected = edited;
+    expected.replace("\nExec=/opt/old/framlet-gone\n", "\nExec=\"/bin/sh\"\n")
+        .replace("TryExec=/opt/old/framlet-gone", "TryExec=/bin/sh")
+        .replace("Hidden=true", "Hidden=false")
+        .replace("X-GNOME-Autostart-enabled=false", "X-GNOME-Autostart-enabled=true");
+    EXPECT_EQ(contents(target), expected);
+    EXPECT_TRUE(QFileInfo(entry()).isSymLink());
+    EXPECT_EQ(item().status(), LoginItem::Status::enabled);
+
+    ASSERT_FALSE(item().unregisterItem().has_value());
+    EXPECT_EQ(contents(target), expected.replace("Hidden=false", "Hidden=true"));
+    EXPECT_TRUE(QFileInfo(entry()).isSymLink());
+    EXPECT_EQ(item().status(), LoginItem::Status::requiresApproval);
+
+    // An Exec already naming this program, by a name in PATH, is left as the user wrote it.
+    writeEntry("[Desktop Entry]\nType=Application\nExec=sh\n");
+    ASSERT_FALSE(item().registerItem().has_value());
+    EXPECT_EQ(contents(target), "[Desktop Entry]\nType=Application\nExec=sh\n");
+}
+
+TEST_F(LoginItemTest, WhatIsNoRegularFileIsNeitherWaitedForNorRead) {
+    QDir().mkpath(QFileInfo(entry()).path());
+    for (const bool fifo : {true, false}) {
+        QFile::remove(entry());
+        ASSERT_TRUE(fifo ? ::mkfifo(QFile::encodeName(entry()).constData(), 0600) == 0
+                         : QFile::link(QStringLiteral("/dev/zero"), entry()));
+        EXPECT_EQ(item().status(), LoginItem::Status::requiresApproval);
+        EXPECT_TRUE(item().registerItem().has_value());
+        EXPECT_TRUE(item().unregisterItem().has_value());
+        EXPECT_TRUE(QFileInfo::exists(entry()));
+    }
+}
+
+// The AppImage file is what the session must start; the mount it runs from is gone by then.
+TEST(LoginItemAppImage, RegistersTheAppImageNeverItsMount) {
+    const QString running = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    QTemporaryDir dir;
+    const QString appImage = dir.filePath(QStringLiteral("Framlet-x86_64.AppImage"));
+    QFile file(appImage);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    file.close();
+    const auto run = [](const QString& mount, const QString& image) {
+        qputenv("APPDIR", mount.toUtf8());
+        qputenv("APPIMAGE", image.toUtf8());
+        const QString found = LoginItem::runningExecutable();
+        qunsetenv("APPDIR");
+        qunsetenv("APPIMAGE");
+        return found;
+    };
+    const QString mount = QFileInfo(running).path();  // as if this program ran from the mount
+    EXPECT_EQ(run(mount, appImage), appImage);
+    EXPECT_EQ(run(mount, dir.filePath(QStringLiteral("gone.AppImage"))), QString());
+    // Inherited from an AppImage that started this program: not this program's file.
+    EXPECT_EQ(run(dir.path(), appImage), running);
+}
+
+// Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
+TEST(LoginItemChild, FullDisk) {
+    const QString folder = qEnvironmentVariable("FRAMLET_TEST_DISK");
+    const QString mounted = test::SmallDisk::mount(folder);
+    if (!mounted.isEmpty()) {
+        GTEST_SKIP() << mounted.toStdString();
+    }
+    const QString path = folder + QStringLiteral("/autostart/framlet.desktop");
+    const LoginItem login(path, QStringLiteral("/bin/sh"));
+    ASSERT_FALSE(login.registerItem().has_value());
+    const QByteArray before = contents(path);
+    ASSERT_TRUE(test::SmallDisk::fill(folder));
+    const auto error = LoginItem(path, QStringLiteral("/bin/true")).registerItem();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains(QStringLiteral("No space left"))) << error->toStdString();
+    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(login.status(), LoginItem::Status::enabled);
+}
+
+TEST_F(LoginItemTest, OnAFullDiskTheEntryStaysWholeAndRegisteringFails) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), m_dir.filePath(QStringLiteral("disk")));
+    const auto child = test::runSelf(QStringLiteral("LoginItemChild.FullDisk"), environment);
+    if (child.out.contains("[  SKIPPED ]")) {
+        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
+    }
+    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
 }
 
 TEST_F(LoginItemTest, ExecQuotesAwkwardPaths) {
@@ -56,6 +192,11 @@ TEST_F(LoginItemTest, ExecQuotesAwkwardPaths) {
               QStringLiteral("\"/opt/My Apps/fram\\\\$let\""));
     EXPECT_EQ(LoginItem::execArgument(QStringLiteral("/a\"b/c\\d/100%")),
               QStringLiteral("\"/a\\\\\"b/c\\\\\\\\d/100%%\""));
+    // Read back as the session reads it, so Framlet knows its own entry again.
+    for (const QString& path :
+         {QStringLiteral("/opt/My Apps/fram$let"), QStringLiteral("/a\"b/c\\d/100%/`x` \t")}) {
+        EXPECT_EQ(LoginItem::execProgram(LoginItem::execArgument(path)), path);
+    }
 }
 
 TEST_F(LoginItemTest, TheEntryPassesDesktopFileValidate) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -241,6 +243,24 @@ TEST_F(ScreenshotLocation, FlameshotAsItWritesItsSettings) {
         write(file, "\x01\xff[[[\n=\n");  // damaged: read as far as it goes
         EXPECT_EQ(location(QStringLiteral("i3")), fallback);
     });
+}
+
+TEST_F(ScreenshotLocation, SettingsThatAreNoRegularFileAreNeitherWaitedForNorRead) {
+    setPicturesFolder(true);
+    // A FIFO never answers a reader without a writer; /dev/zero never ends.
+    const QString config = home() + QStringLiteral("/.config/");
+    QDir().mkpath(config + QStringLiteral("flameshot"));
+    QDir().mkpath(config + QStringLiteral("xfce4"));
+    for (const char* name : {"flameshot/flameshot.ini", "spectaclerc"}) {
+        ASSERT_EQ(::mkfifo(QFile::encodeName(config + QLatin1String(name)).constData(), 0600), 0);
+    }
+    for (const char* name : {"xfce4/xfce4-screenshooter", "dirs"}) {
+        ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), config + QLatin1String(name)));
+    }
+    for (const QString desktop : {QStringLiteral("KDE"), QStringLiteral("XFCE")}) {
+        EXPECT_EQ(location(desktop), home() + QStringLiteral("/Pictures")) << desktop.toStdString();
+    }
+    EXPECT_EQ(ScreenshotPreferences::picturesFromUserDirs(config + "dirs", home()), QString());
 }
 
 TEST_F(ScreenshotLocation, TheDesktopsOwnToolComesFirstThenFlameshot) {

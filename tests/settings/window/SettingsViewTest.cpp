@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -289,6 +291,29 @@ TEST_F(SettingsViewTest, TheNotificationToggleFollowsFlameshotAndIsOffWhereNoSet
     EXPECT_FALSE(gnome.notificationToggle()->isEnabled());
     EXPECT_FALSE(gnome.notificationToggle()->isChecked());
     EXPECT_TRUE(gnome.notificationCaption()->text().contains(QStringLiteral("gnome-shell")));
+}
+
+TEST_F(SettingsViewTest, TheNotificationToggleTellsWhyItCannotChange) {
+    const QString path = configHome() + QStringLiteral("/plasmanotifyrc");
+    const ToolFile file(path, QStringLiteral("[Applications][org.kde.spectacle]\n"
+                                             "ShowPopups[$i]=false\n"));
+    source = {QDir::homePath(), QStringLiteral("spectacle")};
+    FoldersTab tab(services());
+    waitForSource(tab);
+    EXPECT_FALSE(tab.notificationToggle()->isEnabled());
+    EXPECT_TRUE(tab.notificationToggle()->isChecked());  // what KDE enforces
+    EXPECT_TRUE(tab.notificationCaption()->text().contains(QStringLiteral("[$i]")));
+
+    // A change that fails is told under the toggle, which goes on showing the file.
+    writeAll(path, QStringLiteral("[Applications][org.kde.spectacle]\nShowPopups=true\n"));
+    waitForSource(tab);
+    ASSERT_TRUE(tab.notificationToggle()->isEnabled());
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    tab.notificationToggle()->click();
+    EXPECT_FALSE(tab.notificationToggle()->isChecked());
+    EXPECT_TRUE(tab.notificationCaption()->text().contains(QStringLiteral("not a regular file")))
+        << tab.notificationCaption()->text().toStdString();
 }
 
 TEST_F(SettingsViewTest, FoldersComeFromTheDesktopsChooserAndAreListedOnce) {
