@@ -257,7 +257,7 @@ TEST_F(ScreenshotLocation, SettingsThatAreNoRegularFileAreNeitherWaitedForNorRea
     for (const char* name : {"xfce4/xfce4-screenshooter", "dirs"}) {
         ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), config + QLatin1String(name)));
     }
-    for (const QString desktop : {QStringLiteral("KDE"), QStringLiteral("XFCE")}) {
+    for (const QString& desktop : {QStringLiteral("KDE"), QStringLiteral("XFCE")}) {
         EXPECT_EQ(location(desktop), home() + QStringLiteral("/Pictures")) << desktop.toStdString();
     }
     EXPECT_EQ(ScreenshotPreferences::picturesFromUserDirs(config + "dirs", home()), QString());
