@@ -215,14 +215,15 @@ void UserDefaults::apply(QVariantMap& values, const QString& key,
 }
 
 QString UserDefaults::write() {
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
-        return QStringLiteral("no folder");
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        return QStringLiteral("cannot create the folder %1").arg(folder);
     }
     FileLock lock(m_path + QStringLiteral(".lock"));
     Contents current = readSettled(m_path);
     if (current.state == FileState::damaged) {
         if (!keepAside(m_path)) {
-            return QStringLiteral("damaged file kept");
+            return QStringLiteral("cannot move the unreadable file aside");
         }
         // What this process knows stands in for the unreadable file, rather than only the keys
         // changed since.
