@@ -6,10 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
-#include "ChildProcess.h"
+#include "FileBytes.h"
 #include "SmallDisk.h"
 #include "platform/AtomicFile.h"
 
@@ -17,16 +16,8 @@ using namespace framlet;
 
 namespace {
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::contents;
+using test::put;
 
 struct stat statOf(const QString& path) {
     struct stat status {};
@@ -40,11 +31,7 @@ QStringList leftovers(const QString& folder) {
 
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST(AtomicFileChild, FullDisk) {
-    const QString folder = qEnvironmentVariable("FRAMLET_TEST_DISK");
-    const QString mounted = test::SmallDisk::mount(folder);
-    if (!mounted.isEmpty()) {
-        GTEST_SKIP() << mounted.toStdString();
-    }
+    FRAMLET_SMALL_DISK(folder)
     const QByteArray original = "[General]\nsavePath=/home/me/Shots\n";
     put(folder + QStringLiteral("/plain.ini"), original);
     put(folder + QStringLiteral("/linked.ini"), original);
@@ -74,13 +61,8 @@ TEST(AtomicFileChild, FullDisk) {
 
 TEST(AtomicFile, OnAFullDiskTheOldFileStaysWholeAndTheCallerIsTold) {
     QTemporaryDir dir;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), dir.path() + QStringLiteral("/disk"));
-    const auto child = test::runSelf(QStringLiteral("AtomicFileChild.FullDisk"), environment);
-    if (child.out.contains("[  SKIPPED ]")) {
-        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
-    }
-    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+    test::SmallDisk::runChild(QStringLiteral("AtomicFileChild.FullDisk"),
+                              dir.path() + QStringLiteral("/disk"));
 }
 
 class AtomicFileTest : public ::testing::Test {

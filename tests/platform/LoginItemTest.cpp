@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "SmallDisk.h"
 #include "platform/LoginItem.h"
 
@@ -18,10 +19,7 @@ using namespace framlet;
 
 namespace {
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
+using test::contents;
 
 class LoginItemTest : public ::testing::Test {
 protected:
@@ -158,11 +156,7 @@ TEST(LoginItemAppImage, RegistersTheAppImageNeverItsMount) {
 
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST(LoginItemChild, FullDisk) {
-    const QString folder = qEnvironmentVariable("FRAMLET_TEST_DISK");
-    const QString mounted = test::SmallDisk::mount(folder);
-    if (!mounted.isEmpty()) {
-        GTEST_SKIP() << mounted.toStdString();
-    }
+    FRAMLET_SMALL_DISK(folder)
     const QString path = folder + QStringLiteral("/autostart/framlet.desktop");
     const LoginItem login(path, QStringLiteral("/bin/sh"));
     ASSERT_FALSE(login.registerItem().has_value());
@@ -176,13 +170,8 @@ TEST(LoginItemChild, FullDisk) {
 }
 
 TEST_F(LoginItemTest, OnAFullDiskTheEntryStaysWholeAndRegisteringFails) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), m_dir.filePath(QStringLiteral("disk")));
-    const auto child = test::runSelf(QStringLiteral("LoginItemChild.FullDisk"), environment);
-    if (child.out.contains("[  SKIPPED ]")) {
-        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
-    }
-    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+    test::SmallDisk::runChild(QStringLiteral("LoginItemChild.FullDisk"),
+                              m_dir.filePath(QStringLiteral("disk")));
 }
 
 TEST_F(LoginItemTest, ExecQuotesAwkwardPaths) {

@@ -17,6 +17,7 @@
 #include <future>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "SmallDisk.h"
 #include "platform/IniText.h"
 #include "platform/ToolNotifications.h"
@@ -25,17 +26,8 @@ using namespace framlet;
 
 namespace {
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void put(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::contents;
+using test::put;
 
 const QByteArray kFlameshotIni =
     "[General]\r\n"
@@ -189,11 +181,7 @@ TEST_F(ToolNotificationsTest, TheToolsLockKeepsEitherSideFromLosingWrites) {
 
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST(ToolNotificationsChild, FullDisk) {
-    const QString config = qEnvironmentVariable("FRAMLET_TEST_DISK");
-    const QString mounted = test::SmallDisk::mount(config);
-    if (!mounted.isEmpty()) {
-        GTEST_SKIP() << mounted.toStdString();
-    }
+    FRAMLET_SMALL_DISK(config)
     // Large enough that its copy cannot fit, while the lock file still can.
     const QByteArray original = kFlameshotIni + "[Other]\n" + QByteArray(64 * 1024, 'x') + "=1\n";
     const QString path = config + QStringLiteral("/flameshot/flameshot.ini");
@@ -209,14 +197,8 @@ TEST(ToolNotificationsChild, FullDisk) {
 }
 
 TEST_F(ToolNotificationsTest, OnAFullDiskTheFileStaysWholeAndTheCallerIsTold) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), m_config.filePath("disk"));
-    const auto child =
-        test::runSelf(QStringLiteral("ToolNotificationsChild.FullDisk"), environment);
-    if (child.out.contains("[  SKIPPED ]")) {
-        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
-    }
-    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+    test::SmallDisk::runChild(QStringLiteral("ToolNotificationsChild.FullDisk"),
+                              m_config.filePath("disk"));
 }
 
 }  // namespace

@@ -219,11 +219,7 @@ TEST_F(UserDefaultsTest, ReloadSeesAnotherWritersChangesAndKeepsUnwrittenOnes) {
 }
 
 TEST(UserDefaultsChild, FullDisk) {
-    const QString folder = qEnvironmentVariable("FRAMLET_TEST_DISK");
-    const QString mounted = test::SmallDisk::mount(folder);
-    if (!mounted.isEmpty()) {
-        GTEST_SKIP() << mounted.toStdString();
-    }
+    FRAMLET_SMALL_DISK(folder)
     const QString file = folder + QStringLiteral("/defaults.json");
     UserDefaults defaults(file);
     ASSERT_TRUE(defaults.set(QStringLiteral("hasCompletedOnboarding"), true));
@@ -237,13 +233,8 @@ TEST(UserDefaultsChild, FullDisk) {
 }
 
 TEST_F(UserDefaultsTest, AFullDiskLeavesTheFileWhole) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), m_dir.path() + QStringLiteral("/disk"));
-    const auto child = test::runSelf(QStringLiteral("UserDefaultsChild.FullDisk"), environment);
-    if (child.out.contains("[  SKIPPED ]")) {
-        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
-    }
-    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+    test::SmallDisk::runChild(QStringLiteral("UserDefaultsChild.FullDisk"),
+                              m_dir.path() + QStringLiteral("/disk"));
 }
 
 // Child of the concurrency test: writes FRAMLET_TEST_KEYS keys with its own prefix.

@@ -1,16 +1,44 @@
 #include "SmallDisk.h"
 
+#include "ChildProcess.h"
+
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <cerrno>
 #include <cstring>
 
 namespace framlet::test {
+namespace {
+const char* const kFolderVariable = "FRAMLET_TEST_DISK";
+}
+
+void SmallDisk::runChild(const QString& childTest, const QString& folder) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kFolderVariable), folder);
+    const ChildResult child = runSelf(childTest, environment);
+    if (child.out.contains("[  SKIPPED ]")) {
+        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
+    }
+    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+}
+
+QString SmallDisk::mountForChild(qint64 bytes) {
+    const QString folder = qEnvironmentVariable(kFolderVariable);
+    const QString problem =
+        folder.isEmpty() ? QStringLiteral("no folder named") : mount(folder, bytes);
+    if (!problem.isEmpty()) {
+        qWarning("small disk: %s", qPrintable(problem));
+        return {};
+    }
+    return folder;
+}
 
 QString SmallDisk::mount(const QString& folder, qint64 bytes) {
     if (::unshare(CLONE_NEWNS) != 0) {

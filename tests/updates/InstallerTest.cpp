@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "LogTail.h"
 #include "LoopbackServer.h"
 #include "ManualTimers.h"
@@ -30,17 +31,8 @@ using Outcome = UpdateInstaller::Outcome;
 // Owner, group and others; QFileInfo adds the current user's rights as well.
 constexpr QFileDevice::Permissions kModeBits(0x7077);
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void put(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::contents;
+using test::put;
 
 bool run(const QString& program, const QStringList& arguments) {
     QProcess process;
@@ -273,11 +265,7 @@ TEST_F(InstallerTest, NoDownloadWritesThroughALinkOrGrowsPastTheCap) {
 
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST_F(InstallerTest, ChildOnAFullDisk) {
-    const QString disk = qEnvironmentVariable("FRAMLET_TEST_DISK");
-    const QString mounted = test::SmallDisk::mount(disk, 4 << 20);
-    if (!mounted.isEmpty()) {
-        GTEST_SKIP() << mounted.toStdString();
-    }
+    FRAMLET_SMALL_DISK(disk, 4 << 20)
     const QString program = disk + QStringLiteral("/Framlet.AppImage");
     put(program, "old release");
     QByteArray release = appImage(QStringLiteral("2.0"));
@@ -297,13 +285,8 @@ TEST_F(InstallerTest, ChildOnAFullDisk) {
 }
 
 TEST_F(InstallerTest, OnAFullDiskTheAppImageStaysTheOldProgramAndTheUserIsTold) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FRAMLET_TEST_DISK"), dir.filePath(QStringLiteral("disk")));
-    const auto child = test::runSelf(QStringLiteral("InstallerTest.ChildOnAFullDisk"), environment);
-    if (child.out.contains("[  SKIPPED ]")) {
-        GTEST_SKIP() << "no private mount namespace here: " << child.out.constData();
-    }
-    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
+    test::SmallDisk::runChild(QStringLiteral("InstallerTest.ChildOnAFullDisk"),
+                              dir.filePath(QStringLiteral("disk")));
 }
 
 TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
