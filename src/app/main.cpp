@@ -137,8 +137,6 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(applicationId());
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // A second process (a maintenance flag, another session's Framlet) may change preferences.
-    Settings::shared().followFileChanges();
 
     const InstanceClient client(QDBusConnection::sessionBus());
     Symbols::useAdwaitaAsFallback();
@@ -174,6 +172,9 @@ int main(int argc, char** argv) {
             DebugLog::log(QStringLiteral("instance: serving ") + applicationId());
             break;
     }
+
+    // Another process (a maintenance flag, a second session's Framlet) may change the preferences.
+    Settings::shared().followFileChanges();
 
     std::unique_ptr<PortalKeyGrabber> portal;
     // Before the delegate, so that it outlives the store that hands it work.
