@@ -138,6 +138,12 @@ TEST_F(Instance, ASecondLaunchShowsTheFirstOnesShelfAndToggleShowsAndHidesIt) {
     EXPECT_TRUE(QTest::qWaitFor([] { return !shelfVisible(); }, 5000));
     EXPECT_EQ(framlet({QStringLiteral("--toggle")}).exitCode, 0);
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
+    // Showing a shelf that is open keeps it open, whether asked by --show or a plain launch.
+    for (const QStringList& arguments : {QStringList{QStringLiteral("--show")}, QStringList{}}) {
+        EXPECT_EQ(framlet(arguments).exitCode, 0);
+        QTest::qWait(500);  // long enough for a hide to reach the X server
+        EXPECT_TRUE(shelfVisible()) << arguments.join(u' ').toStdString();
+    }
     EXPECT_EQ(app.state(), QProcess::Running);
     // One watcher only: the later launches never got as far as starting one.
     EXPECT_EQ(framlet::test::programLog(home.path()).count("instance: serving"), 1);

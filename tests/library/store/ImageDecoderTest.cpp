@@ -7,13 +7,16 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QSemaphore>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <future>
+#include <memory>
 
 #include <thread>
 
@@ -198,31 +201,38 @@ TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) 
     EXPECT_TRUE(nothing.image.isNull());
 }
 
-TEST(DecodeBudget, ConcurrentDecodesNeverHoldMoreThanTheCap) {
-    DecodeBudget budget(100);
-    std::atomic<qint64> held{0};
-    std::atomic<qint64> most{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 8; ++i) {
+// A lease that frees its bytes without waking the waiters would stop every decode for good; the
+// test then fails within its deadline instead of hanging. The threads keep their state alive
+// themselves, so they may be left waiting.
+TEST(DecodeBudget, ConcurrentDecodesNeverHoldMoreThanTheCapAndAlwaysFinish) {
+    struct Shared {
+        DecodeBudget budget{100};
+        std::atomic<qint64> held{0};
+        std::atomic<qint64> most{0};
+        QSemaphore finished;
+    };
+    const auto shared = std::make_shared<Shared>();
+    constexpr int kThreads = 8;
+    for (int i = 0; i < kThreads; ++i) {
         // 40 each, and one larger than the whole cap, which must wait to have it alone.
         const qint64 bytes = i == 3 ? 500 : 40;
-        threads.emplace_back([&, bytes] {
+        std::thread([shared, bytes] {
             for (int round = 0; round < 50; ++round) {
-                const DecodeBudget::Lease lease = budget.acquire(bytes);
-                const qint64 now = held += std::min<qint64>(bytes, 100);
-                qint64 seen = most;
-                while (now > seen && !most.compare_exchange_weak(seen, now)) {
+                const DecodeBudget::Lease lease = shared->budget.acquire(bytes);
+                const qint64 now = shared->held += std::min<qint64>(bytes, 100);
+                qint64 seen = shared->most;
+                while (now > seen && !shared->most.compare_exchange_weak(seen, now)) {
                 }
                 std::this_thread::yield();
-                held -= std::min<qint64>(bytes, 100);
+                shared->held -= std::min<qint64>(bytes, 100);
             }
-        });
+            shared->finished.release();
+        }).detach();
     }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_LE(most.load(), 100);
-    EXPECT_EQ(budget.inUse(), 0);
+    ASSERT_TRUE(shared->finished.tryAcquire(kThreads, 60000))
+        << "decodes still waiting for bytes long after every lease was released";
+    EXPECT_LE(shared->most.load(), 100);
+    EXPECT_EQ(shared->budget.inUse(), 0);
 }
 
 TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
