@@ -62,7 +62,7 @@ Timing measureShelf(int count, const QList<QImage>& thumbnails) {
     SelectionModel selection;
     ThemePalette theme(settings, ColorScheme::shared());
     ImagePreviewController preview(theme);
-    PanelView view(store, selection, settings, {ShelfActions::shared(), preview, theme}, {}, [] {});
+    PanelView view(store, selection, settings, {ShelfActions::shared(), preview, theme});
     view.show();
 
     Timing timing;

@@ -29,16 +29,15 @@
 #include "platform/DebugLog.h"
 #include "platform/FileManager.h"
 #include "platform/InstanceService.h"
+#include "platform/KeyGrabber.h"
 #include "platform/Relaunch.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/X11.h"
 #include "platform/widgets/FolderChooser.h"
 #include "platform/widgets/SystemTray.h"
 #include "platform/widgets/TaskbarPresence.h"
-#include "settings/GeneralTab.h"
 #include "settings/Settings.h"
 #include "settings/SettingsServices.h"
-#include "settings/SettingsView.h"
 #include "settings/SettingsWindow.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
@@ -117,17 +116,11 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_folderChooser(std::make_unique<FolderChooser>())
     , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
     , m_onboarding(makeOnboarding()) {
-    QPointer<AppDelegate> self(this);
-    m_services.keyGrabber.onRefusal([self](KeyGrabber::Handle, std::int32_t status) {
-        if (self) {
-            self->hotKeyRefused(status);
-        }
-    });
+    connect(&m_services.keyGrabber, &KeyGrabber::refused, this,
+            [this](KeyGrabber::Handle, std::int32_t status) { hotKeyRefused(status); });
 }
 
-AppDelegate::~AppDelegate() {
-    m_services.keyGrabber.onRefusal({});
-}
+AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
     DebugLog::system(QStringLiteral("Framlet: launched, setting up status item"));
@@ -164,14 +157,13 @@ void AppDelegate::setupStatusItem() {
     if (tray.kind != SystemTray::Kind::none) {
         DebugLog::log(QStringLiteral("tray: ") + tray.reason);
     }
-    m_statusItem = std::make_unique<StatusItem>(tray.kind);
     QPointer<AppDelegate> self(this);
-    m_statusItem->fileURLProvider = [self]() -> std::optional<QUrl> {
+    m_statusItem = std::make_unique<StatusItem>(tray.kind, [self]() -> std::optional<QUrl> {
         if (!self || self->m_store->count() == 0) {
             return std::nullopt;
         }
         return self->m_store->at(0)->url();
-    };
+    });
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::toggleShelf);
     connect(m_lantern.get(), &CaptureLantern::fillChanged, m_statusItem.get(),
             &StatusItem::setFill);
@@ -186,22 +178,14 @@ void AppDelegate::setupPanel() {
         }
         const ShelfServices services{self->m_services.shelfActions, *self->m_preview,
                                      *self->m_theme};
-        auto* view = new PanelView(
-            *self->m_store, *self->m_selectionModel, self->m_settings, services,
-            [self] {
-                if (self) {
-                    self->openSettings();
-                }
-            },
-            [] { QCoreApplication::quit(); });
+        auto* view =
+            new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings, services);
+        connect(view, &PanelView::settingsRequested, self, &AppDelegate::openSettings);
+        connect(view, &PanelView::quitRequested, qApp, &QCoreApplication::quit);
+        connect(view, &PanelView::updateCheckRequested, &self->m_services.updater,
+                &Updater::checkForUpdates);
         view->setTranslucentCorners(X11::compositingManagerRunning());
-        if (self->m_services.updater.isAvailable()) {
-            view->setUpdateAction([self] {
-                if (self) {
-                    self->m_services.updater.checkForUpdates();
-                }
-            });
-        }
+        view->setUpdateCheckOffered(self->m_services.updater.isAvailable());
         new FeatureTourOverlay(*self->m_featureTour, *view);
         return view;
     });
@@ -455,6 +439,10 @@ void AppDelegate::onHide() {
 void AppDelegate::openSettings() {
     m_panelController->hide();
     if (!m_settingsWindow) {
+        // Owned by the tab they join.
+        const auto addUpdateRows = [&updater = m_services.updater](QFormLayout& form) {
+            new UpdateRows(updater, form);
+        };
         const SettingsServices services{
             m_settings,
             *m_theme,
@@ -467,10 +455,9 @@ void AppDelegate::openSettings() {
                 return ScreenshotSource{ScreenshotWatcher::screenshotLocation().toLocalFile(),
                                         choice ? choice->tool : QString()};
             },
-            QCoreApplication::applicationVersion()};
+            QCoreApplication::applicationVersion(),
+            addUpdateRows};
         m_settingsWindow = std::make_unique<SettingsWindow>(services);
-        // Owned by the tab they join.
-        new UpdateRows(m_services.updater, *m_settingsWindow->view()->general()->updatesForm());
     }
     applyAppearance();
     m_settingsWindow->present();

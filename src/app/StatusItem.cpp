@@ -23,12 +23,12 @@ bool isDark(const QColor& color) {
 
 }  // namespace
 
-StatusItem::StatusItem(SystemTray::Kind kind, QObject* parent)
+StatusItem::StatusItem(SystemTray::Kind kind, FileURLProvider fileURLProvider, QObject* parent)
     : QObject(parent)
     , m_kind(kind)
     , m_color(QGuiApplication::palette().color(QPalette::WindowText)) {
     if (kind == SystemTray::Kind::xembed) {
-        setUpDockedView();
+        setUpDockedView(std::move(fileURLProvider));
     } else if (kind == SystemTray::Kind::statusNotifier) {
         setUpTrayIcon();
     }
@@ -36,9 +36,8 @@ StatusItem::StatusItem(SystemTray::Kind kind, QObject* parent)
 
 StatusItem::~StatusItem() = default;
 
-void StatusItem::setUpDockedView() {
-    m_view = std::make_unique<StatusItemDragView>();
-    m_view->fileURLProvider = [this] { return fileURLProvider ? fileURLProvider() : std::nullopt; };
+void StatusItem::setUpDockedView(FileURLProvider fileURLProvider) {
+    m_view = std::make_unique<StatusItemDragView>(std::move(fileURLProvider));
     connect(m_view.get(), &StatusItemDragView::clicked, this, &StatusItem::clicked);
     if (!SystemTray::dock(m_view.get())) {
         m_view.reset();

@@ -23,7 +23,11 @@ class StatusItem : public QObject {
     Q_OBJECT
 
 public:
-    explicit StatusItem(SystemTray::Kind kind, QObject* parent = nullptr);
+    // Asked when a drag from the tray starts: which file to drag, if any.
+    using FileURLProvider = std::function<std::optional<QUrl>()>;
+
+    explicit StatusItem(SystemTray::Kind kind, FileURLProvider fileURLProvider = {},
+                        QObject* parent = nullptr);
     ~StatusItem() override;
 
     SystemTray::Kind kind() const { return m_kind; }
@@ -40,15 +44,12 @@ public:
     StatusItemDragView* dragView() const { return m_view.get(); }
     QSystemTrayIcon* trayIcon() const { return m_trayIcon.get(); }
 
-    // Asked when a drag from the tray starts: which file to drag, if any.
-    std::function<std::optional<QUrl>()> fileURLProvider;
-
 Q_SIGNALS:
     // The icon was clicked (pressed and released without a drag).
     void clicked();
 
 private:
-    void setUpDockedView();
+    void setUpDockedView(FileURLProvider fileURLProvider);
     void setUpTrayIcon();
     void adoptPanelColour();
 

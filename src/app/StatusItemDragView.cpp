@@ -10,8 +10,9 @@
 
 namespace framlet {
 
-StatusItemDragView::StatusItemDragView(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint) {
+StatusItemDragView::StatusItemDragView(FileURLProvider fileURLProvider, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint)
+    , m_fileURLProvider(std::move(fileURLProvider)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_QuitOnClose, false);
     setMinimumSize(16, 16);
@@ -74,7 +75,7 @@ void StatusItemDragView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void StatusItemDragView::startDrag() {
-    const std::optional<QUrl> url = fileURLProvider ? fileURLProvider() : std::nullopt;
+    const std::optional<QUrl> url = m_fileURLProvider ? m_fileURLProvider() : std::nullopt;
     if (!url) {
         return;
     }

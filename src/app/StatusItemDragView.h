@@ -16,10 +16,10 @@ public:
     static constexpr int dragThreshold = 3;  // pixels the pointer may move and still click
     static constexpr int dragImageSize = 96;
 
-    explicit StatusItemDragView(QWidget* parent = nullptr);
-
     // Asked when a drag starts: which file to drag, if any.
-    std::function<std::optional<QUrl>()> fileURLProvider;
+    using FileURLProvider = std::function<std::optional<QUrl>()>;
+
+    explicit StatusItemDragView(FileURLProvider fileURLProvider = {}, QWidget* parent = nullptr);
 
     void setFill(double fill);
     void setColor(const QColor& color);
@@ -45,6 +45,7 @@ protected:
 private:
     void startDrag();
 
+    FileURLProvider m_fileURLProvider;
     std::optional<QPoint> m_mouseDownPosition;
     double m_fill = 0.0;
     bool m_onScreen = false;

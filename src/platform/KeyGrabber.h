@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <cstdint>
 #include <functional>
 
@@ -8,7 +9,9 @@ namespace framlet {
 // Grabs global key combinations: a combination grabbed here reaches this program whichever
 // window has the keyboard, and its callback runs on the main thread at each press. X11 has one
 // implementation; a desktop without it, or a test, has others.
-class KeyGrabber {
+class KeyGrabber : public QObject {
+    Q_OBJECT
+
 public:
     // Status codes of grab(): 0, an X protocol error code (positive), or a negative code of ours.
     static constexpr std::int32_t grabbed = 0;
@@ -30,7 +33,7 @@ public:
         Handle handle = 0;  // valid when status is grabbed
     };
 
-    virtual ~KeyGrabber() = default;
+    using QObject::QObject;
 
     // onPress runs once per press, from the event loop; holding the keys down does not repeat it.
     virtual Result grab(std::uint32_t virtualKeyCode, std::uint32_t carbonModifiers,
@@ -38,11 +41,11 @@ public:
     // Releases the grab; unknown handles are ignored.
     virtual void ungrab(Handle handle) = 0;
 
+Q_SIGNALS:
     // A desktop that answers later (a portal) may refuse a grab after grab() returned it as
-    // grabbed; the handler then runs from the event loop with the grab's handle and a status
-    // code, and the grab is gone. Grabbers that answer at once never call it.
-    using RefusalHandler = std::function<void(Handle handle, std::int32_t status)>;
-    virtual void onRefusal(RefusalHandler handler) { (void)handler; }
+    // grabbed; this comes from the event loop with the grab's handle and a status code, and the
+    // grab is gone. Grabbers that answer at once never emit it.
+    void refused(framlet::KeyGrabber::Handle handle, std::int32_t status);
 };
 
 }  // namespace framlet

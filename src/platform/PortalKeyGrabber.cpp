@@ -80,7 +80,7 @@ QString PortalKeyGrabber::trigger(std::uint32_t virtualKeyCode, std::uint32_t ca
 }
 
 PortalKeyGrabber::PortalKeyGrabber(QDBusConnection bus, QString applicationId, QObject* parent)
-    : QObject(parent), m_bus(std::move(bus)), m_applicationId(std::move(applicationId)) {
+    : KeyGrabber(parent), m_bus(std::move(bus)), m_applicationId(std::move(applicationId)) {
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     m_bus.connect(kPortal, kPath, kShortcuts, QStringLiteral("Activated"), this,
@@ -214,9 +214,7 @@ void PortalKeyGrabber::refuse(Handle handle, std::int32_t status, const QString&
     DebugLog::log(QStringLiteral("hotkey: the GlobalShortcuts portal declined (") + why +
                   QLatin1Char(')'));
     ungrab(handle);
-    if (m_refused) {
-        m_refused(handle, status);
-    }
+    Q_EMIT refused(handle, status);
 }
 
 void PortalKeyGrabber::closeSession(const QString& sessionPath) {

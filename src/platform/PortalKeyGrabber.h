@@ -27,8 +27,8 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& s
 // Global shortcuts through the desktop's GlobalShortcuts portal, for sessions without an X11
 // grab (native Wayland under KDE Plasma and recent GNOME). Each grab is one portal session with
 // one shortcut, the stored combination offered as its preferred trigger; the desktop decides,
-// often by asking the user, so the answer comes later: a refusal reaches the refusal handler.
-class PortalKeyGrabber : public QObject, protected QDBusContext, public KeyGrabber {
+// often by asking the user, so the answer comes later: a refusal is reported through refused.
+class PortalKeyGrabber : public KeyGrabber, protected QDBusContext {
     Q_OBJECT
 
 public:
@@ -46,7 +46,6 @@ public:
     Result grab(std::uint32_t virtualKeyCode, std::uint32_t carbonModifiers,
                 std::function<void()> onPress) override;
     void ungrab(Handle handle) override;
-    void onRefusal(RefusalHandler handler) override { m_refused = std::move(handler); }
 
 Q_SIGNALS:
     // The desktop bound the shortcut; the trigger as it describes it ("Meta+Shift+2").
@@ -76,7 +75,6 @@ private:
 
     QDBusConnection m_bus;
     QString m_applicationId;
-    RefusalHandler m_refused;
     std::map<Handle, Grab> m_grabs;
     Handle m_nextHandle = 1;
     std::uint32_t m_nextToken = 1;

@@ -105,7 +105,7 @@ X11KeyGrabber& X11KeyGrabber::shared() {
 }
 
 X11KeyGrabber::X11KeyGrabber(Backend backend, QObject* parent)
-    : QObject(parent), m_backend(backend) {
+    : KeyGrabber(parent), m_backend(backend) {
 }
 
 X11KeyGrabber::~X11KeyGrabber() {

@@ -17,7 +17,7 @@ namespace framlet {
 //
 // Each combination is grabbed together with its Caps Lock and Num Lock variants, so the lock
 // keys do not get in the way. A grab succeeds for all variants or leaves none behind.
-class X11KeyGrabber : public QObject, public QAbstractNativeEventFilter, public KeyGrabber {
+class X11KeyGrabber : public KeyGrabber, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:

@@ -53,7 +53,7 @@ GeneralTab::GeneralTab(const SettingsServices& services, QWidget* parent)
     , m_settings(services.settings)
     , m_loginItem(services.loginItem)
     , m_hotKeyStatus(services.hotKeyStatus) {
-    SettingsForm::fillTab(*this, {makeLaunchSection(), makeUpdatesSection(services.version),
+    SettingsForm::fillTab(*this, {makeLaunchSection(), makeUpdatesSection(services),
                                   makeShortcutSection(), makeTraySection(), makeShelfSection()});
 }
 
@@ -77,13 +77,17 @@ QWidget* GeneralTab::makeLaunchSection() {
     return box;
 }
 
-QWidget* GeneralTab::makeUpdatesSection(const QString& version) {
-    QGroupBox* box = SettingsForm::section(QStringLiteral("Updates"), m_updates);
-    auto* value = new QLabel(version);
+QWidget* GeneralTab::makeUpdatesSection(const SettingsServices& services) {
+    QFormLayout* form = nullptr;
+    QGroupBox* box = SettingsForm::section(QStringLiteral("Updates"), form);
+    auto* value = new QLabel(services.version);
     value->setObjectName(QStringLiteral("version"));
     value->setForegroundRole(QPalette::PlaceholderText);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_updates->addRow(QStringLiteral("Version"), value);
+    form->addRow(QStringLiteral("Version"), value);
+    if (services.addUpdateRows) {
+        services.addUpdateRows(*form);
+    }
     return box;
 }
 
@@ -92,7 +96,8 @@ QWidget* GeneralTab::makeShortcutSection() {
     QGroupBox* box = SettingsForm::section(QStringLiteral("Keyboard shortcut"), form);
     m_recorder = new HotKeyRecorder;
     m_recorder->setFixedSize(130, 24);
-    m_recorder->setOnRecord([this](HotKeyBinding binding) { m_settings.setHotKey(binding); });
+    connect(m_recorder, &HotKeyRecorder::recorded, this,
+            [this](HotKeyBinding binding) { m_settings.setHotKey(binding); });
     m_reset = new QPushButton(QStringLiteral("Reset"));
     QFont small = m_reset->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);

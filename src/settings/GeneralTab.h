@@ -28,9 +28,6 @@ public:
     // Turns the login item on or off; on failure the toggle shows the real status again.
     void setLaunchAtLogin(bool on);
 
-    // The Updates section, whose rows below the Version row come with the updater.
-    QFormLayout* updatesForm() const { return m_updates; }
-
     static QString historyText(int limit);
 
     QCheckBox* launchAtLoginToggle() const { return m_launchAtLogin; }
@@ -45,7 +42,7 @@ public:
 
 private:
     QWidget* makeLaunchSection();
-    QWidget* makeUpdatesSection(const QString& version);
+    QWidget* makeUpdatesSection(const SettingsServices& services);
     QWidget* makeShortcutSection();
     QWidget* makeTraySection();
     QWidget* makeShelfSection();
@@ -59,7 +56,6 @@ private:
     HotKeyStatus& m_hotKeyStatus;
     QCheckBox* m_launchAtLogin = nullptr;
     QCheckBox* m_taskbar = nullptr;
-    QFormLayout* m_updates = nullptr;
     HotKeyRecorder* m_recorder = nullptr;
     QPushButton* m_reset = nullptr;
     QWidget* m_hotKeyErrorRow = nullptr;

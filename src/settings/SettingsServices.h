@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+class QFormLayout;
+
 namespace framlet {
 
 class FolderChooser;
@@ -30,6 +32,9 @@ struct SettingsServices {
     // May run a program (gsettings): called off the main thread.
     std::function<ScreenshotSource()> screenshotSource;
     QString version;
+    // Adds the updater's rows to the Updates section, below the version; they belong to the
+    // updater, a layer above this window.
+    std::function<void(QFormLayout& form)> addUpdateRows;
 };
 
 }  // namespace framlet

@@ -102,15 +102,13 @@ PreviewPanel* ImagePreviewController::panel() const {
     return m_panel;
 }
 
-void ImagePreviewController::show(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
-                                  StepHandler onStep) {
+void ImagePreviewController::show(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt) {
     if (urls.isEmpty()) {
         return;
     }
     m_urls = urls;
     m_ids = ids;
     m_index = std::clamp(startAt, 0, count() - 1);
-    m_onStep = std::move(onStep);
     if (!m_panel) {
         makePanel();
     }
@@ -122,12 +120,11 @@ void ImagePreviewController::show(const QList<QUrl>& urls, const QList<QUuid>& i
     DebugLog::log(QStringLiteral("preview shown: ") + debugInfo());
 }
 
-void ImagePreviewController::toggle(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
-                                    StepHandler onStep) {
+void ImagePreviewController::toggle(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt) {
     if (isVisible()) {
         close();
     } else {
-        show(urls, ids, startAt, std::move(onStep));
+        show(urls, ids, startAt);
     }
 }
 
@@ -138,7 +135,6 @@ void ImagePreviewController::close() {
         m_panel->imageView()->clear();
     }
     ++*m_latest;  // a decode still under way has nobody to show it to
-    m_onStep = nullptr;
 }
 
 void ImagePreviewController::step(int offset) {
@@ -148,10 +144,8 @@ void ImagePreviewController::step(int offset) {
     }
     m_index = ((m_index + offset) % count() + count()) % count();
     updateItem();
-    if (m_index < m_ids.size() && m_onStep) {
-        // The handler may close or replace the preview; it gets its own copy to run.
-        const StepHandler onStep = m_onStep;
-        onStep(m_ids[m_index]);
+    if (m_index < m_ids.size()) {
+        Q_EMIT stepped(m_ids[m_index]);
     }
     DebugLog::log(QStringLiteral("stepped: ") + debugInfo());
 }

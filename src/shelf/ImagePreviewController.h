@@ -7,7 +7,6 @@
 #include <QUrl>
 #include <QUuid>
 #include <atomic>
-#include <functional>
 #include <memory>
 
 #include "library/ImageDecoder.h"
@@ -26,9 +25,6 @@ class ImagePreviewController : public QObject {
     Q_OBJECT
 
 public:
-    // Told the id of each item stepped to.
-    using StepHandler = std::function<void(const QUuid& id)>;
-
     // The window manager has no numbered levels; these describe the stacking for the log.
     static constexpr int panelLevel = 102;  // one above the shelf
 
@@ -38,15 +34,12 @@ public:
     ~ImagePreviewController() override;
 
     // Shows the item at startAt (clamped to the list) and makes the window active; replaces the
-    // list, position and step handler of a preview already shown. An empty list is ignored.
+    // list and position of a preview already shown. An empty list is ignored.
     // `ids` parallels `urls`.
-    void show(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
-              StepHandler onStep = {});
+    void show(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt);
     // close() when the preview is shown, show() otherwise.
-    void toggle(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt,
-                StepHandler onStep = {});
-    // Hides the window (it is kept, with its size and place), stops watching keys and drops the
-    // step handler.
+    void toggle(const QList<QUrl>& urls, const QList<QUuid>& ids, int startAt);
+    // Hides the window (it is kept, with its size and place) and stops watching keys.
     void close();
     // Moves by offset (-1 or +1) with wrap-around; ignored with fewer than two items.
     void step(int offset);
@@ -58,6 +51,10 @@ public:
     QString debugInfo() const;
     // Null until the first show.
     PreviewPanel* panel() const;
+
+Q_SIGNALS:
+    // The preview moved to the item with this id.
+    void stepped(const QUuid& id);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -77,7 +74,6 @@ private:
     QList<QUrl> m_urls;
     QList<QUuid> m_ids;
     int m_index = 0;
-    StepHandler m_onStep;
     bool m_watchingKeys = false;
     // The number of the latest decode asked for; shared with the decoding thread.
     std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);

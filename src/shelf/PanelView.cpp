@@ -44,8 +44,7 @@ QFrame* divider() {
 }  // namespace
 
 PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
-                     const ShelfServices& services, Action onOpenSettings, Action onQuit,
-                     QWidget* parent)
+                     const ShelfServices& services, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
     , m_selection(selection)
@@ -88,16 +87,10 @@ PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings
     stack->addWidget(divider());
     stack->addWidget(makeFooter());
 
-    // No settings window to open yet means no button that does nothing.
-    m_settingsButton->setVisible(bool(onOpenSettings));
-    if (onOpenSettings) {
-        // The desktops' shortcut for an application's preferences.
-        auto* openSettings = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
-        openSettings->setObjectName(QStringLiteral("openSettings"));
-        connect(openSettings, &QShortcut::activated, this, onOpenSettings);
-    }
-    connect(m_settingsButton, &QToolButton::clicked, this, std::move(onOpenSettings));
-    connect(m_quitButton, &QToolButton::clicked, this, std::move(onQuit));
+    // The desktops' shortcut for an application's preferences.
+    auto* openSettings = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
+    openSettings->setObjectName(QStringLiteral("openSettings"));
+    connect(openSettings, &QShortcut::activated, this, &PanelView::settingsRequested);
     connectModels();
 
     refreshFolders();
@@ -200,10 +193,11 @@ QWidget* PanelView::makeFooter() {
     m_count->setFont(caption);
     m_footer->addWidget(m_count);
     m_footer->addStretch(1);
-    m_settingsButton =
-        makeFooterButton(QStringLiteral("gearshape"), QStringLiteral("Settings"), {});
+    m_settingsButton = makeFooterButton(QStringLiteral("gearshape"), QStringLiteral("Settings"),
+                                        &PanelView::settingsRequested);
     m_settingsButton->setObjectName(QStringLiteral("settings"));
-    m_quitButton = makeFooterButton(QStringLiteral("power"), QStringLiteral("Quit Framlet"), {});
+    m_quitButton = makeFooterButton(QStringLiteral("power"), QStringLiteral("Quit Framlet"),
+                                    &PanelView::quitRequested);
     m_quitButton->setObjectName(QStringLiteral("quit"));
     m_footer->addWidget(m_settingsButton);
     m_footer->addWidget(m_quitButton);
@@ -211,25 +205,23 @@ QWidget* PanelView::makeFooter() {
 }
 
 QToolButton* PanelView::makeFooterButton(const QString& symbol, const QString& toolTip,
-                                         Action action) {
+                                         void (PanelView::*requested)()) {
     auto* button = new QToolButton;
     button->setAutoRaise(true);
     button->setIcon(Symbols::icon(symbol, button));
     button->setToolTip(toolTip);
     button->setFocusPolicy(Qt::NoFocus);
-    if (action) {
-        connect(button, &QToolButton::clicked, this, std::move(action));
-    }
+    connect(button, &QToolButton::clicked, this, requested);
     return button;
 }
 
-void PanelView::setUpdateAction(Action checkForUpdates) {
+void PanelView::setUpdateCheckOffered(bool offered) {
     delete m_updateButton;
     m_updateButton = nullptr;
-    if (checkForUpdates) {
-        m_updateButton =
-            makeFooterButton(QStringLiteral("arrow.down.circle"),
-                             QStringLiteral("Check for Updates…"), std::move(checkForUpdates));
+    if (offered) {
+        m_updateButton = makeFooterButton(QStringLiteral("arrow.down.circle"),
+                                          QStringLiteral("Check for Updates…"),
+                                          &PanelView::updateCheckRequested);
         m_updateButton->setObjectName(QStringLiteral("update"));
         m_footer->insertWidget(m_footer->indexOf(m_settingsButton), m_updateButton);
     }

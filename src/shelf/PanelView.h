@@ -3,7 +3,6 @@
 #include <QList>
 #include <QUrl>
 #include <QWidget>
-#include <functional>
 
 class QHBoxLayout;
 class QLabel;
@@ -34,14 +33,11 @@ class PanelView : public QWidget {
     Q_OBJECT
 
 public:
-    using Action = std::function<void()>;
-
     static constexpr int panelWidth = 380;
     static constexpr qreal cornerRadius = 12;
 
     PanelView(ScreenshotStore& store, SelectionModel& selection, Settings& settings,
-              const ShelfServices& services, Action onOpenSettings, Action onQuit,
-              QWidget* parent = nullptr);
+              const ShelfServices& services, QWidget* parent = nullptr);
     ~PanelView() override;
 
     static QString searchPlaceholder();
@@ -51,9 +47,8 @@ public:
     static QString emptyTitle(const QString& query);
     static QString emptyCaption(const QString& query);
 
-    // Puts an update button into the footer, before the settings button; an empty action
-    // removes it.
-    void setUpdateAction(Action checkForUpdates);
+    // Puts an update button into the footer, before the settings button, or removes it.
+    void setUpdateCheckOffered(bool offered);
     // Rounded, translucent corners need a compositing manager; without one they would show
     // black, so by default the whole rectangle is painted.
     void setTranslucentCorners(bool translucent);
@@ -77,6 +72,12 @@ public:
 
     QSize sizeHint() const override;
 
+Q_SIGNALS:
+    // The settings button was clicked, or the desktops' preferences shortcut pressed.
+    void settingsRequested();
+    void quitRequested();
+    void updateCheckRequested();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -85,7 +86,8 @@ private:
     QWidget* makeSearchBar();
     QWidget* makeEmptyState();
     QWidget* makeFooter();
-    QToolButton* makeFooterButton(const QString& symbol, const QString& toolTip, Action action);
+    QToolButton* makeFooterButton(const QString& symbol, const QString& toolTip,
+                                  void (PanelView::*requested)());
     void connectModels();
 
     void queryEdited(const QString& query);

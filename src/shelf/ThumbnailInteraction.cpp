@@ -3,7 +3,6 @@
 #include <QDrag>
 #include <QMenu>
 #include <QMimeData>
-#include <QPointer>
 #include <QWidget>
 #include <algorithm>
 
@@ -27,6 +26,11 @@ ThumbnailInteraction::ThumbnailInteraction(ScreenshotStore& store, SelectionMode
     , m_actions(actions)
     , m_preview(preview)
     , m_visibleIds(std::move(visibleIds)) {
+    connect(&m_preview, &ImagePreviewController::stepped, this, [this](const QUuid& shown) {
+        if (m_stepSelects) {
+            SelectionRules::apply(m_selection, SelectionRules::only(shown));
+        }
+    });
 }
 
 bool ThumbnailInteraction::startsDrag(QPointF from, QPointF to) {
@@ -134,18 +138,11 @@ void ThumbnailInteraction::presentPreview(const QUuid& id, bool toggle) {
         return;
     }
     const int startAt = std::max(0, int(ids.indexOf(id)));
-    ImagePreviewController::StepHandler onStep;
-    if (list.stepSelects) {
-        onStep = [selection = QPointer<SelectionModel>(&m_selection)](const QUuid& shown) {
-            if (selection) {
-                SelectionRules::apply(*selection, SelectionRules::only(shown));
-            }
-        };
-    }
+    m_stepSelects = list.stepSelects;
     if (toggle) {
-        m_preview.toggle(urls, ids, startAt, onStep);
+        m_preview.toggle(urls, ids, startAt);
     } else {
-        m_preview.show(urls, ids, startAt, onStep);
+        m_preview.show(urls, ids, startAt);
     }
 }
 

@@ -80,6 +80,8 @@ private:
     bool m_didDrag = false;
     // The thumbnail that last took a press: the one Space acts on.
     std::optional<QUuid> m_focusId;
+    // Whether stepping through the preview this opened selects what it shows.
+    bool m_stepSelects = false;
 };
 
 }  // namespace framlet

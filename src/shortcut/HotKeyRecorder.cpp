@@ -64,10 +64,6 @@ QFont HotKeyRecorder::textFont(bool recording) const {
     return font;
 }
 
-void HotKeyRecorder::setOnRecord(std::function<void(HotKeyBinding)> onRecord) {
-    m_onRecord = std::move(onRecord);
-}
-
 QString HotKeyRecorder::text() const {
     if (m_recording) {
         return QStringLiteral("Press a shortcut…");
@@ -136,9 +132,7 @@ void HotKeyRecorder::record(const QKeyEvent& event) {
         return;
     }
     setRecording(false);
-    if (m_onRecord) {
-        m_onRecord({*keyCode, mask});
-    }
+    Q_EMIT recorded({*keyCode, mask});
 }
 
 void HotKeyRecorder::paintEvent(QPaintEvent*) {

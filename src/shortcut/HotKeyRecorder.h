@@ -8,7 +8,7 @@
 namespace framlet {
 
 // The field in which the user sets the global shortcut: a click starts recording, the next key
-// pressed with at least one modifier is reported through onRecord. The field keeps showing its
+// pressed with at least one modifier is reported through recorded. The field keeps showing its
 // binding until the owner passes the new one back, so it never shows a shortcut that was not
 // stored. A second click, Escape or losing the focus cancels; a key without a modifier beeps.
 //
@@ -23,12 +23,14 @@ public:
 
     HotKeyBinding binding() const { return m_binding; }
     void setBinding(HotKeyBinding binding);
-    // Replaces the previous callback.
-    void setOnRecord(std::function<void(HotKeyBinding)> onRecord);
 
     bool isRecording() const { return m_recording; }
     // What the field shows now.
     QString text() const;
+
+Q_SIGNALS:
+    // The user pressed a combination the field accepts; the field still shows the old binding.
+    void recorded(framlet::HotKeyBinding binding);
 
 protected:
     bool event(QEvent* event) override;
@@ -44,7 +46,6 @@ private:
     QFont textFont(bool recording) const;
 
     std::function<void()> m_alertSound;
-    std::function<void(HotKeyBinding)> m_onRecord;
     HotKeyBinding m_binding{19, 768};
     bool m_recording = false;
 };

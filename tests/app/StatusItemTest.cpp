@@ -21,12 +21,12 @@ class StatusItemTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(SystemTray::detect(), SystemTray::Kind::xembed);
-        item = std::make_unique<StatusItem>(SystemTray::Kind::xembed);
+        item =
+            std::make_unique<StatusItem>(SystemTray::Kind::xembed, [this]() -> std::optional<QUrl> {
+                ++provided;
+                return file;
+            });
         QObject::connect(item.get(), &StatusItem::clicked, [this] { ++clicks; });
-        item->fileURLProvider = [this]() -> std::optional<QUrl> {
-            ++provided;
-            return file;
-        };
         ASSERT_TRUE(QTest::qWaitFor([&] { return item->iconGeometry().has_value(); }, 5000));
     }
     QPoint centre() const { return item->iconGeometry()->center(); }

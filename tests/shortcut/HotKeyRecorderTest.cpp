@@ -29,7 +29,8 @@ public:
         connect(action, &QAction::triggered, this, [this] { ++shortcutsTriggered; });
         addAction(action);
         recorder.setBinding({0, 4096});
-        recorder.setOnRecord([this](HotKeyBinding binding) { recorded.push_back(binding); });
+        connect(&recorder, &HotKeyRecorder::recorded, this,
+                [this](HotKeyBinding binding) { recorded.push_back(binding); });
     }
 
     HotKeyRecorder recorder;

@@ -86,7 +86,8 @@ protected:
                 hotKeyStatus,
                 chooser,
                 [source = source] { return source; },
-                QStringLiteral("1.2.3")};
+                QStringLiteral("1.2.3"),
+                {}};
     }
     // What another program reads from the defaults file now.
     QJsonObject stored() const {
@@ -142,8 +143,8 @@ TEST_F(SettingsViewTest, EveryControlStoresItsKeyTheMomentItChanges) {
     // A window opened afterwards over the stored file shows the same choices.
     UserDefaults reread(defaults.filePath());
     Settings again(reread);
-    SettingsView second(
-        SettingsServices{again, theme, taskbar, loginItem, hotKeyStatus, chooser, {}, QString()});
+    SettingsView second(SettingsServices{
+        again, theme, taskbar, loginItem, hotKeyStatus, chooser, {}, QString(), {}});
     EXPECT_EQ(second.general()->lanternPicker()->currentText(),
               QStringLiteral("Until I open the shelf"));
     EXPECT_TRUE(second.general()->taskbarToggle()->isChecked());
@@ -212,8 +213,8 @@ TEST_F(SettingsViewTest, ChildTurnsLoginOnWhereItCannot) {
     writeAll(config.filePath(QStringLiteral("blocked")), QStringLiteral("x"));
     const LoginItem blocked(config.filePath(QStringLiteral("blocked/autostart/framlet.desktop")),
                             QStringLiteral("/usr/bin/true"));
-    GeneralTab general(
-        SettingsServices{settings, theme, taskbar, blocked, hotKeyStatus, chooser, {}, QString()});
+    GeneralTab general(SettingsServices{
+        settings, theme, taskbar, blocked, hotKeyStatus, chooser, {}, QString(), {}});
     ASSERT_FALSE(general.launchAtLoginToggle()->isChecked());
     general.launchAtLoginToggle()->click();
     EXPECT_FALSE(general.launchAtLoginToggle()->isChecked());

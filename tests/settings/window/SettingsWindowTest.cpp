@@ -147,6 +147,8 @@ TEST_F(SettingsWindowTest, ResetRestoresSuperShiftTwoAndRegistersItAgain) {
     launch();
     delegate->openSettings();
     GeneralTab& general = *delegate->settingsWindow()->view()->general();
+    // The updater's rows join the tab it builds (shown only while the updater is available).
+    EXPECT_NE(general.findChild<QPushButton*>(QStringLiteral("checkForUpdates")), nullptr);
     EXPECT_FALSE(general.resetButton()->isVisibleTo(&general));
     settings.setHotKey({18, 768});  // what the recorder stores for Super+Shift+1
     EXPECT_TRUE(general.resetButton()->isVisibleTo(&general));

@@ -64,7 +64,9 @@ protected:
 TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {
     QList<QUuid> stepped;
     const LogWatch log;
-    preview.show(urls, ids, 2, [&](const QUuid& id) { stepped.append(id); });
+    QObject::connect(&preview, &ImagePreviewController::stepped,
+                     [&](const QUuid& id) { stepped.append(id); });
+    preview.show(urls, ids, 2);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
     EXPECT_EQ(title(), QStringLiteral("3.png  (3 of 5)"));
 
@@ -182,7 +184,8 @@ TEST_F(ImagePreviewTest, OneItemHasNoCounterAndDoesNotStepTheStartIsClampedAndNo
 
     bool stepped = false;
     const LogWatch log;
-    preview.show({urls[0]}, {ids[0]}, 0, [&](const QUuid&) { stepped = true; });
+    QObject::connect(&preview, &ImagePreviewController::stepped, [&] { stepped = true; });
+    preview.show({urls[0]}, {ids[0]}, 0);
     preview.step(1);
     EXPECT_EQ(title(), QStringLiteral("1.png"));
     EXPECT_FALSE(stepped);
@@ -238,7 +241,9 @@ TEST_F(ImagePreviewTest, ImagesDecodeOffTheMainThreadAndOnlyTheLatestIsShown) {
 }
 
 TEST_F(ImagePreviewTest, TheCloseButtonOnlyHidesThePanelWhichComesBackInPlace) {
-    preview.show(urls, ids, 0, [](const QUuid&) { FAIL() << "no step after closing"; });
+    QObject::connect(&preview, &ImagePreviewController::stepped,
+                     [] { FAIL() << "no step after closing"; });
+    preview.show(urls, ids, 0);
     PreviewPanel* panel = preview.panel();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
     panel->setGeometry(panel->geometry().adjusted(10, 10, -40, -40));

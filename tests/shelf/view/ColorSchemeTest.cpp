@@ -72,7 +72,7 @@ TEST(ColorScheme, FollowsThePortalAndTheSystemThemeFollowsIt) {
     // The fixture's scheme reads the preference when it starts, and the shelf's "system" theme
     // follows it, then the change the portal announces.
     test::ShelfFixture shelf;
-    PanelView view(*shelf.store, shelf.selection, shelf.settings, shelf.services(), {}, [] {});
+    PanelView view(*shelf.store, shelf.selection, shelf.settings, shelf.services());
     EXPECT_EQ(shelf.colorScheme.preference(), ColorScheme::Preference::dark);
     EXPECT_LT(view.palette().color(QPalette::Window).lightness(), 100);
     EXPECT_TRUE(QTest::qWaitFor(

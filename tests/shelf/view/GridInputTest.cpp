@@ -13,6 +13,7 @@
 #include "shelf/PreviewPanel.h"
 #include "shelf/ShelfFilter.h"
 #include "shelf/ThumbnailGrid.h"
+#include "shelf/ThumbnailInteraction.h"
 
 namespace framlet {
 namespace {
@@ -38,8 +39,7 @@ protected:
     }
 
     PanelView* makeView() {
-        return new PanelView(*shelf.store, shelf.selection, shelf.settings, shelf.services(), {},
-                             {});
+        return new PanelView(*shelf.store, shelf.selection, shelf.settings, shelf.services());
     }
     QUuid item(int n) const { return shelf.idOf(QStringLiteral("shot %1.png").arg(n)); }
     QPoint centreOf(const PanelView& view, int n) const {
@@ -132,6 +132,14 @@ TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
     EXPECT_EQ(preview.count(), 6);
     EXPECT_EQ(preview.index(), 1);
     ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
+    // Stepping through the whole shelf selects what is shown; through a selection it does not.
+    preview.step(1);
+    EXPECT_EQ(shelf.selection.ids(), items({3}));
+    shelf.selection.setIds(items({3, 4}));
+    view->interaction().presentPreview(item(4), false);
+    EXPECT_EQ(preview.count(), 2);
+    preview.step(1);
+    EXPECT_EQ(shelf.selection.ids(), items({3, 4}));
 
     ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.isVisible(); }, 5000));

@@ -40,10 +40,10 @@ void trigger(QMenu& menu, const QString& title) {
 
 class PanelViewTest : public ::testing::Test {
 protected:
-    PanelViewTest()
-        : view(
-              *shelf.store, shelf.selection, shelf.settings, shelf.services(),
-              [this] { ++settingsOpened; }, [this] { ++quits; }) {}
+    PanelViewTest() : view(*shelf.store, shelf.selection, shelf.settings, shelf.services()) {
+        QObject::connect(&view, &PanelView::settingsRequested, [this] { ++settingsOpened; });
+        QObject::connect(&view, &PanelView::quitRequested, [this] { ++quits; });
+    }
 
     bool emptyStateShown() const { return view.emptyState()->isVisibleTo(&view); }
     QString emptyText(const char* name) const {
@@ -151,7 +151,8 @@ TEST_F(PanelViewTest, SizeColumnsAndFooterButtons) {
 
     EXPECT_EQ(view.findChild<QToolButton*>(QStringLiteral("update")), nullptr);
     int checks = 0;
-    view.setUpdateAction([&] { ++checks; });
+    QObject::connect(&view, &PanelView::updateCheckRequested, [&] { ++checks; });
+    view.setUpdateCheckOffered(true);
     auto* update = view.findChild<QToolButton*>(QStringLiteral("update"));
     ASSERT_NE(update, nullptr);
     update->click();
