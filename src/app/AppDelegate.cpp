@@ -211,6 +211,9 @@ void AppDelegate::setupSources() {
     connect(m_sources.get(), &ScreenshotSources::changed, m_store.get(), &ScreenshotStore::refresh);
     connect(m_sources.get(), &ScreenshotSources::foldersReplaced, m_store.get(),
             &ScreenshotStore::clear);
+    // Each opening of the shelf looks at the folders again.
+    connect(m_panelController.get(), &PanelController::opened, m_sources.get(),
+            &ScreenshotSources::lookAgain);
     m_sources->start();
 }
 
@@ -363,7 +366,6 @@ void AppDelegate::onOpen() {
     if (m_settings.hasCompletedOnboarding()) {
         m_featureTour->beginIfNeeded();
     }
-    m_sources->lookAgain();
 }
 
 void AppDelegate::onHide() {

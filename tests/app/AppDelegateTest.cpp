@@ -101,7 +101,7 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
     EXPECT_FALSE(preview.isVisible());
 }
 
-TEST_F(AppDelegateTest, ARemovedFileLeavesTheShelfAndTheSelection) {
+TEST_F(AppDelegateTest, RemovedFilesAndReplacedFoldersLeaveTheShelf) {
     writeImage(shot(QStringLiteral("keep.png")));
     writeImage(shot(QStringLiteral("gone.png")));
     launch();
@@ -119,6 +119,10 @@ TEST_F(AppDelegateTest, ARemovedFileLeavesTheShelfAndTheSelection) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 1; }, 5000));
     EXPECT_EQ(delegate->selectionModel().ids(), SelectionModel::IdSet{keepId});
     EXPECT_EQ(delegate->selectionModel().anchor(), goneId);  // the anchor is never pruned
+
+    // Files of folders no longer watched leave the shelf too.
+    Q_EMIT delegate->sources().foldersReplaced();
+    EXPECT_EQ(delegate->store().count(), 0);
 }
 
 TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {
