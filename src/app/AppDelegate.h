@@ -43,9 +43,9 @@ class UpdateWindow;
 struct AppcastItem;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
-// panel, the screenshot store and selection, the folder watcher, the settings window, onboarding
-// and the feature tour, and the updater's window. Created by main before the event loop starts and
-// kept for the whole run.
+// panel, the screenshot store and selection, the screenshot sources, the settings window,
+// onboarding and the feature tour, and the updater's window. Created by main before the event loop
+// starts and kept for the whole run.
 class AppDelegate : public QObject {
     Q_OBJECT
 
