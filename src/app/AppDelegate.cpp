@@ -17,10 +17,10 @@
 #include "app/StatusItem.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
+#include "library/ScreenshotLocation.h"
+#include "library/ScreenshotSources.h"
 #include "library/ScreenshotStore.h"
-#include "library/ScreenshotWatcher.h"
 #include "library/TimerSource.h"
-#include "library/ToolSettingsMonitor.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
 #include "onboarding/OnboardingController.h"
@@ -58,9 +58,6 @@
 namespace framlet {
 namespace {
 
-// A tool saves the capture, then records the folder it was saved in: a file that reached the
-// newly followed folder this shortly before the change was just captured.
-constexpr qint64 kCaptureBeforeSettingMs = 5000;
 // An update download that makes no progress for this long is given up.
 constexpr std::chrono::seconds kDownloadTimeout{60};
 
@@ -115,7 +112,8 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
     , m_folderChooser(std::make_unique<FolderChooser>())
     , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
-    , m_onboarding(makeOnboarding()) {
+    , m_onboarding(makeOnboarding())
+    , m_sources(std::make_unique<ScreenshotSources>(m_settings, services.timers)) {
     connect(&m_services.keyGrabber, &KeyGrabber::refused, this,
             [this](KeyGrabber::Handle, std::int32_t status) { hotKeyRefused(status); });
 }
@@ -131,11 +129,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupUpdater();
     setupStatusItem();
     setupPanel();
-    watchedFolderChanged();
-    setupToolSettingsMonitor();
+    setupSources();
     setupHotKey();
     setupOnboarding();
-    connect(&m_settings, &Settings::watchedFolderChanged, this, &AppDelegate::watchedFolderChanged);
     connect(&m_settings, &Settings::hotKeyChanged, this, &AppDelegate::setupHotKey);
     connect(&m_settings, &Settings::dockIconChanged, this, &AppDelegate::dockIconChanged);
     connect(&m_settings, &Settings::themeChanged, this, &AppDelegate::applyAppearance);
@@ -193,25 +189,16 @@ void AppDelegate::setupPanel() {
     connect(m_panelController.get(), &PanelController::hidden, this, &AppDelegate::onHide);
 }
 
-void AppDelegate::setupWatcher(const QList<QUrl>& folders) {
-    m_watcher = std::make_unique<ScreenshotWatcher>(folders, m_services.timers);
-    connect(m_watcher.get(), &ScreenshotWatcher::fileFound, this, &AppDelegate::onNew);
-    connect(m_watcher.get(), &ScreenshotWatcher::filesRemoved, this, &AppDelegate::onRemove);
-    connect(m_watcher.get(), &ScreenshotWatcher::filesChanged, m_store.get(),
-            &ScreenshotStore::refresh);
-    m_watcher->start(m_settings.historyLimit());
-}
-
-void AppDelegate::setupToolSettingsMonitor() {
-    m_toolSettings = std::make_unique<ToolSettingsMonitor>(ScreenshotPreferences().settingsFiles(),
-                                                           m_services.timers);
-    connect(m_toolSettings.get(), &ToolSettingsMonitor::changed, this,
-            &AppDelegate::toolSettingsChanged);
-    if (!m_toolSettings->start()) {
-        DebugLog::log(QStringLiteral(
-            "watcher: cannot watch the screenshot tool's settings; following them when the "
-            "shelf opens"));
-    }
+void AppDelegate::setupSources() {
+    connect(m_sources.get(), &ScreenshotSources::arrived, this, &AppDelegate::onNew);
+    connect(m_sources.get(), &ScreenshotSources::removed, this, &AppDelegate::onRemove);
+    connect(m_sources.get(), &ScreenshotSources::changed, m_store.get(), &ScreenshotStore::refresh);
+    connect(m_sources.get(), &ScreenshotSources::foldersReplaced, m_store.get(),
+            &ScreenshotStore::clear);
+    // Each opening of the shelf looks at the folders again.
+    connect(m_panelController.get(), &PanelController::opened, m_sources.get(),
+            &ScreenshotSources::lookAgain);
+    m_sources->start();
 }
 
 void AppDelegate::setupHotKey() {
@@ -250,10 +237,10 @@ void AppDelegate::hotKeyRefused(std::int32_t status) {
 
 void AppDelegate::setupOnboarding() {
     // The folder confirmed during onboarding is watched from then on.
-    connect(m_onboarding.get(), &OnboardingController::finished, this,
-            &AppDelegate::watchedFolderChanged, Qt::UniqueConnection);
+    connect(m_onboarding.get(), &OnboardingController::finished, m_sources.get(),
+            &ScreenshotSources::watchAfresh, Qt::UniqueConnection);
     if (!m_settings.hasCompletedOnboarding()) {
-        m_onboarding->present(ScreenshotWatcher::screenshotLocation());
+        m_onboarding->present(ScreenshotLocation::current());
     }
 }
 
@@ -282,44 +269,6 @@ void AppDelegate::resetOnboarding() {
     setupOnboarding();
 }
 
-void AppDelegate::watchedFolderChanged() {
-    if (!m_settings.watchedFolders().isEmpty()) {
-        rebuildWatcher(ScreenshotWatcher::resolvedFolders(m_settings), std::nullopt);
-        return;
-    }
-    // The screenshot location is found by looking at a folder that may be on a mount that never
-    // answers: not on this thread.
-    ScreenshotWatcher::resolveFoldersInBackground(m_settings, this,
-                                                  [this](const QList<QUrl>& resolved) {
-                                                      if (m_settings.watchedFolders().isEmpty()) {
-                                                          rebuildWatcher(resolved, std::nullopt);
-                                                      }
-                                                  });
-}
-
-void AppDelegate::rebuildWatcher(const QList<QUrl>& folders, std::optional<QDateTime> liveSince) {
-    if (m_watcher) {
-        m_watcher->stop();
-    }
-    m_store->clear();
-    m_liveSince = liveSince;
-    setupWatcher(folders);
-}
-
-void AppDelegate::toolSettingsChanged() {
-    // Folders the user listed win over the tool's; gsettings may be asked, so not here.
-    if (!m_watcher || !m_settings.watchedFolders().isEmpty()) {
-        return;
-    }
-    const QDateTime liveSince = QDateTime::currentDateTimeUtc().addMSecs(-kCaptureBeforeSettingMs);
-    ScreenshotWatcher::resolveFoldersInBackground(
-        m_settings, this, [this, liveSince](const QList<QUrl>& resolved) {
-            if (m_watcher && m_settings.watchedFolders().isEmpty()) {
-                followFolders(resolved, liveSince);
-            }
-        });
-}
-
 void AppDelegate::toggleShelf() {
     m_panelController->toggle(PanelAnchor{m_statusItem->iconGeometry(), m_statusItem->screen()});
 }
@@ -333,7 +282,7 @@ void AppDelegate::hideShelf() {
 }
 
 bool AppDelegate::stillRecognising() const {
-    return !m_launched || !m_watcher || !m_watcher->hasSeeded() || m_recognitions.any();
+    return !m_launched || !m_sources->hasSeeded() || m_recognitions.any();
 }
 
 QStringList AppDelegate::search(const QString& text) const {
@@ -371,13 +320,9 @@ void AppDelegate::whenLaunched(std::function<void()> request) {
     }
 }
 
-void AppDelegate::onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed) {
-    // Files found at start-up, or found in a followed folder before the tool moved there, were
-    // not just captured.
-    const bool captured = !isSeed || (m_liveSince && createdAt >= *m_liveSince);
-    m_store->add(url, createdAt,
-                 captured ? Screenshot::Arrival::captured : Screenshot::Arrival::seeded);
-    if (!captured) {
+void AppDelegate::onNew(const QUrl& url, const QDateTime& createdAt, Screenshot::Arrival arrival) {
+    m_store->add(url, createdAt, arrival);
+    if (arrival != Screenshot::Arrival::captured) {
         return;
     }
     m_lantern->setHasUnseen(true);
@@ -405,28 +350,6 @@ void AppDelegate::onOpen() {
     if (m_settings.hasCompletedOnboarding()) {
         m_featureTour->beginIfNeeded();
     }
-    if (!m_watcher) {
-        return;
-    }
-    // Opening must not wait for the screenshot tool's settings (gsettings is a child process).
-    const QStringList configured = m_settings.watchedFolders();
-    ScreenshotWatcher::resolveFoldersInBackground(
-        m_settings, this, [this, configured](const QList<QUrl>& resolved) {
-            // A change of the configured folders meanwhile has rebuilt the watcher already.
-            if (m_watcher && m_settings.watchedFolders() == configured) {
-                followFolders(resolved);
-            }
-        });
-}
-
-void AppDelegate::followFolders(const QList<QUrl>& resolved, std::optional<QDateTime> liveSince) {
-    const QSet<QUrl> now(resolved.cbegin(), resolved.cend());
-    const QList<QUrl> watched = m_watcher->folders();
-    if (QSet<QUrl>(watched.cbegin(), watched.cend()) == now) {
-        m_watcher->rescan();
-    } else {
-        rebuildWatcher(resolved, liveSince);  // the screenshot location moved
-    }
 }
 
 void AppDelegate::onHide() {
@@ -443,20 +366,20 @@ void AppDelegate::openSettings() {
         const auto addUpdateRows = [&updater = m_services.updater](QFormLayout& form) {
             new UpdateRows(updater, form);
         };
-        const SettingsServices services{
-            m_settings,
-            *m_theme,
-            *m_taskbar,
-            m_loginItem,
-            m_services.hotKeyStatus,
-            *m_folderChooser,
-            [] {
-                const auto choice = ScreenshotPreferences().choice();
-                return ScreenshotSource{ScreenshotWatcher::screenshotLocation().toLocalFile(),
-                                        choice ? choice->tool : QString()};
-            },
-            QCoreApplication::applicationVersion(),
-            addUpdateRows};
+        const SettingsServices services{m_settings,
+                                        *m_theme,
+                                        *m_taskbar,
+                                        m_loginItem,
+                                        m_services.hotKeyStatus,
+                                        *m_folderChooser,
+                                        [] {
+                                            const auto choice = ScreenshotPreferences().choice();
+                                            return ScreenshotSource{
+                                                ScreenshotLocation::current().toLocalFile(),
+                                                choice ? choice->tool : QString()};
+                                        },
+                                        QCoreApplication::applicationVersion(),
+                                        addUpdateRows};
         m_settingsWindow = std::make_unique<SettingsWindow>(services);
     }
     applyAppearance();

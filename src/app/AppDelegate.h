@@ -12,6 +12,7 @@
 
 #include "app/AppServices.h"
 #include "app/PendingRecognitions.h"
+#include "library/Screenshot.h"
 #include "platform/LoginItem.h"
 
 namespace framlet {
@@ -28,7 +29,7 @@ class ThemePalette;
 class HotKey;
 class PanelController;
 class ScreenshotStore;
-class ScreenshotWatcher;
+class ScreenshotSources;
 class SelectionModel;
 class Settings;
 class SettingsWindow;
@@ -36,16 +37,15 @@ class StatusItem;
 class TaskbarPresence;
 class TimerSource;
 class OCRService;
-class ToolSettingsMonitor;
 class UpdateInstaller;
 class Updater;
 class UpdateWindow;
 struct AppcastItem;
 
 // Owns and connects every long-lived part of the running application: the tray item, the shelf
-// panel, the screenshot store and selection, the folder watcher, the settings window, onboarding
-// and the feature tour, and the updater's window. Created by main before the event loop starts and
-// kept for the whole run.
+// panel, the screenshot store and selection, the screenshot sources, the settings window,
+// onboarding and the feature tour, and the updater's window. Created by main before the event loop
+// starts and kept for the whole run.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -56,11 +56,6 @@ public:
     // The start-up sequence, run once the event loop is up.
     void applicationDidFinishLaunching();
 
-    // Stops the current watcher, empties the shelf and watches the now-resolved folders afresh.
-    void watchedFolderChanged();
-    // Follows the screenshot tool to the folder its settings now name, looked up off the main
-    // thread. Files that landed there shortly before count as captures, not as old files.
-    void toolSettingsChanged();
     // What a click on the tray icon does: show the shelf under it, or hide it.
     void toggleShelf();
     void showShelf();
@@ -80,7 +75,7 @@ public:
     ImagePreviewController& preview() const { return *m_preview; }
     StatusItem* statusItem() const { return m_statusItem.get(); }
     PanelController* panelController() const { return m_panelController.get(); }
-    ScreenshotWatcher* watcher() const { return m_watcher.get(); }
+    ScreenshotSources& sources() const { return *m_sources; }
     HotKey* hotKey() const { return m_hotKey.get(); }
     UpdateWindow* updateWindow() const { return m_updateWindow.get(); }
     // Shared with every window that asks for a folder or joins the taskbar.
@@ -102,8 +97,7 @@ public Q_SLOTS:
 private:
     void setupStatusItem();
     void setupPanel();
-    void setupWatcher(const QList<QUrl>& folders);
-    void setupToolSettingsMonitor();
+    void setupSources();
     void setupHotKey();
     void setupUpdater();
     void setupOnboarding();
@@ -118,14 +112,9 @@ private:
     void hotKeyRefused(std::int32_t status);
     void showUpdate(const AppcastItem& item);
 
-    void onNew(const QUrl& url, const QDateTime& createdAt, bool isSeed);
+    void onNew(const QUrl& url, const QDateTime& createdAt, Screenshot::Arrival arrival);
     void onRemove(const QList<QUrl>& urls);
     void onOpen();
-    // Rescans the watched folders, or watches these instead when they differ; then files
-    // created since `liveSince` are reported as captures even by the new watcher's seeding.
-    void followFolders(const QList<QUrl>& resolved,
-                       std::optional<QDateTime> liveSince = std::nullopt);
-    void rebuildWatcher(const QList<QUrl>& folders, std::optional<QDateTime> liveSince);
     void onHide();
 
     // Models first: they outlive the windows and watchers below, which hold references to them.
@@ -145,9 +134,7 @@ private:
     std::unique_ptr<OnboardingController> m_onboarding;
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PanelController> m_panelController;
-    std::unique_ptr<ScreenshotWatcher> m_watcher;
-    std::optional<QDateTime> m_liveSince;  // seeds created since then are captures
-    std::unique_ptr<ToolSettingsMonitor> m_toolSettings;
+    std::unique_ptr<ScreenshotSources> m_sources;
     std::unique_ptr<HotKey> m_hotKey;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;

@@ -19,7 +19,6 @@ namespace framlet {
 
 class ChangeCoalescer;
 class FolderEventStream;
-class Settings;
 
 // Reports the image files that appear in and vanish from the watched folders. At start it lists
 // what is there and reports the most recent files as seeds; afterwards every change in a folder
@@ -46,17 +45,6 @@ public:
     // How long a folder's listing may take before the folder counts as not answering. Long
     // enough for a disk to spin up or a share to reconnect.
     static constexpr std::chrono::seconds patience{5};
-
-    // The folders to watch now: the configured ones ("~" expanded) in their stored order, or the
-    // screenshot location when none are configured. Whether they exist is not tested.
-    static QList<QUrl> resolvedFolders(Settings& settings);
-    // The same, looked up off the main thread: the screenshot location may take a child process
-    // (gsettings) to learn, and a look at a folder that may not answer. `done` runs on the main
-    // thread, and only while `context` lives.
-    static void resolveFoldersInBackground(Settings& settings, QObject* context,
-                                           std::function<void(const QList<QUrl>&)> done);
-    // Where the desktop's screenshot tool saves, or the Desktop folder. Never fails.
-    static QUrl screenshotLocation();
 
     static Listing listImageFiles(const QUrl& folder);
     // Each folder in turn, keeping only the first pair for a URL listed twice.

@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "library/ScreenshotLocation.h"
 #include "library/ScreenshotStore.h"
-#include "library/ScreenshotWatcher.h"
 #include "settings/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/FirstCaptureBanner.h"
@@ -263,7 +263,7 @@ void PanelView::queryEdited(const QString& query) {
 void PanelView::refreshFolders() {
     const QList<QUrl> folders = m_settings.watchedFolders().isEmpty()
                                     ? QList<QUrl>()
-                                    : ScreenshotWatcher::resolvedFolders(m_settings);
+                                    : ScreenshotLocation::resolvedFolders(m_settings);
     if (folders == m_folders && m_folderPicker->count() > 0) {
         return;
     }

@@ -15,7 +15,7 @@
 #include "FakePortal.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/ScreenshotLocation.h"
 #include "onboarding/FeatureTourCard.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
@@ -56,7 +56,7 @@ class FirstRunTest : public ::testing::Test, protected test::DelegateServices {
 protected:
     FirstRunTest() {
         // Where a fresh home's screenshots go; readable, so the check ends on the last screen.
-        QDir().mkpath(ScreenshotWatcher::screenshotLocation().toLocalFile());
+        QDir().mkpath(ScreenshotLocation::current().toLocalFile());
     }
 
     void launch() {

@@ -11,7 +11,7 @@
 
 #include "TemporaryHome.h"
 #include "WatcherTestSupport.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/ScreenshotLocation.h"
 #include "platform/GettextCatalog.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/UserDefaults.h"
@@ -47,7 +47,7 @@ void writeCatalogue(const QString& path, QList<std::pair<QByteArray, QByteArray>
     out.writeRawData(strings.constData(), strings.size());
 }
 
-class ScreenshotLocation : public ::testing::Test {
+class ScreenshotLocationTest : public ::testing::Test {
 protected:
     QString home() const { return m_home.path(); }
     QString make(const QString& relative) {
@@ -120,7 +120,7 @@ protected:
                              QStringLiteral("flameshot")};
 };
 
-TEST_F(ScreenshotLocation, KdeReadsSpectacleAndDefaultsToPictures) {
+TEST_F(ScreenshotLocationTest, KdeReadsSpectacleAndDefaultsToPictures) {
     // Spectacle makes its default folder when it saves: a missing one is waited for.
     EXPECT_EQ(location(QStringLiteral("KDE")), home() + QStringLiteral("/Pictures"));
     const QString pictures = make(QStringLiteral("Pictures"));
@@ -145,7 +145,7 @@ TEST_F(ScreenshotLocation, KdeReadsSpectacleAndDefaultsToPictures) {
     EXPECT_EQ(location(QStringLiteral("KDE")), pictures);
 }
 
-TEST_F(ScreenshotLocation, GnomePrefersTheTranslatedShellFolderThenTheUntranslatedOne) {
+TEST_F(ScreenshotLocationTest, GnomePrefersTheTranslatedShellFolderThenTheUntranslatedOne) {
     writeCatalogue(home() + QStringLiteral("/locale/de/LC_MESSAGES/gnome-shell.mo"),
                    {{"", "Content-Type: text/plain; charset=UTF-8\n"},
                     {"Screenshots", "Bildschirmfotos"},
@@ -166,7 +166,7 @@ TEST_F(ScreenshotLocation, GnomePrefersTheTranslatedShellFolderThenTheUntranslat
     EXPECT_EQ(location(english), untranslated);
 }
 
-TEST_F(ScreenshotLocation, GnomeScreenshotSettingIsReadThroughGsettingsWhenPresent) {
+TEST_F(ScreenshotLocationTest, GnomeScreenshotSettingIsReadThroughGsettingsWhenPresent) {
     const QString chosen = make(QStringLiteral("It's here"));
     auto gnome = environment(QStringLiteral("GNOME"));
     gnome.gsettings = fakeGsettings("'file://" + QFile::encodeName(home()) + "/It\\'s%20here'", 0);
@@ -183,7 +183,7 @@ TEST_F(ScreenshotLocation, GnomeScreenshotSettingIsReadThroughGsettingsWhenPrese
     EXPECT_EQ(location(gnome), shellFolder);
 }
 
-TEST_F(ScreenshotLocation, XfceScreenshooterAsItWritesItsSettings) {
+TEST_F(ScreenshotLocationTest, XfceScreenshooterAsItWritesItsSettings) {
     const QString file = QStringLiteral(".config/xfce4/xfce4-screenshooter");
     const QString shots = make(QStringLiteral("Xfce Shots"));
     withAndWithoutPictures([&](const QString& fallback) {
@@ -216,7 +216,7 @@ TEST_F(ScreenshotLocation, XfceScreenshooterAsItWritesItsSettings) {
     });
 }
 
-TEST_F(ScreenshotLocation, FlameshotAsItWritesItsSettings) {
+TEST_F(ScreenshotLocationTest, FlameshotAsItWritesItsSettings) {
     const QString file = QStringLiteral(".config/flameshot/flameshot.ini");
     const QString shots = make(QStringLiteral("Grüße"));
     withAndWithoutPictures([&](const QString& fallback) {
@@ -245,7 +245,7 @@ TEST_F(ScreenshotLocation, FlameshotAsItWritesItsSettings) {
     });
 }
 
-TEST_F(ScreenshotLocation, SettingsThatAreNoRegularFileAreNeitherWaitedForNorRead) {
+TEST_F(ScreenshotLocationTest, SettingsThatAreNoRegularFileAreNeitherWaitedForNorRead) {
     setPicturesFolder(true);
     // A FIFO never answers a reader without a writer; /dev/zero never ends.
     const QString config = home() + QStringLiteral("/.config/");
@@ -263,7 +263,7 @@ TEST_F(ScreenshotLocation, SettingsThatAreNoRegularFileAreNeitherWaitedForNorRea
     EXPECT_EQ(ScreenshotPreferences::picturesFromUserDirs(config + "dirs", home()), QString());
 }
 
-TEST_F(ScreenshotLocation, TheDesktopsOwnToolComesFirstThenFlameshot) {
+TEST_F(ScreenshotLocationTest, TheDesktopsOwnToolComesFirstThenFlameshot) {
     setPicturesFolder(true);
     const QString pictures = home() + QStringLiteral("/Pictures");
     const QString xfce = make(QStringLiteral("Xfce"));
@@ -301,7 +301,7 @@ TEST_F(ScreenshotLocation, TheDesktopsOwnToolComesFirstThenFlameshot) {
     EXPECT_EQ(choice(QStringLiteral("XFCE")), std::nullopt);
 }
 
-TEST_F(ScreenshotLocation, PicturesFolderAsUserDirsNamesIt) {
+TEST_F(ScreenshotLocationTest, PicturesFolderAsUserDirsNamesIt) {
     const QString file = home() + QStringLiteral("/dirs");
     const auto pictures = [&](const QByteArray& text) {
         test::writeFile(file, text);
@@ -315,29 +315,29 @@ TEST_F(ScreenshotLocation, PicturesFolderAsUserDirsNamesIt) {
     EXPECT_EQ(ScreenshotPreferences::picturesFromUserDirs(home() + "/none", home()), QString());
 }
 
-TEST_F(ScreenshotLocation, WithoutAnyToolTheDesktopFolderIsUsedEvenIfMissing) {
+TEST_F(ScreenshotLocationTest, WithoutAnyToolTheDesktopFolderIsUsedEvenIfMissing) {
     qunsetenv("XDG_CURRENT_DESKTOP");
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(make(QStringLiteral("empty-bin"))));  // no tool installed
-    EXPECT_EQ(ScreenshotWatcher::screenshotLocation(),
+    EXPECT_EQ(ScreenshotLocation::current(),
               QUrl::fromLocalFile(home() + QStringLiteral("/Desktop")));
     const QString flameshot = make(QStringLiteral("Flame"));
     write(QStringLiteral(".config/flameshot/flameshot.ini"),
           "[General]\nsavePath=" + QFile::encodeName(flameshot) + "\n");
-    EXPECT_EQ(ScreenshotWatcher::screenshotLocation(), QUrl::fromLocalFile(flameshot));
+    EXPECT_EQ(ScreenshotLocation::current(), QUrl::fromLocalFile(flameshot));
     qputenv("PATH", path);
 }
 
-TEST_F(ScreenshotLocation, ResolvedFoldersExpandTheConfiguredListOrFallBackToTheLocation) {
+TEST_F(ScreenshotLocationTest, ResolvedFoldersExpandTheConfiguredListOrFallBackToTheLocation) {
     qunsetenv("XDG_CURRENT_DESKTOP");
     UserDefaults defaults(home() + QStringLiteral("/defaults.json"));
     Settings settings(defaults);
-    EXPECT_EQ(ScreenshotWatcher::resolvedFolders(settings),
-              QList<QUrl>{ScreenshotWatcher::screenshotLocation()});
+    EXPECT_EQ(ScreenshotLocation::resolvedFolders(settings),
+              QList<QUrl>{ScreenshotLocation::current()});
 
     settings.setWatchedFolders(
         {QStringLiteral("~/Shots"), QStringLiteral("/data/more/"), QStringLiteral("~")});
-    EXPECT_EQ(ScreenshotWatcher::resolvedFolders(settings),
+    EXPECT_EQ(ScreenshotLocation::resolvedFolders(settings),
               QList<QUrl>({QUrl::fromLocalFile(home() + QStringLiteral("/Shots")),
                            QUrl::fromLocalFile(QStringLiteral("/data/more")),
                            QUrl::fromLocalFile(home())}));

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QUrl>
+#include <memory>
+#include <optional>
+
+#include "library/Screenshot.h"
+#include "library/TimerSource.h"
+
+namespace framlet {
+
+class ScreenshotWatcher;
+class Settings;
+class ToolSettingsMonitor;
+
+// Where screenshots come from: the folders the user listed or, without any, the folder the
+// desktop's screenshot tool saves into, followed as the tool's settings change. Owns the watcher
+// of those folders, rebuilds it when they change, and tells a file just captured from one that
+// was there before. The screenshot location is looked up off the main thread: finding it may run
+// a program, and looking at a folder may never end.
+class ScreenshotSources : public QObject {
+    Q_OBJECT
+
+public:
+    ScreenshotSources(Settings& settings, TimerSource& timers, QObject* parent = nullptr);
+    ~ScreenshotSources() override;
+
+    // Watches the folders and follows the user's folders and the tool's settings from now on.
+    // Called once.
+    void start();
+    // Stops the current watcher and watches the now-resolved folders afresh.
+    void watchAfresh();
+    // Lists the folders again, or follows the screenshot location where it moved; returns at
+    // once.
+    void lookAgain();
+
+    // The folders watched; empty until the first are resolved.
+    QList<QUrl> folders() const;
+    // Whether the watched folders have been listed once.
+    bool hasSeeded() const;
+
+Q_SIGNALS:
+    // A file to show: one just captured, or one that was there before.
+    void arrived(const QUrl& url, const QDateTime& createdAt, Screenshot::Arrival arrival);
+    void removed(const QList<QUrl>& urls);
+    // Known files whose contents changed.
+    void changed(const QList<QUrl>& urls);
+    // Other folders are watched from now on: nothing reported before is watched any more.
+    void foldersReplaced();
+
+private:
+    void startToolSettingsMonitor();
+    void toolSettingsChanged();
+    void found(const QUrl& url, const QDateTime& createdAt, bool isSeed);
+    // Rescans the watched folders, or watches these instead when they differ; then files
+    // created since `liveSince` are reported as captures even by the new watcher's seeding.
+    void follow(const QList<QUrl>& resolved, std::optional<QDateTime> liveSince = std::nullopt);
+    void rebuild(const QList<QUrl>& folders, std::optional<QDateTime> liveSince);
+
+    Settings& m_settings;
+    TimerSource& m_timers;
+    std::unique_ptr<ScreenshotWatcher> m_watcher;
+    std::optional<QDateTime> m_liveSince;  // seeds created since then are captures
+    std::unique_ptr<ToolSettingsMonitor> m_toolSettings;
+};
+
+}  // namespace framlet
