@@ -30,7 +30,7 @@
 #include "library/ScreenshotWatcher.h"
 #include "library/TimerSource.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 using namespace framlet;
 
@@ -115,8 +115,9 @@ int main(int argc, char** argv) {
     settings.setHistoryLimit(seeds + kCaptures);
     OCRService service(TimerSource::realTime(), OCRService::Configuration::defaults());
     QThreadPool thumbnailPool;
-    ScreenshotStore store(settings, ScreenshotStore::recognizerFor(service),
-                          TimerSource::realTime(), thumbnailPool);
+    ScreenshotStore store(ScreenshotStore::recognizerFor(service), TimerSource::realTime(),
+                          thumbnailPool);
+    store.setHistoryLimit(settings.historyLimit());
 
     int seedTexts = 0;
     QElapsedTimer sinceLanding;

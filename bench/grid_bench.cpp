@@ -20,7 +20,7 @@
 #include "library/ScreenshotStore.h"
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PanelView.h"
@@ -56,9 +56,9 @@ Timing measureShelf(int count, const QList<QImage>& thumbnails) {
     settings.setHistoryLimit(count);
     // The clock never moves: the thumbnails arrive only when the benchmark hands them over.
     test::ManualTimers frozen;
-    ScreenshotStore store(
-        settings, [](const OCRService::Job&, OCRService::Completion) {}, frozen,
-        *QThreadPool::globalInstance());
+    ScreenshotStore store([](const OCRService::Job&, OCRService::Completion) {}, frozen,
+                          *QThreadPool::globalInstance());
+    store.setHistoryLimit(settings.historyLimit());
     SelectionModel selection;
     ThemePalette theme(settings, ColorScheme::shared());
     ImagePreviewController preview(theme);

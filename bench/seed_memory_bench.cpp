@@ -31,7 +31,7 @@
 #include "library/TimerSource.h"
 #include "platform/MemoryPolicy.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace {
 
@@ -81,9 +81,10 @@ int generateLarge(const QString& folder, int count) {
 // The store fed by a watcher over one folder, counting the thumbnails and texts that settle.
 struct WatchedShelf {
     WatchedShelf(framlet::Settings& settings, const QString& folder)
-        : store(settings, framlet::ScreenshotStore::recognizerFor(ocr),
-                framlet::TimerSource::realTime(), thumbnailPool)
+        : store(framlet::ScreenshotStore::recognizerFor(ocr), framlet::TimerSource::realTime(),
+                thumbnailPool)
         , watcher({QUrl::fromLocalFile(folder)}, framlet::TimerSource::realTime()) {
+        store.setHistoryLimit(settings.historyLimit());
         using framlet::Screenshot;
         QObject::connect(
             &watcher, &framlet::ScreenshotWatcher::fileFound,

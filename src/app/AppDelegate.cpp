@@ -35,8 +35,8 @@
 #include "platform/widgets/FolderChooser.h"
 #include "platform/widgets/SystemTray.h"
 #include "platform/widgets/TaskbarPresence.h"
+#include "preferences/Settings.h"
 #include "settings/GeneralTab.h"
-#include "settings/Settings.h"
 #include "settings/SettingsServices.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindow.h"
@@ -109,14 +109,17 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_theme(std::make_unique<ThemePalette>(m_settings, services.colorScheme))
     , m_taskbar(std::make_unique<TaskbarPresence>(m_settings.showDockIcon()))
     , m_store(std::make_unique<ScreenshotStore>(
-          m_settings, m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)),
-          services.timers, m_thumbnailPool))
+          m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)), services.timers,
+          m_thumbnailPool))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
     , m_folderChooser(std::make_unique<FolderChooser>())
     , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
     , m_onboarding(makeOnboarding()) {
+    m_store->setHistoryLimit(m_settings.historyLimit());
+    connect(&m_settings, &Settings::historyLimitChanged, m_store.get(),
+            [this] { m_store->setHistoryLimit(m_settings.historyLimit()); });
     QPointer<AppDelegate> self(this);
     m_services.keyGrabber.onRefusal([self](KeyGrabber::Handle, std::int32_t status) {
         if (self) {

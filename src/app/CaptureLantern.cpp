@@ -3,7 +3,7 @@
 #include "app/LanternIcon.h"
 #include "library/TimerSource.h"
 #include "platform/DebugLog.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace framlet {
 

@@ -25,7 +25,7 @@
 #include "platform/PortalKeyGrabber.h"
 #include "platform/X11.h"
 #include "platform/X11KeyGrabber.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shelf/ShelfActions.h"
 #include "shelf/Symbols.h"
 #include "shortcut/HotKeyStatus.h"

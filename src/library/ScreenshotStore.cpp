@@ -7,14 +7,12 @@
 
 #include "library/Screenshot.h"
 #include "library/ThumbnailLoader.h"
-#include "settings/Settings.h"
 
 namespace framlet {
 
-ScreenshotStore::ScreenshotStore(Settings& settings, TextRecognizer recognizeText,
-                                 TimerSource& timers, QThreadPool& pool, QObject* parent)
+ScreenshotStore::ScreenshotStore(TextRecognizer recognizeText, TimerSource& timers,
+                                 QThreadPool& pool, QObject* parent)
     : QAbstractListModel(parent)
-    , m_settings(settings)
     , m_recognizeText(std::move(recognizeText))
     , m_thumbnails(new ThumbnailLoader(thumbnailSize, timers, pool, this)) {
 }
@@ -77,7 +75,7 @@ void ScreenshotStore::clear() {
 }
 
 void ScreenshotStore::trim() {
-    const int limit = std::max(0, m_settings.historyLimit());
+    const int limit = std::max(0, m_historyLimit);
     if (count() > limit) {
         forget(limit, count() - 1);
     }

@@ -12,7 +12,7 @@
 #include "platform/DebugLog.h"
 #include "platform/FolderEventStream.h"
 #include "platform/ScreenshotPreferences.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace framlet {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/FirstCaptureBanner.h"
 #include "shelf/ImagePreviewController.h"

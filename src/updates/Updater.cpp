@@ -2,7 +2,7 @@
 
 #include "library/TimerSource.h"
 #include "platform/DebugLog.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "updates/UpdateSignature.h"
 
 namespace framlet {

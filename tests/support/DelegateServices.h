@@ -10,7 +10,7 @@
 #include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKeyStatus.h"
 #include "updates/Updater.h"

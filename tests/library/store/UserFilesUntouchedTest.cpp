@@ -15,8 +15,6 @@
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
 #include "library/TimerSource.h"
-#include "platform/UserDefaults.h"
-#include "settings/Settings.h"
 
 using namespace framlet;
 
@@ -54,9 +52,6 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/notes.txt"), "not an image"));
     const QByteArray before = fingerprint(dir);
 
-    QTemporaryDir config;
-    UserDefaults defaults(config.filePath(QStringLiteral("defaults.json")));
-    Settings settings(defaults);
     test::ManualTimers scheduler;
     QThreadPool thumbnailPool;
     OCRService ocr(scheduler);
@@ -67,7 +62,6 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     };
     int settled = 0;  // thumbnails or give-ups, plus texts
     ScreenshotStore store(
-        settings,
         [&](OCRService::Job job, OCRService::Completion done) { ocr.recognizeText(job, done); },
         scheduler, thumbnailPool);
     ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, TimerSource::realTime());

@@ -12,7 +12,7 @@
 #include "ActionsSupport.h"
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PreviewImageView.h"

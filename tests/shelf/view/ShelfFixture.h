@@ -18,7 +18,7 @@
 #include "platform/FileManager.h"
 #include "platform/Trash.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/SelectionModel.h"
