@@ -28,7 +28,7 @@
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
 

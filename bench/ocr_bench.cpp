@@ -28,7 +28,7 @@
 #include "ScreenshotCorpus.h"
 #include "SparseScreens.h"
 #include "library/OCRService.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 using namespace framlet;
 using framlet::bench::CorpusImage;

@@ -1,8 +1,8 @@
 #include "app/CaptureLantern.h"
 
 #include "app/LanternIcon.h"
-#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
+#include "platform/TimerSource.h"
 #include "preferences/Settings.h"
 
 namespace framlet {

@@ -10,8 +10,8 @@
 
 #include "library/ImageDecoder.h"
 #include "library/RetryDelays.h"
-#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 namespace {

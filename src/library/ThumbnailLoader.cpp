@@ -7,8 +7,8 @@
 #include "library/FolderListing.h"
 #include "library/RetryDelays.h"
 #include "library/Screenshot.h"
-#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 namespace {

@@ -1,6 +1,6 @@
 #include "updates/UpdateController.h"
 
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 #include "preferences/Settings.h"
 #include "updates/Version.h"
 

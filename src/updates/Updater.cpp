@@ -1,7 +1,7 @@
 #include "updates/Updater.h"
 
-#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
+#include "platform/TimerSource.h"
 #include "preferences/Settings.h"
 #include "updates/UpdateSignature.h"
 

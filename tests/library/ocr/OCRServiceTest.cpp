@@ -17,7 +17,7 @@
 #include "TemporaryHome.h"
 #include "library/OCRService.h"
 #include "library/RetryDelays.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;

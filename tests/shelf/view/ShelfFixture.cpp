@@ -8,7 +8,7 @@
 #include <QThreadPool>
 
 #include "library/Screenshot.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 namespace framlet::test {
 
