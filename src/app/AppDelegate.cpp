@@ -109,11 +109,12 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_theme(std::make_unique<ThemePalette>(m_settings, services.colorScheme))
     , m_taskbar(std::make_unique<TaskbarPresence>(m_settings.showDockIcon()))
     , m_store(std::make_unique<ScreenshotStore>(
-          m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)), services.timers,
-          m_thumbnailPool))
+          m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)),
+          services.decodeBudget, services.timers, m_thumbnailPool))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
-    , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
+    , m_preview(std::make_unique<ImagePreviewController>(*m_theme, services.decodeBudget,
+                                                         m_taskbar.get()))
     , m_folderChooser(std::make_unique<FolderChooser>())
     , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
     , m_onboarding(makeOnboarding()) {
@@ -167,7 +168,7 @@ void AppDelegate::setupStatusItem() {
     if (tray.kind != SystemTray::Kind::none) {
         DebugLog::log(QStringLiteral("tray: ") + tray.reason);
     }
-    m_statusItem = std::make_unique<StatusItem>(tray.kind);
+    m_statusItem = std::make_unique<StatusItem>(tray.kind, m_services.decodeBudget);
     QPointer<AppDelegate> self(this);
     m_statusItem->fileURLProvider = [self]() -> std::optional<QUrl> {
         if (!self || self->m_store->count() == 0) {

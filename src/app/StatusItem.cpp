@@ -23,12 +23,12 @@ bool isDark(const QColor& color) {
 
 }  // namespace
 
-StatusItem::StatusItem(SystemTray::Kind kind, QObject* parent)
+StatusItem::StatusItem(SystemTray::Kind kind, DecodeBudget& budget, QObject* parent)
     : QObject(parent)
     , m_kind(kind)
     , m_color(QGuiApplication::palette().color(QPalette::WindowText)) {
     if (kind == SystemTray::Kind::xembed) {
-        setUpDockedView();
+        setUpDockedView(budget);
     } else if (kind == SystemTray::Kind::statusNotifier) {
         setUpTrayIcon();
     }
@@ -36,8 +36,8 @@ StatusItem::StatusItem(SystemTray::Kind kind, QObject* parent)
 
 StatusItem::~StatusItem() = default;
 
-void StatusItem::setUpDockedView() {
-    m_view = std::make_unique<StatusItemDragView>();
+void StatusItem::setUpDockedView(DecodeBudget& budget) {
+    m_view = std::make_unique<StatusItemDragView>(budget);
     m_view->fileURLProvider = [this] { return fileURLProvider ? fileURLProvider() : std::nullopt; };
     connect(m_view.get(), &StatusItemDragView::clicked, this, &StatusItem::clicked);
     if (!SystemTray::dock(m_view.get())) {

@@ -14,6 +14,7 @@ class QSystemTrayIcon;
 
 namespace framlet {
 
+class DecodeBudget;
 class StatusItemDragView;
 
 // The program's presence in the tray. In an XEmbed tray it is a docked widget of our own that
@@ -23,7 +24,8 @@ class StatusItem : public QObject {
     Q_OBJECT
 
 public:
-    explicit StatusItem(SystemTray::Kind kind, QObject* parent = nullptr);
+    // The docked view decodes its drag image within budget.
+    StatusItem(SystemTray::Kind kind, DecodeBudget& budget, QObject* parent = nullptr);
     ~StatusItem() override;
 
     SystemTray::Kind kind() const { return m_kind; }
@@ -48,7 +50,7 @@ Q_SIGNALS:
     void clicked();
 
 private:
-    void setUpDockedView();
+    void setUpDockedView(DecodeBudget& budget);
     void setUpTrayIcon();
     void adoptPanelColour();
 

@@ -5,6 +5,8 @@
 #include <functional>
 #include <optional>
 
+#include "library/ImageDecoder.h"
+
 namespace framlet {
 
 // The tray icon as a real widget (docked into an XEmbed tray): draws the lantern, tells a click
@@ -16,7 +18,8 @@ public:
     static constexpr int dragThreshold = 3;  // pixels the pointer may move and still click
     static constexpr int dragImageSize = 96;
 
-    explicit StatusItemDragView(QWidget* parent = nullptr);
+    // The drag image is decoded within budget.
+    explicit StatusItemDragView(DecodeBudget& budget, QWidget* parent = nullptr);
 
     // Asked when a drag starts: which file to drag, if any.
     std::function<std::optional<QUrl>()> fileURLProvider;
@@ -48,6 +51,7 @@ private:
     std::optional<QPoint> m_mouseDownPosition;
     double m_fill = 0.0;
     bool m_onScreen = false;
+    const ImageDecoder m_decoder;
     QColor m_color = Qt::white;
 };
 

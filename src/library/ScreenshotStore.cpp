@@ -10,11 +10,11 @@
 
 namespace framlet {
 
-ScreenshotStore::ScreenshotStore(TextRecognizer recognizeText, TimerSource& timers,
-                                 QThreadPool& pool, QObject* parent)
+ScreenshotStore::ScreenshotStore(TextRecognizer recognizeText, DecodeBudget& budget,
+                                 TimerSource& timers, QThreadPool& pool, QObject* parent)
     : QAbstractListModel(parent)
     , m_recognizeText(std::move(recognizeText))
-    , m_thumbnails(new ThumbnailLoader(thumbnailSize, timers, pool, this)) {
+    , m_thumbnails(new ThumbnailLoader(thumbnailSize, budget, timers, pool, this)) {
 }
 
 ScreenshotStore::~ScreenshotStore() = default;

@@ -14,6 +14,7 @@
 
 namespace framlet {
 
+class DecodeBudget;
 class TimerSource;
 class ThumbnailLoader;
 
@@ -50,8 +51,8 @@ public:
     // Thumbnails are decoded on pool, their retries waited for on timers. Not Qt's global pool:
     // a decode may wait there for the decode budget, while Qt's own scaling and conversion of
     // large images run their helpers on the global pool and wait for them.
-    ScreenshotStore(TextRecognizer recognizeText, TimerSource& timers, QThreadPool& pool,
-                    QObject* parent = nullptr);
+    ScreenshotStore(TextRecognizer recognizeText, DecodeBudget& budget, TimerSource& timers,
+                    QThreadPool& pool, QObject* parent = nullptr);
     ~ScreenshotStore() override;
 
     // Hands the text of each screenshot to service.

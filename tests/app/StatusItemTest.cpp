@@ -6,6 +6,7 @@
 #include "DesktopInput.h"
 #include "app/StatusItem.h"
 #include "app/StatusItemDragView.h"
+#include "library/DecodeBudget.h"
 #include "platform/widgets/SystemTray.h"
 
 using namespace framlet;
@@ -21,7 +22,7 @@ class StatusItemTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(SystemTray::detect(), SystemTray::Kind::xembed);
-        item = std::make_unique<StatusItem>(SystemTray::Kind::xembed);
+        item = std::make_unique<StatusItem>(SystemTray::Kind::xembed, budget);
         QObject::connect(item.get(), &StatusItem::clicked, [this] { ++clicks; });
         item->fileURLProvider = [this]() -> std::optional<QUrl> {
             ++provided;
@@ -31,6 +32,7 @@ protected:
     }
     QPoint centre() const { return item->iconGeometry()->center(); }
 
+    DecodeBudget budget{DecodeBudget::processCapacity};
     std::unique_ptr<StatusItem> item;
     std::optional<QUrl> file;
     int clicks = 0;

@@ -8,6 +8,7 @@
 
 #include "ManualTimers.h"
 #include "TestImages.h"
+#include "library/DecodeBudget.h"
 #include "library/RetryDelays.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
@@ -29,7 +30,7 @@ protected:
               [this](OCRService::Job job, OCRService::Completion completion) {
                   m_texts.push_back({std::move(job), std::move(completion)});
               },
-              m_timers, m_pool) {}
+              m_budget, m_timers, m_pool) {}
 
     ~ScreenshotStoreTest() override { m_pool.waitForDone(); }
 
@@ -64,6 +65,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    DecodeBudget m_budget{DecodeBudget::processCapacity};
     test::ManualTimers m_timers;
     QThreadPool m_pool;
     std::vector<PendingText> m_texts;

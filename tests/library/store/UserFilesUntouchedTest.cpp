@@ -10,6 +10,7 @@
 
 #include "ManualTimers.h"
 #include "TestImages.h"
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
@@ -54,7 +55,8 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
 
     test::ManualTimers scheduler;
     QThreadPool thumbnailPool;
-    OCRService ocr(scheduler);
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    OCRService ocr(scheduler, budget);
     // Waits end at once, so corrupt files run through their whole retry sequence quickly.
     const auto waitsEnded = [&] {
         scheduler.advance(std::chrono::seconds(10));
@@ -63,7 +65,7 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     int settled = 0;  // thumbnails or give-ups, plus texts
     ScreenshotStore store(
         [&](OCRService::Job job, OCRService::Completion done) { ocr.recognizeText(job, done); },
-        scheduler, thumbnailPool);
+        budget, scheduler, thumbnailPool);
     ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, TimerSource::realTime());
     QObject::connect(&watcher, &ScreenshotWatcher::fileFound,
                      [&](const QUrl& url, const QDateTime& at, bool) {

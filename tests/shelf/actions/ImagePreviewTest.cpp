@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "ActionsSupport.h"
+#include "library/DecodeBudget.h"
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
@@ -58,7 +59,8 @@ protected:
     Settings settings{defaults};
     ColorScheme colorScheme;
     ThemePalette theme{settings, colorScheme};
-    ImagePreviewController preview{theme};
+    DecodeBudget budget{DecodeBudget::processCapacity};
+    ImagePreviewController preview{theme, budget};
 };
 
 TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {

@@ -31,8 +31,8 @@ ShelfFixture::ShelfFixture()
           [this](const OCRService::Job& job, OCRService::Completion completion) {
               pendingText.insert(QFileInfo(job.path).fileName(), std::move(completion));
           },
-          TimerSource::realTime(), *QThreadPool::globalInstance()))
-    , actions(trash, fileManager, clipboard,
+          budget, TimerSource::realTime(), *QThreadPool::globalInstance()))
+    , actions(trash, fileManager, clipboard, budget,
               [this](const QString& message) { alerts.append(message); }) {
     store->setHistoryLimit(500);
     settings.setWatchedFolders({dir.path()});
