@@ -24,13 +24,14 @@
 #include <vector>
 
 #include "ScreenshotCorpus.h"
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 using namespace framlet;
 
@@ -64,7 +65,8 @@ double mean(const std::vector<double>& values) {
 // Each file read on an idle recogniser whose workers are already warm, the quickest of three
 // readings: the best a capture could hope for.
 std::vector<double> aloneSeconds(const QString& warmUp, const QStringList& paths) {
-    OCRService service(TimerSource::realTime(), OCRService::Configuration::defaults());
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    OCRService service(TimerSource::realTime(), budget, OCRService::Configuration::defaults());
     int pending = service.configuration().maxConcurrency;
     for (int i = 0; i < service.configuration().maxConcurrency; ++i) {
         service.recognizeText(warmUp, [&](const QString&) { --pending; });
@@ -113,10 +115,12 @@ int main(int argc, char** argv) {
     UserDefaults defaults(work.filePath(QStringLiteral("defaults.json")));
     Settings settings(defaults);
     settings.setHistoryLimit(seeds + kCaptures);
-    OCRService service(TimerSource::realTime(), OCRService::Configuration::defaults());
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    OCRService service(TimerSource::realTime(), budget, OCRService::Configuration::defaults());
     QThreadPool thumbnailPool;
-    ScreenshotStore store(settings, ScreenshotStore::recognizerFor(service),
-                          TimerSource::realTime(), thumbnailPool);
+    ScreenshotStore store(ScreenshotStore::recognizerFor(service), budget, TimerSource::realTime(),
+                          thumbnailPool);
+    store.setHistoryLimit(settings.historyLimit());
 
     int seedTexts = 0;
     QElapsedTimer sinceLanding;

@@ -16,11 +16,15 @@
 #include <cstdio>
 
 #include "ManualTimers.h"
+#include "library/DecodeBudget.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
+#include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
+#include "platform/FileManager.h"
+#include "platform/Trash.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PanelView.h"
@@ -56,13 +60,16 @@ Timing measureShelf(int count, const QList<QImage>& thumbnails) {
     settings.setHistoryLimit(count);
     // The clock never moves: the thumbnails arrive only when the benchmark hands them over.
     test::ManualTimers frozen;
-    ScreenshotStore store(
-        settings, [](const OCRService::Job&, OCRService::Completion) {}, frozen,
-        *QThreadPool::globalInstance());
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    ScreenshotStore store([](const OCRService::Job&, OCRService::Completion) {}, budget, frozen,
+                          *QThreadPool::globalInstance());
+    store.setHistoryLimit(settings.historyLimit());
     SelectionModel selection;
     ThemePalette theme(settings, ColorScheme::shared());
-    ImagePreviewController preview(theme);
-    PanelView view(store, selection, settings, {ShelfActions::shared(), preview, theme});
+    ImagePreviewController preview(theme, budget);
+    ShelfActions actions(Trash::shared(), FileManager::shared(), Clipboard::shared(), budget,
+                         &ShelfActions::showAlert);
+    PanelView view(store, selection, settings, {actions, preview, theme});
     view.show();
 
     Timing timing;

@@ -27,8 +27,9 @@
 
 #include "ScreenshotCorpus.h"
 #include "SparseScreens.h"
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 using namespace framlet;
 using framlet::bench::CorpusImage;
@@ -105,7 +106,8 @@ double runQueue(const QList<CorpusImage>& corpus, int width, StartJob startJob) 
 
 Totals runService(const QList<CorpusImage>& corpus, const OCRService::Configuration& config,
                   int& peakThreads) {
-    OCRService service(TimerSource::realTime(), config);
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    OCRService service(TimerSource::realTime(), budget, config);
     Totals totals;
     const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     totals.wallSeconds = runQueue(corpus, config.maxConcurrency, [&](int index, auto finished) {

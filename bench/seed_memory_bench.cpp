@@ -24,14 +24,15 @@
 #include <cstdio>
 
 #include "ScreenshotCorpus.h"
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
-#include "library/TimerSource.h"
 #include "platform/MemoryPolicy.h"
+#include "platform/TimerSource.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace {
 
@@ -81,9 +82,10 @@ int generateLarge(const QString& folder, int count) {
 // The store fed by a watcher over one folder, counting the thumbnails and texts that settle.
 struct WatchedShelf {
     WatchedShelf(framlet::Settings& settings, const QString& folder)
-        : store(settings, framlet::ScreenshotStore::recognizerFor(ocr),
+        : store(framlet::ScreenshotStore::recognizerFor(ocr), budget,
                 framlet::TimerSource::realTime(), thumbnailPool)
         , watcher({QUrl::fromLocalFile(folder)}, framlet::TimerSource::realTime()) {
+        store.setHistoryLimit(settings.historyLimit());
         using framlet::Screenshot;
         QObject::connect(
             &watcher, &framlet::ScreenshotWatcher::fileFound,
@@ -95,7 +97,8 @@ struct WatchedShelf {
                 QObject::connect(shot, &Screenshot::textRecognized, [this] { ++texts; });
             });
     }
-    framlet::OCRService ocr{framlet::TimerSource::realTime()};
+    framlet::DecodeBudget budget{framlet::DecodeBudget::processCapacity};
+    framlet::OCRService ocr{framlet::TimerSource::realTime(), budget};
     QThreadPool thumbnailPool;  // as the program has: never Qt's global pool
     framlet::ScreenshotStore store;
     framlet::ScreenshotWatcher watcher;

@@ -22,7 +22,7 @@
 
 #include "library/FolderListing.h"
 #include "library/ScreenshotWatcher.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 using namespace framlet;
 

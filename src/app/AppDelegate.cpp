@@ -20,7 +20,6 @@
 #include "library/ScreenshotLocation.h"
 #include "library/ScreenshotSources.h"
 #include "library/ScreenshotStore.h"
-#include "library/TimerSource.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
 #include "onboarding/OnboardingController.h"
@@ -32,11 +31,12 @@
 #include "platform/KeyGrabber.h"
 #include "platform/Relaunch.h"
 #include "platform/ScreenshotPreferences.h"
+#include "platform/TimerSource.h"
 #include "platform/X11.h"
 #include "platform/widgets/FolderChooser.h"
 #include "platform/widgets/SystemTray.h"
 #include "platform/widgets/TaskbarPresence.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/SettingsServices.h"
 #include "settings/SettingsWindow.h"
 #include "settings/ThemePalette.h"
@@ -105,15 +105,19 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_theme(std::make_unique<ThemePalette>(m_settings, services.colorScheme))
     , m_taskbar(std::make_unique<TaskbarPresence>(m_settings.showDockIcon()))
     , m_store(std::make_unique<ScreenshotStore>(
-          m_settings, m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)),
-          services.timers, m_thumbnailPool))
+          m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)),
+          services.decodeBudget, services.timers, m_thumbnailPool))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
-    , m_preview(std::make_unique<ImagePreviewController>(*m_theme, m_taskbar.get()))
+    , m_preview(std::make_unique<ImagePreviewController>(*m_theme, services.decodeBudget,
+                                                         m_taskbar.get()))
     , m_folderChooser(std::make_unique<FolderChooser>())
     , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
     , m_onboarding(makeOnboarding())
     , m_sources(std::make_unique<ScreenshotSources>(m_settings, services.timers)) {
+    m_store->setHistoryLimit(m_settings.historyLimit());
+    connect(&m_settings, &Settings::historyLimitChanged, m_store.get(),
+            [this] { m_store->setHistoryLimit(m_settings.historyLimit()); });
     connect(&m_services.keyGrabber, &KeyGrabber::refused, this,
             [this](KeyGrabber::Handle, std::int32_t status) { hotKeyRefused(status); });
 }
@@ -154,12 +158,13 @@ void AppDelegate::setupStatusItem() {
         DebugLog::log(QStringLiteral("tray: ") + tray.reason);
     }
     QPointer<AppDelegate> self(this);
-    m_statusItem = std::make_unique<StatusItem>(tray.kind, [self]() -> std::optional<QUrl> {
-        if (!self || self->m_store->count() == 0) {
-            return std::nullopt;
-        }
-        return self->m_store->at(0)->url();
-    });
+    m_statusItem = std::make_unique<StatusItem>(tray.kind, m_services.decodeBudget,
+                                                [self]() -> std::optional<QUrl> {
+                                                    if (!self || self->m_store->count() == 0) {
+                                                        return std::nullopt;
+                                                    }
+                                                    return self->m_store->at(0)->url();
+                                                });
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::toggleShelf);
     connect(m_lantern.get(), &CaptureLantern::fillChanged, m_statusItem.get(),
             &StatusItem::setFill);

@@ -3,6 +3,7 @@
 namespace framlet {
 
 class ColorScheme;
+class DecodeBudget;
 class FileManager;
 class HotKeyStatus;
 class KeyGrabber;
@@ -24,6 +25,7 @@ struct AppServices {
     Updater& updater;
     FileManager& fileManager;
     OCRService& ocr;
+    DecodeBudget& decodeBudget;
 };
 
 }  // namespace framlet

@@ -1,9 +1,9 @@
 #include "app/CaptureLantern.h"
 
 #include "app/LanternIcon.h"
-#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
-#include "settings/Settings.h"
+#include "platform/TimerSource.h"
+#include "preferences/Settings.h"
 
 namespace framlet {
 

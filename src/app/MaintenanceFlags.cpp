@@ -1,7 +1,7 @@
 #include "app/MaintenanceFlags.h"
 
 #include "platform/LoginItem.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace framlet {
 

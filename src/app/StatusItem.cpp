@@ -23,12 +23,13 @@ bool isDark(const QColor& color) {
 
 }  // namespace
 
-StatusItem::StatusItem(SystemTray::Kind kind, FileURLProvider fileURLProvider, QObject* parent)
+StatusItem::StatusItem(SystemTray::Kind kind, DecodeBudget& budget, FileURLProvider fileURLProvider,
+                       QObject* parent)
     : QObject(parent)
     , m_kind(kind)
     , m_color(QGuiApplication::palette().color(QPalette::WindowText)) {
     if (kind == SystemTray::Kind::xembed) {
-        setUpDockedView(std::move(fileURLProvider));
+        setUpDockedView(budget, std::move(fileURLProvider));
     } else if (kind == SystemTray::Kind::statusNotifier) {
         setUpTrayIcon();
     }
@@ -36,8 +37,8 @@ StatusItem::StatusItem(SystemTray::Kind kind, FileURLProvider fileURLProvider, Q
 
 StatusItem::~StatusItem() = default;
 
-void StatusItem::setUpDockedView(FileURLProvider fileURLProvider) {
-    m_view = std::make_unique<StatusItemDragView>(std::move(fileURLProvider));
+void StatusItem::setUpDockedView(DecodeBudget& budget, FileURLProvider fileURLProvider) {
+    m_view = std::make_unique<StatusItemDragView>(budget, std::move(fileURLProvider));
     connect(m_view.get(), &StatusItemDragView::clicked, this, &StatusItem::clicked);
     if (!SystemTray::dock(m_view.get())) {
         m_view.reset();

@@ -14,6 +14,7 @@ class QSystemTrayIcon;
 
 namespace framlet {
 
+class DecodeBudget;
 class StatusItemDragView;
 
 // The program's presence in the tray. In an XEmbed tray it is a docked widget of our own that
@@ -26,8 +27,9 @@ public:
     // Asked when a drag from the tray starts: which file to drag, if any.
     using FileURLProvider = std::function<std::optional<QUrl>()>;
 
-    explicit StatusItem(SystemTray::Kind kind, FileURLProvider fileURLProvider = {},
-                        QObject* parent = nullptr);
+    // The docked view decodes its drag image within budget.
+    StatusItem(SystemTray::Kind kind, DecodeBudget& budget, FileURLProvider fileURLProvider = {},
+               QObject* parent = nullptr);
     ~StatusItem() override;
 
     SystemTray::Kind kind() const { return m_kind; }
@@ -49,7 +51,7 @@ Q_SIGNALS:
     void clicked();
 
 private:
-    void setUpDockedView(FileURLProvider fileURLProvider);
+    void setUpDockedView(DecodeBudget& budget, FileURLProvider fileURLProvider);
     void setUpTrayIcon();
     void adoptPanelColour();
 

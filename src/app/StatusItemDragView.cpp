@@ -6,13 +6,14 @@
 #include <QPainter>
 
 #include "app/LanternIcon.h"
-#include "library/ImageDecoder.h"
 
 namespace framlet {
 
-StatusItemDragView::StatusItemDragView(FileURLProvider fileURLProvider, QWidget* parent)
+StatusItemDragView::StatusItemDragView(DecodeBudget& budget, FileURLProvider fileURLProvider,
+                                       QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint)
-    , m_fileURLProvider(std::move(fileURLProvider)) {
+    , m_fileURLProvider(std::move(fileURLProvider))
+    , m_decoder(budget) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_QuitOnClose, false);
     setMinimumSize(16, 16);
@@ -83,7 +84,7 @@ void StatusItemDragView::startDrag() {
     mime->setUrls({*url});
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
-    const QImage image = ImageDecoder::decodeThumbnail(url->toLocalFile(), dragImageSize).image;
+    const QImage image = m_decoder.decodeThumbnail(url->toLocalFile(), dragImageSize).image;
     if (!image.isNull()) {
         drag->setPixmap(QPixmap::fromImage(image));
         drag->setHotSpot(QPoint(image.width() / 2, image.height() / 2));

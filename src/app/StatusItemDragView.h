@@ -5,6 +5,8 @@
 #include <functional>
 #include <optional>
 
+#include "library/ImageDecoder.h"
+
 namespace framlet {
 
 // The tray icon as a real widget (docked into an XEmbed tray): draws the lantern, tells a click
@@ -19,7 +21,9 @@ public:
     // Asked when a drag starts: which file to drag, if any.
     using FileURLProvider = std::function<std::optional<QUrl>()>;
 
-    explicit StatusItemDragView(FileURLProvider fileURLProvider = {}, QWidget* parent = nullptr);
+    // The drag image is decoded within budget.
+    explicit StatusItemDragView(DecodeBudget& budget, FileURLProvider fileURLProvider = {},
+                                QWidget* parent = nullptr);
 
     void setFill(double fill);
     void setColor(const QColor& color);
@@ -49,6 +53,7 @@ private:
     std::optional<QPoint> m_mouseDownPosition;
     double m_fill = 0.0;
     bool m_onScreen = false;
+    const ImageDecoder m_decoder;
     QColor m_color = Qt::white;
 };
 

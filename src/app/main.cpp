@@ -11,9 +11,10 @@
 #include "app/AppDelegate.h"
 #include "app/InstanceCommand.h"
 #include "app/MaintenanceFlags.h"
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
-#include "library/TimerSource.h"
 #include "platform/ApplicationId.h"
+#include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/DebugLog.h"
 #include "platform/DisplayConnection.h"
@@ -23,9 +24,11 @@
 #include "platform/LoginItem.h"
 #include "platform/MemoryPolicy.h"
 #include "platform/PortalKeyGrabber.h"
+#include "platform/TimerSource.h"
+#include "platform/Trash.h"
 #include "platform/X11.h"
 #include "platform/X11KeyGrabber.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shelf/ShelfActions.h"
 #include "shelf/Symbols.h"
 #include "shortcut/HotKeyStatus.h"
@@ -178,7 +181,10 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<PortalKeyGrabber> portal;
     // Before the delegate, so that it outlives the store that hands it work.
-    OCRService ocr(TimerSource::realTime());
+    DecodeBudget decodeBudget(DecodeBudget::processCapacity);
+    OCRService ocr(TimerSource::realTime(), decodeBudget);
+    ShelfActions shelfActions(Trash::shared(), FileManager::shared(), Clipboard::shared(),
+                              decodeBudget, &ShelfActions::showAlert);
     QNetworkAccessManager network;
     Updater updater(UpdaterSetup::fromBuild(), Settings::shared(), network,
                     TimerSource::realTime());
@@ -186,11 +192,12 @@ int main(int argc, char** argv) {
                                ColorScheme::shared(),
                                chooseKeyGrabber(portal),
                                TimerSource::realTime(),
-                               ShelfActions::shared(),
+                               shelfActions,
                                HotKeyStatus::shared(),
                                updater,
                                FileManager::shared(),
-                               ocr};
+                               ocr,
+                               decodeBudget};
     AppDelegate delegate(services);
     running = &delegate;
     delegate.serve(service);

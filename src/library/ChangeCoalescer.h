@@ -3,7 +3,7 @@
 #include <QObject>
 #include <chrono>
 
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 

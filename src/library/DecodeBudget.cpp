@@ -13,11 +13,6 @@ DecodeBudget::Lease::~Lease() {
 DecodeBudget::DecodeBudget(qint64 capacity) : m_capacity(std::max<qint64>(1, capacity)) {
 }
 
-DecodeBudget& DecodeBudget::shared() {
-    static DecodeBudget budget(320LL * 1024 * 1024);
-    return budget;
-}
-
 DecodeBudget::Lease DecodeBudget::acquire(qint64 bytes) {
     const qint64 wanted = std::clamp<qint64>(bytes, 0, m_capacity);
     QMutexLocker lock(&m_mutex);

@@ -7,11 +7,11 @@
 
 namespace framlet {
 
-// A cap on the bytes of pixels being decoded at once in the whole process. Each decode asks for
-// the bytes its full image will take and waits until they are free, so eight large images
-// arriving together are decoded one or two at a time instead of all at once. A decode larger
-// than the whole cap waits until it has the cap to itself. Safe to call from any thread; waits
-// happen on pool threads only.
+// A cap on the bytes of pixels being decoded at once in the whole process (main makes the one).
+// Each decode asks for the bytes its full image will take and waits until they are free, so eight
+// large images arriving together are decoded one or two at a time instead of all at once. A decode
+// larger than the whole cap waits until it has the cap to itself. Safe to call from any thread;
+// waits happen on pool threads only.
 class DecodeBudget {
 public:
     // Released when it goes out of scope.
@@ -30,10 +30,10 @@ public:
         qint64 m_bytes;
     };
 
-    explicit DecodeBudget(qint64 capacity);
-
     // Enough for one very large image and its scaled copy, or several screenshots at once.
-    static DecodeBudget& shared();
+    static constexpr qint64 processCapacity = 320LL * 1024 * 1024;
+
+    explicit DecodeBudget(qint64 capacity);
 
     Lease acquire(qint64 bytes);
 

@@ -242,7 +242,7 @@ QImage fittedCopy(const QImage& image, Fit fit) {
     return view.size() == image.size() ? image : view.copy();  // outlives the full image
 }
 
-Result decodeWithQt(QFile& file, Format format, Fit fit) {
+Result decodeWithQt(QFile& file, Format format, Fit fit, DecodeBudget& budget) {
     file.seek(0);
     QImageReader reader(&file, readerFormat(format));
     reader.setAutoDetectImageFormat(false);
@@ -265,7 +265,7 @@ Result decodeWithQt(QFile& file, Format format, Fit fit) {
         bytes = std::min(bytes, 4 * pixelBytes(target));
     }
     // Held until the full image is gone: only the fitted copy leaves this function.
-    const DecodeBudget::Lease lease = DecodeBudget::shared().acquire(bytes);
+    const DecodeBudget::Lease lease = budget.acquire(bytes);
     QImage image;
     if (!reader.read(&image)) {
         return failed(Failure::corrupt, reader.errorString());
@@ -347,7 +347,7 @@ QImage wrapPixels(HeifImage decoded, bool alpha) {
 
 // From the descriptor already checked, never from the name again: the name may point elsewhere by
 // now. HEIC files are small next to their pixels, so their bytes are read whole.
-Result decodeHeif(QFile& file, Fit fit) {
+Result decodeHeif(QFile& file, Fit fit, DecodeBudget& budget) {
     initialiseHeif();
     file.seek(0);
     const QByteArray bytes = file.readAll();
@@ -373,8 +373,8 @@ Result decodeHeif(QFile& file, Fit fit) {
     HeifHandle thumbnail = storedThumbnail(primary, fit.maxSide);
     const heif_image_handle* source = thumbnail ? thumbnail.get() : primary;
     const QSize size = handleSize(source);
-    const DecodeBudget::Lease lease = DecodeBudget::shared().acquire(
-        pixelBytes(size) + (fit.of(size) != size ? pixelBytes(fit.of(size)) : 0));
+    const DecodeBudget::Lease lease =
+        budget.acquire(pixelBytes(size) + (fit.of(size) != size ? pixelBytes(fit.of(size)) : 0));
     const bool alpha = heif_image_handle_has_alpha_channel(source) != 0;
     heif_image* decoded = nullptr;
     error = heif_decode_image(source, &decoded, heif_colorspace_RGB,
@@ -405,7 +405,7 @@ Result openFailure(const RegularFile::Opened& opened) {
     return failed(Failure::unreadable, opened.error);
 }
 
-Result decodeFile(const QString& path, Fit fit) {
+Result decodeFile(const QString& path, Fit fit, DecodeBudget& budget) {
     QFile file;
     const RegularFile::Opened opened = RegularFile::open(path, RegularFile::Links::refuse, file);
     if (!opened.ok()) {
@@ -430,8 +430,8 @@ Result decodeFile(const QString& path, Fit fit) {
         return failed(Failure::corrupt, QStringLiteral("file ends early"));
     }
     const qint64 sizeBefore = file.size();
-    Result result =
-        format == Format::heic ? decodeHeif(file, fit) : decodeWithQt(file, format, fit);
+    Result result = format == Format::heic ? decodeHeif(file, fit, budget)
+                                           : decodeWithQt(file, format, fit, budget);
     // A writer that went on meanwhile may have left the decoder a mix of old and new bytes.
     if (result.ok() && file.size() != sizeBefore) {
         return failed(Failure::corrupt, QStringLiteral("file still being written"));
@@ -441,12 +441,12 @@ Result decodeFile(const QString& path, Fit fit) {
 
 }  // namespace
 
-ImageDecoder::Result ImageDecoder::decode(const QString& path) {
-    return decodeFile(path, Fit{});
+ImageDecoder::Result ImageDecoder::decode(const QString& path) const {
+    return decodeFile(path, Fit{}, *m_budget);
 }
 
-ImageDecoder::Result ImageDecoder::decodeForRecognition(const QString& path) {
-    Result result = decodeFile(path, Fit{0, recognitionPixels, true});
+ImageDecoder::Result ImageDecoder::decodeForRecognition(const QString& path) const {
+    Result result = decodeFile(path, Fit{0, recognitionPixels, true}, *m_budget);
     result.image = greyOverWhite(result.image);
     return result;
 }
@@ -463,11 +463,11 @@ QImage ImageDecoder::greyOverWhite(const QImage& image) {
     return opaque.convertToFormat(QImage::Format_Grayscale8);
 }
 
-ImageDecoder::Result ImageDecoder::decodeThumbnail(const QString& path, int maxDimension) {
+ImageDecoder::Result ImageDecoder::decodeThumbnail(const QString& path, int maxDimension) const {
     if (maxDimension <= 0) {
         return failed(Failure::unsupported, QStringLiteral("no room for a thumbnail"));
     }
-    return decodeFile(path, Fit{maxDimension, 0});
+    return decodeFile(path, Fit{maxDimension, 0}, *m_budget);
 }
 
 QImage ImageDecoder::resized(const QImage& image, int maxDimension) {

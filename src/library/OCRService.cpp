@@ -10,8 +10,8 @@
 
 #include "library/ImageDecoder.h"
 #include "library/RetryDelays.h"
-#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 namespace {
@@ -53,11 +53,12 @@ OCRService::Configuration OCRService::Configuration::defaults() {
     return configuration;
 }
 
-OCRService::OCRService(TimerSource& timers) : OCRService(timers, Configuration::defaults()) {
+OCRService::OCRService(TimerSource& timers, DecodeBudget& budget)
+    : OCRService(timers, budget, Configuration::defaults()) {
 }
 
-OCRService::OCRService(TimerSource& timers, Configuration configuration)
-    : m_timers(timers), m_configuration(std::move(configuration)) {
+OCRService::OCRService(TimerSource& timers, DecodeBudget& budget, Configuration configuration)
+    : m_timers(timers), m_decoder(budget), m_configuration(std::move(configuration)) {
     m_pool.setObjectName(QStringLiteral("org.framlet.Framlet.ocr"));
     m_pool.setMaxThreadCount(std::max(1, m_configuration.maxConcurrency));
     // Recognition is background work: it should yield to anything the user is waiting for.
@@ -161,7 +162,7 @@ OCRService::AttemptResult OCRService::attempt(const Request& request, bool logSt
         DebugLog::log(QStringLiteral("ocr: start ") + fileName);
     }
     const FileStamp stamp = FolderListing::stamp(path);  // before: a change shows next time
-    const ImageDecoder::Result decoded = ImageDecoder::decodeForRecognition(path);
+    const ImageDecoder::Result decoded = m_decoder.decodeForRecognition(path);
     if (!decoded.ok()) {
         // Whether it still exists is checked again on the main thread after each wait.
         if (mayStillBeWritten(decoded.failure) && QFile::exists(path)) {

@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "library/FolderListing.h"
+#include "library/ImageDecoder.h"
 #include "library/TesseractEngine.h"
 
 namespace framlet {
 
+class DecodeBudget;
 class TimerSource;
 
 // Recognises the text of image files on this machine (Tesseract) on a small pool of worker
@@ -43,8 +45,8 @@ public:
         static Configuration defaults();
     };
 
-    explicit OCRService(TimerSource& timers);
-    OCRService(TimerSource& timers, Configuration configuration);
+    OCRService(TimerSource& timers, DecodeBudget& budget);
+    OCRService(TimerSource& timers, DecodeBudget& budget, Configuration configuration);
     ~OCRService() override;
 
     // Queues recognition and returns at once. The completion runs exactly once, later, on the
@@ -91,6 +93,7 @@ private:
     AttemptResult attempt(const Request& request, bool logStart) const;
 
     TimerSource& m_timers;
+    const ImageDecoder m_decoder;
     const Configuration m_configuration;
     QThreadPool m_pool;
     std::deque<std::shared_ptr<Request>> m_waitingLive;

@@ -9,7 +9,7 @@
 #include "platform/DebugLog.h"
 #include "platform/FolderThreads.h"
 #include "platform/ScreenshotPreferences.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace framlet {
 namespace {

@@ -7,7 +7,7 @@
 #include "library/ToolSettingsMonitor.h"
 #include "platform/DebugLog.h"
 #include "platform/ScreenshotPreferences.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace framlet {
 namespace {

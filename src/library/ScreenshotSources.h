@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "library/Screenshot.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 

@@ -7,16 +7,14 @@
 
 #include "library/Screenshot.h"
 #include "library/ThumbnailLoader.h"
-#include "settings/Settings.h"
 
 namespace framlet {
 
-ScreenshotStore::ScreenshotStore(Settings& settings, TextRecognizer recognizeText,
+ScreenshotStore::ScreenshotStore(TextRecognizer recognizeText, DecodeBudget& budget,
                                  TimerSource& timers, QThreadPool& pool, QObject* parent)
     : QAbstractListModel(parent)
-    , m_settings(settings)
     , m_recognizeText(std::move(recognizeText))
-    , m_thumbnails(new ThumbnailLoader(thumbnailSize, timers, pool, this)) {
+    , m_thumbnails(new ThumbnailLoader(thumbnailSize, budget, timers, pool, this)) {
 }
 
 ScreenshotStore::~ScreenshotStore() = default;
@@ -77,7 +75,7 @@ void ScreenshotStore::clear() {
 }
 
 void ScreenshotStore::trim() {
-    const int limit = std::max(0, m_settings.historyLimit());
+    const int limit = std::max(0, m_historyLimit);
     if (count() > limit) {
         forget(limit, count() - 1);
     }

@@ -7,19 +7,21 @@
 #include <QUrl>
 #include <QUuid>
 #include <functional>
+#include <limits>
 
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 
 namespace framlet {
 
-class Settings;
+class DecodeBudget;
 class TimerSource;
 class ThumbnailLoader;
 
 // The shelf: the screenshots the user took recently, newest (most recently added) first, never
-// two with the same URL, at most historyLimit long after each addition. Adding a file starts
-// its thumbnail and its text recognition. The store only forgets files; it never touches them.
+// two with the same URL, at most the history limit long after each addition (none until one is
+// set). Adding a file starts its thumbnail and its text recognition. The store only forgets files;
+// it never touches them.
 //
 // As a list model each row is one screenshot; a screenshot's own changes arrive as dataChanged
 // for its row. Screenshots belong to the store and are deleted (later) once they leave it, so
@@ -49,7 +51,7 @@ public:
     // Thumbnails are decoded on pool, their retries waited for on timers. Not Qt's global pool:
     // a decode may wait there for the decode budget, while Qt's own scaling and conversion of
     // large images run their helpers on the global pool and wait for them.
-    ScreenshotStore(Settings& settings, TextRecognizer recognizeText, TimerSource& timers,
+    ScreenshotStore(TextRecognizer recognizeText, DecodeBudget& budget, TimerSource& timers,
                     QThreadPool& pool, QObject* parent = nullptr);
     ~ScreenshotStore() override;
 
@@ -57,8 +59,8 @@ public:
     static TextRecognizer recognizerFor(OCRService& service);
 
     // Puts the file at the front unless its URL is already on the shelf, then trims the shelf
-    // to historyLimit. A URL that is not a local file is ignored. A capture's thumbnail and text
-    // go ahead of the seeds' still waiting; work for a screenshot forgotten before it started
+    // to the history limit. A URL that is not a local file is ignored. A capture's thumbnail and
+    // text go ahead of the seeds' still waiting; work for a screenshot forgotten before it started
     // is dropped.
     void add(const QUrl& url, const QDateTime& createdAt,
              Screenshot::Arrival arrival = Screenshot::Arrival::seeded);
@@ -69,6 +71,8 @@ public:
     void refresh(const QList<QUrl>& urls);
     // Forgets everything, as when the watched folders change.
     void clear();
+    // Takes effect at the next addition; nothing is trimmed or comes back before.
+    void setHistoryLimit(int limit) { m_historyLimit = limit; }
 
     const QList<Screenshot*>& items() const { return m_items; }
     int count() const { return int(m_items.size()); }
@@ -97,7 +101,7 @@ private:
     // Removes rows first..last (inclusive) and lets the screenshots go.
     void forget(int first, int last);
 
-    Settings& m_settings;
+    int m_historyLimit = std::numeric_limits<int>::max();
     TextRecognizer m_recognizeText;
     ThumbnailLoader* m_thumbnails;
     QList<Screenshot*> m_items;

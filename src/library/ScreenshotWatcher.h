@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "library/FolderListing.h"
-#include "library/TimerSource.h"
 #include "platform/FolderThreads.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 

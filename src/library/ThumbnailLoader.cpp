@@ -7,8 +7,8 @@
 #include "library/FolderListing.h"
 #include "library/RetryDelays.h"
 #include "library/Screenshot.h"
-#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 namespace {
@@ -23,9 +23,13 @@ QImage paintable(const QImage& image) {
 
 }  // namespace
 
-ThumbnailLoader::ThumbnailLoader(int maxDimension, TimerSource& timers, QThreadPool& pool,
-                                 QObject* parent)
-    : QObject(parent), m_maxDimension(maxDimension), m_timers(timers), m_pool(pool) {
+ThumbnailLoader::ThumbnailLoader(int maxDimension, DecodeBudget& budget, TimerSource& timers,
+                                 QThreadPool& pool, QObject* parent)
+    : QObject(parent)
+    , m_maxDimension(maxDimension)
+    , m_decoder(budget)
+    , m_timers(timers)
+    , m_pool(pool) {
 }
 
 void ThumbnailLoader::load(Screenshot* screenshot) {
@@ -41,14 +45,14 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
     const QString path = screenshot->path();
     const QPointer<ThumbnailLoader> self(this);
     const auto leftShelf = screenshot->leftShelf();
-    auto decode = [path, maxDimension = m_maxDimension, screenshot, self, waitsUsed, leftShelf,
-                   revision, previous] {
+    auto decode = [path, maxDimension = m_maxDimension, decoder = m_decoder, screenshot, self,
+                   waitsUsed, leftShelf, revision, previous] {
         if (leftShelf->load()) {
             return;  // forgotten while it waited for a thread
         }
         // Before the decode: a change during it shows at the next attempt.
         const FileStamp stamp = FolderListing::stamp(path);
-        ImageDecoder::Result result = ImageDecoder::decodeThumbnail(path, maxDimension);
+        ImageDecoder::Result result = decoder.decodeThumbnail(path, maxDimension);
         // The grid paints every thumbnail often: convert once here, off the main thread.
         result.image = paintable(result.image);
         // The pool thread never touches the receivers: it posts to the application object,

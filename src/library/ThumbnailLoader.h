@@ -11,6 +11,7 @@ class QThreadPool;
 
 namespace framlet {
 
+class DecodeBudget;
 class TimerSource;
 class Screenshot;
 
@@ -24,7 +25,7 @@ class ThumbnailLoader : public QObject {
 
 public:
     // Thumbnails are at most maxDimension wide and high.
-    ThumbnailLoader(int maxDimension, TimerSource& timers, QThreadPool& pool,
+    ThumbnailLoader(int maxDimension, DecodeBudget& budget, TimerSource& timers, QThreadPool& pool,
                     QObject* parent = nullptr);
 
     void load(Screenshot* screenshot);
@@ -44,6 +45,7 @@ private:
     void giveUp(Screenshot* screenshot, const QString& reason);
 
     const int m_maxDimension;
+    const ImageDecoder m_decoder;
     TimerSource& m_timers;
     QThreadPool& m_pool;
 };

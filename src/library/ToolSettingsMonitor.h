@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/DebugLog.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shortcut/KeyCodeFormatter.h"
 
 namespace framlet {

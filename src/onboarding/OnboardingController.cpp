@@ -6,7 +6,7 @@
 
 #include "onboarding/OnboardingWindow.h"
 #include "platform/DebugLog.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 
 namespace framlet {

@@ -1,6 +1,6 @@
 #include "onboarding/OnboardingModel.h"
 
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace framlet {
 

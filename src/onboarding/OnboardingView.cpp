@@ -13,7 +13,7 @@
 
 #include "onboarding/FolderOptionRow.h"
 #include "onboarding/OnboardingModel.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shelf/SymbolView.h"
 #include "shortcut/KeyCodeFormatter.h"
 

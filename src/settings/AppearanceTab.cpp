@@ -8,7 +8,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/SettingsForm.h"
 
 namespace framlet {

@@ -19,7 +19,7 @@
 #include "platform/DebugLog.h"
 #include "platform/ToolNotifications.h"
 #include "platform/widgets/FolderChooser.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/SettingsForm.h"
 
 namespace framlet {

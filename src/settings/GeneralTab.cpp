@@ -14,11 +14,11 @@
 
 #include "platform/DebugLog.h"
 #include "platform/LoginItem.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/SettingsForm.h"
 #include "settings/SettingsServices.h"
-#include "shortcut/HotKeyRecorder.h"
 #include "shortcut/HotKeyStatus.h"
+#include "shortcut/widgets/HotKeyRecorder.h"
 
 namespace framlet {
 namespace {

@@ -8,10 +8,10 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "preferences/Settings.h"
 #include "settings/AppearanceTab.h"
 #include "settings/FoldersTab.h"
 #include "settings/GeneralTab.h"
-#include "settings/Settings.h"
 #include "settings/SettingsServices.h"
 
 namespace framlet {

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/ColorScheme.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace framlet {
 

@@ -80,9 +80,9 @@ QRect previewFrame() {
 
 }  // namespace
 
-ImagePreviewController::ImagePreviewController(ThemePalette& theme, TaskbarPresence* taskbar,
-                                               QObject* parent)
-    : QObject(parent), m_theme(theme), m_taskbar(taskbar) {
+ImagePreviewController::ImagePreviewController(ThemePalette& theme, DecodeBudget& budget,
+                                               TaskbarPresence* taskbar, QObject* parent)
+    : QObject(parent), m_theme(theme), m_decoder(budget), m_taskbar(taskbar) {
     // One at a time: only the latest item matters. Not Qt's global pool, where decodes could
     // wait for the decode budget while Qt's own image work waits for that pool.
     m_decoding.setMaxThreadCount(1);
@@ -227,12 +227,12 @@ void ImagePreviewController::decodeInBackground(const QString& path) {
     // is decoded and shown; one the user stepped away from is skipped or dropped.
     const quint64 request = ++*m_latest;
     const QPointer<ImagePreviewController> self(this);
-    m_decoding.start([self, path, request, latest = m_latest] {
+    m_decoding.start([self, path, request, latest = m_latest, decoder = m_decoder] {
         if (latest->load() != request) {
             return;
         }
         // Decoding first bounds the size before an animation decodes frame by frame.
-        const ImageDecoder::Result decoded = ImageDecoder::decode(path);
+        const ImageDecoder::Result decoded = decoder.decode(path);
         const bool animated = decoded.ok() && isAnimated(path);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),

@@ -13,6 +13,7 @@
 
 namespace framlet {
 
+class DecodeBudget;
 class PreviewPanel;
 class TaskbarPresence;
 class ThemePalette;
@@ -29,8 +30,8 @@ public:
     static constexpr int panelLevel = 102;  // one above the shelf
 
     // The preview window follows the theme, and the taskbar presence when one is given.
-    explicit ImagePreviewController(ThemePalette& theme, TaskbarPresence* taskbar = nullptr,
-                                    QObject* parent = nullptr);
+    ImagePreviewController(ThemePalette& theme, DecodeBudget& budget,
+                           TaskbarPresence* taskbar = nullptr, QObject* parent = nullptr);
     ~ImagePreviewController() override;
 
     // Shows the item at startAt (clamped to the list) and makes the window active; replaces the
@@ -69,6 +70,7 @@ private:
     bool handleKey(int key);
 
     ThemePalette& m_theme;
+    const ImageDecoder m_decoder;
     TaskbarPresence* m_taskbar;
     QPointer<PreviewPanel> m_panel;
     QList<QUrl> m_urls;

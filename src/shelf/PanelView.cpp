@@ -16,7 +16,7 @@
 
 #include "library/ScreenshotLocation.h"
 #include "library/ScreenshotStore.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/FirstCaptureBanner.h"
 #include "shelf/ImagePreviewController.h"

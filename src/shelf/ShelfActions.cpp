@@ -15,11 +15,12 @@
 namespace framlet {
 
 ShelfActions::ShelfActions(Trash& trash, FileManager& fileManager, Clipboard& clipboard,
-                           Alert alert, QObject* parent)
+                           DecodeBudget& budget, Alert alert, QObject* parent)
     : QObject(parent)
     , m_trash(trash)
     , m_fileManager(fileManager)
     , m_clipboard(clipboard)
+    , m_decoder(budget)
     , m_alert(std::move(alert)) {
 }
 
@@ -28,12 +29,6 @@ ShelfActions::~ShelfActions() {
     for (auto* watcher : findChildren<QFutureWatcherBase*>()) {
         watcher->waitForFinished();
     }
-}
-
-ShelfActions& ShelfActions::shared() {
-    static ShelfActions* instance = new ShelfActions(Trash::shared(), FileManager::shared(),
-                                                     Clipboard::shared(), &showAlert, qApp);
-    return *instance;
 }
 
 void ShelfActions::open(const QList<QUrl>& urls) {
@@ -50,7 +45,7 @@ void ShelfActions::copyImages(const QList<QUrl>& urls) {
     QList<QImage> images;
     QList<QUrl> files;
     for (const QUrl& url : urls) {
-        ImageDecoder::Result decoded = ImageDecoder::decode(url.toLocalFile());
+        ImageDecoder::Result decoded = m_decoder.decode(url.toLocalFile());
         if (decoded.ok()) {
             images.append(std::move(decoded.image));
             files.append(url);

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <functional>
 
+#include "library/ImageDecoder.h"
 #include "platform/Trash.h"
 
 namespace framlet {
@@ -24,11 +25,9 @@ public:
     // Told exactly the files that went to the Trash (possibly none).
     using TrashCompletion = std::function<void(const QList<QUrl>& moved)>;
 
-    ShelfActions(Trash& trash, FileManager& fileManager, Clipboard& clipboard, Alert alert,
-                 QObject* parent = nullptr);
+    ShelfActions(Trash& trash, FileManager& fileManager, Clipboard& clipboard, DecodeBudget& budget,
+                 Alert alert, QObject* parent = nullptr);
     ~ShelfActions() override;
-
-    static ShelfActions& shared();
 
     // Each file in its default application, in order.
     void open(const QList<QUrl>& urls);
@@ -44,7 +43,7 @@ public:
     // shown in one alert, and its file stays where it was.
     void moveToTrash(const QList<QUrl>& urls, QObject* context, TrashCompletion onMoved);
 
-    // The modal warning box used by shared().
+    // The modal warning box the program alerts with.
     static void showAlert(const QString& message);
 
 private:
@@ -53,6 +52,7 @@ private:
     Trash& m_trash;
     FileManager& m_fileManager;
     Clipboard& m_clipboard;
+    const ImageDecoder m_decoder;
     Alert m_alert;
 };
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/KeyGrabber.h"
-#include "shortcut/HotKeyBinding.h"
+#include "preferences/HotKeyBinding.h"
 
 namespace framlet {
 

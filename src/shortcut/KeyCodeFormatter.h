@@ -6,7 +6,7 @@
 #include <Qt>
 #include <cstdint>
 
-#include "shortcut/HotKeyBinding.h"
+#include "preferences/HotKeyBinding.h"
 
 namespace framlet {
 

@@ -1,7 +1,7 @@
 #include "updates/UpdateController.h"
 
-#include "library/TimerSource.h"
-#include "settings/Settings.h"
+#include "platform/TimerSource.h"
+#include "preferences/Settings.h"
 #include "updates/Version.h"
 
 namespace framlet {

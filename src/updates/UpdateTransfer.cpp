@@ -7,7 +7,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 namespace framlet {
 namespace {

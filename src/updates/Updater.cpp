@@ -1,8 +1,8 @@
 #include "updates/Updater.h"
 
-#include "library/TimerSource.h"
 #include "platform/DebugLog.h"
-#include "settings/Settings.h"
+#include "platform/TimerSource.h"
+#include "preferences/Settings.h"
 #include "updates/UpdateSignature.h"
 
 namespace framlet {

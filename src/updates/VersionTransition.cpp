@@ -1,7 +1,7 @@
 #include "updates/VersionTransition.h"
 
 #include "platform/DebugLog.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 namespace framlet::VersionTransition {
 

@@ -19,7 +19,7 @@
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PanelController.h"
 #include "shelf/SelectionModel.h"

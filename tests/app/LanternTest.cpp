@@ -11,7 +11,7 @@
 #include "app/CaptureLantern.h"
 #include "app/LanternIcon.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;

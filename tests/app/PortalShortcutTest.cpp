@@ -16,7 +16,7 @@
 #include "platform/ColorScheme.h"
 #include "platform/PortalKeyGrabber.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shelf/PanelController.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKey.h"

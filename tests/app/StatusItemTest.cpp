@@ -6,6 +6,7 @@
 #include "DesktopInput.h"
 #include "app/StatusItem.h"
 #include "app/StatusItemDragView.h"
+#include "library/DecodeBudget.h"
 #include "platform/widgets/SystemTray.h"
 
 using namespace framlet;
@@ -21,16 +22,17 @@ class StatusItemTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(SystemTray::detect(), SystemTray::Kind::xembed);
-        item =
-            std::make_unique<StatusItem>(SystemTray::Kind::xembed, [this]() -> std::optional<QUrl> {
-                ++provided;
-                return file;
-            });
+        item = std::make_unique<StatusItem>(SystemTray::Kind::xembed, budget,
+                                            [this]() -> std::optional<QUrl> {
+                                                ++provided;
+                                                return file;
+                                            });
         QObject::connect(item.get(), &StatusItem::clicked, [this] { ++clicks; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return item->iconGeometry().has_value(); }, 5000));
     }
     QPoint centre() const { return item->iconGeometry()->center(); }
 
+    DecodeBudget budget{DecodeBudget::processCapacity};
     std::unique_ptr<StatusItem> item;
     std::optional<QUrl> file;
     int clicks = 0;

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "app/StatusItem.h"
+#include "library/DecodeBudget.h"
 #include "platform/widgets/SystemTray.h"
 
 using namespace framlet;
@@ -109,7 +110,8 @@ TEST_F(StatusNotifierTest, AnXEmbedTrayThatEmbedsTheIconWinsOverAStatusNotifierH
 }
 
 TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtThePointer) {
-    StatusItem item(SystemTray::Kind::statusNotifier);
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    StatusItem item(SystemTray::Kind::statusNotifier, budget);
     int clicks = 0;
     QObject::connect(&item, &StatusItem::clicked, [&] { ++clicks; });
     EXPECT_EQ(item.dragView(), nullptr);  // no dragging from a StatusNotifierItem
@@ -133,7 +135,8 @@ TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtThePointer
 }
 
 TEST_F(StatusNotifierTest, TheRestingLanternIsOfferedByItsThemeIconName) {
-    StatusItem item(SystemTray::Kind::statusNotifier);
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    StatusItem item(SystemTray::Kind::statusNotifier, budget);
     const QString installed =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
         QStringLiteral("/icons/hicolor/scalable/status/");

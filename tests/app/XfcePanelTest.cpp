@@ -9,6 +9,7 @@
 #include "DesktopInput.h"
 #include "ScreenPixels.h"
 #include "app/StatusItem.h"
+#include "library/DecodeBudget.h"
 #include "platform/widgets/SystemTray.h"
 #include "shelf/PanelPlacement.h"
 
@@ -49,7 +50,8 @@ protected:
 TEST_F(XfcePanelStatusNotifier, TheLanternShowsLightsUpAndAClickOpensTheShelfAgainstThePanel) {
     ASSERT_FALSE(panel().isEmpty()) << "the panel reserves no edge of the screen";
     const QImage bare = test::grab(panel());
-    StatusItem item(SystemTray::Kind::statusNotifier);
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    StatusItem item(SystemTray::Kind::statusNotifier, budget);
     int clicks = 0;
     QObject::connect(&item, &StatusItem::clicked, [&] { ++clicks; });
 

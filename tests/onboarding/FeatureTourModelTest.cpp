@@ -4,7 +4,7 @@
 
 #include "onboarding/FeatureTourModel.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 using namespace framlet;
 using Target = FeatureTourModel::Target;

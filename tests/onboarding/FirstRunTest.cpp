@@ -26,7 +26,7 @@
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shelf/KeyablePanel.h"
 #include "shelf/PanelController.h"
 #include "shelf/PanelView.h"

@@ -15,7 +15,7 @@
 #include "onboarding/ShellScreenshotFolder.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 using namespace framlet;
 using Step = OnboardingModel::Step;

@@ -11,7 +11,7 @@
 #include "OtherKeyboardClient.h"
 #include "platform/X11KeyGrabber.h"
 #include "shortcut/HotKey.h"
-#include "shortcut/HotKeyRecorder.h"
+#include "shortcut/widgets/HotKeyRecorder.h"
 
 namespace framlet {
 namespace {

@@ -5,12 +5,15 @@
 
 #include "ManualTimers.h"
 #include "app/AppServices.h"
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
+#include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
+#include "platform/Trash.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKeyStatus.h"
 #include "updates/Updater.h"
@@ -25,15 +28,9 @@ public:
         : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
 
     AppServices services(KeyGrabber& keyGrabber = X11KeyGrabber::shared()) {
-        return {settings,
-                colorScheme,
-                keyGrabber,
-                timers,
-                ShelfActions::shared(),
-                hotKeyStatus,
-                updater,
-                FileManager::shared(),
-                ocr};
+        return {settings,     colorScheme,  keyGrabber, timers,
+                shelfActions, hotKeyStatus, updater,    FileManager::shared(),
+                ocr,          decodeBudget};
     }
 
     QTemporaryDir config;
@@ -42,7 +39,10 @@ public:
     ColorScheme colorScheme;
     ManualTimers timers;
     HotKeyStatus hotKeyStatus;
-    OCRService ocr{timers};
+    DecodeBudget decodeBudget{DecodeBudget::processCapacity};
+    OCRService ocr{timers, decodeBudget};
+    ShelfActions shelfActions{Trash::shared(), FileManager::shared(), Clipboard::shared(),
+                              decodeBudget, &ShelfActions::showAlert};
     QNetworkAccessManager network;
     Updater updater{UpdaterSetup{}, settings, network, timers};
 };

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 namespace framlet::test {
 

@@ -16,7 +16,7 @@
 #include "SigningKey.h"
 #include "platform/DebugLog.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "updates/Updater.h"
 #include "updates/VersionTransition.h"
 #include "updates/widgets/UpdateRows.h"

@@ -15,9 +15,10 @@
 #include "ChildProcess.h"
 #include "ManualTimers.h"
 #include "TemporaryHome.h"
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
 #include "library/RetryDelays.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
@@ -97,7 +98,8 @@ class OCRServiceTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     test::ManualTimers scheduler;
-    OCRService service{scheduler, testConfiguration()};
+    DecodeBudget budget{DecodeBudget::processCapacity};
+    OCRService service{scheduler, budget, testConfiguration()};
 };
 
 TEST_F(OCRServiceTest, LinesComeBackInOrderJoinedByLineFeedsAndLowerCased) {
@@ -200,7 +202,7 @@ TEST_F(OCRServiceTest, AFileThatVanishesDuringTheRetriesGivesUpAtTheNextCheck) {
 TEST_F(OCRServiceTest, AnEngineThatCannotStartGivesAnEmptyText) {
     OCRService::Configuration configuration = testConfiguration();
     configuration.engine.languages = QStringLiteral("no-such-language");
-    OCRService broken(scheduler, configuration);
+    OCRService broken(scheduler, budget, configuration);
     const auto outcome = recognize(broken, save(dir, "text.png", textImage({"Invoice"})));
     ASSERT_TRUE(waitFor(outcome));
     EXPECT_EQ(outcome->texts, QStringList{QString()});
@@ -257,7 +259,8 @@ TEST(OCRServiceLogChild, RecognizeFolder) {
         GTEST_SKIP() << "only runs as a child of OCRServiceLog";
     }
     test::ManualTimers scheduler;
-    OCRService service(scheduler, testConfiguration());
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    OCRService service(scheduler, budget, testConfiguration());
     for (const char* name : {"text 100%2.png", "blank.png", "gone.png"}) {
         ASSERT_TRUE(waitFor(recognize(service, folder + "/" + QString::fromUtf8(name))));
     }

@@ -58,6 +58,8 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    DecodeBudget m_budget{DecodeBudget::processCapacity};
+    const ImageDecoder m_decoder{m_budget};
 };
 
 TEST_F(ImageDecoderTest, DecodesEveryQtFormatByContentWhateverTheName) {
@@ -67,27 +69,27 @@ TEST_F(ImageDecoderTest, DecodesEveryQtFormatByContentWhateverTheName) {
                                                    {QStringLiteral("e.tiff"), "tiff"},
                                                    {QStringLiteral("jpeg inside.png"), "jpeg"}};
     for (const auto& [name, format] : files) {
-        const auto result = ImageDecoder::decode(screenshot(name, QSize(200, 120), format));
+        const auto result = m_decoder.decode(screenshot(name, QSize(200, 120), format));
         EXPECT_TRUE(result.ok()) << name.toStdString() << ": " << result.message.toStdString();
         EXPECT_EQ(result.image.size(), QSize(200, 120)) << name.toStdString();
     }
     test::writeBytes(path(QStringLiteral("tiny.gif")), kTinyGif);  // Qt writes no GIF
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("tiny.gif"))).image.size(), QSize(1, 1));
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("tiny.gif"))).image.size(), QSize(1, 1));
 }
 
 TEST_F(ImageDecoderTest, ThumbnailsFitTheLongestSideAndAreNeverEnlarged) {
-    EXPECT_EQ(ImageDecoder::decodeThumbnail(
-                  screenshot(QStringLiteral("small.png"), {100, 50}, "png"), 320)
-                  .image.size(),
-              QSize(100, 50));
-    EXPECT_EQ(ImageDecoder::decodeThumbnail(
-                  screenshot(QStringLiteral("wide.png"), {1280, 800}, "png"), 320)
-                  .image.size(),
-              QSize(320, 200));
-    EXPECT_EQ(ImageDecoder::decodeThumbnail(
-                  screenshot(QStringLiteral("tall.jpg"), {800, 1600}, "jpeg"), 320)
-                  .image.size(),
-              QSize(160, 320));
+    EXPECT_EQ(
+        m_decoder.decodeThumbnail(screenshot(QStringLiteral("small.png"), {100, 50}, "png"), 320)
+            .image.size(),
+        QSize(100, 50));
+    EXPECT_EQ(
+        m_decoder.decodeThumbnail(screenshot(QStringLiteral("wide.png"), {1280, 800}, "png"), 320)
+            .image.size(),
+        QSize(320, 200));
+    EXPECT_EQ(
+        m_decoder.decodeThumbnail(screenshot(QStringLiteral("tall.jpg"), {800, 1600}, "jpeg"), 320)
+            .image.size(),
+        QSize(160, 320));
     // A sliver keeps one pixel rather than vanishing.
     EXPECT_EQ(ImageDecoder::resized(QImage(QSize(4000, 2), QImage::Format_RGB32), 320).size(),
               QSize(320, 1));
@@ -98,7 +100,7 @@ TEST_F(ImageDecoderTest, ThumbnailsFitTheLongestSideAndAreNeverEnlarged) {
 TEST_F(ImageDecoderTest, ReducedJpegDecodeKeepsThePicture) {
     const QImage source = test::drawScreenshot(QSize(1920, 1080));
     ASSERT_TRUE(source.save(path(QStringLiteral("big.jpg")), "jpeg", 95));
-    const auto result = ImageDecoder::decodeThumbnail(path(QStringLiteral("big.jpg")), 320);
+    const auto result = m_decoder.decodeThumbnail(path(QStringLiteral("big.jpg")), 320);
     ASSERT_TRUE(result.ok());
     ASSERT_EQ(result.image.size(), QSize(320, 180));
     // The dark title bar and the light page survive the reduced decode where they were.
@@ -107,25 +109,24 @@ TEST_F(ImageDecoderTest, ReducedJpegDecodeKeepsThePicture) {
 }
 
 TEST_F(ImageDecoderTest, FailuresAreToldApart) {
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("absent.png"))).failure, Failure::missing);
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("absent.png"))).failure, Failure::missing);
 
     test::writeBytes(path(QStringLiteral("empty.png")), {});
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("empty.png"))).failure, Failure::corrupt);
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("empty.png"))).failure, Failure::corrupt);
 
     QByteArray noise(4096, '\0');
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
     test::writeBytes(path(QStringLiteral("noise.png")), noise);
-    EXPECT_EQ(ImageDecoder::decodeThumbnail(path(QStringLiteral("noise.png")), 320).failure,
+    EXPECT_EQ(m_decoder.decodeThumbnail(path(QStringLiteral("noise.png")), 320).failure,
               Failure::corrupt);
     test::writeBytes(path(QStringLiteral("notes.txt")), "just some text");
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("notes.txt"))).failure,
-              Failure::unsupported);
-    EXPECT_EQ(ImageDecoder::decode(m_dir.path()).failure, Failure::unsupported);
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("notes.txt"))).failure, Failure::unsupported);
+    EXPECT_EQ(m_decoder.decode(m_dir.path()).failure, Failure::unsupported);
 
     const QString locked = screenshot(QStringLiteral("locked.png"), {20, 20}, "png");
     QFile::setPermissions(locked, QFileDevice::WriteOwner);
     if (!QFile(locked).open(QIODevice::ReadOnly)) {  // root reads everything
-        EXPECT_EQ(ImageDecoder::decode(locked).failure, Failure::unreadable);
+        EXPECT_EQ(m_decoder.decode(locked).failure, Failure::unreadable);
     }
 }
 
@@ -138,8 +139,8 @@ TEST_F(ImageDecoderTest, OnlyRegularFilesAreOpenedAndNothingWaits) {
         ::unlink(encoded.constData());
         ::mkfifo(encoded.constData(), 0600);
     });
-    auto decoding =
-        std::async(std::launch::async, [file] { return ImageDecoder::decodeThumbnail(file, 320); });
+    auto decoding = std::async(std::launch::async,
+                               [this, file] { return m_decoder.decodeThumbnail(file, 320); });
     // Only a guard against hanging the suite: a blocked open is let go by a writer, and fails.
     const bool returned = decoding.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
     if (!returned) {
@@ -152,17 +153,17 @@ TEST_F(ImageDecoderTest, OnlyRegularFilesAreOpenedAndNothingWaits) {
 
     const QString target = screenshot(QStringLiteral("target.png"), {40, 30}, "png");
     ASSERT_TRUE(QFile::link(target, path(QStringLiteral("link.png"))));
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("link.png"))).failure, Failure::unsupported);
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("link.png"))).failure, Failure::unsupported);
 }
 
 TEST_F(ImageDecoderTest, RecognitionGetsGreyPixelsWithinItsBudget) {
     // A 4K screenshot keeps every pixel; a larger one is scaled to what recognition needs.
-    const auto uhd = ImageDecoder::decodeForRecognition(
+    const auto uhd = m_decoder.decodeForRecognition(
         inkedToTheEdges(QStringLiteral("uhd.png"), {3840, 2160}, "png"));
     ASSERT_TRUE(uhd.ok());
     EXPECT_EQ(uhd.image.size(), QSize(3840, 2160));
     EXPECT_EQ(uhd.image.format(), QImage::Format_Grayscale8);
-    const auto large = ImageDecoder::decodeForRecognition(
+    const auto large = m_decoder.decodeForRecognition(
         inkedToTheEdges(QStringLiteral("large.jpg"), {6000, 4000}, "jpeg"));
     ASSERT_TRUE(large.ok());
     EXPECT_LE(qint64(large.image.width()) * large.image.height(), ImageDecoder::recognitionPixels);
@@ -173,9 +174,10 @@ TEST_F(ImageDecoderTest, RecognitionGetsGreyPixelsWithinItsBudget) {
     shadow.setPixelColor(0, 0, Qt::black);
     shadow.setPixelColor(39, 39, Qt::black);
     ASSERT_TRUE(shadow.save(path(QStringLiteral("shadow.png"))));
-    EXPECT_EQ(qGray(ImageDecoder::decodeForRecognition(path(QStringLiteral("shadow.png")))
-                        .image.pixel(20, 20)),
-              255);
+    EXPECT_EQ(
+        qGray(
+            m_decoder.decodeForRecognition(path(QStringLiteral("shadow.png"))).image.pixel(20, 20)),
+        255);
 }
 
 TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) {
@@ -186,7 +188,7 @@ TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) 
     painter.fillRect(3000, 2500, 30, 30, Qt::darkGray);
     painter.end();
     ASSERT_TRUE(canvas.save(path(QStringLiteral("canvas.png"))));
-    const auto drawn = ImageDecoder::decodeForRecognition(path(QStringLiteral("canvas.png")));
+    const auto drawn = m_decoder.decodeForRecognition(path(QStringLiteral("canvas.png")));
     ASSERT_TRUE(drawn.ok());
     // Not scaled, so its text keeps its size; a margin stays around what was drawn.
     EXPECT_EQ(drawn.image.size(), QSize(2030 + 64, 530 + 64));
@@ -196,7 +198,7 @@ TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) 
     QImage blank(5000, 5000, QImage::Format_RGB32);
     blank.fill(Qt::blue);
     ASSERT_TRUE(blank.save(path(QStringLiteral("blank.png"))));
-    const auto nothing = ImageDecoder::decodeForRecognition(path(QStringLiteral("blank.png")));
+    const auto nothing = m_decoder.decodeForRecognition(path(QStringLiteral("blank.png")));
     EXPECT_TRUE(nothing.ok());
     EXPECT_TRUE(nothing.image.isNull());
 }
@@ -237,13 +239,13 @@ TEST(DecodeBudget, ConcurrentDecodesNeverHoldMoreThanTheCapAndAlwaysFinish) {
 
 TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
     test::writeBytes(path(QStringLiteral("cut.gif")), kTinyGif.chopped(1));
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("cut.gif"))).failure, Failure::corrupt);
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("cut.gif"))).failure, Failure::corrupt);
     for (const char* format : {"png", "jpeg", "bmp"}) {
         const QString file = truncated(QStringLiteral("cut.") + QLatin1String(format), format);
-        const auto full = ImageDecoder::decode(file);
+        const auto full = m_decoder.decode(file);
         EXPECT_EQ(full.failure, Failure::corrupt) << format;
         EXPECT_TRUE(full.image.isNull()) << format;
-        EXPECT_EQ(ImageDecoder::decodeThumbnail(file, 320).failure, Failure::corrupt) << format;
+        EXPECT_EQ(m_decoder.decodeThumbnail(file, 320).failure, Failure::corrupt) << format;
     }
     // A progressive JPEG holds several scans: one cut between them is still unfinished.
     QImageWriter writer(path(QStringLiteral("progressive.jpg")), "jpeg");
@@ -251,8 +253,7 @@ TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
     ASSERT_TRUE(writer.write(test::drawScreenshot(QSize(800, 600))));
     const QByteArray whole = test::readBytes(path(QStringLiteral("progressive.jpg")));
     test::writeBytes(path(QStringLiteral("progressive.jpg")), whole.left(whole.size() / 2));
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("progressive.jpg"))).failure,
-              Failure::corrupt);
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("progressive.jpg"))).failure, Failure::corrupt);
 }
 
 TEST_F(ImageDecoderTest, BytesAfterTheImagesEndDoNotMatter) {
@@ -271,7 +272,7 @@ TEST_F(ImageDecoderTest, BytesAfterTheImagesEndDoNotMatter) {
     for (const auto& [name, image] : files) {
         for (const QByteArray& extra : {video, QByteArray(100, '\0')}) {
             test::writeBytes(path(name), image + extra);
-            const auto result = ImageDecoder::decode(path(name));
+            const auto result = m_decoder.decode(path(name));
             EXPECT_TRUE(result.ok()) << name.toStdString() << ": " << result.message.toStdString();
             EXPECT_FALSE(result.image.isNull()) << name.toStdString();
         }
@@ -283,20 +284,20 @@ TEST_F(ImageDecoderTest, HugeDimensionsAreRefusedBeforeDecoding) {
     test::writeBytes(
         path(QStringLiteral("bomb.png")),
         test::pngHeader(30000, 30000) + QByteArray::fromHex("0000000049454e44ae426082"));
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("bomb.png"))).failure, Failure::tooLarge);
-    EXPECT_EQ(ImageDecoder::decodeThumbnail(path(QStringLiteral("bomb.png")), 320).failure,
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("bomb.png"))).failure, Failure::tooLarge);
+    EXPECT_EQ(m_decoder.decodeThumbnail(path(QStringLiteral("bomb.png")), 320).failure,
               Failure::tooLarge);
     // Within the side limit but beyond the pixel budget.
     test::writeBytes(
         path(QStringLiteral("wide.png")),
         test::pngHeader(32000, 4000) + QByteArray::fromHex("0000000049454e44ae426082"));
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("wide.png"))).failure, Failure::tooLarge);
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("wide.png"))).failure, Failure::tooLarge);
 }
 
 TEST_F(ImageDecoderTest, OddFileNamesDecode) {
     for (const QString& name : {QStringLiteral("Screenshot 2024-01-01 at 10.00.00.png"),
                                 QStringLiteral("two\nlines.png"), QStringLiteral("ünïcödé.PNG")}) {
-        const auto result = ImageDecoder::decode(screenshot(name, {30, 20}, "png"));
+        const auto result = m_decoder.decode(screenshot(name, {30, 20}, "png"));
         EXPECT_TRUE(result.ok()) << name.toStdString();
     }
 }
@@ -352,15 +353,15 @@ TEST_F(ImageDecoderTest, HeicDecodesAndACutHeicIsCorrupt) {
     if (!writeHeic(file, test::drawScreenshot(QSize(640, 400)))) {
         GTEST_SKIP() << "this libheif has no HEVC encoder";
     }
-    const auto full = ImageDecoder::decode(file);
+    const auto full = m_decoder.decode(file);
     ASSERT_TRUE(full.ok()) << full.message.toStdString();
     EXPECT_EQ(full.image.size(), QSize(640, 400));
     EXPECT_LT(qGray(full.image.pixel(320, 3)), 90);  // the title bar
-    EXPECT_EQ(ImageDecoder::decodeThumbnail(file, 320).image.size(), QSize(320, 200));
+    EXPECT_EQ(m_decoder.decodeThumbnail(file, 320).image.size(), QSize(320, 200));
 
     const QByteArray whole = test::readBytes(file);
     test::writeBytes(path(QStringLiteral("cut.heic")), whole.left(whole.size() / 2));
-    EXPECT_EQ(ImageDecoder::decode(path(QStringLiteral("cut.heic"))).failure, Failure::corrupt);
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("cut.heic"))).failure, Failure::corrupt);
 
     // The same file claiming 60000 x 60000 pixels in its image-size property.
     QByteArray bomb = whole;
@@ -368,7 +369,7 @@ TEST_F(ImageDecoderTest, HeicDecodesAndACutHeicIsCorrupt) {
     ASSERT_GT(ispe, 0);
     bomb.replace(ispe + 8, 8, QByteArray::fromHex("0000ea600000ea60"));
     test::writeBytes(path(QStringLiteral("bomb.heic")), bomb);
-    EXPECT_EQ(ImageDecoder::decodeThumbnail(path(QStringLiteral("bomb.heic")), 320).failure,
+    EXPECT_EQ(m_decoder.decodeThumbnail(path(QStringLiteral("bomb.heic")), 320).failure,
               Failure::tooLarge);
 }
 

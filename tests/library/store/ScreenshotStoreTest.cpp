@@ -8,11 +8,10 @@
 
 #include "ManualTimers.h"
 #include "TestImages.h"
+#include "library/DecodeBudget.h"
 #include "library/RetryDelays.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
-#include "platform/UserDefaults.h"
-#include "settings/Settings.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
@@ -27,14 +26,11 @@ struct PendingText {
 class ScreenshotStoreTest : public ::testing::Test {
 protected:
     ScreenshotStoreTest()
-        : m_defaults(m_dir.filePath(QStringLiteral("defaults.json")))
-        , m_settings(m_defaults)
-        , m_store(
-              m_settings,
+        : m_store(
               [this](OCRService::Job job, OCRService::Completion completion) {
                   m_texts.push_back({std::move(job), std::move(completion)});
               },
-              m_timers, m_pool) {}
+              m_budget, m_timers, m_pool) {}
 
     ~ScreenshotStoreTest() override { m_pool.waitForDone(); }
 
@@ -69,8 +65,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    UserDefaults m_defaults;
-    Settings m_settings;
+    DecodeBudget m_budget{DecodeBudget::processCapacity};
     test::ManualTimers m_timers;
     QThreadPool m_pool;
     std::vector<PendingText> m_texts;
@@ -111,7 +106,7 @@ TEST_F(ScreenshotStoreTest, AKnownUrlIsIgnoredAndStartsNoWork) {
 }
 
 TEST_F(ScreenshotStoreTest, TheLimitTrimsTheEarliestOnlyWhenAdding) {
-    m_settings.setHistoryLimit(3);
+    m_store.setHistoryLimit(3);
     addNames({QStringLiteral("1.png"), QStringLiteral("2.png"), QStringLiteral("3.png")});
     QSignalSpy removed(&m_store, &QAbstractItemModel::rowsRemoved);
     addNames({QStringLiteral("4.png")});
@@ -120,17 +115,17 @@ TEST_F(ScreenshotStoreTest, TheLimitTrimsTheEarliestOnlyWhenAdding) {
     ASSERT_EQ(removed.count(), 1);
     EXPECT_EQ(removed.at(0).at(1).toInt(), 3);
 
-    m_settings.setHistoryLimit(1);
-    EXPECT_EQ(m_store.count(), 3);  // a changed setting waits for the next addition
+    m_store.setHistoryLimit(1);
+    EXPECT_EQ(m_store.count(), 3);  // a changed limit waits for the next addition
     addNames({QStringLiteral("5.png")});
     EXPECT_EQ(names(), QStringList{QStringLiteral("5.png")});
 
-    m_settings.setHistoryLimit(10);
+    m_store.setHistoryLimit(10);
     EXPECT_EQ(m_store.count(), 1);  // nothing comes back by itself
     EXPECT_FALSE(m_store.screenshot(url(QStringLiteral("1.png"))));
 
     // A negative limit from a hand-edited file keeps nothing rather than breaking the list.
-    m_settings.setHistoryLimit(-1);
+    m_store.setHistoryLimit(-1);
     addNames({QStringLiteral("6.png")});
     EXPECT_EQ(m_store.count(), 0);
 }
@@ -212,7 +207,7 @@ TEST_F(ScreenshotStoreTest, TheThumbnailReachesTheModelAsDataChanged) {
 }
 
 TEST_F(ScreenshotStoreTest, TextArrivesForItsRowAndIsDroppedOnceTrimmed) {
-    m_settings.setHistoryLimit(1);
+    m_store.setHistoryLimit(1);
     addNames({QStringLiteral("a.png")});
     QSignalSpy changed(&m_store, &QAbstractItemModel::dataChanged);
     m_texts.at(0).completion(QStringLiteral("invoice\ntotal"));

@@ -10,13 +10,12 @@
 
 #include "ManualTimers.h"
 #include "TestImages.h"
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
 #include "library/Screenshot.h"
 #include "library/ScreenshotStore.h"
 #include "library/ScreenshotWatcher.h"
-#include "library/TimerSource.h"
-#include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "platform/TimerSource.h"
 
 using namespace framlet;
 
@@ -54,12 +53,10 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/notes.txt"), "not an image"));
     const QByteArray before = fingerprint(dir);
 
-    QTemporaryDir config;
-    UserDefaults defaults(config.filePath(QStringLiteral("defaults.json")));
-    Settings settings(defaults);
     test::ManualTimers scheduler;
     QThreadPool thumbnailPool;
-    OCRService ocr(scheduler);
+    DecodeBudget budget(DecodeBudget::processCapacity);
+    OCRService ocr(scheduler, budget);
     // Waits end at once, so corrupt files run through their whole retry sequence quickly.
     const auto waitsEnded = [&] {
         scheduler.advance(std::chrono::seconds(10));
@@ -67,9 +64,8 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     };
     int settled = 0;  // thumbnails or give-ups, plus texts
     ScreenshotStore store(
-        settings,
         [&](OCRService::Job job, OCRService::Completion done) { ocr.recognizeText(job, done); },
-        scheduler, thumbnailPool);
+        budget, scheduler, thumbnailPool);
     ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, TimerSource::realTime());
     QObject::connect(&watcher, &ScreenshotWatcher::fileFound,
                      [&](const QUrl& url, const QDateTime& at, bool) {

@@ -14,7 +14,7 @@
 #include "library/ScreenshotSources.h"
 #include "library/ScreenshotWatcher.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 using namespace framlet;
 using Arrival = Screenshot::Arrival;

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "WatcherTestSupport.h"
-#include "library/TimerSource.h"
 #include "library/ToolSettingsMonitor.h"
+#include "platform/TimerSource.h"
 
 using namespace framlet;
 

@@ -17,10 +17,10 @@
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "platform/widgets/TaskbarPresence.h"
+#include "preferences/Settings.h"
 #include "settings/AppearanceTab.h"
 #include "settings/FoldersTab.h"
 #include "settings/GeneralTab.h"
-#include "settings/Settings.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindow.h"
 #include "settings/ThemePalette.h"
@@ -28,8 +28,8 @@
 #include "shelf/PanelController.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKey.h"
-#include "shortcut/HotKeyRecorder.h"
 #include "shortcut/HotKeyStatus.h"
+#include "shortcut/widgets/HotKeyRecorder.h"
 
 using namespace framlet;
 

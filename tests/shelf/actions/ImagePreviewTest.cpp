@@ -10,9 +10,10 @@
 #include <QWindow>
 
 #include "ActionsSupport.h"
+#include "library/DecodeBudget.h"
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PreviewImageView.h"
@@ -58,7 +59,8 @@ protected:
     Settings settings{defaults};
     ColorScheme colorScheme;
     ThemePalette theme{settings, colorScheme};
-    ImagePreviewController preview{theme};
+    DecodeBudget budget{DecodeBudget::processCapacity};
+    ImagePreviewController preview{theme, budget};
 };
 
 TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "ActionsSupport.h"
+#include "library/DecodeBudget.h"
 #include "platform/Clipboard.h"
 #include "platform/FileManager.h"
 #include "platform/Trash.h"
@@ -62,12 +63,13 @@ private:
 class ShelfActionsTest : public ::testing::Test {
 protected:
     ShelfActions makeActions() {
-        return {Trash::shared(), m_fileManager, Clipboard::shared(),
+        return {Trash::shared(), m_fileManager, Clipboard::shared(), m_budget,
                 [this](const QString& message) { alerts.append(message); }};
     }
 
     ImageFolder folder;
     FileManager m_fileManager;
+    DecodeBudget m_budget{DecodeBudget::processCapacity};
     QStringList alerts;
 };
 

@@ -8,7 +8,7 @@
 #include <QThreadPool>
 
 #include "library/Screenshot.h"
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 namespace framlet::test {
 
@@ -28,14 +28,13 @@ ShelfFixture::ShelfFixture()
     : defaults(dir.filePath(QStringLiteral("defaults.json")))
     , settings(defaults)
     , store(std::make_unique<ScreenshotStore>(
-          settings,
           [this](const OCRService::Job& job, OCRService::Completion completion) {
               pendingText.insert(QFileInfo(job.path).fileName(), std::move(completion));
           },
-          TimerSource::realTime(), *QThreadPool::globalInstance()))
-    , actions(trash, fileManager, clipboard,
+          budget, TimerSource::realTime(), *QThreadPool::globalInstance()))
+    , actions(trash, fileManager, clipboard, budget,
               [this](const QString& message) { alerts.append(message); }) {
-    settings.setHistoryLimit(500);
+    store->setHistoryLimit(500);
     settings.setWatchedFolders({dir.path()});
 }
 

@@ -11,6 +11,7 @@
 #include <QUuid>
 #include <memory>
 
+#include "library/DecodeBudget.h"
 #include "library/OCRService.h"
 #include "library/ScreenshotStore.h"
 #include "platform/Clipboard.h"
@@ -18,7 +19,7 @@
 #include "platform/FileManager.h"
 #include "platform/Trash.h"
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/SelectionModel.h"
@@ -76,6 +77,7 @@ public:
     QTemporaryDir dir;
     UserDefaults defaults;
     Settings settings;
+    DecodeBudget budget{DecodeBudget::processCapacity};
     QMap<QString, OCRService::Completion> pendingText;
     std::unique_ptr<ScreenshotStore> store;
     SelectionModel selection;
@@ -86,7 +88,7 @@ public:
     ShelfActions actions;
     ColorScheme colorScheme;
     ThemePalette theme{settings, colorScheme};
-    ImagePreviewController preview{theme};
+    ImagePreviewController preview{theme, budget};
     ShelfServices services() { return {actions, preview, theme}; }
 };
 

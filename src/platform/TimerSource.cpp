@@ -1,4 +1,4 @@
-#include "library/TimerSource.h"
+#include "platform/TimerSource.h"
 
 #include <QTimer>
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "shortcut/HotKeyBinding.h"
+#include "preferences/HotKeyBinding.h"
 
 namespace framlet {
 
@@ -142,15 +142,16 @@ private:
     void watchFile();
 
     UserDefaults& m_defaults;
-    Theme m_theme = Theme::system;
-    int m_columns = 3;
-    double m_panelHeight = 420.0;
-    int m_historyLimit = 60;
-    int m_unseenResetSeconds = 60;
+    // Set by load(), from the key table whose fallbacks are the only defaults.
+    Theme m_theme;
+    int m_columns;
+    double m_panelHeight;
+    int m_historyLimit;
+    int m_unseenResetSeconds;
     QStringList m_watchedFolders;
-    qint64 m_hotKeyCode = defaultHotKey.keyCode;
-    qint64 m_hotKeyModifiers = defaultHotKey.modifiers;
-    bool m_showDockIcon = false;
+    qint64 m_hotKeyCode;
+    qint64 m_hotKeyModifiers;
+    bool m_showDockIcon;
     QString m_storageProblem;
     std::unique_ptr<QFileSystemWatcher> m_fileWatcher;
 };

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "shortcut/HotKeyBinding.h"
+#include "preferences/HotKeyBinding.h"
 
 namespace framlet {
 

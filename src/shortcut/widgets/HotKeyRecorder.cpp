@@ -1,4 +1,4 @@
-#include "shortcut/HotKeyRecorder.h"
+#include "shortcut/widgets/HotKeyRecorder.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 #include <QDateTime>
 #include <QDir>

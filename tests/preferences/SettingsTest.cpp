@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 #include "platform/UserDefaults.h"
-#include "settings/Settings.h"
+#include "preferences/Settings.h"
 
 using namespace framlet;
 
