@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "ScreenshotCorpus.h"
-#include "library/DecodeBudget.h"
-#include "library/OCRService.h"
-#include "library/Screenshot.h"
-#include "library/ScreenshotStore.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/ocr/OCRService.h"
+#include "library/store/Screenshot.h"
+#include "library/store/ScreenshotStore.h"
+#include "library/watcher/ScreenshotWatcher.h"
 #include "platform/TimerSource.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"

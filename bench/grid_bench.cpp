@@ -16,9 +16,9 @@
 #include <cstdio>
 
 #include "ManualTimers.h"
-#include "library/DecodeBudget.h"
-#include "library/Screenshot.h"
-#include "library/ScreenshotStore.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/store/Screenshot.h"
+#include "library/store/ScreenshotStore.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"

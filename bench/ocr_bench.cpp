@@ -27,8 +27,8 @@
 
 #include "ScreenshotCorpus.h"
 #include "SparseScreens.h"
-#include "library/DecodeBudget.h"
-#include "library/OCRService.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/ocr/OCRService.h"
 #include "platform/TimerSource.h"
 
 using namespace framlet;

@@ -19,8 +19,8 @@
 #include <atomic>
 #include <cstdio>
 
-#include "library/DecodeBudget.h"
-#include "library/ImageDecoder.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/decoding/ImageDecoder.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <functional>
 #include <vector>
 
-#include "library/FolderListing.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/watcher/FolderListing.h"
+#include "library/watcher/ScreenshotWatcher.h"
 #include "platform/TimerSource.h"
 
 using namespace framlet;

@@ -12,7 +12,7 @@
 
 #include "app/AppServices.h"
 #include "app/PendingRecognitions.h"
-#include "library/Screenshot.h"
+#include "library/store/Screenshot.h"
 #include "platform/LoginItem.h"
 
 namespace framlet {

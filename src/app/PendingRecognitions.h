@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "library/ScreenshotStore.h"
+#include "library/store/ScreenshotStore.h"
 
 namespace framlet {
 

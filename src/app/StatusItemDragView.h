@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "library/ImageDecoder.h"
+#include "library/decoding/ImageDecoder.h"
 
 namespace framlet {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "library/FolderAccess.h"
+#include "library/watcher/FolderAccess.h"
 
 namespace framlet {
 

@@ -3,7 +3,7 @@
 #include <QFuture>
 #include <QUrl>
 
-#include "library/FolderAccess.h"
+#include "library/watcher/FolderAccess.h"
 
 namespace framlet {
 

@@ -13,7 +13,7 @@
 #include <QTextEdit>
 #include <algorithm>
 
-#include "library/ImageDecoder.h"
+#include "library/decoding/ImageDecoder.h"
 #include "platform/DebugLog.h"
 #include "platform/widgets/TaskbarPresence.h"
 #include "settings/ThemePalette.h"

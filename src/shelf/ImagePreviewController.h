@@ -9,7 +9,7 @@
 #include <atomic>
 #include <memory>
 
-#include "library/ImageDecoder.h"
+#include "library/decoding/ImageDecoder.h"
 
 namespace framlet {
 

@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "library/ScreenshotLocation.h"
-#include "library/ScreenshotStore.h"
+#include "library/watcher/ScreenshotLocation.h"
+#include "library/store/ScreenshotStore.h"
 #include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/FirstCaptureBanner.h"

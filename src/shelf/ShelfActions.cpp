@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QtConcurrent>
 
-#include "library/ImageDecoder.h"
+#include "library/decoding/ImageDecoder.h"
 #include "platform/Clipboard.h"
 #include "platform/DebugLog.h"
 #include "platform/FileManager.h"

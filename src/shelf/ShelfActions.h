@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "library/ImageDecoder.h"
+#include "library/decoding/ImageDecoder.h"
 #include "platform/Trash.h"
 
 namespace framlet {

@@ -1,6 +1,6 @@
 #include "shelf/ShelfFilter.h"
 
-#include "library/ScreenshotStore.h"
+#include "library/store/ScreenshotStore.h"
 
 namespace framlet {
 

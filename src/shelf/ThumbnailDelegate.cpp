@@ -7,7 +7,7 @@
 #include <QPixmapCache>
 #include <QToolTip>
 
-#include "library/ScreenshotStore.h"
+#include "library/store/ScreenshotStore.h"
 #include "shelf/SelectionModel.h"
 #include "shelf/Symbols.h"
 

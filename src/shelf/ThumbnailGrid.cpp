@@ -6,7 +6,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "library/ScreenshotStore.h"
+#include "library/store/ScreenshotStore.h"
 #include "shelf/SelectionModel.h"
 #include "shelf/ShelfFilter.h"
 #include "shelf/ThumbnailDelegate.h"

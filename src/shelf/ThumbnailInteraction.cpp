@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "library/Screenshot.h"
-#include "library/ScreenshotStore.h"
+#include "library/store/Screenshot.h"
+#include "library/store/ScreenshotStore.h"
 #include "shelf/DragImage.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PreviewPanel.h"  // ImagePreviewController::panel() needs the whole type

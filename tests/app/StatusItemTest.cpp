@@ -6,7 +6,7 @@
 #include "DesktopInput.h"
 #include "app/StatusItem.h"
 #include "app/StatusItemDragView.h"
-#include "library/DecodeBudget.h"
+#include "library/decoding/DecodeBudget.h"
 #include "platform/widgets/SystemTray.h"
 
 using namespace framlet;

@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "app/StatusItem.h"
-#include "library/DecodeBudget.h"
+#include "library/decoding/DecodeBudget.h"
 #include "platform/widgets/SystemTray.h"
 
 using namespace framlet;

@@ -9,7 +9,7 @@
 #include "DesktopInput.h"
 #include "ScreenPixels.h"
 #include "app/StatusItem.h"
-#include "library/DecodeBudget.h"
+#include "library/decoding/DecodeBudget.h"
 #include "platform/widgets/SystemTray.h"
 #include "shelf/PanelPlacement.h"
 

@@ -15,7 +15,7 @@
 #include "FakePortal.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
-#include "library/ScreenshotLocation.h"
+#include "library/watcher/ScreenshotLocation.h"
 #include "onboarding/FeatureTourCard.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"

@@ -5,8 +5,8 @@
 
 #include "ManualTimers.h"
 #include "app/AppServices.h"
-#include "library/DecodeBudget.h"
-#include "library/OCRService.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/ocr/OCRService.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"

@@ -15,9 +15,9 @@
 #include "ChildProcess.h"
 #include "ManualTimers.h"
 #include "TemporaryHome.h"
-#include "library/DecodeBudget.h"
-#include "library/OCRService.h"
-#include "library/RetryDelays.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/ocr/OCRService.h"
+#include "library/decoding/RetryDelays.h"
 #include "platform/TimerSource.h"
 
 using namespace framlet;

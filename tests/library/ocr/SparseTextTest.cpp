@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
-#include "library/TesseractEngine.h"
+#include "library/ocr/TesseractEngine.h"
 
 using namespace framlet;
 

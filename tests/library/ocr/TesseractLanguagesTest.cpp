@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <optional>
 
-#include "library/TesseractLanguages.h"
+#include "library/ocr/TesseractLanguages.h"
 
 using namespace framlet;
 

@@ -21,8 +21,8 @@
 #include <thread>
 
 #include "TestImages.h"
-#include "library/DecodeBudget.h"
-#include "library/ImageDecoder.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/decoding/ImageDecoder.h"
 #include "platform/RegularFile.h"
 
 using namespace framlet;

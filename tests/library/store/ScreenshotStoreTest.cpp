@@ -8,10 +8,10 @@
 
 #include "ManualTimers.h"
 #include "TestImages.h"
-#include "library/DecodeBudget.h"
-#include "library/RetryDelays.h"
-#include "library/Screenshot.h"
-#include "library/ScreenshotStore.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/decoding/RetryDelays.h"
+#include "library/store/Screenshot.h"
+#include "library/store/ScreenshotStore.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;

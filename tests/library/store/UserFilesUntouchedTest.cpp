@@ -10,11 +10,11 @@
 
 #include "ManualTimers.h"
 #include "TestImages.h"
-#include "library/DecodeBudget.h"
-#include "library/OCRService.h"
-#include "library/Screenshot.h"
-#include "library/ScreenshotStore.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/ocr/OCRService.h"
+#include "library/store/Screenshot.h"
+#include "library/store/ScreenshotStore.h"
+#include "library/watcher/ScreenshotWatcher.h"
 #include "platform/TimerSource.h"
 
 using namespace framlet;
@@ -54,8 +54,8 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     const QByteArray before = fingerprint(dir);
 
     test::ManualTimers scheduler;
-    QThreadPool thumbnailPool;
     DecodeBudget budget(DecodeBudget::processCapacity);
+    QThreadPool thumbnailPool;  // after the budget: waits for the decodes holding it
     OCRService ocr(scheduler, budget);
     // Waits end at once, so corrupt files run through their whole retry sequence quickly.
     const auto waitsEnded = [&] {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ManualTimers.h"
-#include "library/ChangeCoalescer.h"
+#include "library/watcher/ChangeCoalescer.h"
 
 using namespace framlet;
 

@@ -11,8 +11,8 @@
 #include "ManualTimers.h"
 #include "StallingMount.h"
 #include "WatcherTestSupport.h"
-#include "library/FolderAccess.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/watcher/FolderAccess.h"
+#include "library/watcher/ScreenshotWatcher.h"
 
 using namespace framlet;
 using test::Report;

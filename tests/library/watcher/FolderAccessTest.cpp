@@ -9,7 +9,7 @@
 
 #include "ChildProcess.h"
 #include "WatcherTestSupport.h"
-#include "library/FolderAccess.h"
+#include "library/watcher/FolderAccess.h"
 
 using namespace framlet;
 using Status = FolderAccess::Status;

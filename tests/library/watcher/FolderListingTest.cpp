@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 
 #include "WatcherTestSupport.h"
-#include "library/FolderListing.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/watcher/FolderListing.h"
+#include "library/watcher/ScreenshotWatcher.h"
 
 using namespace framlet;
 

@@ -11,7 +11,7 @@
 
 #include "TemporaryHome.h"
 #include "WatcherTestSupport.h"
-#include "library/ScreenshotLocation.h"
+#include "library/watcher/ScreenshotLocation.h"
 #include "platform/GettextCatalog.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/UserDefaults.h"

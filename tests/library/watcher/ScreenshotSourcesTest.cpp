@@ -10,9 +10,9 @@
 
 #include "ManualTimers.h"
 #include "WatcherTestSupport.h"
-#include "library/ScreenshotLocation.h"
-#include "library/ScreenshotSources.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/watcher/ScreenshotLocation.h"
+#include "library/watcher/ScreenshotSources.h"
+#include "library/watcher/ScreenshotWatcher.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
 

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "WatcherTestSupport.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/watcher/ScreenshotWatcher.h"
 
 using namespace framlet;
 using test::Report;

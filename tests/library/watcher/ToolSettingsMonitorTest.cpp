@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "WatcherTestSupport.h"
-#include "library/ToolSettingsMonitor.h"
+#include "library/watcher/ToolSettingsMonitor.h"
 #include "platform/TimerSource.h"
 
 using namespace framlet;

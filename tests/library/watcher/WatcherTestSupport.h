@@ -8,7 +8,7 @@
 #include <QUrl>
 #include <ostream>
 
-#include "library/ScreenshotWatcher.h"
+#include "library/watcher/ScreenshotWatcher.h"
 
 // Readable values in failure messages.
 QT_BEGIN_NAMESPACE

@@ -12,7 +12,7 @@
 #include "DelegateServices.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
-#include "library/ScreenshotSources.h"
+#include "library/watcher/ScreenshotSources.h"
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"

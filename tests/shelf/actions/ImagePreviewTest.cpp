@@ -10,7 +10,7 @@
 #include <QWindow>
 
 #include "ActionsSupport.h"
-#include "library/DecodeBudget.h"
+#include "library/decoding/DecodeBudget.h"
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"

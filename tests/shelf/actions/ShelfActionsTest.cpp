@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "ActionsSupport.h"
-#include "library/DecodeBudget.h"
+#include "library/decoding/DecodeBudget.h"
 #include "platform/Clipboard.h"
 #include "platform/FileManager.h"
 #include "platform/Trash.h"

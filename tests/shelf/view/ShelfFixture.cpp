@@ -5,9 +5,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QThreadPool>
 
-#include "library/Screenshot.h"
+#include "library/store/Screenshot.h"
 #include "platform/TimerSource.h"
 
 namespace framlet::test {
@@ -31,7 +30,7 @@ ShelfFixture::ShelfFixture()
           [this](const OCRService::Job& job, OCRService::Completion completion) {
               pendingText.insert(QFileInfo(job.path).fileName(), std::move(completion));
           },
-          budget, TimerSource::realTime(), *QThreadPool::globalInstance()))
+          budget, TimerSource::realTime(), thumbnails))
     , actions(trash, fileManager, clipboard, budget,
               [this](const QString& message) { alerts.append(message); }) {
     store->setHistoryLimit(500);

@@ -7,13 +7,14 @@
 #include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QUrl>
 #include <QUuid>
 #include <memory>
 
-#include "library/DecodeBudget.h"
-#include "library/OCRService.h"
-#include "library/ScreenshotStore.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/ocr/OCRService.h"
+#include "library/store/ScreenshotStore.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
@@ -78,6 +79,8 @@ public:
     UserDefaults defaults;
     Settings settings;
     DecodeBudget budget{DecodeBudget::processCapacity};
+    // Its own, declared after the budget: destroyed first, it waits for decodes still holding it.
+    QThreadPool thumbnails;
     QMap<QString, OCRService::Completion> pendingText;
     std::unique_ptr<ScreenshotStore> store;
     SelectionModel selection;

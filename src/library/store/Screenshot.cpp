@@ -1,4 +1,4 @@
-#include "library/Screenshot.h"
+#include "library/store/Screenshot.h"
 
 #include <QFileInfo>
 

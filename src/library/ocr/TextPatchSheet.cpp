@@ -1,4 +1,4 @@
-#include "library/TextPatchSheet.h"
+#include "library/ocr/TextPatchSheet.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "library/ImageDecoder.h"
+#include "library/decoding/ImageDecoder.h"
 
 #include <libheif/heif.h>
 
@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "library/DecodeBudget.h"
-#include "library/ImageTruncation.h"
+#include "library/decoding/DecodeBudget.h"
+#include "library/decoding/ImageTruncation.h"
 #include "platform/RegularFile.h"
 
 namespace framlet {

@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "library/FolderListing.h"
-#include "library/ImageDecoder.h"
-#include "library/TesseractEngine.h"
+#include "library/decoding/FileStamp.h"
+#include "library/decoding/ImageDecoder.h"
+#include "library/ocr/TesseractEngine.h"
 
 namespace framlet {
 

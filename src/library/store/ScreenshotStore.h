@@ -9,8 +9,8 @@
 #include <functional>
 #include <limits>
 
-#include "library/OCRService.h"
-#include "library/Screenshot.h"
+#include "library/ocr/OCRService.h"
+#include "library/store/Screenshot.h"
 
 namespace framlet {
 

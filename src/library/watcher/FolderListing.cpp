@@ -1,4 +1,4 @@
-#include "library/FolderListing.h"
+#include "library/watcher/FolderListing.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "library/ImageDecoder.h"
+#include "library/decoding/ImageDecoder.h"
 
 namespace framlet {
 namespace {
@@ -35,32 +35,11 @@ QDateTime creationDate(const struct statx& status) {
     return FolderListing::distantPast();
 }
 
-FileStamp stampOf(const struct statx& status) {
-    const bool complete = (status.stx_mask & (STATX_SIZE | STATX_MTIME | STATX_INO)) ==
-                          (STATX_SIZE | STATX_MTIME | STATX_INO);
-    if (!complete) {
-        return {};
-    }
-    return {qint64(status.stx_size),
-            qint64(status.stx_mtime.tv_sec) * 1'000'000'000 + status.stx_mtime.tv_nsec,
-            status.stx_ino};
-}
-
 bool mayBeRegularFile(const dirent& entry) {
     return entry.d_type == DT_REG || entry.d_type == DT_UNKNOWN;
 }
 
 }  // namespace
-
-FileStamp FolderListing::stamp(const QString& filePath) {
-    struct statx status {};
-    if (::statx(AT_FDCWD, QFile::encodeName(filePath).constData(),
-                AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MTIME | STATX_SIZE | STATX_INO,
-                &status) != 0) {
-        return {};
-    }
-    return stampOf(status);
-}
 
 QDateTime FolderListing::distantPast() {
     return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
@@ -102,8 +81,8 @@ FolderListing::Result FolderListing::list(const QString& folderPath) {
             !(status.stx_mask & STATX_TYPE) || !S_ISREG(status.stx_mode)) {
             continue;
         }
-        result.files.append(
-            {QUrl::fromLocalFile(prefix + fileName), creationDate(status), stampOf(status)});
+        result.files.append({QUrl::fromLocalFile(prefix + fileName), creationDate(status),
+                             FileStamp::from(status)});
     }
     return result;
 }

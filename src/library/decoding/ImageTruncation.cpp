@@ -1,4 +1,4 @@
-#include "library/ImageTruncation.h"
+#include "library/decoding/ImageTruncation.h"
 
 #include <QIODevice>
 #include <cstring>

@@ -1,12 +1,11 @@
-#include "library/ThumbnailLoader.h"
+#include "library/store/ThumbnailLoader.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QThreadPool>
 
-#include "library/FolderListing.h"
-#include "library/RetryDelays.h"
-#include "library/Screenshot.h"
+#include "library/decoding/RetryDelays.h"
+#include "library/store/Screenshot.h"
 #include "platform/DebugLog.h"
 #include "platform/TimerSource.h"
 
@@ -51,7 +50,7 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
             return;  // forgotten while it waited for a thread
         }
         // Before the decode: a change during it shows at the next attempt.
-        const FileStamp stamp = FolderListing::stamp(path);
+        const FileStamp stamp = FileStamp::of(path);
         ImageDecoder::Result result = decoder.decodeThumbnail(path, maxDimension);
         // The grid paints every thumbnail often: convert once here, off the main thread.
         result.image = paintable(result.image);

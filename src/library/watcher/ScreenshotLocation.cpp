@@ -1,4 +1,4 @@
-#include "library/ScreenshotLocation.h"
+#include "library/watcher/ScreenshotLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>

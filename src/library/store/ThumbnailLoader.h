@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <chrono>
 
-#include "library/FolderListing.h"
-#include "library/ImageDecoder.h"
+#include "library/decoding/FileStamp.h"
+#include "library/decoding/ImageDecoder.h"
 
 class QThreadPool;
 

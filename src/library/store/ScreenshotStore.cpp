@@ -1,12 +1,12 @@
-#include "library/ScreenshotStore.h"
+#include "library/store/ScreenshotStore.h"
 
 #include <QFileInfo>
 #include <QPointer>
 #include <QSet>
 #include <algorithm>
 
-#include "library/Screenshot.h"
-#include "library/ThumbnailLoader.h"
+#include "library/store/Screenshot.h"
+#include "library/store/ThumbnailLoader.h"
 
 namespace framlet {
 

@@ -1,4 +1,4 @@
-#include "library/TesseractEngine.h"
+#include "library/ocr/TesseractEngine.h"
 
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "library/ImageDecoder.h"
-#include "library/OpenMPThreads.h"
-#include "library/TesseractLanguages.h"
-#include "library/TextPatchSheet.h"
-#include "library/UncoveredInk.h"
+#include "library/decoding/ImageDecoder.h"
+#include "library/ocr/OpenMPThreads.h"
+#include "library/ocr/TesseractLanguages.h"
+#include "library/ocr/TextPatchSheet.h"
+#include "library/ocr/UncoveredInk.h"
 
 namespace framlet {
 namespace {

@@ -1,4 +1,4 @@
-#include "library/ChangeCoalescer.h"
+#include "library/watcher/ChangeCoalescer.h"
 
 namespace framlet {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "library/Screenshot.h"
+#include "library/store/Screenshot.h"
 #include "platform/TimerSource.h"
 
 namespace framlet {

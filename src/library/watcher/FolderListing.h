@@ -5,18 +5,9 @@
 #include <QString>
 #include <QUrl>
 
+#include "library/decoding/FileStamp.h"
+
 namespace framlet {
-
-// What tells one content of a file from the next: a file overwritten in place changes its size
-// or modification time, one renamed over it is another inode. Unknown (all 0) when not read.
-struct FileStamp {
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    quint64 inode = 0;
-
-    bool known() const { return inode != 0; }
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
 
 // One image file found in a watched folder, with the date it was created.
 struct ListedFile {
@@ -46,8 +37,6 @@ public:
     };
 
     static Result list(const QString& folderPath);
-    // The stamp of one file (its link, not what it points to); unknown when it cannot be read.
-    static FileStamp stamp(const QString& filePath);
 
     // The date of files whose times cannot be read: sorts before every real date.
     static QDateTime distantPast();

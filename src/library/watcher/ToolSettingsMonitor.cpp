@@ -1,10 +1,10 @@
-#include "library/ToolSettingsMonitor.h"
+#include "library/watcher/ToolSettingsMonitor.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "library/ChangeCoalescer.h"
-#include "library/ScreenshotWatcher.h"
+#include "library/watcher/ChangeCoalescer.h"
+#include "library/watcher/ScreenshotWatcher.h"
 #include "platform/FolderEventStream.h"
 
 namespace framlet {

@@ -1,4 +1,4 @@
-#include "library/OpenMPThreads.h"
+#include "library/ocr/OpenMPThreads.h"
 
 #include <dlfcn.h>
 

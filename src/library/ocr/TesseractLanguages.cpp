@@ -1,4 +1,4 @@
-#include "library/TesseractLanguages.h"
+#include "library/ocr/TesseractLanguages.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "library/DecodeBudget.h"
+#include "library/decoding/DecodeBudget.h"
 
 #include <algorithm>
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "library/FolderListing.h"
+#include "library/watcher/FolderListing.h"
 #include "platform/FolderThreads.h"
 #include "platform/TimerSource.h"
 

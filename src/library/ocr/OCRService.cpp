@@ -1,4 +1,4 @@
-#include "library/OCRService.h"
+#include "library/ocr/OCRService.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "library/ImageDecoder.h"
-#include "library/RetryDelays.h"
+#include "library/decoding/ImageDecoder.h"
+#include "library/decoding/RetryDelays.h"
 #include "platform/DebugLog.h"
 #include "platform/TimerSource.h"
 
@@ -161,7 +161,7 @@ OCRService::AttemptResult OCRService::attempt(const Request& request, bool logSt
     if (logStart) {
         DebugLog::log(QStringLiteral("ocr: start ") + fileName);
     }
-    const FileStamp stamp = FolderListing::stamp(path);  // before: a change shows next time
+    const FileStamp stamp = FileStamp::of(path);  // before: a change shows next time
     const ImageDecoder::Result decoded = m_decoder.decodeForRecognition(path);
     if (!decoded.ok()) {
         // Whether it still exists is checked again on the main thread after each wait.

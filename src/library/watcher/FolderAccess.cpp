@@ -1,4 +1,4 @@
-#include "library/FolderAccess.h"
+#include "library/watcher/FolderAccess.h"
 
 #include <dirent.h>
 #include <fcntl.h>

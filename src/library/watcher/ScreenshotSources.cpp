@@ -1,10 +1,10 @@
-#include "library/ScreenshotSources.h"
+#include "library/watcher/ScreenshotSources.h"
 
 #include <QSet>
 
-#include "library/ScreenshotLocation.h"
-#include "library/ScreenshotWatcher.h"
-#include "library/ToolSettingsMonitor.h"
+#include "library/watcher/ScreenshotLocation.h"
+#include "library/watcher/ScreenshotWatcher.h"
+#include "library/watcher/ToolSettingsMonitor.h"
 #include "platform/DebugLog.h"
 #include "platform/ScreenshotPreferences.h"
 #include "preferences/Settings.h"

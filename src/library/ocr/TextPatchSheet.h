@@ -3,7 +3,7 @@
 #include <QImage>
 #include <vector>
 
-#include "library/UncoveredInk.h"
+#include "library/ocr/UncoveredInk.h"
 
 namespace framlet {
 

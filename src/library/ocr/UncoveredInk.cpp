@@ -1,4 +1,4 @@
-#include "library/UncoveredInk.h"
+#include "library/ocr/UncoveredInk.h"
 
 #include <algorithm>
 #include <cstdlib>

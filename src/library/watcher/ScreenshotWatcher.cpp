@@ -1,4 +1,4 @@
-#include "library/ScreenshotWatcher.h"
+#include "library/watcher/ScreenshotWatcher.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <algorithm>
 
-#include "library/ChangeCoalescer.h"
+#include "library/watcher/ChangeCoalescer.h"
 #include "platform/DebugLog.h"
 #include "platform/FolderEventStream.h"
 
