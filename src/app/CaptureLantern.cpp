@@ -12,8 +12,8 @@ CaptureLantern::CaptureLantern(const Settings& settings, TimerSource& timers, QO
     , m_settings(settings)
     , m_fillAnimationTimer(timers.makeTimer())
     , m_unseenResetTimer(timers.makeTimer()) {
-    m_fillAnimationTimer->onTimeout = [this] { advanceFrame(); };
-    m_unseenResetTimer->onTimeout = [this] { setHasUnseen(false); };
+    connect(m_fillAnimationTimer.get(), &Timer::timedOut, this, &CaptureLantern::advanceFrame);
+    connect(m_unseenResetTimer.get(), &Timer::timedOut, this, [this] { setHasUnseen(false); });
 }
 
 CaptureLantern::~CaptureLantern() = default;

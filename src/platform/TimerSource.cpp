@@ -10,11 +10,7 @@ public:
     QtTimer() {
         // Precise: the waits are short and few, and coarse timers may fire 5% early.
         m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (onTimeout) {
-                onTimeout();
-            }
-        });
+        connect(&m_timer, &QTimer::timeout, this, &Timer::timedOut);
     }
     void start(std::chrono::milliseconds interval, bool repeating) override {
         m_timer.setSingleShot(!repeating);
@@ -37,13 +33,13 @@ class DelayedAction final : public QObject {
 public:
     DelayedAction(std::unique_ptr<Timer> timer, QObject* context, std::function<void()> action)
         : QObject(context), m_timer(std::move(timer)), m_action(std::move(action)) {
-        m_timer->onTimeout = [this] {
+        connect(m_timer.get(), &Timer::timedOut, this, [this] {
             m_timer->stop();
             deleteLater();  // not now: the timer is still delivering this call
             if (m_action) {
                 std::exchange(m_action, nullptr)();
             }
-        };
+        });
     }
     void start(std::chrono::milliseconds delay) { m_timer->start(delay, false); }
 

@@ -10,15 +10,18 @@ namespace framlet {
 // A cancellable timer behind an interface, so that rules measured in seconds (how long the lantern
 // stays lit, how long to wait for a file still being written) are tested by advancing a manual
 // clock instead of waiting.
-class Timer {
+class Timer : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~Timer() = default;
+    ~Timer() override = default;
     // Restarts the timer; a repeating timer fires every interval until stopped.
     virtual void start(std::chrono::milliseconds interval, bool repeating) = 0;
     virtual void stop() = 0;
     virtual bool isActive() const = 0;
 
-    std::function<void()> onTimeout;
+Q_SIGNALS:
+    void timedOut();
 };
 
 class TimerSource {

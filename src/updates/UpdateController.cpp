@@ -22,7 +22,8 @@ UpdateController::UpdateController(Configuration configuration, Settings& settin
     , m_timers(timers)
     , m_now(std::move(now))
     , m_schedule(timers.makeTimer()) {
-    m_schedule->onTimeout = [this] { checkForUpdatesInBackground(); };
+    connect(m_schedule.get(), &Timer::timedOut, this,
+            &UpdateController::checkForUpdatesInBackground);
     scheduleNextCheck();
 }
 

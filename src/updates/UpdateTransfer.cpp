@@ -29,7 +29,7 @@ UpdateTransfer::UpdateTransfer(QNetworkAccessManager& network, TimerSource& time
     , m_limits(limits)
     , m_sink(sink)
     , m_deadline(timers.makeTimer()) {
-    m_deadline->onTimeout = [this] {
+    connect(m_deadline.get(), &Timer::timedOut, this, [this] {
         // On the next turn: failing ends the timer, which is still delivering this call.
         QTimer::singleShot(0, this, [this] {
             if (!m_reply) {
@@ -40,7 +40,7 @@ UpdateTransfer::UpdateTransfer(QNetworkAccessManager& network, TimerSource& time
             fail(QStringLiteral("the transfer did not finish within %1 seconds")
                      .arg(seconds.count()));
         });
-    };
+    });
 }
 
 UpdateTransfer::~UpdateTransfer() {

@@ -49,7 +49,7 @@ Updater::Updater(UpdaterSetup setup, Settings& settings, QNetworkAccessManager& 
     , m_network(network)
     , m_timers(timers)
     , m_statusReset(timers.makeTimer()) {
-    m_statusReset->onTimeout = [this] { setStatus(Status::idle()); };
+    connect(m_statusReset.get(), &Timer::timedOut, this, [this] { setStatus(Status::idle()); });
 }
 
 Updater::~Updater() = default;

@@ -39,9 +39,7 @@ public:
         while (ManualTimer* next = nextDueBy(end)) {
             m_now = next->due;
             next->repeating ? void(next->due += next->interval) : void(next->active = false);
-            if (next->onTimeout) {
-                next->onTimeout();
-            }
+            Q_EMIT next->timedOut();
         }
         m_now = end;
     }

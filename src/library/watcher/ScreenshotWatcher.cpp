@@ -126,7 +126,7 @@ ScreenshotWatcher::ScreenshotWatcher(const QList<QUrl>& folders, TimerSource& ti
     connect(m_coalescer, &ChangeCoalescer::fired, this, &ScreenshotWatcher::folderChanged);
     for (std::size_t i = 0; i < m_states.size(); ++i) {
         m_states[i].patience = timers.makeTimer();
-        m_states[i].patience->onTimeout = [this, i] { stalled(i); };
+        connect(m_states[i].patience.get(), &Timer::timedOut, this, [this, i] { stalled(i); });
     }
 }
 
