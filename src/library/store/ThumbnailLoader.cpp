@@ -94,7 +94,9 @@ void ThumbnailLoader::attempt(const QPointer<Screenshot>& screenshot, size_t wai
         const auto size = sizeClass(shared, pixels);
         outcome.side = size ? int(*size) : pixels;
         if (size) {
-            outcome.result.image = shared->find(path, outcome.stamp, *size);
+            // One of a larger class is brought down to this one: the shelf holds them all.
+            outcome.result.image =
+                ImageDecoder::resized(shared->find(path, outcome.stamp, *size), outcome.side);
             outcome.failedBefore = outcome.result.image.isNull() && purpose == Purpose::first &&
                                    shared->failedBefore(path, outcome.stamp);
         }
