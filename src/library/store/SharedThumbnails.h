@@ -46,10 +46,11 @@ public:
     bool recordFailure(const QString& path, const FileStamp& stamp) const;
 
     QString folder() const { return m_folder; }
+    // Where the file's thumbnail of that size class is.
     QString pathOf(const QString& path, Size size) const;
-    QString failurePathOf(const QString& path) const;
 
 private:
+    QString failurePathOf(const QString& path) const;
     bool shared(const QString& path) const;
     QImage read(const QString& thumbnail, const QByteArray& uri, const FileStamp& stamp,
                 int maxSide) const;
