@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 #include <QSet>
@@ -11,15 +12,16 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
+#include <cmath>
 #include <utility>
 
 #include "app/CaptureLantern.h"
 #include "app/StatusItem.h"
 #include "library/ocr/OCRService.h"
 #include "library/store/Screenshot.h"
+#include "library/store/ScreenshotStore.h"
 #include "library/watcher/ScreenshotLocation.h"
 #include "library/watcher/ScreenshotSources.h"
-#include "library/store/ScreenshotStore.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
 #include "onboarding/OnboardingController.h"
@@ -47,6 +49,7 @@
 #include "shelf/ShelfActions.h"
 #include "shelf/ShelfFilter.h"
 #include "shelf/ShelfServices.h"
+#include "shelf/ThumbnailDelegate.h"
 #include "shortcut/HotKey.h"
 #include "shortcut/HotKeyStatus.h"
 #include "updates/UpdateInstaller.h"
@@ -57,6 +60,14 @@
 
 namespace framlet {
 namespace {
+
+// The device pixels of the longest side of a shelf cell (at most the panel's width over the
+// columns) on the sharpest screen: what a thumbnail must cover to look sharp.
+int cellPixels(int columns) {
+    const int side =
+        std::max(PanelView::panelWidth / std::max(columns, 1), ThumbnailDelegate::thumbnailHeight);
+    return int(std::ceil(side * qApp->devicePixelRatio()));
+}
 
 // An update download that makes no progress for this long is given up.
 constexpr std::chrono::seconds kDownloadTimeout{60};
@@ -106,7 +117,7 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_taskbar(std::make_unique<TaskbarPresence>(m_settings.showDockIcon()))
     , m_store(std::make_unique<ScreenshotStore>(
           m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)),
-          services.decodeBudget, services.timers, m_thumbnailPool))
+          services.decodeBudget, services.timers, m_thumbnailPool, &services.sharedThumbnails))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, services.decodeBudget,
@@ -118,6 +129,9 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     m_store->setHistoryLimit(m_settings.historyLimit());
     connect(&m_settings, &Settings::historyLimitChanged, m_store.get(),
             [this] { m_store->setHistoryLimit(m_settings.historyLimit()); });
+    m_store->setThumbnailPixels(cellPixels(m_settings.columns()));
+    connect(&m_settings, &Settings::columnsChanged, m_store.get(),
+            [this] { m_store->setThumbnailPixels(cellPixels(m_settings.columns())); });
     connect(&m_services.keyGrabber, &KeyGrabber::refused, this,
             [this](KeyGrabber::Handle, std::int32_t status) { hotKeyRefused(status); });
 }

@@ -9,6 +9,7 @@ class HotKeyStatus;
 class KeyGrabber;
 class OCRService;
 class Settings;
+class SharedThumbnails;
 class ShelfActions;
 class TimerSource;
 class Updater;
@@ -26,6 +27,7 @@ struct AppServices {
     FileManager& fileManager;
     OCRService& ocr;
     DecodeBudget& decodeBudget;
+    const SharedThumbnails& sharedThumbnails;
 };
 
 }  // namespace framlet

@@ -13,6 +13,7 @@
 #include "app/MaintenanceFlags.h"
 #include "library/decoding/DecodeBudget.h"
 #include "library/ocr/OCRService.h"
+#include "library/store/SharedThumbnails.h"
 #include "platform/ApplicationId.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
@@ -183,6 +184,7 @@ int main(int argc, char** argv) {
     // Before the delegate, so that it outlives the store that hands it work.
     DecodeBudget decodeBudget(DecodeBudget::processCapacity);
     OCRService ocr(TimerSource::realTime(), decodeBudget);
+    const SharedThumbnails sharedThumbnails = SharedThumbnails::forThisUser();
     ShelfActions shelfActions(Trash::shared(), FileManager::shared(), Clipboard::shared(),
                               decodeBudget, &ShelfActions::showAlert);
     QNetworkAccessManager network;
@@ -197,7 +199,8 @@ int main(int argc, char** argv) {
                                updater,
                                FileManager::shared(),
                                ocr,
-                               decodeBudget};
+                               decodeBudget,
+                               sharedThumbnails};
     AppDelegate delegate(services);
     running = &delegate;
     delegate.serve(service);

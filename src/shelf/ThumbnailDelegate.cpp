@@ -80,19 +80,18 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 
 void ThumbnailDelegate::paintImage(QPainter& painter, const QRectF& area,
                                    const QModelIndex& index) const {
-    const QSize fitted = index.data(ScreenshotStore::ThumbnailRole)
-                             .value<QImage>()
-                             .size()
-                             .scaled(area.size().toSize(), Qt::KeepAspectRatio);
+    const QImage image = index.data(ScreenshotStore::ThumbnailRole).value<QImage>();
+    const QSize fitted = image.size().scaled(area.size().toSize(), Qt::KeepAspectRatio);
     const qreal ratio = painter.device()->devicePixelRatioF();
-    // Scaled once per size, not on every repaint of the grid.
-    const QString key = QStringLiteral("framlet-thumb:%1:%2x%3")
+    // Scaled once per size and image, not on every repaint of the grid; a thumbnail replaced
+    // (new contents, or made larger for larger cells) is another image.
+    const QString key = QStringLiteral("framlet-thumb:%1:%2:%3x%4")
                             .arg(index.data(ScreenshotStore::IdRole).toUuid().toString())
+                            .arg(image.cacheKey())
                             .arg(fitted.width())
                             .arg(fitted.height());
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
-        const QImage image = index.data(ScreenshotStore::ThumbnailRole).value<QImage>();
         pixmap = QPixmap::fromImage(
             image.scaled(fitted * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         pixmap.setDevicePixelRatio(ratio);

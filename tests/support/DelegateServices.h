@@ -7,6 +7,7 @@
 #include "app/AppServices.h"
 #include "library/decoding/DecodeBudget.h"
 #include "library/ocr/OCRService.h"
+#include "library/store/SharedThumbnails.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
@@ -28,9 +29,9 @@ public:
         : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
 
     AppServices services(KeyGrabber& keyGrabber = X11KeyGrabber::shared()) {
-        return {settings,     colorScheme,  keyGrabber, timers,
-                shelfActions, hotKeyStatus, updater,    FileManager::shared(),
-                ocr,          decodeBudget};
+        return {settings,     colorScheme,  keyGrabber,      timers,
+                shelfActions, hotKeyStatus, updater,         FileManager::shared(),
+                ocr,          decodeBudget, sharedThumbnails};
     }
 
     QTemporaryDir config;
@@ -41,6 +42,7 @@ public:
     HotKeyStatus hotKeyStatus;
     DecodeBudget decodeBudget{DecodeBudget::processCapacity};
     OCRService ocr{timers, decodeBudget};
+    const SharedThumbnails sharedThumbnails = SharedThumbnails::forThisUser();  // the test's home
     ShelfActions shelfActions{Trash::shared(), FileManager::shared(), Clipboard::shared(),
                               decodeBudget, &ShelfActions::showAlert};
     QNetworkAccessManager network;

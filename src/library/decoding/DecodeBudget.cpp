@@ -15,6 +15,7 @@ DecodeBudget::DecodeBudget(qint64 capacity) : m_capacity(std::max<qint64>(1, cap
 
 DecodeBudget::Lease DecodeBudget::acquire(qint64 bytes) {
     const qint64 wanted = std::clamp<qint64>(bytes, 0, m_capacity);
+    ++m_decodes;
     QMutexLocker lock(&m_mutex);
     while (m_inUse + wanted > m_capacity) {
         m_freed.wait(&m_mutex);

@@ -3,6 +3,7 @@
 #include <QMutex>
 #include <QWaitCondition>
 #include <QtGlobal>
+#include <atomic>
 #include <utility>
 
 namespace framlet {
@@ -39,6 +40,9 @@ public:
 
     qint64 capacity() const { return m_capacity; }
     qint64 inUse() const;
+    // How many decodes it let in so far: each decode of an image file's pixels asks once, so
+    // this tells how many images were read, whatever for.
+    quint64 decodes() const { return m_decodes.load(); }
 
 private:
     void release(qint64 bytes);
@@ -47,6 +51,7 @@ private:
     mutable QMutex m_mutex;
     QWaitCondition m_freed;
     qint64 m_inUse = 0;
+    std::atomic<quint64> m_decodes = 0;
 };
 
 }  // namespace framlet

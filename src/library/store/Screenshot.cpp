@@ -31,6 +31,14 @@ void Screenshot::setThumbnail(const QImage& thumbnail) {
     Q_EMIT thumbnailLoaded();
 }
 
+void Screenshot::enlargeThumbnail(const QImage& thumbnail) {
+    if (thumbnail.isNull() || m_thumbnail.isNull() || m_thumbnailOutdated) {
+        return;
+    }
+    m_thumbnail = thumbnail;
+    Q_EMIT thumbnailLoaded();
+}
+
 void Screenshot::markThumbnailFailed() {
     if (m_thumbnailFailed || (!m_thumbnail.isNull() && !m_thumbnailOutdated)) {
         return;

@@ -51,6 +51,8 @@ public:
     // Each outcome is final for one content of the file: a thumbnail is set once and never after
     // giving up, and the other way round; the text is set once.
     void setThumbnail(const QImage& thumbnail);
+    // The same contents at a larger size, for cells that grew; only over a current thumbnail.
+    void enlargeThumbnail(const QImage& thumbnail);
     void markThumbnailFailed();
     void setOcrText(const QString& text);
 

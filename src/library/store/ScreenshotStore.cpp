@@ -11,10 +11,12 @@
 namespace framlet {
 
 ScreenshotStore::ScreenshotStore(TextRecognizer recognizeText, DecodeBudget& budget,
-                                 TimerSource& timers, QThreadPool& pool, QObject* parent)
+                                 TimerSource& timers, QThreadPool& pool,
+                                 const SharedThumbnails* sharedThumbnails, QObject* parent)
     : QAbstractListModel(parent)
     , m_recognizeText(std::move(recognizeText))
-    , m_thumbnails(new ThumbnailLoader(thumbnailSize, budget, timers, pool, this)) {
+    , m_thumbnails(
+          new ThumbnailLoader(thumbnailSize, sharedThumbnails, budget, timers, pool, this)) {
 }
 
 ScreenshotStore::~ScreenshotStore() = default;
@@ -72,6 +74,10 @@ void ScreenshotStore::clear() {
     if (!m_items.isEmpty()) {
         forget(0, count() - 1);
     }
+}
+
+void ScreenshotStore::setThumbnailPixels(int pixels) {
+    m_thumbnails->setPixels(pixels, m_items);
 }
 
 void ScreenshotStore::trim() {

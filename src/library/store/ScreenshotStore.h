@@ -15,6 +15,7 @@
 namespace framlet {
 
 class DecodeBudget;
+class SharedThumbnails;
 class TimerSource;
 class ThumbnailLoader;
 
@@ -45,14 +46,16 @@ public:
 
     using TextRecognizer = std::function<void(OCRService::Job, OCRService::Completion)>;
 
-    // The largest width or height of a thumbnail.
+    // The largest width or height of a thumbnail until told the cells' size.
     static constexpr int thumbnailSize = 320;
 
     // Thumbnails are decoded on pool, their retries waited for on timers. Not Qt's global pool:
     // a decode may wait there for the decode budget, while Qt's own scaling and conversion of
-    // large images run their helpers on the global pool and wait for them.
+    // large images run their helpers on the global pool and wait for them. With shared
+    // thumbnails (may be null) they are taken from and given to the desktop's thumbnail folder.
     ScreenshotStore(TextRecognizer recognizeText, DecodeBudget& budget, TimerSource& timers,
-                    QThreadPool& pool, QObject* parent = nullptr);
+                    QThreadPool& pool, const SharedThumbnails* sharedThumbnails = nullptr,
+                    QObject* parent = nullptr);
     ~ScreenshotStore() override;
 
     // Hands the text of each screenshot to service.
@@ -73,6 +76,9 @@ public:
     void clear();
     // Takes effect at the next addition; nothing is trimmed or comes back before.
     void setHistoryLimit(int limit) { m_historyLimit = limit; }
+    // The device pixels of a shelf cell's longest side: thumbnails cover them, and those shown
+    // are made again when the cells grew beyond them.
+    void setThumbnailPixels(int pixels);
 
     const QList<Screenshot*>& items() const { return m_items; }
     int count() const { return int(m_items.size()); }

@@ -14,6 +14,7 @@
 #include "library/ocr/OCRService.h"
 #include "library/store/Screenshot.h"
 #include "library/store/ScreenshotStore.h"
+#include "library/store/SharedThumbnails.h"
 #include "library/watcher/ScreenshotWatcher.h"
 #include "platform/TimerSource.h"
 
@@ -55,6 +56,7 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
 
     test::ManualTimers scheduler;
     DecodeBudget budget(DecodeBudget::processCapacity);
+    const SharedThumbnails shared = SharedThumbnails::forThisUser();  // written to as it goes
     QThreadPool thumbnailPool;  // after the budget: waits for the decodes holding it
     OCRService ocr(scheduler, budget);
     // Waits end at once, so corrupt files run through their whole retry sequence quickly.
@@ -65,7 +67,7 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     int settled = 0;  // thumbnails or give-ups, plus texts
     ScreenshotStore store(
         [&](OCRService::Job job, OCRService::Completion done) { ocr.recognizeText(job, done); },
-        budget, scheduler, thumbnailPool);
+        budget, scheduler, thumbnailPool, &shared);
     ScreenshotWatcher watcher({QUrl::fromLocalFile(dir)}, TimerSource::realTime());
     QObject::connect(&watcher, &ScreenshotWatcher::fileFound,
                      [&](const QUrl& url, const QDateTime& at, bool) {

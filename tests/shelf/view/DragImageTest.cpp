@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QStyleOptionViewItem>
+#include <QUuid>
 
+#include "library/store/ScreenshotStore.h"
 #include "shelf/DragImage.h"
+#include "shelf/SelectionModel.h"
+#include "shelf/ThumbnailDelegate.h"
 #include "shelf/ThumbnailInteraction.h"
 
 namespace framlet {
@@ -45,6 +52,26 @@ TEST(DragImage, ManyFilesStayASmallPicture) {
     const DragImage image(QList<QImage>(200, filled({10, 10}, Qt::green)));
     const int side = 96 + 8 * (DragImage::maxFrames - 1);
     EXPECT_EQ(image.pixmap().size(), QSize(side, side));
+}
+
+TEST(ThumbnailCell, AThumbnailReplacedAtTheSameSizeIsDrawnAnew) {
+    SelectionModel selection;
+    const ThumbnailDelegate delegate(selection);
+    QStandardItemModel model(1, 1);
+    const QModelIndex index = model.index(0, 0);
+    model.setData(index, QUuid::createUuid(), ScreenshotStore::IdRole);
+    QStyleOptionViewItem option;
+    option.rect = QRect(0, 0, 128, 98);
+    const auto centre = [&](Qt::GlobalColor color) {
+        model.setData(index, filled({160, 90}, color), ScreenshotStore::ThumbnailRole);
+        QImage cell(option.rect.size(), QImage::Format_ARGB32);
+        QPainter painter(&cell);
+        delegate.paint(&painter, option, index);
+        painter.end();
+        return cell.pixelColor(option.rect.center());
+    };
+    EXPECT_EQ(centre(Qt::red), QColor(Qt::red));
+    EXPECT_EQ(centre(Qt::blue), QColor(Qt::blue));  // new contents, or a sharper copy
 }
 
 }  // namespace
