@@ -17,9 +17,9 @@
 #include "app/StatusItem.h"
 #include "library/ocr/OCRService.h"
 #include "library/store/Screenshot.h"
+#include "library/store/ScreenshotStore.h"
 #include "library/watcher/ScreenshotLocation.h"
 #include "library/watcher/ScreenshotSources.h"
-#include "library/store/ScreenshotStore.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
 #include "onboarding/OnboardingController.h"
@@ -120,6 +120,11 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
             [this] { m_store->setHistoryLimit(m_settings.historyLimit()); });
     connect(&m_services.keyGrabber, &KeyGrabber::refused, this,
             [this](KeyGrabber::Handle, std::int32_t status) { hotKeyRefused(status); });
+    connect(&m_services.keyGrabber, &KeyGrabber::bound, this,
+            [this](KeyGrabber::Handle, const QString& description) {
+                m_services.hotKeyStatus.setDesktopBinding(description);
+            });
+    connect(&m_services.keyGrabber, &KeyGrabber::routeChanged, this, &AppDelegate::setupHotKey);
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -209,6 +214,7 @@ void AppDelegate::setupSources() {
 void AppDelegate::setupHotKey() {
     m_hotKey
         .reset();  // the old grab goes first: re-registering the same keys would find them taken
+    m_services.hotKeyStatus.setDesktopBinding(std::nullopt);
     QPointer<AppDelegate> self(this);
     try {
         m_hotKey = std::make_unique<HotKey>(
@@ -235,6 +241,7 @@ void AppDelegate::setupHotKey() {
 void AppDelegate::hotKeyRefused(std::int32_t status) {
     // A desktop that answers later (the portal) has declined: no shortcut is active now.
     m_hotKey.reset();
+    m_services.hotKeyStatus.setDesktopBinding(std::nullopt);
     const QString message = HotKey::RegistrationError::failed(status).userMessage();
     m_services.hotKeyStatus.setErrorMessage(message);
     DebugLog::log(QStringLiteral("hotkey: FAILED — ") + message);
@@ -255,7 +262,7 @@ std::unique_ptr<OnboardingController> AppDelegate::makeOnboarding() {
         OnboardingController::Services{
             &chooseScreenshotFolder, &ShellScreenshotFolder::probeOffMain,
             [this](const QUrl& folder) { m_services.fileManager.reveal({folder}); },
-            [this](QWidget* window) { m_taskbar->add(window); }});
+            [this](QWidget* window) { m_taskbar->add(window); }, &m_services.hotKeyStatus});
 }
 
 void AppDelegate::resetTour() {

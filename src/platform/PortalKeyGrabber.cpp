@@ -85,6 +85,8 @@ PortalKeyGrabber::PortalKeyGrabber(QDBusConnection bus, QString applicationId, Q
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     m_bus.connect(kPortal, kPath, kShortcuts, QStringLiteral("Activated"), this,
                   SLOT(onActivated(QDBusMessage)));
+    m_bus.connect(kPortal, kPath, kShortcuts, QStringLiteral("ShortcutsChanged"), this,
+                  SLOT(onShortcutsChanged(QDBusMessage)));
 }
 
 PortalKeyGrabber::~PortalKeyGrabber() {
@@ -182,19 +184,24 @@ void PortalKeyGrabber::onResponse(uint response, const QVariantMap& results) {
         bindShortcut(grab);
         return;
     }
-    const auto shortcuts =
-        qdbus_cast<QList<PortalShortcut>>(results.value(QStringLiteral("shortcuts")));
-    for (const PortalShortcut& shortcut : shortcuts) {
+    takeBinding(handle, grab, results.value(QStringLiteral("shortcuts")));
+}
+
+void PortalKeyGrabber::takeBinding(Handle handle, Grab& grab, const QVariant& shortcuts) {
+    // An answer without our shortcut, or without keys for it, is no refusal: KDE answers so and
+    // opens its settings for the user to pick the keys, which come later as ShortcutsChanged.
+    QString described;
+    for (const PortalShortcut& shortcut : qdbus_cast<QList<PortalShortcut>>(shortcuts)) {
         if (shortcut.id == shortcutId) {
-            grab.stage = Stage::bound;
-            const QString described =
-                shortcut.properties.value(QStringLiteral("trigger_description")).toString();
-            DebugLog::log(QStringLiteral("hotkey: portal bound the shortcut to ") + described);
-            Q_EMIT bound(described);
-            return;
+            described = shortcut.properties.value(QStringLiteral("trigger_description")).toString();
         }
     }
-    refuse(handle, portalDeclined, QStringLiteral("the shortcut was left unbound"));
+    grab.stage = Stage::bound;
+    DebugLog::log(described.isEmpty()
+                      ? QStringLiteral("hotkey: portal session open, the desktop lets the user "
+                                       "pick the keys")
+                      : QStringLiteral("hotkey: portal bound the shortcut to ") + described);
+    Q_EMIT bound(handle, described);
 }
 
 void PortalKeyGrabber::bindShortcut(Grab& grab) {
@@ -230,6 +237,21 @@ std::map<PortalKeyGrabber::Handle, PortalKeyGrabber::Grab>::iterator
 PortalKeyGrabber::grabAtRequest(const QString& path) {
     return std::find_if(m_grabs.begin(), m_grabs.end(),
                         [&](const auto& entry) { return entry.second.requestPath == path; });
+}
+
+void PortalKeyGrabber::onShortcutsChanged(const QDBusMessage& signal) {
+    // ShortcutsChanged(o session_handle, a(sa{sv}) shortcuts)
+    const QVariantList arguments = signal.arguments();
+    if (arguments.size() < 2) {
+        return;
+    }
+    const QString session = arguments.at(0).value<QDBusObjectPath>().path();
+    for (auto& [handle, grab] : m_grabs) {
+        if (grab.stage == Stage::bound && grab.sessionPath == session) {
+            takeBinding(handle, grab, arguments.at(1));
+            return;
+        }
+    }
 }
 
 void PortalKeyGrabber::onActivated(const QDBusMessage& signal) {
