@@ -108,9 +108,13 @@ KeyGrabber::Result PortalKeyGrabber::grab(std::uint32_t virtualKeyCode,
     grab.trigger = preferred;
     grab.onPress = std::move(onPress);
     const QString token = QStringLiteral("framlet%1").arg(m_nextToken++);
-    grab.requestPath = request(
-        QStringLiteral("CreateSession"), {},
-        {{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), token}});
+    // KDE 5.27 registers a session's shortcuts from CreateSession's options, and only those: its
+    // BindShortcuts just opens System Settings. Other portals ignore the option.
+    grab.requestPath =
+        request(QStringLiteral("CreateSession"), {},
+                {{QStringLiteral("handle_token"), token},
+                 {QStringLiteral("session_handle_token"), token},
+                 {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts(grab))}});
     return {grabbed, handle};
 }
 
@@ -204,16 +208,18 @@ void PortalKeyGrabber::takeBinding(Handle handle, Grab& grab, const QVariant& sh
     Q_EMIT bound(handle, described);
 }
 
+QList<PortalShortcut> PortalKeyGrabber::shortcuts(const Grab& grab) {
+    return {{shortcutId,
+             {{QStringLiteral("description"), QStringLiteral("Show or hide the Framlet shelf")},
+              {QStringLiteral("preferred_trigger"), grab.trigger}}}};
+}
+
 void PortalKeyGrabber::bindShortcut(Grab& grab) {
     grab.stage = Stage::binding;
-    const QVariantMap properties{
-        {QStringLiteral("description"), QStringLiteral("Show or hide the Framlet shelf")},
-        {QStringLiteral("preferred_trigger"), grab.trigger}};
-    const QList<PortalShortcut> shortcuts{{shortcutId, properties}};
     const QString token = QStringLiteral("framlet%1").arg(m_nextToken++);
     grab.requestPath = request(QStringLiteral("BindShortcuts"),
                                {QVariant::fromValue(QDBusObjectPath(grab.sessionPath)),
-                                QVariant::fromValue(shortcuts), QString()},
+                                QVariant::fromValue(shortcuts(grab)), QString()},
                                {{QStringLiteral("handle_token"), token}});
 }
 

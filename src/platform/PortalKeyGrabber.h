@@ -67,6 +67,7 @@ private:
     void registerApplication();
     // Sends a request whose answer comes as a Response signal on its own object path.
     QString request(const QString& method, QVariantList arguments, QVariantMap options);
+    static QList<PortalShortcut> shortcuts(const Grab& grab);
     void bindShortcut(Grab& grab);
     // Takes the desktop's list of shortcuts for the grab's session as its binding.
     void takeBinding(Handle handle, Grab& grab, const QVariant& shortcuts);
