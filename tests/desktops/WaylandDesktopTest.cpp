@@ -145,6 +145,24 @@ TEST_F(WaylandDesktopTest, PlasmaPortalShortcutWaitsForTheKeysTheDesktopBinds) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !kwinListsTheShelf(); }, 20000));
     press();
     EXPECT_TRUE(QTest::qWaitFor([&] { return kwinListsTheShelf(); }, 20000));
+    // The shelf opened has the keyboard (its search field is its first stop): a KWin script
+    // prints the active window's caption into KWin's log.
+    QFile script(home.filePath(QStringLiteral("active.js")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(
+        "print('active: ' + (workspace.activeClient ? workspace.activeClient.caption : ''));");
+    script.close();
+    call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+         QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("loadScript"),
+         {script.fileName(), QStringLiteral("active")});
+    call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+         QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("start"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile log(home.filePath(QStringLiteral("kwin.log")));
+            return log.open(QIODevice::ReadOnly) && log.readAll().contains("active: Framlet Shelf");
+        },
+        10000));
 }
 
 // GNOME 43 has no GlobalShortcuts portal: with the user's consent Framlet adds a custom
@@ -168,6 +186,8 @@ TEST_F(WaylandDesktopTest, GnomeRunsTheCustomShortcutAndGnomeScreenshotsCaptures
     picture.fill(Qt::darkGreen);
     ASSERT_TRUE(picture.save(home.filePath(QStringLiteral("Pictures/holiday.png"))));
 
+    // Its windows through XWayland, where the X server tells which one has the keyboard.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     launch();
     // No grab is claimed that would hear X11 windows only: the user is offered the command.
     ASSERT_TRUE(logged("This desktop doesn't let apps register shortcuts"));
@@ -194,6 +214,17 @@ TEST_F(WaylandDesktopTest, GnomeRunsTheCustomShortcutAndGnomeScreenshotsCaptures
         [&] { return monitor.readAllStandardOutput().contains("member=Toggle"); }, 20000));
     monitor.kill();
     monitor.waitForFinished();
+    // The shelf opened has the keyboard (its search field is its first stop).
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QProcess focus;
+            focus.setProcessEnvironment(environment);
+            focus.start(QStringLiteral("xdotool"),
+                        {QStringLiteral("getwindowfocus"), QStringLiteral("getwindowname")});
+            return focus.waitForFinished(10000) &&
+                   focus.readAllStandardOutput().trimmed() == "Framlet Shelf";
+        },
+        20000));
 
     ASSERT_EQ(run(QStringLiteral("gnome-screenshot"), {}), 0);
     EXPECT_TRUE(QTest::qWaitFor(
