@@ -89,22 +89,6 @@ TEST_F(GnomeShortcutTest, OwnEntryIsAddedOnlyOnConsentFollowsTheKeysAndLeavesOth
     EXPECT_EQ(grabber.grab(kKey2, kSuper | kShift, {}).status, KeyGrabber::commandNotBound);
 }
 
-TEST_F(GnomeShortcutTest, ListsAreReadAsPrintedAndCommandsQuotedForAShell) {
-    EXPECT_EQ(GnomeCustomShortcuts::literals(QStringLiteral("@as []")), QStringList());
-    EXPECT_EQ(GnomeCustomShortcuts::literals(QStringLiteral(R"(['a', "it's", 'b\'c,]'])")),
-              (QStringList{QStringLiteral("'a'"), QStringLiteral(R"("it's")"),
-                           QStringLiteral(R"('b\'c,]')")}));
-    for (const char* broken : {"['a'", "['a' 'b']", "[a]", "'a'", "['a\\']"}) {
-        EXPECT_FALSE(GnomeCustomShortcuts::literals(QString::fromUtf8(broken))) << broken;
-    }
-    EXPECT_EQ(GnomeCustomShortcuts::unquoted(QStringLiteral(R"('b\'c\\d\u00fc')")),
-              QStringLiteral("b'c\\d\u00fc"));
-    EXPECT_EQ(GnomeCustomShortcuts::unquoted(GnomeCustomShortcuts::quoted(QStringLiteral("a'\\b"))),
-              QStringLiteral("a'\\b"));
-    EXPECT_EQ(GnomeShortcutGrabber::toggleCommand(QStringLiteral("/opt/it's here/framlet")),
-              QStringLiteral(R"('/opt/it'\''s here/framlet' --toggle)"));
-}
-
 // An X11 grab in a Wayland session hears X11 windows only, so it is never the route there.
 TEST(ShortcutRouteTest, EachSessionGetsTheRouteThatHearsEveryWindow) {
     const auto route = [](ShortcutSession session, bool portal, bool gnome) {
