@@ -185,21 +185,32 @@ void PortalKeyGrabber::onResponse(uint response, const QVariantMap& results) {
         grab.sessionPath = session.metaType() == QMetaType::fromType<QDBusObjectPath>()
                                ? session.value<QDBusObjectPath>().path()
                                : session.toString();
-        bindShortcut(grab);
+        // KDE binds the session's shortcuts as it creates it; its BindShortcuts would only open
+        // System Settings, at every launch. Keys already bound need no asking.
+        if (description(results).isEmpty()) {
+            bindShortcut(grab);
+        } else {
+            takeBinding(handle, grab, results);
+        }
         return;
     }
-    takeBinding(handle, grab, results.value(QStringLiteral("shortcuts")));
+    takeBinding(handle, grab, results);
 }
 
-void PortalKeyGrabber::takeBinding(Handle handle, Grab& grab, const QVariant& shortcuts) {
-    // An answer without our shortcut, or without keys for it, is no refusal: KDE answers so and
-    // opens its settings for the user to pick the keys, which come later as ShortcutsChanged.
-    QString described;
+QString PortalKeyGrabber::description(const QVariantMap& results) {
+    const QVariant shortcuts = results.value(QStringLiteral("shortcuts"));
     for (const PortalShortcut& shortcut : qdbus_cast<QList<PortalShortcut>>(shortcuts)) {
         if (shortcut.id == shortcutId) {
-            described = shortcut.properties.value(QStringLiteral("trigger_description")).toString();
+            return shortcut.properties.value(QStringLiteral("trigger_description")).toString();
         }
     }
+    return {};
+}
+
+void PortalKeyGrabber::takeBinding(Handle handle, Grab& grab, const QVariantMap& results) {
+    // An answer without our shortcut, or without keys for it, is no refusal: KDE answers so and
+    // opens its settings for the user to pick the keys, which come later as ShortcutsChanged.
+    const QString described = description(results);
     grab.stage = Stage::bound;
     DebugLog::log(described.isEmpty()
                       ? QStringLiteral("hotkey: portal session open, the desktop lets the user "
@@ -254,7 +265,7 @@ void PortalKeyGrabber::onShortcutsChanged(const QDBusMessage& signal) {
     const QString session = arguments.at(0).value<QDBusObjectPath>().path();
     for (auto& [handle, grab] : m_grabs) {
         if (grab.stage == Stage::bound && grab.sessionPath == session) {
-            takeBinding(handle, grab, arguments.at(1));
+            takeBinding(handle, grab, {{QStringLiteral("shortcuts"), arguments.at(1)}});
             return;
         }
     }

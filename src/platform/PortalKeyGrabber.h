@@ -69,8 +69,10 @@ private:
     QString request(const QString& method, QVariantList arguments, QVariantMap options);
     static QList<PortalShortcut> shortcuts(const Grab& grab);
     void bindShortcut(Grab& grab);
+    // The keys an answer's list of shortcuts ("shortcuts") describes for ours; empty for none.
+    static QString description(const QVariantMap& results);
     // Takes the desktop's list of shortcuts for the grab's session as its binding.
-    void takeBinding(Handle handle, Grab& grab, const QVariant& shortcuts);
+    void takeBinding(Handle handle, Grab& grab, const QVariantMap& results);
     void refuse(Handle handle, std::int32_t status, const QString& why);
     void closeSession(const QString& sessionPath);
     std::map<Handle, Grab>::iterator grabAtRequest(const QString& path);
