@@ -134,6 +134,11 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
             [this] { m_store->setThumbnailPixels(cellPixels(m_settings.columns())); });
     connect(&m_services.keyGrabber, &KeyGrabber::refused, this,
             [this](KeyGrabber::Handle, std::int32_t status) { hotKeyRefused(status); });
+    connect(&m_services.keyGrabber, &KeyGrabber::bound, this,
+            [this](KeyGrabber::Handle, const QString& description) {
+                m_services.hotKeyStatus.setDesktopBinding(description);
+            });
+    connect(&m_services.keyGrabber, &KeyGrabber::routeChanged, this, &AppDelegate::setupHotKey);
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -223,6 +228,7 @@ void AppDelegate::setupSources() {
 void AppDelegate::setupHotKey() {
     m_hotKey
         .reset();  // the old grab goes first: re-registering the same keys would find them taken
+    m_services.hotKeyStatus.setDesktopBinding(std::nullopt);
     QPointer<AppDelegate> self(this);
     try {
         m_hotKey = std::make_unique<HotKey>(
@@ -249,6 +255,7 @@ void AppDelegate::setupHotKey() {
 void AppDelegate::hotKeyRefused(std::int32_t status) {
     // A desktop that answers later (the portal) has declined: no shortcut is active now.
     m_hotKey.reset();
+    m_services.hotKeyStatus.setDesktopBinding(std::nullopt);
     const QString message = HotKey::RegistrationError::failed(status).userMessage();
     m_services.hotKeyStatus.setErrorMessage(message);
     DebugLog::log(QStringLiteral("hotkey: FAILED — ") + message);
@@ -269,7 +276,7 @@ std::unique_ptr<OnboardingController> AppDelegate::makeOnboarding() {
         OnboardingController::Services{
             &chooseScreenshotFolder, &ShellScreenshotFolder::probeOffMain,
             [this](const QUrl& folder) { m_services.fileManager.reveal({folder}); },
-            [this](QWidget* window) { m_taskbar->add(window); }});
+            [this](QWidget* window) { m_taskbar->add(window); }, &m_services.hotKeyStatus});
 }
 
 void AppDelegate::resetTour() {

@@ -20,11 +20,14 @@
 #include "platform/DebugLog.h"
 #include "platform/DisplayConnection.h"
 #include "platform/FileManager.h"
+#include "platform/GnomeCustomShortcuts.h"
+#include "platform/GnomeShortcutGrabber.h"
 #include "platform/InstanceClient.h"
 #include "platform/InstanceService.h"
 #include "platform/LoginItem.h"
 #include "platform/MemoryPolicy.h"
 #include "platform/PortalKeyGrabber.h"
+#include "platform/ShortcutRoute.h"
 #include "platform/TimerSource.h"
 #include "platform/Trash.h"
 #include "platform/X11.h"
@@ -69,19 +72,38 @@ int withoutDisplay(int argc, char** argv, const InstanceCommand& command, const 
     return 1;
 }
 
-// Under X11 the grab on Qt's connection. In a Wayland session an X11 grab sees no key pressed
-// in a Wayland window, even through XWayland, so the desktop's shortcut portal is used where it
-// is offered; without it the X11 grabber stays, whose failure tells the user what to do.
-framlet::KeyGrabber& chooseKeyGrabber(std::unique_ptr<framlet::PortalKeyGrabber>& portal) {
+// The grabber of the session's shortcut route (platform/ShortcutRoute); the one it makes lives
+// in `owned` for the whole run.
+framlet::KeyGrabber& chooseKeyGrabber(std::unique_ptr<framlet::KeyGrabber>& owned) {
     using namespace framlet;
-    const bool wayland =
-        X11::connection() == nullptr || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
-    if (wayland && PortalKeyGrabber::offered(QDBusConnection::sessionBus())) {
-        DebugLog::log(QStringLiteral("hotkey: Wayland session — using the GlobalShortcuts portal"));
-        portal = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(), applicationId());
-        return *portal;
+    const ShortcutSession session = ShortcutSession::current(X11::connection() != nullptr);
+    GnomeCustomShortcuts gnome(GnomeShortcutGrabber::entryPath);
+    switch (chooseShortcutRoute(
+        session, [] { return PortalKeyGrabber::offered(QDBusConnection::sessionBus()); },
+        [&] { return gnome.available(); })) {
+        case ShortcutRoute::x11Grab:
+            return X11KeyGrabber::shared();
+        case ShortcutRoute::portal:
+            DebugLog::log(
+                QStringLiteral("hotkey: Wayland session — using the GlobalShortcuts portal"));
+            owned =
+                std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(), applicationId());
+            return *owned;
+        case ShortcutRoute::gnomeCommand: {
+            DebugLog::log(QStringLiteral("hotkey: GNOME on Wayland — offering a custom shortcut"));
+            auto grabber = std::make_unique<GnomeShortcutGrabber>(
+                gnome, GnomeShortcutGrabber::toggleCommand(LoginItem::runningExecutable()));
+            HotKeyStatus::shared().setGnomeShortcut(grabber.get());
+            owned = std::move(grabber);
+            return *owned;
+        }
+        case ShortcutRoute::none:
+            break;
     }
-    return X11KeyGrabber::shared();
+    // An X11 grab here would hear the keys only in X11 windows: none is claimed.
+    DebugLog::log(QStringLiteral("hotkey: no global shortcut route in this session"));
+    owned = std::make_unique<X11KeyGrabber>(X11KeyGrabber::Backend::unavailable);
+    return *owned;
 }
 
 // What this process, now the instance, does with its own command once it has started.
@@ -180,7 +202,7 @@ int main(int argc, char** argv) {
     // Another process (a maintenance flag, a second session's Framlet) may change the preferences.
     Settings::shared().followFileChanges();
 
-    std::unique_ptr<PortalKeyGrabber> portal;
+    std::unique_ptr<KeyGrabber> ownGrabber;
     // Before the delegate, so that it outlives the store that hands it work.
     DecodeBudget decodeBudget(DecodeBudget::processCapacity);
     OCRService ocr(TimerSource::realTime(), decodeBudget);
@@ -192,7 +214,7 @@ int main(int argc, char** argv) {
                     TimerSource::realTime());
     const AppServices services{Settings::shared(),
                                ColorScheme::shared(),
-                               chooseKeyGrabber(portal),
+                               chooseKeyGrabber(ownGrabber),
                                TimerSource::realTime(),
                                shelfActions,
                                HotKeyStatus::shared(),

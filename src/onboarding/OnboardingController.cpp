@@ -37,6 +37,9 @@ void OnboardingController::present(const QUrl& folder) {
                               QMetaEnum::fromType<OnboardingModel::Step>().valueToKey(int(step))));
         });
         m_view = new OnboardingView(*m_model, m_settings, m_services.showInFileManager);
+        if (m_services.hotKeyStatus) {
+            m_view->offerGnomeShortcut(*m_services.hotKeyStatus);
+        }
         m_window = std::make_unique<OnboardingWindow>(m_view);
         connect(m_window.get(), &OnboardingWindow::closeRequested, this, [this] {
             DebugLog::log(QStringLiteral("onboarding: window closed → treating as finished"));

@@ -11,6 +11,7 @@
 
 namespace framlet {
 
+class HotKeyStatus;
 class OnboardingWindow;
 class Settings;
 class ThemePalette;
@@ -30,6 +31,8 @@ public:
         OnboardingView::ShowFolder showInFileManager;
         // Lets the window follow the program's taskbar presence.
         std::function<void(QWidget* window)> joinTaskbar;
+        // Where the shortcut stands; the last screen offers what it lacks (GNOME's shortcut).
+        HotKeyStatus* hotKeyStatus = nullptr;
     };
 
     OnboardingController(Settings& settings, ThemePalette& theme, Services services,

@@ -16,6 +16,7 @@
 #include "preferences/Settings.h"
 #include "shelf/SymbolView.h"
 #include "shortcut/KeyCodeFormatter.h"
+#include "shortcut/widgets/GnomeShortcutButton.h"
 
 namespace framlet {
 namespace {
@@ -98,6 +99,15 @@ QString OnboardingView::displayPath(const QUrl& folder, const QString& home) {
         return u'~' + path.mid(root.size());
     }
     return path;
+}
+
+void OnboardingView::offerGnomeShortcut(HotKeyStatus& status) {
+    const Screen& done = m_screens[int(Step::done)];
+    auto* column = static_cast<QVBoxLayout*>(done.widget->layout());
+    m_gnomeShortcut = new GnomeShortcutButton(status);
+    column->insertWidget(column->indexOf(done.primary), m_gnomeShortcut, 0, Qt::AlignHCenter);
+    column->insertSpacing(column->indexOf(done.primary), 8);
+    m_gnomeShortcut->refresh();
 }
 
 QString OnboardingView::title() const {

@@ -14,6 +14,8 @@ class QVBoxLayout;
 namespace framlet {
 
 class FolderOptionRow;
+class GnomeShortcutButton;
+class HotKeyStatus;
 class SymbolView;
 class OnboardingModel;
 class Settings;
@@ -38,6 +40,11 @@ public:
     QPushButton* primaryButton() const;
     FolderOptionRow* detectedRow() const { return m_detectedRow; }
     FolderOptionRow* customRow() const { return m_customRow; }
+
+    // Puts GNOME's shortcut button on the last screen, above Done; it shows only where GNOME
+    // runs the shortcut's command and lacks the entry.
+    void offerGnomeShortcut(HotKeyStatus& status);
+    GnomeShortcutButton* gnomeShortcutButton() const { return m_gnomeShortcut; }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -76,6 +83,7 @@ private:
     QList<QPair<SymbolView*, QColor>> m_symbols;
     FolderOptionRow* m_detectedRow = nullptr;
     FolderOptionRow* m_customRow = nullptr;
+    GnomeShortcutButton* m_gnomeShortcut = nullptr;
 };
 
 }  // namespace framlet

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <cstdint>
 #include <functional>
 
@@ -26,6 +27,8 @@ public:
     // The desktop's shortcut portal: the user declined the binding, or it failed otherwise.
     static constexpr std::int32_t portalDeclined = -4;
     static constexpr std::int32_t portalFailed = -5;
+    // The desktop runs a command on its own shortcuts and has none for this program yet.
+    static constexpr std::int32_t commandNotBound = -6;
 
     using Handle = std::uint32_t;
     struct Result {
@@ -46,6 +49,13 @@ Q_SIGNALS:
     // grabbed; this comes from the event loop with the grab's handle and a status code, and the
     // grab is gone. Grabbers that answer at once never emit it.
     void refused(framlet::KeyGrabber::Handle handle, std::int32_t status);
+    // A desktop that answers later has bound the grab to the keys it describes ("Meta+Shift+2");
+    // an empty description: it lets the user pick the keys in its own settings, and none are
+    // bound yet. Emitted again whenever the desktop's binding changes.
+    void bound(framlet::KeyGrabber::Handle handle, const QString& description);
+    // What the desktop would answer to a grab changed (the user let it run a command for this
+    // program, or took that back): grab again.
+    void routeChanged();
 };
 
 }  // namespace framlet

@@ -85,6 +85,8 @@ PortalKeyGrabber::PortalKeyGrabber(QDBusConnection bus, QString applicationId, Q
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     m_bus.connect(kPortal, kPath, kShortcuts, QStringLiteral("Activated"), this,
                   SLOT(onActivated(QDBusMessage)));
+    m_bus.connect(kPortal, kPath, kShortcuts, QStringLiteral("ShortcutsChanged"), this,
+                  SLOT(onShortcutsChanged(QDBusMessage)));
 }
 
 PortalKeyGrabber::~PortalKeyGrabber() {
@@ -106,9 +108,13 @@ KeyGrabber::Result PortalKeyGrabber::grab(std::uint32_t virtualKeyCode,
     grab.trigger = preferred;
     grab.onPress = std::move(onPress);
     const QString token = QStringLiteral("framlet%1").arg(m_nextToken++);
-    grab.requestPath = request(
-        QStringLiteral("CreateSession"), {},
-        {{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), token}});
+    // KDE 5.27 registers a session's shortcuts from CreateSession's options, and only those: its
+    // BindShortcuts just opens System Settings. Other portals ignore the option.
+    grab.requestPath =
+        request(QStringLiteral("CreateSession"), {},
+                {{QStringLiteral("handle_token"), token},
+                 {QStringLiteral("session_handle_token"), token},
+                 {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts(grab))}});
     return {grabbed, handle};
 }
 
@@ -179,34 +185,52 @@ void PortalKeyGrabber::onResponse(uint response, const QVariantMap& results) {
         grab.sessionPath = session.metaType() == QMetaType::fromType<QDBusObjectPath>()
                                ? session.value<QDBusObjectPath>().path()
                                : session.toString();
-        bindShortcut(grab);
+        // KDE binds the session's shortcuts as it creates it; its BindShortcuts would only open
+        // System Settings, at every launch. Keys already bound need no asking.
+        if (description(results).isEmpty()) {
+            bindShortcut(grab);
+        } else {
+            takeBinding(handle, grab, results);
+        }
         return;
     }
-    const auto shortcuts =
-        qdbus_cast<QList<PortalShortcut>>(results.value(QStringLiteral("shortcuts")));
-    for (const PortalShortcut& shortcut : shortcuts) {
+    takeBinding(handle, grab, results);
+}
+
+QString PortalKeyGrabber::description(const QVariantMap& results) {
+    const QVariant shortcuts = results.value(QStringLiteral("shortcuts"));
+    for (const PortalShortcut& shortcut : qdbus_cast<QList<PortalShortcut>>(shortcuts)) {
         if (shortcut.id == shortcutId) {
-            grab.stage = Stage::bound;
-            const QString described =
-                shortcut.properties.value(QStringLiteral("trigger_description")).toString();
-            DebugLog::log(QStringLiteral("hotkey: portal bound the shortcut to ") + described);
-            Q_EMIT bound(described);
-            return;
+            return shortcut.properties.value(QStringLiteral("trigger_description")).toString();
         }
     }
-    refuse(handle, portalDeclined, QStringLiteral("the shortcut was left unbound"));
+    return {};
+}
+
+void PortalKeyGrabber::takeBinding(Handle handle, Grab& grab, const QVariantMap& results) {
+    // An answer without our shortcut, or without keys for it, is no refusal: KDE answers so and
+    // opens its settings for the user to pick the keys, which come later as ShortcutsChanged.
+    const QString described = description(results);
+    grab.stage = Stage::bound;
+    DebugLog::log(described.isEmpty()
+                      ? QStringLiteral("hotkey: portal session open, the desktop lets the user "
+                                       "pick the keys")
+                      : QStringLiteral("hotkey: portal bound the shortcut to ") + described);
+    Q_EMIT bound(handle, described);
+}
+
+QList<PortalShortcut> PortalKeyGrabber::shortcuts(const Grab& grab) {
+    return {{shortcutId,
+             {{QStringLiteral("description"), QStringLiteral("Show or hide the Framlet shelf")},
+              {QStringLiteral("preferred_trigger"), grab.trigger}}}};
 }
 
 void PortalKeyGrabber::bindShortcut(Grab& grab) {
     grab.stage = Stage::binding;
-    const QVariantMap properties{
-        {QStringLiteral("description"), QStringLiteral("Show or hide the Framlet shelf")},
-        {QStringLiteral("preferred_trigger"), grab.trigger}};
-    const QList<PortalShortcut> shortcuts{{shortcutId, properties}};
     const QString token = QStringLiteral("framlet%1").arg(m_nextToken++);
     grab.requestPath = request(QStringLiteral("BindShortcuts"),
                                {QVariant::fromValue(QDBusObjectPath(grab.sessionPath)),
-                                QVariant::fromValue(shortcuts), QString()},
+                                QVariant::fromValue(shortcuts(grab)), QString()},
                                {{QStringLiteral("handle_token"), token}});
 }
 
@@ -230,6 +254,21 @@ std::map<PortalKeyGrabber::Handle, PortalKeyGrabber::Grab>::iterator
 PortalKeyGrabber::grabAtRequest(const QString& path) {
     return std::find_if(m_grabs.begin(), m_grabs.end(),
                         [&](const auto& entry) { return entry.second.requestPath == path; });
+}
+
+void PortalKeyGrabber::onShortcutsChanged(const QDBusMessage& signal) {
+    // ShortcutsChanged(o session_handle, a(sa{sv}) shortcuts)
+    const QVariantList arguments = signal.arguments();
+    if (arguments.size() < 2) {
+        return;
+    }
+    const QString session = arguments.at(0).value<QDBusObjectPath>().path();
+    for (auto& [handle, grab] : m_grabs) {
+        if (grab.stage == Stage::bound && grab.sessionPath == session) {
+            takeBinding(handle, grab, {{QStringLiteral("shortcuts"), arguments.at(1)}});
+            return;
+        }
+    }
 }
 
 void PortalKeyGrabber::onActivated(const QDBusMessage& signal) {

@@ -24,10 +24,12 @@ struct PortalShortcut {
 QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut& shortcut);
 const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& shortcut);
 
-// Global shortcuts through the desktop's GlobalShortcuts portal, for sessions without an X11
-// grab (native Wayland under KDE Plasma and recent GNOME). Each grab is one portal session with
-// one shortcut, the stored combination offered as its preferred trigger; the desktop decides,
-// often by asking the user, so the answer comes later: a refusal is reported through refused.
+// Global shortcuts through the desktop's GlobalShortcuts portal, for Wayland sessions (KDE
+// Plasma, recent GNOME). Each grab is one portal session with one shortcut, the stored
+// combination offered as its preferred trigger; the desktop decides, often by asking the user,
+// so the answer comes later: a refusal through refused, a binding through bound. KDE binds
+// nothing at first and lets the user pick the keys in System Settings: the session stays open
+// and the keys chosen there arrive through ShortcutsChanged.
 class PortalKeyGrabber : public KeyGrabber, protected QDBusContext {
     Q_OBJECT
 
@@ -47,13 +49,10 @@ public:
                 std::function<void()> onPress) override;
     void ungrab(Handle handle) override;
 
-Q_SIGNALS:
-    // The desktop bound the shortcut; the trigger as it describes it ("Meta+Shift+2").
-    void bound(const QString& triggerDescription);
-
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results);
     void onActivated(const QDBusMessage& signal);
+    void onShortcutsChanged(const QDBusMessage& signal);
 
 private:
     enum class Stage { creatingSession, binding, bound };
@@ -68,7 +67,12 @@ private:
     void registerApplication();
     // Sends a request whose answer comes as a Response signal on its own object path.
     QString request(const QString& method, QVariantList arguments, QVariantMap options);
+    static QList<PortalShortcut> shortcuts(const Grab& grab);
     void bindShortcut(Grab& grab);
+    // The keys an answer's list of shortcuts ("shortcuts") describes for ours; empty for none.
+    static QString description(const QVariantMap& results);
+    // Takes the desktop's list of shortcuts for the grab's session as its binding.
+    void takeBinding(Handle handle, Grab& grab, const QVariantMap& results);
     void refuse(Handle handle, std::int32_t status, const QString& why);
     void closeSession(const QString& sessionPath);
     std::map<Handle, Grab>::iterator grabAtRequest(const QString& path);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -270,6 +271,56 @@ ScreenshotPreferences::ToolAnswer ScreenshotPreferences::gnome() const {
     }
     // The Shell makes its folder at the first capture: watching anything else would miss it.
     return {{QStringLiteral("gnome-shell"), noSetting, shellFolder}, false, true, false};
+}
+
+std::optional<ScreenshotPreferences::NamedFolder> ScreenshotPreferences::secondFolder() const {
+    if (!desktopIs(QStringLiteral("GNOME")) || !installed(QStringLiteral("gnome-screenshot"))) {
+        return std::nullopt;
+    }
+    const QString set = expanded(gnomeScreenshotSetting());
+    const QString pictures = m_environment.userDirsPictures.isEmpty()
+                                 ? m_environment.home
+                                 : m_environment.userDirsPictures;
+    return NamedFolder{QStringLiteral("gnome-screenshot"), isDirectory(set) ? set : pictures,
+                       gnomeScreenshotNames()};
+}
+
+QString ScreenshotPreferences::gnomeScreenshotNames() const {
+    // Its first argument is the time ("%Y-%m-%d %H-%M-%S"), the last the file's extension.
+    static const QRegularExpression argument(QStringLiteral(R"(%(?:(\d+)\$)?([sd%]))"));
+    QStringList alternatives;
+    for (const char* msgid : {"Screenshot from %s.%s", "Screenshot from %s - %d.%s"}) {
+        QStringList formats{QString::fromLatin1(msgid)};
+        if (const auto translated = GettextCatalog::translate(m_environment.localeFolder,
+                                                              QStringLiteral("gnome-screenshot"),
+                                                              m_environment.languages, msgid)) {
+            formats.append(*translated);
+        }
+        for (const QString& format : formats) {
+            QString pattern;
+            qsizetype at = 0;
+            int strings = 0;
+            for (auto match = argument.globalMatch(format); match.hasNext();) {
+                const QRegularExpressionMatch found = match.next();
+                pattern += QRegularExpression::escape(format.mid(at, found.capturedStart() - at));
+                at = found.capturedEnd();
+                const QChar kind = found.captured(2).front();
+                const int position = found.captured(1).isEmpty() ? 0 : found.captured(1).toInt();
+                if (kind == u'%') {
+                    pattern += u'%';
+                } else if (kind == u'd') {
+                    pattern += QStringLiteral(R"(\d+)");
+                } else if ((position ? position : ++strings) == 1) {
+                    pattern += QStringLiteral(R"(\d{4}-\d\d-\d\d \d\d-\d\d-\d\d)");
+                } else {
+                    pattern += QStringLiteral("[A-Za-z0-9]+");
+                }
+            }
+            alternatives.append(pattern + QRegularExpression::escape(format.mid(at)));
+        }
+    }
+    alternatives.removeDuplicates();
+    return QStringLiteral("^(?:") + alternatives.join(u'|') + QStringLiteral(")$");
 }
 
 ScreenshotPreferences::ToolAnswer ScreenshotPreferences::xfceScreenshooter() const {

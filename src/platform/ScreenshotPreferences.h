@@ -45,6 +45,20 @@ public:
     // The folder of `choice()`, with a leading "~" expanded where the tool expands it.
     std::optional<QString> location() const;
 
+    // A folder the desktop's screenshots also land in, and a pattern (QRegularExpression) of the
+    // names they get there: GNOME Screenshot saves into its set folder, else the Pictures folder
+    // (else home), while the Shell saves into Pictures/Screenshots. Only its own names count, as
+    // that folder holds every other picture too. None elsewhere, or without GNOME Screenshot.
+    struct NamedFolder {
+        QString tool;
+        QString folder;
+        QString namePattern;
+    };
+    std::optional<NamedFolder> secondFolder() const;
+    // The names GNOME Screenshot gives its files ("Screenshot from 2026-12-07 10-11-12.png",
+    // "… - 2.png" when taken, and in the user's languages), as a QRegularExpression pattern.
+    QString gnomeScreenshotNames() const;
+
     // The files whose change can move the location: the tools' settings and user-dirs.dirs.
     QStringList settingsFiles() const;
 

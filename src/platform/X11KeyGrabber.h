@@ -21,7 +21,8 @@ class X11KeyGrabber : public KeyGrabber, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
-    // unavailable behaves as a session without X11 would; for tests.
+    // unavailable behaves as a session without X11 would: for tests, and for a Wayland session,
+    // where a grab through XWayland would hear the keys only while an X11 window has focus.
     enum class Backend { x11, unavailable };
 
     // The grabber over Qt's connection; create it once QGuiApplication exists.

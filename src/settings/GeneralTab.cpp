@@ -13,11 +13,13 @@
 #include <QVBoxLayout>
 
 #include "platform/DebugLog.h"
+#include "platform/GnomeShortcutGrabber.h"
 #include "platform/LoginItem.h"
 #include "preferences/Settings.h"
 #include "settings/SettingsForm.h"
 #include "settings/SettingsServices.h"
 #include "shortcut/HotKeyStatus.h"
+#include "shortcut/widgets/GnomeShortcutButton.h"
 #include "shortcut/widgets/HotKeyRecorder.h"
 
 namespace framlet {
@@ -102,8 +104,14 @@ QWidget* GeneralTab::makeShortcutSection() {
     QFont small = m_reset->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     m_reset->setFont(small);
-    connect(m_reset, &QPushButton::clicked, this,
-            [this] { m_settings.setHotKey(Settings::defaultHotKey); });
+    connect(m_reset, &QPushButton::clicked, this, [this] {
+        // Reset also takes back the consent to GNOME's custom shortcut.
+        if (GnomeShortcutGrabber* gnome = m_hotKeyStatus.gnomeShortcut();
+            gnome && gnome->isAdded()) {
+            gnome->remove();
+        }
+        m_settings.setHotKey(Settings::defaultHotKey);
+    });
     form->addRow(QStringLiteral("Toggle the shelf"), row({m_recorder, m_reset}, 8));
 
     auto* icon = new QLabel;
@@ -116,6 +124,14 @@ QWidget* GeneralTab::makeShortcutSection() {
     m_hotKeyErrorRow = row({icon, m_hotKeyError}, 4);
     m_hotKeyErrorRow->layout()->setAlignment(m_hotKeyError, Qt::AlignVCenter);
     form->addRow(m_hotKeyErrorRow);
+    m_gnomeShortcut = new GnomeShortcutButton(m_hotKeyStatus);
+    form->addRow(m_gnomeShortcut);
+    m_gnomeShortcut->refresh();
+    m_desktopBinding = SettingsForm::caption(QString());
+    m_desktopBinding->setObjectName(QStringLiteral("desktopBinding"));
+    form->addRow(m_desktopBinding);
+    connect(&m_hotKeyStatus, &HotKeyStatus::desktopBindingChanged, this,
+            &GeneralTab::showHotKeyError);
 
     connect(&m_settings, &Settings::hotKeyChanged, this, &GeneralTab::showHotKey);
     connect(&m_hotKeyStatus, &HotKeyStatus::errorMessageChanged, this,
@@ -203,6 +219,8 @@ void GeneralTab::showHotKeyError() {
     const auto& message = m_hotKeyStatus.errorMessage();
     m_hotKeyError->setText(message.value_or(QString()));
     m_hotKeyErrorRow->setVisible(message.has_value());
+    m_desktopBinding->setText(m_hotKeyStatus.desktopBindingText());
+    m_desktopBinding->setVisible(m_hotKeyStatus.desktopBinding().has_value());
 }
 
 }  // namespace framlet

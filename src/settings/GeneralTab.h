@@ -11,6 +11,7 @@ class QToolButton;
 
 namespace framlet {
 
+class GnomeShortcutButton;
 class HotKeyRecorder;
 class HotKeyStatus;
 class LoginItem;
@@ -35,6 +36,8 @@ public:
     HotKeyRecorder* recorder() const { return m_recorder; }
     QPushButton* resetButton() const { return m_reset; }
     QLabel* hotKeyError() const { return m_hotKeyError; }
+    QLabel* desktopBinding() const { return m_desktopBinding; }
+    GnomeShortcutButton* gnomeShortcutButton() const { return m_gnomeShortcut; }
     QComboBox* lanternPicker() const { return m_lantern; }
     QLabel* historyLabel() const { return m_historyLabel; }
     QToolButton* historyDown() const { return m_historyDown; }
@@ -60,6 +63,8 @@ private:
     QPushButton* m_reset = nullptr;
     QWidget* m_hotKeyErrorRow = nullptr;
     QLabel* m_hotKeyError = nullptr;
+    GnomeShortcutButton* m_gnomeShortcut = nullptr;
+    QLabel* m_desktopBinding = nullptr;
     QComboBox* m_lantern = nullptr;
     QLabel* m_historyLabel = nullptr;
     QToolButton* m_historyDown = nullptr;

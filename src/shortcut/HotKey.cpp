@@ -19,15 +19,25 @@ QString HotKey::RegistrationError::userMessage() const {
         return QStringLiteral(
             "That shortcut is already in use by another app. Pick a different one.");
     }
-    if (m_status == KeyGrabber::noX11Connection) {
-        // Neither an X11 grab nor the desktop's shortcut portal: the desktop can run a command.
-        return QStringLiteral(
-            "This desktop doesn't let apps register shortcuts, so bind the command "
-            "\"framlet --toggle\" to one in your desktop's keyboard settings.");
+    switch (m_status) {
+        case KeyGrabber::noX11Connection:
+        case KeyGrabber::portalFailed:
+        case KeyGrabber::commandNotBound:
+            // No grab the desktop honours, but it can run a command on its own shortcuts.
+            return QStringLiteral(
+                "This desktop doesn't let apps register shortcuts, so bind the command "
+                "\"framlet --toggle\" to one in your desktop's keyboard settings.");
+        case KeyGrabber::portalDeclined:
+            // The desktop's own dialog ended without keys: nothing the user picked here was wrong.
+            return QStringLiteral(
+                "Your desktop didn't bind the shortcut. You can pick its keys in the desktop's "
+                "keyboard settings, where Framlet's shortcut is listed.");
+        default:
+            return QStringLiteral(
+                       "The desktop wouldn't register that shortcut (error %1). Pick a different "
+                       "one.")
+                .arg(m_status);
     }
-    return QStringLiteral(
-               "The desktop wouldn't register that shortcut (error %1). Pick a different one.")
-        .arg(m_status);
 }
 
 HotKey::HotKey(Binding binding, std::function<void()> action, KeyGrabber& grabber)

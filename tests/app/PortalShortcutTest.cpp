@@ -39,7 +39,9 @@ class FakePortal : public QObject, protected QDBusContext {
     Q_PROPERTY(uint version READ version)
 
 public:
-    explicit FakePortal(bool declines) : m_declines(declines) {
+    // How BindShortcuts is answered: with the keys, refused, or as KDE does, with no keys yet.
+    enum class Answer { binds, declines, leavesToSettings };
+    explicit FakePortal(Answer answer) : m_answer(answer) {
         qDBusRegisterMetaType<PortalShortcut>();
         qDBusRegisterMetaType<QList<PortalShortcut>>();
     }
@@ -74,10 +76,13 @@ public Q_SLOTS:
                 m_requested.insert(shortcut.id, shortcut.properties);
             }
         }
-        if (m_declines) {
+        if (m_answer == Answer::declines) {
             return respond(options, 1, {});
         }
-        QList<PortalShortcut> bound = shortcuts;
+        QList<PortalShortcut> bound;
+        if (m_answer == Answer::binds) {
+            bound = shortcuts;
+        }
         for (PortalShortcut& shortcut : bound) {
             shortcut.properties.insert(QStringLiteral("trigger_description"),
                                        QStringLiteral("Meta+Shift+2"));
@@ -101,7 +106,7 @@ private:
         return QDBusObjectPath(request);
     }
 
-    const bool m_declines;
+    const Answer m_answer;
     QMutex m_mutex;
     QVariantMap m_requested;
     QString m_session;
@@ -121,8 +126,8 @@ protected:
         QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
     }
 
-    void startPortal(bool declines) {
-        portal = new FakePortal(declines);
+    void startPortal(FakePortal::Answer answer) {
+        portal = new FakePortal(answer);
         portal->moveToThread(&thread);
         thread.start();
         ASSERT_TRUE(portalBus.registerObject(
@@ -134,6 +139,12 @@ protected:
                                                      QStringLiteral("org.example.Test"));
         delegate = std::make_unique<AppDelegate>(services(*grabber));
         delegate->applicationDidFinishLaunching();
+    }
+    void sendSignal(const QString& name, const QVariantList& arguments) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            kPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), name);
+        signal.setArguments(arguments);
+        portalBus.send(signal);
     }
     void activate() {
         QDBusMessage signal = QDBusMessage::createSignal(
@@ -155,14 +166,12 @@ protected:
 };
 
 TEST_F(PortalShortcutTest, BindsTheStoredShortcutAndEachActivationTogglesTheShelf) {
-    startPortal(false);
+    startPortal(FakePortal::Answer::binds);
     ASSERT_TRUE(PortalKeyGrabber::offered(QDBusConnection::sessionBus()));
     settings.setHotKey({18, 4096 | 2048});  // Ctrl+Alt+1, stored instead of the default
-    QString described;
     launch();
-    QObject::connect(grabber.get(), &PortalKeyGrabber::bound,
-                     [&](const QString& trigger) { described = trigger; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !described.isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeyStatus.desktopBinding().has_value(); }, 10000));
+    const QString described = *hotKeyStatus.desktopBinding();
 
     const QVariantMap requested = portal->requested().value(PortalKeyGrabber::shortcutId).toMap();
     EXPECT_EQ(requested.value(QStringLiteral("preferred_trigger")).toString(),
@@ -176,8 +185,33 @@ TEST_F(PortalShortcutTest, BindsTheStoredShortcutAndEachActivationTogglesTheShel
     EXPECT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
 }
 
+// KDE binds no keys at first and opens System Settings; the keys chosen there come later.
+TEST_F(PortalShortcutTest, AnAnswerWithoutKeysKeepsTheSessionAndFollowsTheDesktopsChoice) {
+    startPortal(FakePortal::Answer::leavesToSettings);
+    launch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeyStatus.desktopBinding().has_value(); }, 10000));
+    EXPECT_EQ(*hotKeyStatus.desktopBinding(), QString());
+    EXPECT_FALSE(hotKeyStatus.errorMessage().has_value());
+    ASSERT_NE(delegate->hotKey(), nullptr);
+
+    const QVariantMap chosen{
+        {QStringLiteral("trigger_description"), QStringLiteral("Meta+Shift+2")}};
+    const QList<PortalShortcut> shortcuts{{PortalKeyGrabber::shortcutId, chosen}};
+    sendSignal(QStringLiteral("ShortcutsChanged"),
+               {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/elsewhere"))),
+                QVariant::fromValue(QList<PortalShortcut>{})});
+    sendSignal(
+        QStringLiteral("ShortcutsChanged"),
+        {QVariant::fromValue(QDBusObjectPath(portal->session())), QVariant::fromValue(shortcuts)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !hotKeyStatus.desktopBinding()->isEmpty(); }, 10000));
+    EXPECT_EQ(hotKeyStatus.desktopBindingText(),
+              QStringLiteral("Set by your desktop: Meta+Shift+2"));
+    activate();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
+}
+
 TEST_F(PortalShortcutTest, ARefusalReachesTheHotKeyStatusAndLeavesNoShortcut) {
-    startPortal(true);
+    startPortal(FakePortal::Answer::declines);
     launch();
     ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeyStatus.errorMessage().has_value(); }, 10000));
     EXPECT_EQ(*hotKeyStatus.errorMessage(),

@@ -24,6 +24,7 @@
 #include "onboarding/OnboardingView.h"
 #include "onboarding/OnboardingWindow.h"
 #include "platform/ColorScheme.h"
+#include "platform/GnomeShortcutGrabber.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "preferences/Settings.h"
@@ -32,6 +33,7 @@
 #include "shelf/PanelView.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKeyStatus.h"
+#include "shortcut/widgets/GnomeShortcutButton.h"
 
 using namespace framlet;
 using Step = OnboardingModel::Step;
@@ -59,9 +61,9 @@ protected:
         QDir().mkpath(ScreenshotLocation::current().toLocalFile());
     }
 
-    void launch() {
+    void launch(KeyGrabber& grabber = X11KeyGrabber::shared()) {
         delegate.reset();
-        delegate = std::make_unique<AppDelegate>(services());
+        delegate = std::make_unique<AppDelegate>(services(grabber));
         delegate->applicationDidFinishLaunching();
     }
 
@@ -128,6 +130,33 @@ TEST_F(FirstRunTest, ReturnAloneWalksAFreshHomeToTheEndAndTheNextLaunchShowsNoth
 
     launch();
     EXPECT_EQ(delegate->onboarding().window(), nullptr);
+}
+
+// Where GNOME runs the shortcut's command, the last screen offers its custom shortcut.
+TEST_F(FirstRunTest, OnGnomeTheLastScreenOffersTheCustomShortcut) {
+    QProcessEnvironment gnome = QProcessEnvironment::systemEnvironment();
+    gnome.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile"));
+    gnome.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    GnomeShortcutGrabber grabber(GnomeCustomShortcuts(GnomeShortcutGrabber::entryPath, gnome),
+                                 QStringLiteral("framlet --toggle"));
+    hotKeyStatus.setGnomeShortcut(&grabber);
+    launch(grabber);
+    OnboardingModel& model = *delegate->onboarding().model();
+    OnboardingView& view = *delegate->onboarding().view();
+    for (const Step next : {Step::chooseFolder, Step::explainAccess, Step::done}) {
+        view.primaryButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.step() == next; }, 5000));
+    }
+    ASSERT_TRUE(view.gnomeShortcutButton()->isVisibleTo(&view));
+    EXPECT_EQ(delegate->hotKey(), nullptr);
+    view.gnomeShortcutButton()->click();
+    EXPECT_TRUE(grabber.isAdded());
+    EXPECT_NE(delegate->hotKey(), nullptr);  // grabbed again, now through GNOME
+    EXPECT_FALSE(view.gnomeShortcutButton()->isVisibleTo(&view));
+    view.primaryButton()->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings.hasCompletedOnboarding(); }, 5000));
+    delegate.reset();  // before the grabber it holds
+    hotKeyStatus.setGnomeShortcut(nullptr);
 }
 
 TEST_F(FirstRunTest, ClosingTheWindowFinishesAndTheTourWaitsForIt) {

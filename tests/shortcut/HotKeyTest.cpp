@@ -169,6 +169,15 @@ TEST(HotKey, WhereItCannotWorkRegistrationFailsWithAStatusOfItsOwn) {
               QStringLiteral("This desktop doesn't let apps register shortcuts, so bind the "
                              "command \"framlet --toggle\" to one in your desktop's keyboard "
                              "settings."));
+    // A portal that fails (GNOME 43's answers through another desktop's backend) or a desktop
+    // that runs commands asks for the command too; the desktop's own dialog blames nobody.
+    for (const std::int32_t status : {KeyGrabber::portalFailed, KeyGrabber::commandNotBound}) {
+        EXPECT_EQ(HotKey::RegistrationError::failed(status).userMessage(),
+                  noDisplay->userMessage());
+    }
+    EXPECT_FALSE(HotKey::RegistrationError::failed(KeyGrabber::portalDeclined)
+                     .userMessage()
+                     .contains(QStringLiteral("Pick a different one")));
     EXPECT_EQ(
         HotKey::RegistrationError::failed(-50).userMessage(),
         QStringLiteral(

@@ -26,25 +26,15 @@ QUrl folderUrl(const QString& path) {
 }
 
 // The location is looked up at every opening of the shelf: only a new answer is worth a line.
-void logOnce(const QString& line) {
+// One last line per kind of answer.
+void logOnce(const QString& line, const QString& kind = QString()) {
     static QMutex mutex;
-    static QString last;
+    static QHash<QString, QString> last;
     const QMutexLocker lock(&mutex);
-    if (line != last) {
-        last = line;
+    if (line != last.value(kind)) {
+        last.insert(kind, line);
         DebugLog::log(line);
     }
-}
-
-QList<QUrl> resolved(const QStringList& configured) {
-    if (configured.isEmpty()) {
-        return {ScreenshotLocation::current()};
-    }
-    QList<QUrl> folders;
-    for (const QString& path : configured) {
-        folders.append(folderUrl(expandTilde(path)));
-    }
-    return folders;
 }
 
 // Not a path, so no folder shares its thread: looking the location up may wait on a folder that
@@ -53,16 +43,38 @@ const QString kLocationLookups = QStringLiteral("screenshot location");
 
 }  // namespace
 
+ScreenshotLocation::Folders ScreenshotLocation::resolvedWithNames(const QStringList& configured) {
+    Folders folders;
+    for (const QString& path : configured) {
+        folders.urls.append(folderUrl(expandTilde(path)));
+    }
+    if (!configured.isEmpty()) {
+        return folders;
+    }
+    folders.urls.append(current());
+    if (const auto second = ScreenshotPreferences().secondFolder()) {
+        const QUrl url = folderUrl(second->folder);
+        if (url != folders.urls.front()) {
+            logOnce(QStringLiteral("watcher: also %1's own files in %2")
+                        .arg(second->tool, second->folder),
+                    second->tool);
+            folders.urls.append(url);
+            folders.namePatterns.insert(url, second->namePattern);
+        }
+    }
+    return folders;
+}
+
 QList<QUrl> ScreenshotLocation::resolvedFolders(Settings& settings) {
-    return resolved(settings.watchedFolders());
+    return resolvedWithNames(settings.watchedFolders()).urls;
 }
 
 void ScreenshotLocation::resolveFoldersInBackground(Settings& settings, QObject* context,
-                                                    std::function<void(const QList<QUrl>&)> done) {
+                                                    std::function<void(const Folders&)> done) {
     const QPointer<QObject> receiver(context);
     FolderThreads::run(kLocationLookups,
                        [configured = settings.watchedFolders(), receiver, done = std::move(done)] {
-                           const QList<QUrl> folders = resolved(configured);
+                           const Folders folders = resolvedWithNames(configured);
                            QCoreApplication* application = QCoreApplication::instance();
                            if (!application) {
                                return;  // the program is ending

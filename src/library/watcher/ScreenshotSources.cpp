@@ -1,5 +1,6 @@
 #include "library/watcher/ScreenshotSources.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 #include "library/watcher/ScreenshotLocation.h"
@@ -15,6 +16,23 @@ namespace {
 // A tool saves the capture, then records the folder it was saved in: a file that reached the
 // newly followed folder this shortly before the change was just captured.
 constexpr qint64 kCaptureBeforeSettingMs = 5000;
+
+// Lists each folder, keeping in a shared one only the files named as screenshots there.
+ScreenshotWatcher::ListFunction onlyNamed(const QHash<QUrl, QString>& patterns) {
+    QHash<QUrl, QRegularExpression> names;
+    for (auto it = patterns.cbegin(); it != patterns.cend(); ++it) {
+        names.insert(it.key(), QRegularExpression(it.value()));
+    }
+    return [names](const QUrl& folder) {
+        FolderListing::Result result = FolderListing::list(folder.toLocalFile());
+        if (const auto found = names.constFind(folder); found != names.cend()) {
+            result.files.removeIf([&](const ListedFile& file) {
+                return !found->match(file.url.fileName()).hasMatch();
+            });
+        }
+        return result;
+    };
+}
 
 }  // namespace
 
@@ -52,17 +70,17 @@ void ScreenshotSources::startToolSettingsMonitor() {
 
 void ScreenshotSources::watchAfresh() {
     if (!m_settings.watchedFolders().isEmpty()) {
-        rebuild(ScreenshotLocation::resolvedFolders(m_settings), std::nullopt);
+        rebuild(ScreenshotLocation::resolvedWithNames(m_settings.watchedFolders()), std::nullopt);
         return;
     }
     // The screenshot location is found by looking at a folder that may be on a mount that never
     // answers: not on this thread.
-    ScreenshotLocation::resolveFoldersInBackground(m_settings, this,
-                                                   [this](const QList<QUrl>& resolved) {
-                                                       if (m_settings.watchedFolders().isEmpty()) {
-                                                           rebuild(resolved, std::nullopt);
-                                                       }
-                                                   });
+    ScreenshotLocation::resolveFoldersInBackground(
+        m_settings, this, [this](const ScreenshotLocation::Folders& resolved) {
+            if (m_settings.watchedFolders().isEmpty()) {
+                rebuild(resolved, std::nullopt);
+            }
+        });
 }
 
 void ScreenshotSources::toolSettingsChanged() {
@@ -72,7 +90,7 @@ void ScreenshotSources::toolSettingsChanged() {
     }
     const QDateTime liveSince = QDateTime::currentDateTimeUtc().addMSecs(-kCaptureBeforeSettingMs);
     ScreenshotLocation::resolveFoldersInBackground(
-        m_settings, this, [this, liveSince](const QList<QUrl>& resolved) {
+        m_settings, this, [this, liveSince](const ScreenshotLocation::Folders& resolved) {
             if (m_watcher && m_settings.watchedFolders().isEmpty()) {
                 follow(resolved, liveSince);
             }
@@ -86,7 +104,7 @@ void ScreenshotSources::lookAgain() {
     // Must not wait for the screenshot tool's settings (gsettings is a child process).
     const QStringList configured = m_settings.watchedFolders();
     ScreenshotLocation::resolveFoldersInBackground(
-        m_settings, this, [this, configured](const QList<QUrl>& resolved) {
+        m_settings, this, [this, configured](const ScreenshotLocation::Folders& resolved) {
             // A change of the configured folders meanwhile has rebuilt the watcher already.
             if (m_watcher && m_settings.watchedFolders() == configured) {
                 follow(resolved);
@@ -94,8 +112,9 @@ void ScreenshotSources::lookAgain() {
         });
 }
 
-void ScreenshotSources::follow(const QList<QUrl>& resolved, std::optional<QDateTime> liveSince) {
-    const QSet<QUrl> now(resolved.cbegin(), resolved.cend());
+void ScreenshotSources::follow(const ScreenshotLocation::Folders& resolved,
+                               std::optional<QDateTime> liveSince) {
+    const QSet<QUrl> now(resolved.urls.cbegin(), resolved.urls.cend());
     const QList<QUrl> watched = m_watcher->folders();
     if (QSet<QUrl>(watched.cbegin(), watched.cend()) == now) {
         m_watcher->rescan();
@@ -104,13 +123,17 @@ void ScreenshotSources::follow(const QList<QUrl>& resolved, std::optional<QDateT
     }
 }
 
-void ScreenshotSources::rebuild(const QList<QUrl>& folders, std::optional<QDateTime> liveSince) {
+void ScreenshotSources::rebuild(const ScreenshotLocation::Folders& folders,
+                                std::optional<QDateTime> liveSince) {
     if (m_watcher) {
         m_watcher->stop();
     }
     Q_EMIT foldersReplaced();
     m_liveSince = liveSince;
-    m_watcher = std::make_unique<ScreenshotWatcher>(folders, m_timers);
+    m_watcher = std::make_unique<ScreenshotWatcher>(folders.urls, m_timers);
+    if (!folders.namePatterns.isEmpty()) {
+        m_watcher->setListFunction(onlyNamed(folders.namePatterns));
+    }
     connect(m_watcher.get(), &ScreenshotWatcher::fileFound, this, &ScreenshotSources::found);
     connect(m_watcher.get(), &ScreenshotWatcher::filesRemoved, this, &ScreenshotSources::removed);
     connect(m_watcher.get(), &ScreenshotWatcher::filesChanged, this, &ScreenshotSources::changed);

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "library/store/Screenshot.h"
+#include "library/watcher/ScreenshotLocation.h"
 #include "platform/TimerSource.h"
 
 namespace framlet {
@@ -57,8 +58,9 @@ private:
     void found(const QUrl& url, const QDateTime& createdAt, bool isSeed);
     // Rescans the watched folders, or watches these instead when they differ; then files
     // created since `liveSince` are reported as captures even by the new watcher's seeding.
-    void follow(const QList<QUrl>& resolved, std::optional<QDateTime> liveSince = std::nullopt);
-    void rebuild(const QList<QUrl>& folders, std::optional<QDateTime> liveSince);
+    void follow(const ScreenshotLocation::Folders& resolved,
+                std::optional<QDateTime> liveSince = std::nullopt);
+    void rebuild(const ScreenshotLocation::Folders& folders, std::optional<QDateTime> liveSince);
 
     Settings& m_settings;
     TimerSource& m_timers;

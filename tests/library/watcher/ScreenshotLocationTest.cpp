@@ -5,6 +5,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <functional>
 #include <utility>
@@ -181,6 +182,39 @@ TEST_F(ScreenshotLocationTest, GnomeScreenshotSettingIsReadThroughGsettingsWhenP
     EXPECT_EQ(location(gnome), shellFolder);
     gnome.gsettings = home() + QStringLiteral("/bin/not-installed");
     EXPECT_EQ(location(gnome), shellFolder);
+}
+
+// GNOME Screenshot saves into Pictures, beside every other picture: only its own names count.
+TEST_F(ScreenshotLocationTest, GnomeScreenshotsOwnFolderIsASecondFolderForItsNamesOnly) {
+    writeCatalogue(home() + QStringLiteral("/locale/de/LC_MESSAGES/gnome-screenshot.mo"),
+                   {{"", "Content-Type: text/plain; charset=UTF-8\n"},
+                    {"Screenshot from %s.%s", "Bildschirmfoto vom %s.%s"},
+                    {"Screenshot from %s - %d.%s", "Bildschirmfoto vom %s - %d.%s"}});
+    installed.append(QStringLiteral("gnome-screenshot"));
+    EXPECT_FALSE(ScreenshotPreferences(environment(QStringLiteral("KDE"))).secondFolder());
+    withAndWithoutPictures([&](const QString& expected) {
+        const auto second =
+            ScreenshotPreferences(environment(QStringLiteral("GNOME"))).secondFolder();
+        ASSERT_TRUE(second);
+        EXPECT_EQ(second->folder, expected);
+        const QRegularExpression names(second->namePattern);
+        for (const char* name : {"Screenshot from 2026-12-07 10-11-12.png",
+                                 "Screenshot from 2026-12-07 10-11-12 - 2.png",
+                                 "Bildschirmfoto vom 2026-12-07 10-11-12.jpg"}) {
+            EXPECT_TRUE(names.match(QString::fromUtf8(name)).hasMatch()) << name;
+        }
+        for (const char* name : {"holiday.png", "Screenshot from yesterday.png",
+                                 "Screenshot from 2026-12-07 10-11-12.png.txt",
+                                 "x Screenshot from 2026-12-07 10-11-12.png"}) {
+            EXPECT_FALSE(names.match(QString::fromUtf8(name)).hasMatch()) << name;
+        }
+    });
+    auto gnome = environment(QStringLiteral("GNOME"));
+    const QString chosen = make(QStringLiteral("Shots"));
+    gnome.gsettings = fakeGsettings("'" + QFile::encodeName(chosen) + "'", 0);
+    EXPECT_EQ(ScreenshotPreferences(gnome).secondFolder()->folder, chosen);
+    installed.removeLast();
+    EXPECT_FALSE(ScreenshotPreferences(environment(QStringLiteral("GNOME"))).secondFolder());
 }
 
 TEST_F(ScreenshotLocationTest, XfceScreenshooterAsItWritesItsSettings) {

@@ -23,6 +23,7 @@
 #include "DesktopInput.h"
 #include "FakePortal.h"
 #include "platform/ColorScheme.h"
+#include "platform/GnomeShortcutGrabber.h"
 #include "platform/LoginItem.h"
 #include "platform/UserDefaults.h"
 #include "platform/widgets/FolderChooser.h"
@@ -149,6 +150,31 @@ TEST_F(SettingsViewTest, EveryControlStoresItsKeyTheMomentItChanges) {
               QStringLiteral("Until I open the shelf"));
     EXPECT_TRUE(second.general()->taskbarToggle()->isChecked());
     EXPECT_EQ(second.appearance()->heightSlider()->value(), 555);
+}
+
+// The shortcut rows: the keys a desktop bound itself, and Reset taking GNOME's custom shortcut
+// away (on a private settings backend) with the keys.
+TEST_F(SettingsViewTest, TheShortcutRowsShowTheDesktopsKeysAndResetTakesGnomesShortcutAway) {
+    QProcessEnvironment gnome = QProcessEnvironment::systemEnvironment();
+    gnome.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile"));
+    gnome.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    GnomeShortcutGrabber grabber(GnomeCustomShortcuts(GnomeShortcutGrabber::entryPath, gnome),
+                                 QStringLiteral("framlet --toggle"));
+    hotKeyStatus.setGnomeShortcut(&grabber);
+    settings.setHotKey({18, 256 | 512});
+    grabber.grab(18, 256 | 512, {});
+    ASSERT_TRUE(grabber.add());
+    SettingsView view(services());
+    view.show();
+    GeneralTab& general = *view.general();
+    EXPECT_FALSE(general.desktopBinding()->isVisibleTo(&view));
+    hotKeyStatus.setDesktopBinding(QStringLiteral("Meta+Shift+2"));
+    EXPECT_EQ(general.desktopBinding()->text(),
+              QStringLiteral("Set by your desktop: Meta+Shift+2"));
+    EXPECT_TRUE(general.desktopBinding()->isVisibleTo(&view));
+    general.resetButton()->click();
+    EXPECT_FALSE(grabber.isAdded());
+    EXPECT_EQ(settings.hotKeyBinding(), Settings::defaultHotKey);
 }
 
 TEST_F(SettingsViewTest, ALineAboveTheTabsSaysWhileChangesCannotBeStored) {
