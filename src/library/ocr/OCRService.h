@@ -13,10 +13,12 @@
 #include "library/decoding/FileStamp.h"
 #include "library/decoding/ImageDecoder.h"
 #include "library/ocr/TesseractEngine.h"
+#include "library/textcache/TextCache.h"
 
 namespace framlet {
 
 class DecodeBudget;
+class TextCache;
 class TimerSource;
 
 // Recognises the text of image files on this machine (Tesseract) on a small pool of worker
@@ -45,8 +47,11 @@ public:
         static Configuration defaults();
     };
 
-    OCRService(TimerSource& timers, DecodeBudget& budget);
-    OCRService(TimerSource& timers, DecodeBudget& budget, Configuration configuration);
+    // With a cache, a file whose text it holds for the same contents and recogniser is not
+    // read again, and every text read is kept there.
+    OCRService(TimerSource& timers, DecodeBudget& budget, TextCache* cache = nullptr);
+    OCRService(TimerSource& timers, DecodeBudget& budget, Configuration configuration,
+               TextCache* cache = nullptr);
     ~OCRService() override;
 
     // Queues recognition and returns at once. The completion runs exactly once, later, on the
@@ -68,6 +73,8 @@ public:
     static int concurrencyForCores(int cores);
 
     const Configuration& configuration() const { return m_configuration; }
+    // The cache's key for a file as it is now: unknown (no inode) when it cannot be read.
+    TextKey cacheKey(const QString& path, const FileStamp& stamp) const;
 
 private:
     struct Request;
@@ -95,6 +102,8 @@ private:
     TimerSource& m_timers;
     const ImageDecoder m_decoder;
     const Configuration m_configuration;
+    TextCache* const m_cache;
+    const QString m_recognizerVersion;
     QThreadPool m_pool;
     std::deque<std::shared_ptr<Request>> m_waitingLive;
     std::deque<std::shared_ptr<Request>> m_waitingSeeds;
