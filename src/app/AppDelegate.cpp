@@ -14,12 +14,14 @@
 #include <utility>
 
 #include "app/CaptureLantern.h"
+#include "app/OlderScreenshots.h"
 #include "app/StatusItem.h"
 #include "library/ocr/OCRService.h"
+#include "library/ocr/OlderScreenshotReader.h"
 #include "library/store/Screenshot.h"
+#include "library/store/ScreenshotStore.h"
 #include "library/watcher/ScreenshotLocation.h"
 #include "library/watcher/ScreenshotSources.h"
-#include "library/store/ScreenshotStore.h"
 #include "onboarding/FeatureTourModel.h"
 #include "onboarding/FeatureTourOverlay.h"
 #include "onboarding/OnboardingController.h"
@@ -60,6 +62,8 @@ namespace {
 
 // An update download that makes no progress for this long is given up.
 constexpr std::chrono::seconds kDownloadTimeout{60};
+// A search from the command line lists the older screenshots it finds up to this many.
+constexpr int kMostOlderFound = 10000;
 
 // The AppImage the program runs from, as its runtime names it: only an existing file counts.
 QString runningAppImage() {
@@ -114,7 +118,12 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_folderChooser(std::make_unique<FolderChooser>())
     , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
     , m_onboarding(makeOnboarding())
-    , m_sources(std::make_unique<ScreenshotSources>(m_settings, services.timers)) {
+    , m_sources(std::make_unique<ScreenshotSources>(m_settings, services.timers))
+    , m_olderReader(std::make_unique<OlderScreenshotReader>(
+          services.textCache, services.decodeBudget, services.ocr.configuration().engine))
+    , m_older(std::make_unique<OlderScreenshots>(*m_sources, *m_store, services.textCache,
+                                                 *m_olderReader, services.ocr, services.power,
+                                                 m_settings)) {
     m_store->setHistoryLimit(m_settings.historyLimit());
     connect(&m_settings, &Settings::historyLimitChanged, m_store.get(),
             [this] { m_store->setHistoryLimit(m_settings.historyLimit()); });
@@ -296,6 +305,9 @@ QStringList AppDelegate::search(const QString& text) const {
         if (ShelfFilter::matches(screenshot->url(), screenshot->ocrText(), std::nullopt, text)) {
             paths.append(screenshot->url().toLocalFile());
         }
+    }
+    for (const QUrl& older : m_older->search(text, kMostOlderFound)) {
+        paths.append(older.toLocalFile());
     }
     return paths;
 }

@@ -8,7 +8,9 @@ class FileManager;
 class HotKeyStatus;
 class KeyGrabber;
 class OCRService;
+class PowerSource;
 class Settings;
+class TextCache;
 class ShelfActions;
 class TimerSource;
 class Updater;
@@ -26,6 +28,8 @@ struct AppServices {
     FileManager& fileManager;
     OCRService& ocr;
     DecodeBudget& decodeBudget;
+    TextCache& textCache;
+    PowerSource& power;
 };
 
 }  // namespace framlet

@@ -13,6 +13,7 @@
 #include "app/MaintenanceFlags.h"
 #include "library/decoding/DecodeBudget.h"
 #include "library/ocr/OCRService.h"
+#include "library/textcache/SqliteTextCache.h"
 #include "platform/ApplicationId.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
@@ -24,6 +25,7 @@
 #include "platform/LoginItem.h"
 #include "platform/MemoryPolicy.h"
 #include "platform/PortalKeyGrabber.h"
+#include "platform/PowerSource.h"
 #include "platform/TimerSource.h"
 #include "platform/Trash.h"
 #include "platform/X11.h"
@@ -182,7 +184,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<PortalKeyGrabber> portal;
     // Before the delegate, so that it outlives the store that hands it work.
     DecodeBudget decodeBudget(DecodeBudget::processCapacity);
-    OCRService ocr(TimerSource::realTime(), decodeBudget);
+    SqliteTextCache textCache(SqliteTextCache::defaultFile());
+    OCRService ocr(TimerSource::realTime(), decodeBudget, &textCache);
+    PowerSource power(QDBusConnection::systemBus());
     ShelfActions shelfActions(Trash::shared(), FileManager::shared(), Clipboard::shared(),
                               decodeBudget, &ShelfActions::showAlert);
     QNetworkAccessManager network;
@@ -197,7 +201,9 @@ int main(int argc, char** argv) {
                                updater,
                                FileManager::shared(),
                                ocr,
-                               decodeBudget};
+                               decodeBudget,
+                               textCache,
+                               power};
     AppDelegate delegate(services);
     running = &delegate;
     delegate.serve(service);

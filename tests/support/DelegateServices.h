@@ -7,9 +7,11 @@
 #include "app/AppServices.h"
 #include "library/decoding/DecodeBudget.h"
 #include "library/ocr/OCRService.h"
+#include "library/textcache/SqliteTextCache.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
+#include "platform/PowerSource.h"
 #include "platform/Trash.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
@@ -30,7 +32,7 @@ public:
     AppServices services(KeyGrabber& keyGrabber = X11KeyGrabber::shared()) {
         return {settings,     colorScheme,  keyGrabber, timers,
                 shelfActions, hotKeyStatus, updater,    FileManager::shared(),
-                ocr,          decodeBudget};
+                ocr,          decodeBudget, textCache,  power};
     }
 
     QTemporaryDir config;
@@ -40,7 +42,9 @@ public:
     ManualTimers timers;
     HotKeyStatus hotKeyStatus;
     DecodeBudget decodeBudget{DecodeBudget::processCapacity};
-    OCRService ocr{timers, decodeBudget};
+    SqliteTextCache textCache{config.filePath(QStringLiteral("texts.sqlite"))};
+    OCRService ocr{timers, decodeBudget, &textCache};
+    PowerSource power{QDBusConnection::systemBus()};
     ShelfActions shelfActions{Trash::shared(), FileManager::shared(), Clipboard::shared(),
                               decodeBudget, &ShelfActions::showAlert};
     QNetworkAccessManager network;

@@ -128,6 +128,16 @@ void OCRService::startWaiting() {
         m_running.push_back(request);
         startAttempt(std::move(request));
     }
+    noteLive();
+}
+
+void OCRService::noteLive() {
+    const bool live =
+        !m_waitingLive.empty() || std::any_of(m_running.cbegin(), m_running.cend(),
+                                              [](const auto& running) { return running->live(); });
+    if (live != std::exchange(m_readingLive, live)) {
+        Q_EMIT readingLiveChanged(live);
+    }
 }
 
 std::shared_ptr<OCRService::Request> OCRService::takeNext() {

@@ -24,6 +24,8 @@ class TimerSource;
 // Recognises the text of image files on this machine (Tesseract) on a small pool of worker
 // threads, each with its own engine. Lives on the main thread.
 class OCRService : public QObject {
+    Q_OBJECT
+
 public:
     using Completion = std::function<void(const QString& lowerCasedText)>;
 
@@ -75,6 +77,12 @@ public:
     const Configuration& configuration() const { return m_configuration; }
     // The cache's key for a file as it is now: unknown (no inode) when it cannot be read.
     TextKey cacheKey(const QString& path, const FileStamp& stamp) const;
+    // Whether a live capture waits or is being read.
+    bool readingLive() const { return m_readingLive; }
+
+Q_SIGNALS:
+    // A live capture began to wait or be read, or the last one was settled.
+    void readingLiveChanged(bool reading);
 
 private:
     struct Request;
@@ -88,6 +96,7 @@ private:
 
     void enqueue(std::shared_ptr<Request> request);
     void startWaiting();
+    void noteLive();
     void interruptSeedsFor(const Request& live);
     std::shared_ptr<Request> takeNext();
     void startAttempt(std::shared_ptr<Request> request);
@@ -109,6 +118,7 @@ private:
     std::deque<std::shared_ptr<Request>> m_waitingSeeds;
     std::vector<std::shared_ptr<Request>> m_running;
     std::uint64_t m_nextSequence = 0;
+    bool m_readingLive = false;
 };
 
 }  // namespace framlet

@@ -328,6 +328,27 @@ QStringList SqliteTextCache::search(const QString& query, int limit) {
     return found;
 }
 
+void SqliteTextCache::forget(const QStringList& paths) {
+    const std::lock_guard lock(m_mutex);
+    if (!writable() || paths.isEmpty()) {
+        return;
+    }
+    bool ok = exec("BEGIN");
+    {
+        Statement remove(m_db, "DELETE FROM texts WHERE path=?1");
+        for (auto path = paths.cbegin(); ok && path != paths.cend(); ++path) {
+            remove.bind(1, *path);
+            ok = remove.step() == SQLITE_DONE;
+            m_lastExecCode = remove.code();
+            remove.reset();
+        }
+    }
+    if (!ok || !exec("COMMIT")) {
+        writeFailed(m_lastExecCode, "forget the texts of files that are gone");
+        exec("ROLLBACK");
+    }
+}
+
 void SqliteTextCache::keepOnly(const QSet<QString>& paths) {
     const std::lock_guard lock(m_mutex);
     if (!writable()) {

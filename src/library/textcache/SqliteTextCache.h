@@ -43,6 +43,7 @@ public:
     std::optional<QString> text(const TextKey& key) override;
     void remember(const TextKey& key, const QString& text) override;
     QStringList search(const QString& query, int limit) override;
+    void forget(const QStringList& paths) override;
     void keepOnly(const QSet<QString>& paths) override;
     void forgetAll() override;
 

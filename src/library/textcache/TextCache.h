@@ -33,6 +33,8 @@ public:
     // Paths whose file name or text holds the lower-cased query as one run of characters,
     // newest first, at most `limit`.
     virtual QStringList search(const QString& query, int limit) = 0;
+    // Forgets the listed paths.
+    virtual void forget(const QStringList& paths) = 0;
     // Forgets every path not listed.
     virtual void keepOnly(const QSet<QString>& paths) = 0;
     virtual void forgetAll() = 0;

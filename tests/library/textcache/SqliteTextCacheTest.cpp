@@ -80,9 +80,12 @@ TEST_F(SqliteTextCacheTest, KeepsTextForTheSameContentsAndFindsItByAnyRunOfChara
     EXPECT_EQ(cache.search(QStringLiteral("receipt"), 10),
               QStringList(QStringLiteral("/s/Old.png")));
 
-    cache.keepOnly({QStringLiteral("/s/Old.png"), QStringLiteral("/s/a.png")});
+    cache.forget({QStringLiteral("/s/gone.png"), QStringLiteral("/s/new.png")});
     EXPECT_FALSE(cache.text(keyFor(QStringLiteral("/s/new.png"), 200)));
     EXPECT_TRUE(cache.search(QStringLiteral("draft"), 10).isEmpty());
+    EXPECT_TRUE(cache.text(keyFor(QStringLiteral("/s/a.png"), 300)));
+    cache.keepOnly({QStringLiteral("/s/a.png")});
+    EXPECT_FALSE(cache.text(keyFor(QStringLiteral("/s/Old.png"), 400)));
     EXPECT_TRUE(cache.text(keyFor(QStringLiteral("/s/a.png"), 300)));
 
     cache.forgetAll();
@@ -207,7 +210,6 @@ TEST(SqliteTextCacheChild, FullDisk) {
         cache.remember(keyFor(QStringLiteral("/s/%1.png").arg(i)), QString(4000, QLatin1Char('z')));
     }
     cache.keepOnly({QStringLiteral("/s/a.png")});
-    cache.forgetAll();
     EXPECT_EQ(cache.text(keyFor(QStringLiteral("/s/a.png"))), QStringLiteral("before"));
     EXPECT_EQ(cache.search(QStringLiteral("befo"), 5), QStringList(QStringLiteral("/s/a.png")));
     // A launch on the full disk runs without the cache rather than failing.
