@@ -396,7 +396,8 @@ void AppDelegate::openSettings() {
                                                 choice ? choice->tool : QString()};
                                         },
                                         QCoreApplication::applicationVersion(),
-                                        addUpdateRows};
+                                        addUpdateRows,
+                                        m_older.get()};
         m_settingsWindow = std::make_unique<SettingsWindow>(services);
     }
     applyAppearance();

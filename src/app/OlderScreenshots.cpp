@@ -17,7 +17,7 @@ namespace framlet {
 OlderScreenshots::OlderScreenshots(ScreenshotSources& sources, ScreenshotStore& shelf,
                                    TextCache& cache, OlderScreenshotReader& reader, OCRService& ocr,
                                    PowerSource& power, Settings& settings, QObject* parent)
-    : QObject(parent)
+    : RecognisedText(parent)
     , m_sources(sources)
     , m_shelf(shelf)
     , m_cache(cache)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "settings/RecognisedText.h"
+
 namespace framlet {
 
 class OCRService;
@@ -18,7 +20,7 @@ class TextCache;
 // Every screenshot of the watched folders, not just the shelf's: keeps the text cache to the
 // files that are there, has the ones beyond the shelf read in the background when the setting
 // allows, the machine is plugged in and no capture is being read, and finds them by a word.
-class OlderScreenshots : public QObject {
+class OlderScreenshots : public RecognisedText {
     Q_OBJECT
 
 public:
@@ -30,12 +32,9 @@ public:
     // the setting is off.
     QList<QUrl> search(const QString& query, int limit) const;
     // Forgets every text kept, then reads the older screenshots again.
-    void forgetRecognisedText();
-    // "Reading older screenshots: 340 of 2,000"; empty when all are read or reading is off.
-    QString progressText() const;
-
-Q_SIGNALS:
-    void progressTextChanged(const QString& text);
+    void forgetRecognisedText() override;
+    // Empty also while reading is off.
+    QString progressText() const override;
 
 private:
     void listed();
