@@ -43,6 +43,7 @@
 #include "settings/SettingsWindow.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
+#include "shelf/OlderMatches.h"
 #include "shelf/PanelController.h"
 #include "shelf/PanelView.h"
 #include "shelf/SelectionModel.h"
@@ -123,7 +124,14 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
           services.textCache, services.decodeBudget, services.ocr.configuration().engine))
     , m_older(std::make_unique<OlderScreenshots>(*m_sources, *m_store, services.textCache,
                                                  *m_olderReader, services.ocr, services.power,
-                                                 m_settings)) {
+                                                 m_settings))
+    // Their text is in the cache already: the section only needs their thumbnails.
+    , m_olderStore(std::make_unique<ScreenshotStore>([](OCRService::Job, OCRService::Completion) {},
+                                                     services.decodeBudget, services.timers,
+                                                     m_thumbnailPool))
+    , m_olderMatches(std::make_unique<OlderMatches>(
+          *m_olderStore,
+          [this](const QString& query, int limit) { return m_older->search(query, limit); })) {
     m_store->setHistoryLimit(m_settings.historyLimit());
     connect(&m_settings, &Settings::historyLimitChanged, m_store.get(),
             [this] { m_store->setHistoryLimit(m_settings.historyLimit()); });
@@ -187,7 +195,7 @@ void AppDelegate::setupPanel() {
             return new QWidget;
         }
         const ShelfServices services{self->m_services.shelfActions, *self->m_preview,
-                                     *self->m_theme};
+                                     *self->m_theme, self->m_olderMatches.get()};
         auto* view =
             new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings, services);
         connect(view, &PanelView::settingsRequested, self, &AppDelegate::openSettings);

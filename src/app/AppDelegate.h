@@ -38,6 +38,7 @@ class TaskbarPresence;
 class TimerSource;
 class OCRService;
 class OlderScreenshotReader;
+class OlderMatches;
 class OlderScreenshots;
 class UpdateInstaller;
 class Updater;
@@ -140,6 +141,8 @@ private:
     std::unique_ptr<ScreenshotSources> m_sources;
     std::unique_ptr<OlderScreenshotReader> m_olderReader;
     std::unique_ptr<OlderScreenshots> m_older;
+    std::unique_ptr<ScreenshotStore> m_olderStore;  // the older matches the shelf shows
+    std::unique_ptr<OlderMatches> m_olderMatches;
     std::unique_ptr<HotKey> m_hotKey;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
