@@ -20,10 +20,11 @@ namespace {
 constexpr int kApplicationId = 0x46726d6c;
 
 constexpr const char* kSchema = R"sql(
-CREATE TABLE texts(path TEXT PRIMARY KEY NOT NULL, device INTEGER NOT NULL,
+-- The rowid is the modification time (made unique), so that the index walks matches newest
+-- first and stops at the limit.
+CREATE TABLE texts(path TEXT UNIQUE NOT NULL, device INTEGER NOT NULL,
     inode INTEGER NOT NULL, size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,
     recognizer TEXT NOT NULL, name TEXT NOT NULL, text TEXT NOT NULL);
-CREATE INDEX texts_by_time ON texts(mtime_ns);
 CREATE VIRTUAL TABLE texts_index USING fts5(name, text, content='texts', content_rowid='rowid',
     tokenize='trigram');
 CREATE TRIGGER texts_added AFTER INSERT ON texts BEGIN
@@ -284,12 +285,16 @@ void SqliteTextCache::remember(const TextKey& key, const QString& text) {
     if (!writable()) {
         return;
     }
-    Statement upsert(
-        m_db,
-        "INSERT INTO texts(path, device, inode, size, mtime_ns, recognizer, name, text)"
-        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT(path) DO UPDATE SET "
-        "device=?2, inode=?3, size=?4, mtime_ns=?5, recognizer=?6, name=?7, text=?8");
-    upsert.bind(1, key.path)
+    bool ok = exec("BEGIN");
+    {
+        Statement remove(m_db, "DELETE FROM texts WHERE path=?1");
+        ok = ok && remove.bind(1, key.path).step() == SQLITE_DONE;
+        m_lastExecCode = ok ? m_lastExecCode : remove.code();
+    }
+    Statement insert(m_db,
+                     "INSERT INTO texts(rowid, path, device, inode, size, mtime_ns, recognizer, "
+                     "name, text) VALUES (?9, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    insert.bind(1, key.path)
         .bind(2, qint64(key.device))
         .bind(3, qint64(key.inode))
         .bind(4, key.size)
@@ -297,8 +302,19 @@ void SqliteTextCache::remember(const TextKey& key, const QString& text) {
         .bind(6, key.recognizer)
         .bind(7, QFileInfo(key.path).fileName().toLower())
         .bind(8, text.toLower());
-    if (const int code = upsert.step(); code != SQLITE_DONE) {
-        writeFailed(code, "remember a text");
+    // Files of the same nanosecond take the next free rowids.
+    for (qint64 rowid = std::max<qint64>(1, key.modifiedNs); ok; ++rowid) {
+        const int code = insert.bind(9, rowid).step();
+        insert.reset();
+        if (code != SQLITE_CONSTRAINT_PRIMARYKEY && code != SQLITE_CONSTRAINT_ROWID) {
+            ok = code == SQLITE_DONE;
+            m_lastExecCode = code;
+            break;
+        }
+    }
+    if (!ok || !exec("COMMIT")) {
+        writeFailed(m_lastExecCode, "remember a text");
+        exec("ROLLBACK");
     }
 }
 
@@ -311,10 +327,11 @@ QStringList SqliteTextCache::search(const QString& query, int limit) {
     const QString needle = query.toLower();
     const bool indexed = indexable(needle);
     Statement select(
-        m_db, indexed ? "SELECT t.path FROM texts_index JOIN texts t ON t.rowid = texts_index.rowid"
-                        " WHERE texts_index MATCH ?1 ORDER BY t.mtime_ns DESC LIMIT ?2"
-                      : "SELECT path FROM texts WHERE instr(name, ?1) > 0 OR instr(text, ?1) > 0"
-                        " ORDER BY mtime_ns DESC LIMIT ?2");
+        m_db, indexed
+                  ? "SELECT path FROM texts WHERE rowid IN (SELECT rowid FROM texts_index WHERE "
+                    "texts_index MATCH ?1 ORDER BY rowid DESC LIMIT ?2) ORDER BY rowid DESC"
+                  : "SELECT path FROM texts WHERE instr(name, ?1) > 0 OR instr(text, ?1) > 0"
+                    " ORDER BY rowid DESC LIMIT ?2");
     QString phrase = needle;
     select
         .bind(1, indexed

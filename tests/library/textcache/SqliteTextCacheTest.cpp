@@ -74,6 +74,10 @@ TEST_F(SqliteTextCacheTest, KeepsTextForTheSameContentsAndFindsItByAnyRunOfChara
     EXPECT_EQ(cache.search(QStringLiteral("47"), 10), QStringList(QStringLiteral("/s/Old.png")));
     EXPECT_EQ(cache.search(QStringLiteral("X"), 10), QStringList(QStringLiteral("/s/a.png")));
     EXPECT_TRUE(cache.search(QStringLiteral("4712"), 10).isEmpty());
+    // A file of the same nanosecond as another is kept beside it.
+    cache.remember(keyFor(QStringLiteral("/s/twin.png"), 100), QStringLiteral("invoice"));
+    EXPECT_EQ(cache.search(QStringLiteral("invoice"), 10).size(), 3);
+    cache.forget({QStringLiteral("/s/twin.png")});
 
     cache.remember(keyFor(QStringLiteral("/s/Old.png"), 400), QStringLiteral("receipt"));
     EXPECT_TRUE(cache.search(QStringLiteral("4711"), 10).isEmpty());
