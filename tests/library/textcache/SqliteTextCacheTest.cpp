@@ -97,6 +97,30 @@ TEST_F(SqliteTextCacheTest, KeepsTextForTheSameContentsAndFindsItByAnyRunOfChara
     EXPECT_FALSE(cache.text(keyFor(QStringLiteral("/s/a.png"), 300)));
 }
 
+// Query syntax of the index is only text here: every query finds exactly what a scan finds.
+TEST_F(SqliteTextCacheTest, QueriesThatLookLikeIndexSyntaxMatchAsPlainText) {
+    SqliteTextCache cache(m_file);
+    const QStringList texts{QStringLiteral("a* or b"), QStringLiteral("name:x near(1) ^start"),
+                            QStringLiteral("it's \"quoted\" -- not; drop table"),
+                            QStringLiteral("ünïcödé ÄÖÜ and ǅ")};
+    for (int i = 0; i < texts.size(); ++i) {
+        cache.remember(keyFor(QStringLiteral("/s/%1.png").arg(i), i + 1), texts[i]);
+    }
+    for (const QString query :
+         {"*",          "a*", "OR", " or ", "name:",      "near(", "^st", "\"",
+          "\"quoted\"", "'s", "--", ";",    "drop table", "ÖÜ",    "äöü", "ǆ",
+          "AND",        "(",  ")",  "\\",   "%",          "_"}) {
+        QStringList scanned;
+        for (int i = int(texts.size()) - 1; i >= 0; --i) {
+            if (texts[i].toLower().contains(query.toLower()) ||
+                QStringLiteral("%1.png").arg(i).contains(query.toLower())) {
+                scanned.append(QStringLiteral("/s/%1.png").arg(i));
+            }
+        }
+        EXPECT_EQ(cache.search(query, 10), scanned) << query.toStdString();
+    }
+}
+
 TEST_F(SqliteTextCacheTest, ADamagedOrForeignDatabaseIsMovedAsideAndMadeAnew) {
     const QString folder = QFileInfo(m_file).absolutePath();
     {
