@@ -178,6 +178,11 @@ TEST_F(AppDelegateTest, EveryScreenshotOfTheFoldersIsFoundByAWordInsideIt) {
     }));
     EXPECT_EQ(textCache.search("walrus", 5), QStringList{capture});
     EXPECT_EQ(delegate->search(QStringLiteral("walrus")), QStringList{capture});
+    // Forgotten, and read again from the disk in the background.
+    delegate->older().forgetRecognisedText();
+    EXPECT_TRUE(textCache.search(QStringLiteral("walrus"), 5).isEmpty());
+    EXPECT_TRUE(
+        waitWhileListing([&] { return delegate->search("walrus") == QStringList{capture}; }));
 
     // A file deleted from the disk leaves the database at the next listing.
     ASSERT_TRUE(QFile::remove(old));
