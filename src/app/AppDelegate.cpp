@@ -112,6 +112,13 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_store(std::make_unique<ScreenshotStore>(
           m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)),
           services.decodeBudget, services.timers, m_thumbnailPool))
+    // Their text is in the cache already: the section only needs their thumbnails.
+    , m_olderStore(std::make_unique<ScreenshotStore>([](OCRService::Job, OCRService::Completion) {},
+                                                     services.decodeBudget, services.timers,
+                                                     m_thumbnailPool))
+    , m_olderMatches(std::make_unique<OlderMatches>(
+          *m_olderStore,
+          [this](const QString& query, int limit) { return m_older->search(query, limit); }))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, services.decodeBudget,
@@ -124,14 +131,7 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
           services.textCache, services.decodeBudget, services.ocr.configuration().engine))
     , m_older(std::make_unique<OlderScreenshots>(*m_sources, *m_store, services.textCache,
                                                  *m_olderReader, services.ocr, services.power,
-                                                 m_settings))
-    // Their text is in the cache already: the section only needs their thumbnails.
-    , m_olderStore(std::make_unique<ScreenshotStore>([](OCRService::Job, OCRService::Completion) {},
-                                                     services.decodeBudget, services.timers,
-                                                     m_thumbnailPool))
-    , m_olderMatches(std::make_unique<OlderMatches>(
-          *m_olderStore,
-          [this](const QString& query, int limit) { return m_older->search(query, limit); })) {
+                                                 m_settings)) {
     m_store->setHistoryLimit(m_settings.historyLimit());
     connect(&m_settings, &Settings::historyLimitChanged, m_store.get(),
             [this] { m_store->setHistoryLimit(m_settings.historyLimit()); });

@@ -130,6 +130,8 @@ private:
     QThreadPool m_thumbnailPool;         // before the store, which queues work on it
     PendingRecognitions m_recognitions;  // before the store, which counts its work there
     std::unique_ptr<ScreenshotStore> m_store;
+    std::unique_ptr<ScreenshotStore> m_olderStore;  // the older matches the shelf shows
+    std::unique_ptr<OlderMatches> m_olderMatches;   // searches through m_older, made later
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;
     std::unique_ptr<ImagePreviewController> m_preview;
@@ -141,8 +143,6 @@ private:
     std::unique_ptr<ScreenshotSources> m_sources;
     std::unique_ptr<OlderScreenshotReader> m_olderReader;
     std::unique_ptr<OlderScreenshots> m_older;
-    std::unique_ptr<ScreenshotStore> m_olderStore;  // the older matches the shelf shows
-    std::unique_ptr<OlderMatches> m_olderMatches;
     std::unique_ptr<HotKey> m_hotKey;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
+#include <algorithm>
 
 #include "library/textcache/TextCache.h"
 #include "platform/DebugLog.h"

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <algorithm>
+#include <utility>
 
 #include "platform/DebugLog.h"
 
