@@ -1,13 +1,18 @@
 // How long a capture taken while the shelf is still seeding waits before its text is
 // searchable, against one recognition of the same file alone, in the same run.
 //
-//   capture_latency_bench [N]   (default 50)
+//   capture_latency_bench [N] [--older M]   (default 50, no older screenshots)
 //
 // Seeds N 1080p screenshots with text through the real watcher, store and recognition; once a
 // quarter of them are read, renames one more file into the watched folder as a live capture and
 // times it from the rename to its text arriving on the shelf; again at a half and at three
 // quarters. Then reads the same files on a warm recogniser with nothing else running. Ends with
 // the means over the captures: `capture_to_searchable_s=X alone_s=Y ratio=R`.
+//
+// With --older, M more 1080p screenshots beyond the shelf are read into the text cache in the
+// background all along, as the program does (one idle-priority worker, paused while a capture
+// is read). Once the captures are timed it is turned off, and the resident memory settled a
+// few seconds after is printed (`settled_rss_mb=`), to compare with a run without --older.
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -26,9 +31,12 @@
 #include "ScreenshotCorpus.h"
 #include "library/decoding/DecodeBudget.h"
 #include "library/ocr/OCRService.h"
+#include "library/ocr/OlderScreenshotReader.h"
 #include "library/store/Screenshot.h"
 #include "library/store/ScreenshotStore.h"
+#include "library/textcache/SqliteTextCache.h"
 #include "library/watcher/ScreenshotWatcher.h"
+#include "platform/MemoryPolicy.h"
 #include "platform/TimerSource.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
@@ -55,6 +63,17 @@ bool waitFor(Condition condition) {
         loop.exec();
     }
     return true;
+}
+
+double residentMegabytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+        }
+    }
+    return 0;
 }
 
 double mean(const std::vector<double>& values) {
@@ -97,8 +116,14 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    MemoryPolicy::returnLargeBuffersToTheSystem();
     QGuiApplication application(argc, argv);
-    const int seeds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 50;
+    const QStringList arguments = QCoreApplication::arguments();
+    const int seeds = argc > 1 && !arguments[1].startsWith(QLatin1Char('-'))
+                          ? std::max(1, arguments[1].toInt())
+                          : 50;
+    const qsizetype olderAt = arguments.indexOf(QStringLiteral("--older"));
+    const int olderCount = olderAt > 0 ? arguments.value(olderAt + 1).toInt() : 0;
 
     QTemporaryDir work;
     const QString watched = work.filePath(QStringLiteral("Pictures"));
@@ -112,11 +137,26 @@ int main(int argc, char** argv) {
         QFile::remove(QDir(watched).filePath(name));  // only images in the watched folder
     }
 
+    const QString olderFolder = work.filePath(QStringLiteral("older"));
+    QDir().mkpath(olderFolder);
+    QList<OlderScreenshotReader::File> olderFiles;
+    for (const bench::CorpusImage& image :
+         bench::CorpusGenerator::generateScreens(olderFolder, olderCount, 1, 200000)) {
+        olderFiles.prepend({image.imagePath, FileStamp::of(image.imagePath)});
+    }
+
     UserDefaults defaults(work.filePath(QStringLiteral("defaults.json")));
     Settings settings(defaults);
     settings.setHistoryLimit(seeds + kCaptures);
     DecodeBudget budget(DecodeBudget::processCapacity);
-    OCRService service(TimerSource::realTime(), budget, OCRService::Configuration::defaults());
+    SqliteTextCache cache(work.filePath(QStringLiteral("cache/texts.sqlite")));
+    OCRService service(TimerSource::realTime(), budget, OCRService::Configuration::defaults(),
+                       &cache);
+    OlderScreenshotReader reader(cache, budget, service.configuration().engine);
+    QObject::connect(&service, &OCRService::readingLiveChanged, &reader, [&](bool live) {
+        reader.setPaused(OlderScreenshotReader::liveCapture, live);
+    });
+    reader.setFiles(olderFiles);
     QThreadPool thumbnailPool;
     ScreenshotStore store(ScreenshotStore::recognizerFor(service), budget, TimerSource::realTime(),
                           thumbnailPool);
@@ -166,6 +206,13 @@ int main(int argc, char** argv) {
     waitFor([&] { return seedTexts >= seeds; });
     const double seedingSeconds = seeding.nsecsElapsed() / 1e9;
     watcher.stop();
+    const int olderRead = reader.done();
+    reader.setPaused(OlderScreenshotReader::turnedOff, true);
+    waitFor([&] { return !reader.reading(); });
+    QElapsedTimer settling;
+    settling.start();
+    waitFor([&] { return settling.elapsed() > 3000; });
+    const double settled = residentMegabytes();
 
     const std::vector<double> alone =
         aloneSeconds(store.at(store.count() - 1)->path(), capturePaths);
@@ -173,6 +220,7 @@ int main(int argc, char** argv) {
                 seedingSeconds, kCaptures, qPrintable(seedsReadBefore.join(',')));
     std::printf("capture recall=%.3f reported_s=%.3f\n", recallSum / kCaptures,
                 mean(reportedSeconds));
+    std::printf("older=%d read_meanwhile=%d settled_rss_mb=%.1f\n", olderCount, olderRead, settled);
     for (int i = 0; i < kCaptures; ++i) {
         std::printf("capture %d to_searchable_s=%.3f alone_s=%.3f\n", i + 1, captureSeconds[i],
                     alone[i]);

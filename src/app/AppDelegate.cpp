@@ -16,8 +16,10 @@
 #include <utility>
 
 #include "app/CaptureLantern.h"
+#include "app/OlderScreenshots.h"
 #include "app/StatusItem.h"
 #include "library/ocr/OCRService.h"
+#include "library/ocr/OlderScreenshotReader.h"
 #include "library/store/Screenshot.h"
 #include "library/store/ScreenshotStore.h"
 #include "library/watcher/ScreenshotLocation.h"
@@ -43,6 +45,7 @@
 #include "settings/SettingsWindow.h"
 #include "settings/ThemePalette.h"
 #include "shelf/ImagePreviewController.h"
+#include "shelf/OlderMatches.h"
 #include "shelf/PanelController.h"
 #include "shelf/PanelView.h"
 #include "shelf/SelectionModel.h"
@@ -71,6 +74,8 @@ int cellPixels(int columns) {
 
 // An update download that makes no progress for this long is given up.
 constexpr std::chrono::seconds kDownloadTimeout{60};
+// A search from the command line lists the older screenshots it finds up to this many.
+constexpr int kMostOlderFound = 10000;
 
 // The AppImage the program runs from, as its runtime names it: only an existing file counts.
 QString runningAppImage() {
@@ -118,6 +123,13 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_store(std::make_unique<ScreenshotStore>(
           m_recognitions.counting(ScreenshotStore::recognizerFor(services.ocr)),
           services.decodeBudget, services.timers, m_thumbnailPool, &services.sharedThumbnails))
+    // Their text is in the cache already: the section only needs their thumbnails.
+    , m_olderStore(std::make_unique<ScreenshotStore>([](OCRService::Job, OCRService::Completion) {},
+                                                     services.decodeBudget, services.timers,
+                                                     m_thumbnailPool, &services.sharedThumbnails))
+    , m_olderMatches(std::make_unique<OlderMatches>(
+          *m_olderStore,
+          [this](const QString& query, int limit) { return m_older->search(query, limit); }))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, services.decodeBudget,
@@ -125,7 +137,12 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
     , m_folderChooser(std::make_unique<FolderChooser>())
     , m_featureTour(std::make_unique<FeatureTourModel>(m_settings))
     , m_onboarding(makeOnboarding())
-    , m_sources(std::make_unique<ScreenshotSources>(m_settings, services.timers)) {
+    , m_sources(std::make_unique<ScreenshotSources>(m_settings, services.timers))
+    , m_olderReader(std::make_unique<OlderScreenshotReader>(
+          services.textCache, services.decodeBudget, services.ocr.configuration().engine))
+    , m_older(std::make_unique<OlderScreenshots>(*m_sources, *m_store, services.textCache,
+                                                 *m_olderReader, services.ocr, services.power,
+                                                 m_settings)) {
     m_store->setHistoryLimit(m_settings.historyLimit());
     connect(&m_settings, &Settings::historyLimitChanged, m_store.get(),
             [this] { m_store->setHistoryLimit(m_settings.historyLimit()); });
@@ -197,7 +214,7 @@ void AppDelegate::setupPanel() {
             return new QWidget;
         }
         const ShelfServices services{self->m_services.shelfActions, *self->m_preview,
-                                     *self->m_theme};
+                                     *self->m_theme, self->m_olderMatches.get()};
         auto* view =
             new PanelView(*self->m_store, *self->m_selectionModel, self->m_settings, services);
         connect(view, &PanelView::settingsRequested, self, &AppDelegate::openSettings);
@@ -318,6 +335,9 @@ QStringList AppDelegate::search(const QString& text) const {
             paths.append(screenshot->url().toLocalFile());
         }
     }
+    for (const QUrl& older : m_older->search(text, kMostOlderFound)) {
+        paths.append(older.toLocalFile());
+    }
     return paths;
 }
 
@@ -405,7 +425,8 @@ void AppDelegate::openSettings() {
                                                 choice ? choice->tool : QString()};
                                         },
                                         QCoreApplication::applicationVersion(),
-                                        addUpdateRows};
+                                        addUpdateRows,
+                                        m_older.get()};
         m_settingsWindow = std::make_unique<SettingsWindow>(services);
     }
     applyAppearance();

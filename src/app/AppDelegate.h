@@ -37,6 +37,9 @@ class StatusItem;
 class TaskbarPresence;
 class TimerSource;
 class OCRService;
+class OlderScreenshotReader;
+class OlderMatches;
+class OlderScreenshots;
 class UpdateInstaller;
 class Updater;
 class UpdateWindow;
@@ -61,7 +64,7 @@ public:
     void showShelf();
     void hideShelf();
     // The paths of the shelf's screenshots whose file name or recognised text holds the text,
-    // by the shelf's own filter rule, newest first.
+    // by the shelf's own filter rule, newest first, then those of the older screenshots.
     QStringList search(const QString& text) const;
     // Whether the shelf is still being read: folders not listed yet, or text not recognised yet.
     bool stillRecognising() const;
@@ -76,6 +79,7 @@ public:
     StatusItem* statusItem() const { return m_statusItem.get(); }
     PanelController* panelController() const { return m_panelController.get(); }
     ScreenshotSources& sources() const { return *m_sources; }
+    OlderScreenshots& older() const { return *m_older; }
     HotKey* hotKey() const { return m_hotKey.get(); }
     UpdateWindow* updateWindow() const { return m_updateWindow.get(); }
     // Shared with every window that asks for a folder or joins the taskbar.
@@ -126,6 +130,8 @@ private:
     QThreadPool m_thumbnailPool;         // before the store, which queues work on it
     PendingRecognitions m_recognitions;  // before the store, which counts its work there
     std::unique_ptr<ScreenshotStore> m_store;
+    std::unique_ptr<ScreenshotStore> m_olderStore;  // the older matches the shelf shows
+    std::unique_ptr<OlderMatches> m_olderMatches;   // searches through m_older, made later
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;
     std::unique_ptr<ImagePreviewController> m_preview;
@@ -135,6 +141,8 @@ private:
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<ScreenshotSources> m_sources;
+    std::unique_ptr<OlderScreenshotReader> m_olderReader;
+    std::unique_ptr<OlderScreenshots> m_older;
     std::unique_ptr<HotKey> m_hotKey;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;

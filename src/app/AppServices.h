@@ -8,8 +8,10 @@ class FileManager;
 class HotKeyStatus;
 class KeyGrabber;
 class OCRService;
+class PowerSource;
 class Settings;
 class SharedThumbnails;
+class TextCache;
 class ShelfActions;
 class TimerSource;
 class Updater;
@@ -28,6 +30,8 @@ struct AppServices {
     OCRService& ocr;
     DecodeBudget& decodeBudget;
     const SharedThumbnails& sharedThumbnails;
+    TextCache& textCache;
+    PowerSource& power;
 };
 
 }  // namespace framlet

@@ -14,6 +14,7 @@
 #include "library/decoding/DecodeBudget.h"
 #include "library/ocr/OCRService.h"
 #include "library/store/SharedThumbnails.h"
+#include "library/textcache/SqliteTextCache.h"
 #include "platform/ApplicationId.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
@@ -27,6 +28,7 @@
 #include "platform/LoginItem.h"
 #include "platform/MemoryPolicy.h"
 #include "platform/PortalKeyGrabber.h"
+#include "platform/PowerSource.h"
 #include "platform/ShortcutRoute.h"
 #include "platform/TimerSource.h"
 #include "platform/Trash.h"
@@ -205,8 +207,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<KeyGrabber> ownGrabber;
     // Before the delegate, so that it outlives the store that hands it work.
     DecodeBudget decodeBudget(DecodeBudget::processCapacity);
-    OCRService ocr(TimerSource::realTime(), decodeBudget);
+    SqliteTextCache textCache(SqliteTextCache::defaultFile());
+    OCRService ocr(TimerSource::realTime(), decodeBudget, &textCache);
     const SharedThumbnails sharedThumbnails = SharedThumbnails::forThisUser();
+    PowerSource power(QDBusConnection::systemBus());
     ShelfActions shelfActions(Trash::shared(), FileManager::shared(), Clipboard::shared(),
                               decodeBudget, &ShelfActions::showAlert);
     QNetworkAccessManager network;
@@ -222,7 +226,9 @@ int main(int argc, char** argv) {
                                FileManager::shared(),
                                ocr,
                                decodeBudget,
-                               sharedThumbnails};
+                               sharedThumbnails,
+                               textCache,
+                               power};
     AppDelegate delegate(services);
     running = &delegate;
     delegate.serve(service);

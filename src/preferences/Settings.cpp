@@ -81,6 +81,12 @@ std::optional<bool> flag(const UserDefaults& defaults, const QString& name) {
     return defaults.boolean(name);
 }
 
+// Only a stored boolean counts, for flags whose fallback is on.
+std::optional<bool> storedFlag(const UserDefaults& defaults, const QString& name) {
+    const QVariant value = defaults.object(name);
+    return value.typeId() == QMetaType::Bool ? std::optional(value.toBool()) : std::nullopt;
+}
+
 // Only a stored string counts.
 std::optional<QString> text(const UserDefaults& defaults, const QString& name) {
     const QVariant value = defaults.object(name);
@@ -120,6 +126,7 @@ const Key<qint64> kHotKeyCode{"hotKeyCode", Settings::defaultHotKey.keyCode, sto
 const Key<qint64> kHotKeyModifiers{"hotKeyModifiers", Settings::defaultHotKey.modifiers,
                                    storedInteger};
 const Key<bool> kShowDockIcon{"showDockIcon", false, flag};
+const Key<bool> kSearchOlderScreenshots{"searchOlderScreenshots", true, storedFlag};
 const Key<bool> kHasCelebratedFirstCapture{"hasCelebratedFirstCapture", false, flag};
 const Key<bool> kHasCompletedOnboarding{"hasCompletedOnboarding", false, flag};
 const Key<bool> kHasCompletedFeatureTour{"hasCompletedFeatureTour", false, flag};
@@ -243,6 +250,7 @@ void Settings::reload() {
     const QStringList watchedFolders = m_watchedFolders;
     const HotKeyBinding hotKey = hotKeyBinding();
     const bool showDockIcon = m_showDockIcon;
+    const bool searchOlder = m_searchOlderScreenshots;
     load();
     const auto notify = [this](bool changed, void (Settings::*signal)()) {
         if (changed) {
@@ -257,6 +265,7 @@ void Settings::reload() {
     notify(watchedFolders != m_watchedFolders, &Settings::watchedFolderChanged);
     notify(hotKey != hotKeyBinding(), &Settings::hotKeyChanged);
     notify(showDockIcon != m_showDockIcon, &Settings::dockIconChanged);
+    notify(searchOlder != m_searchOlderScreenshots, &Settings::searchOlderScreenshotsChanged);
 }
 
 void Settings::load() {
@@ -267,6 +276,7 @@ void Settings::load() {
     m_unseenResetSeconds = loaded(m_defaults, kUnseenResetSeconds);
     m_watchedFolders = loaded(m_defaults, kWatchedFolders);
     m_showDockIcon = loaded(m_defaults, kShowDockIcon);
+    m_searchOlderScreenshots = loaded(m_defaults, kSearchOlderScreenshots);
     // The shortcut counts only when both halves are stored as integers.
     const auto code = kHotKeyCode.read(m_defaults, nameOf(kHotKeyCode));
     const auto modifiers = kHotKeyModifiers.read(m_defaults, nameOf(kHotKeyModifiers));
@@ -367,6 +377,12 @@ void Settings::setHotKey(HotKeyBinding binding) {
     store(kHotKeyCode, m_hotKeyCode);
     store(kHotKeyModifiers, m_hotKeyModifiers);
     Q_EMIT hotKeyChanged();
+}
+
+void Settings::setSearchOlderScreenshots(bool search) {
+    m_searchOlderScreenshots = search;
+    store(kSearchOlderScreenshots, search);
+    Q_EMIT searchOlderScreenshotsChanged();
 }
 
 void Settings::setShowDockIcon(bool show) {

@@ -90,6 +90,10 @@ public:
     bool showDockIcon() const { return m_showDockIcon; }
     void setShowDockIcon(bool show);
 
+    // Whether screenshots beyond the history limit are read in the background and searched.
+    bool searchOlderScreenshots() const { return m_searchOlderScreenshots; }
+    void setSearchOlderScreenshots(bool search);
+
     // Whether the user has dismissed the first-capture banner.
     bool hasCelebratedFirstCapture() const;
     void setHasCelebratedFirstCapture(bool celebrated);
@@ -130,6 +134,7 @@ Q_SIGNALS:
     void unseenResetSecondsChanged();
     void watchedFolderChanged();
     void dockIconChanged();
+    void searchOlderScreenshotsChanged();
     void hotKeyChanged();
     void storageProblemChanged();
 
@@ -152,6 +157,7 @@ private:
     qint64 m_hotKeyCode;
     qint64 m_hotKeyModifiers;
     bool m_showDockIcon;
+    bool m_searchOlderScreenshots;
     QString m_storageProblem;
     std::unique_ptr<QFileSystemWatcher> m_fileWatcher;
 };

@@ -20,6 +20,7 @@
 #include "platform/ToolNotifications.h"
 #include "platform/widgets/FolderChooser.h"
 #include "preferences/Settings.h"
+#include "settings/RecognisedText.h"
 #include "settings/SettingsForm.h"
 
 namespace framlet {
@@ -83,7 +84,11 @@ FoldersTab::FoldersTab(const SettingsServices& services, QWidget* parent)
     , m_settings(services.settings)
     , m_chooser(services.folderChooser)
     , m_lookUpSource(services.screenshotSource) {
-    SettingsForm::fillTab(*this, {makeFoldersSection(), makeToolSection()});
+    QList<QWidget*> sections{makeFoldersSection(), makeToolSection()};
+    if (services.recognisedText) {
+        sections.append(makeSearchSection(*services.recognisedText));
+    }
+    SettingsForm::fillTab(*this, sections);
     connect(&m_settings, &Settings::watchedFolderChanged, this, &FoldersTab::showFolders);
     showFolders();
     showSource({});
@@ -125,6 +130,35 @@ QWidget* FoldersTab::makeToolSection() {
     m_notificationCaption = SettingsForm::caption(kNotificationCaption);
     form->addRow(m_notification);
     form->addRow(m_notificationCaption);
+    return box;
+}
+
+QWidget* FoldersTab::makeSearchSection(RecognisedText& text) {
+    QFormLayout* form = nullptr;
+    QGroupBox* box = SettingsForm::section(QStringLiteral("Search"), form);
+    m_older = new QCheckBox(QStringLiteral("Also search older screenshots"));
+    m_older->setChecked(m_settings.searchOlderScreenshots());
+    connect(m_older, &QCheckBox::toggled, &m_settings, &Settings::setSearchOlderScreenshots);
+    connect(&m_settings, &Settings::searchOlderScreenshotsChanged, m_older, [this] {
+        const QSignalBlocker blocker(m_older);
+        m_older->setChecked(m_settings.searchOlderScreenshots());
+    });
+    form->addRow(m_older);
+    m_progress = SettingsForm::caption(text.progressText());
+    m_progress->setObjectName(QStringLiteral("readingProgress"));
+    m_progress->setVisible(!m_progress->text().isEmpty());
+    connect(&text, &RecognisedText::progressTextChanged, m_progress, [this](const QString& shown) {
+        m_progress->setText(shown);
+        m_progress->setVisible(!shown.isEmpty());
+    });
+    form->addRow(m_progress);
+    m_forget = new QPushButton(QStringLiteral("Forget recognised text"));
+    connect(m_forget, &QPushButton::clicked, &text, &RecognisedText::forgetRecognisedText);
+    form->addRow(m_forget);
+    form->setAlignment(m_forget, Qt::AlignLeft);
+    form->addRow(SettingsForm::caption(
+        QStringLiteral("The text found inside your screenshots is kept on this computer so that "
+                       "each is read once. Forgetting it reads them all again.")));
     return box;
 }
 

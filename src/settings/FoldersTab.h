@@ -37,6 +37,9 @@ public:
     QCheckBox* notificationToggle() const { return m_notification; }
     QLabel* notificationCaption() const { return m_notificationCaption; }
     QWidget* folderList() const { return m_folders; }
+    QCheckBox* olderToggle() const { return m_older; }
+    QLabel* readingProgress() const { return m_progress; }
+    QPushButton* forgetButton() const { return m_forget; }
     const ScreenshotSource& source() const { return m_source; }
 
 Q_SIGNALS:
@@ -49,6 +52,7 @@ protected:
 private:
     QWidget* makeFoldersSection();
     QWidget* makeToolSection();
+    QWidget* makeSearchSection(RecognisedText& text);
     void showFolders();
     void showSource(const ScreenshotSource& source);
     void setNotificationSuppressed(bool suppressed);
@@ -62,6 +66,9 @@ private:
     QPushButton* m_add = nullptr;
     QCheckBox* m_notification = nullptr;
     QLabel* m_notificationCaption = nullptr;
+    QCheckBox* m_older = nullptr;
+    QLabel* m_progress = nullptr;
+    QPushButton* m_forget = nullptr;
 };
 
 }  // namespace framlet

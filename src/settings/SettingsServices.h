@@ -10,6 +10,7 @@ namespace framlet {
 class FolderChooser;
 class HotKeyStatus;
 class LoginItem;
+class RecognisedText;
 class Settings;
 class TaskbarPresence;
 class ThemePalette;
@@ -35,6 +36,8 @@ struct SettingsServices {
     // Adds the updater's rows to the Updates section, below the version; they belong to the
     // updater, a layer above this window.
     std::function<void(QFormLayout& form)> addUpdateRows;
+    // Without it the Folders tab offers nothing about recognised text.
+    RecognisedText* recognisedText = nullptr;
 };
 
 }  // namespace framlet

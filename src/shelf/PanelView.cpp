@@ -14,12 +14,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "library/watcher/ScreenshotLocation.h"
 #include "library/store/ScreenshotStore.h"
+#include "library/watcher/ScreenshotLocation.h"
 #include "preferences/Settings.h"
 #include "settings/ThemePalette.h"
 #include "shelf/FirstCaptureBanner.h"
 #include "shelf/ImagePreviewController.h"
+#include "shelf/OlderMatches.h"
 #include "shelf/PreviewPanel.h"  // ImagePreviewController::panel() needs the whole type
 #include "shelf/SelectionModel.h"
 #include "shelf/ShelfFilter.h"
@@ -79,9 +80,17 @@ PanelView::PanelView(ScreenshotStore& store, SelectionModel& selection, Settings
     stack->addWidget(divider());
 
     m_grid = new ThumbnailGrid(*m_filter, selection, *m_interaction);
+    auto* shelfPage = new QWidget;
+    auto* pageLayout = new QVBoxLayout(shelfPage);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    pageLayout->setSpacing(0);
+    pageLayout->addWidget(m_grid, 1);
+    if (services.older) {
+        makeOlderSection(*pageLayout, services);
+    }
     m_shelf = new QStackedWidget;
     m_shelf->setObjectName(QStringLiteral("shelf"));
-    m_shelf->addWidget(m_grid);
+    m_shelf->addWidget(shelfPage);
     m_shelf->addWidget(makeEmptyState());
     stack->addWidget(m_shelf, 1);
     stack->addWidget(divider());
@@ -123,6 +132,41 @@ QString PanelView::emptyCaption(const QString& query) {
 
 QWidget* PanelView::shelfArea() const {
     return m_shelf;
+}
+
+// Cells as the shelf's, over a store, selection and interaction of their own, under a header.
+void PanelView::makeOlderSection(QVBoxLayout& page, const ShelfServices& services) {
+    m_older = services.older;
+    ScreenshotStore& older = m_older->store();
+    auto* filter = new ShelfFilter(this);
+    filter->setSourceModel(&older);
+    auto* selection = new SelectionModel(this);
+    auto* interaction = new ThumbnailInteraction(
+        older, *selection, services.actions, services.preview,
+        [filter] { return filter->visibleIds(); }, this);
+    m_olderSection = new QWidget;
+    m_olderSection->setObjectName(QStringLiteral("olderScreenshots"));
+    auto* column = new QVBoxLayout(m_olderSection);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(divider());
+    auto* header = new QLabel(QStringLiteral("Older screenshots"));
+    header->setObjectName(QStringLiteral("olderHeader"));
+    header->setContentsMargins(12, 6, 12, 0);
+    header->setForegroundRole(QPalette::PlaceholderText);
+    QFont caption = header->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    caption.setBold(true);
+    header->setFont(caption);
+    column->addWidget(header);
+    m_olderGrid = new ThumbnailGrid(*filter, *selection, *interaction);
+    m_olderGrid->setObjectName(QStringLiteral("olderGrid"));
+    m_olderGrid->setColumns(m_settings.columns());
+    column->addWidget(m_olderGrid, 1);
+    page.addWidget(m_olderSection, 1);
+    connect(&m_settings, &Settings::columnsChanged, m_olderGrid,
+            [this] { m_olderGrid->setColumns(m_settings.columns()); });
+    connect(filter, &ShelfFilter::visibleIdsChanged, this, &PanelView::updateShelfArea);
 }
 
 QWidget* PanelView::makeSearchBar() {
@@ -251,6 +295,9 @@ void PanelView::connectModels() {
 void PanelView::queryEdited(const QString& query) {
     m_clearSearch->setVisible(!query.isEmpty());
     m_filter->setQuery(query);
+    if (m_older) {
+        m_older->setQuery(query);
+    }
     m_emptyTitle->setText(emptyTitle(query));
     m_emptyCaption->setText(emptyCaption(query));
     m_emptyCaption->setVisible(!emptyCaption(query).isEmpty());
@@ -304,8 +351,13 @@ void PanelView::dismissBanner() {
 }
 
 void PanelView::updateShelfArea() {
-    m_shelf->setCurrentWidget(m_filter->rowCount() > 0 ? static_cast<QWidget*>(m_grid)
-                                                       : m_emptyState);
+    const bool own = m_filter->rowCount() > 0;
+    const bool older = m_older && m_older->store().count() > 0 && !m_search->text().isEmpty();
+    m_grid->setVisible(own);
+    if (m_olderSection) {
+        m_olderSection->setVisible(older);
+    }
+    m_shelf->setCurrentIndex(own || older ? 0 : 1);
 }
 
 void PanelView::updateCount() {

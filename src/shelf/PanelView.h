@@ -9,12 +9,14 @@ class QLabel;
 class QLineEdit;
 class QStackedWidget;
 class QTabBar;
+class QVBoxLayout;
 class QToolButton;
 
 namespace framlet {
 
 class FirstCaptureBanner;
 class ImagePreviewController;
+class OlderMatches;
 class ScreenshotStore;
 class SelectionModel;
 class Settings;
@@ -59,6 +61,9 @@ public:
     FirstCaptureBanner* banner() const { return m_banner; }
     QWidget* shelfArea() const;
     ThumbnailGrid* grid() const { return m_grid; }
+    // The section of older screenshots below the grid; null without older matches offered.
+    QWidget* olderSection() const { return m_olderSection; }
+    ThumbnailGrid* olderGrid() const { return m_olderGrid; }
     QWidget* emptyState() const { return m_emptyState; }
     QLabel* countLabel() const { return m_count; }
     QToolButton* settingsButton() const { return m_settingsButton; }
@@ -86,6 +91,8 @@ private:
     QWidget* makeSearchBar();
     QWidget* makeEmptyState();
     QWidget* makeFooter();
+    QWidget* makeShelfPage();
+    void makeOlderSection(QVBoxLayout& page, const ShelfServices& services);
     QToolButton* makeFooterButton(const QString& symbol, const QString& toolTip,
                                   void (PanelView::*requested)());
     void connectModels();
@@ -112,6 +119,9 @@ private:
     FirstCaptureBanner* m_banner = nullptr;
     QStackedWidget* m_shelf = nullptr;
     ThumbnailGrid* m_grid = nullptr;
+    OlderMatches* m_older = nullptr;
+    QWidget* m_olderSection = nullptr;
+    ThumbnailGrid* m_olderGrid = nullptr;
     QWidget* m_emptyState = nullptr;
     QLabel* m_emptyTitle = nullptr;
     QLabel* m_emptyCaption = nullptr;

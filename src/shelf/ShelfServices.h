@@ -3,6 +3,7 @@
 namespace framlet {
 
 class ImagePreviewController;
+class OlderMatches;
 class ShelfActions;
 class ThemePalette;
 
@@ -11,6 +12,8 @@ struct ShelfServices {
     ShelfActions& actions;
     ImagePreviewController& preview;
     ThemePalette& theme;
+    // The matches beyond the shelf, shown below its own while a query is typed; none without.
+    OlderMatches* older = nullptr;
 };
 
 }  // namespace framlet

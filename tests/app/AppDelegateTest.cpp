@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,10 +12,11 @@
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
 #include "app/CaptureLantern.h"
+#include "app/OlderScreenshots.h"
 #include "app/StatusItem.h"
 #include "library/store/Screenshot.h"
-#include "library/watcher/ScreenshotSources.h"
 #include "library/store/ScreenshotStore.h"
+#include "library/watcher/ScreenshotSources.h"
 #include "library/watcher/ScreenshotWatcher.h"
 #include "platform/ColorScheme.h"
 #include "platform/UserDefaults.h"
@@ -45,6 +47,26 @@ protected:
         ASSERT_TRUE(QFile::rename(hidden, path));
     }
     QString shot(const QString& name) const { return shots.filePath(name); }
+    void writeText(const QString& path, const QString& text) {
+        QImage image(900, 200, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(72);
+        painter.setFont(font);
+        painter.drawText(60, 130, text);
+        painter.end();
+        ASSERT_TRUE(image.save(path, "PNG"));
+    }
+    // Turns the watcher's clock until the condition holds.
+    bool waitWhileListing(const std::function<bool()>& done) {
+        return QTest::qWaitFor(
+            [&] {
+                timers.advance(ScreenshotWatcher::latency);
+                return done();
+            },
+            60000);
+    }
 
     void launch() {
         delegate = std::make_unique<AppDelegate>(services());
@@ -123,6 +145,49 @@ TEST_F(AppDelegateTest, RemovedFilesAndReplacedFoldersLeaveTheShelf) {
     // Files of folders no longer watched leave the shelf too.
     Q_EMIT delegate->sources().foldersReplaced();
     EXPECT_EQ(delegate->store().count(), 0);
+}
+
+TEST_F(AppDelegateTest, EveryScreenshotOfTheFoldersIsFoundByAWordInsideIt) {
+    settings.setHistoryLimit(10);
+    writeText(shot(QStringLiteral("old.png")), QStringLiteral("Zeppelin"));
+    for (int i = 0; i < 10; ++i) {
+        writeImage(shot(QStringLiteral("plain %1.png").arg(i)));
+    }
+    launch();
+    const QString old = shot(QStringLiteral("old.png"));
+    EXPECT_FALSE(delegate->store().screenshot(QUrl::fromLocalFile(old)));
+    // Beyond the shelf from the start: read in the background.
+    EXPECT_TRUE(waitWhileListing([&] { return delegate->search("zeppelin").contains(old); }));
+    EXPECT_EQ(delegate->older().search(QStringLiteral("EPPE"), 5),
+              QList<QUrl>{QUrl::fromLocalFile(old)});
+
+    // A capture on the shelf, moved out of it by sixty newer ones.
+    settings.setHistoryLimit(60);
+    const QString capture = shot(QStringLiteral("capture.png"));
+    writeText(capture, QStringLiteral("Walrus"));
+    ASSERT_TRUE(waitWhileListing([&] {
+        const Screenshot* taken = delegate->store().screenshot(QUrl::fromLocalFile(capture));
+        return taken && taken->ocrText().contains(QStringLiteral("walrus"));
+    }));
+    for (int i = 0; i < 60; ++i) {
+        writeImage(shot(QStringLiteral("newer %1.png").arg(i)));
+    }
+    ASSERT_TRUE(waitWhileListing([&] {
+        return delegate->store().count() == 60 &&
+               !delegate->store().screenshot(QUrl::fromLocalFile(capture));
+    }));
+    EXPECT_EQ(textCache.search("walrus", 5), QStringList{capture});
+    EXPECT_EQ(delegate->search(QStringLiteral("walrus")), QStringList{capture});
+    // Forgotten, and read again from the disk in the background.
+    delegate->older().forgetRecognisedText();
+    EXPECT_TRUE(textCache.search(QStringLiteral("walrus"), 5).isEmpty());
+    EXPECT_TRUE(
+        waitWhileListing([&] { return delegate->search("walrus") == QStringList{capture}; }));
+
+    // A file deleted from the disk leaves the database at the next listing.
+    ASSERT_TRUE(QFile::remove(old));
+    EXPECT_TRUE(waitWhileListing([&] { return textCache.search("zeppelin", 5).isEmpty(); }));
+    EXPECT_TRUE(delegate->search(QStringLiteral("zeppelin")).isEmpty());
 }
 
 TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {

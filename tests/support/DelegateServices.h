@@ -8,9 +8,11 @@
 #include "library/decoding/DecodeBudget.h"
 #include "library/ocr/OCRService.h"
 #include "library/store/SharedThumbnails.h"
+#include "library/textcache/SqliteTextCache.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
+#include "platform/PowerSource.h"
 #include "platform/Trash.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
@@ -29,9 +31,10 @@ public:
         : defaults(config.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
 
     AppServices services(KeyGrabber& keyGrabber = X11KeyGrabber::shared()) {
-        return {settings,     colorScheme,  keyGrabber,      timers,
-                shelfActions, hotKeyStatus, updater,         FileManager::shared(),
-                ocr,          decodeBudget, sharedThumbnails};
+        return {settings,     colorScheme,  keyGrabber,       timers,
+                shelfActions, hotKeyStatus, updater,          FileManager::shared(),
+                ocr,          decodeBudget, sharedThumbnails, textCache,
+                power};
     }
 
     QTemporaryDir config;
@@ -41,8 +44,10 @@ public:
     ManualTimers timers;
     HotKeyStatus hotKeyStatus;
     DecodeBudget decodeBudget{DecodeBudget::processCapacity};
-    OCRService ocr{timers, decodeBudget};
+    SqliteTextCache textCache{config.filePath(QStringLiteral("texts.sqlite"))};
+    OCRService ocr{timers, decodeBudget, &textCache};
     const SharedThumbnails sharedThumbnails = SharedThumbnails::forThisUser();  // the test's home
+    PowerSource power{QDBusConnection::systemBus()};
     ShelfActions shelfActions{Trash::shared(), FileManager::shared(), Clipboard::shared(),
                               decodeBudget, &ShelfActions::showAlert};
     QNetworkAccessManager network;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <QFile>
 
@@ -25,7 +26,7 @@ FileStamp FileStamp::from(const struct statx& status) {
     }
     return {qint64(status.stx_size),
             qint64(status.stx_mtime.tv_sec) * 1'000'000'000 + status.stx_mtime.tv_nsec,
-            status.stx_ino};
+            status.stx_ino, makedev(status.stx_dev_major, status.stx_dev_minor)};
 }
 
 }  // namespace framlet

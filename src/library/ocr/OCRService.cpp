@@ -53,12 +53,17 @@ OCRService::Configuration OCRService::Configuration::defaults() {
     return configuration;
 }
 
-OCRService::OCRService(TimerSource& timers, DecodeBudget& budget)
-    : OCRService(timers, budget, Configuration::defaults()) {
+OCRService::OCRService(TimerSource& timers, DecodeBudget& budget, TextCache* cache)
+    : OCRService(timers, budget, Configuration::defaults(), cache) {
 }
 
-OCRService::OCRService(TimerSource& timers, DecodeBudget& budget, Configuration configuration)
-    : m_timers(timers), m_decoder(budget), m_configuration(std::move(configuration)) {
+OCRService::OCRService(TimerSource& timers, DecodeBudget& budget, Configuration configuration,
+                       TextCache* cache)
+    : m_timers(timers)
+    , m_decoder(budget)
+    , m_configuration(std::move(configuration))
+    , m_cache(cache)
+    , m_recognizerVersion(TesseractEngine::recognizerVersion(m_configuration.engine)) {
     m_pool.setObjectName(QStringLiteral("org.framlet.Framlet.ocr"));
     m_pool.setMaxThreadCount(std::max(1, m_configuration.maxConcurrency));
     // Recognition is background work: it should yield to anything the user is waiting for.
@@ -87,6 +92,10 @@ void OCRService::recognizeText(Job job, Completion completion) {
     request->completion = std::move(completion);
     request->sequence = m_nextSequence++;
     enqueue(std::move(request));
+}
+
+TextKey OCRService::cacheKey(const QString& path, const FileStamp& stamp) const {
+    return {path, stamp.device, stamp.inode, stamp.size, stamp.modifiedNs, m_recognizerVersion};
 }
 
 void OCRService::enqueue(std::shared_ptr<Request> request) {
@@ -118,6 +127,16 @@ void OCRService::startWaiting() {
         }
         m_running.push_back(request);
         startAttempt(std::move(request));
+    }
+    noteLive();
+}
+
+void OCRService::noteLive() {
+    const bool live =
+        !m_waitingLive.empty() || std::any_of(m_running.cbegin(), m_running.cend(),
+                                              [](const auto& running) { return running->live(); });
+    if (live != std::exchange(m_readingLive, live)) {
+        Q_EMIT readingLiveChanged(live);
     }
 }
 
@@ -162,6 +181,13 @@ OCRService::AttemptResult OCRService::attempt(const Request& request, bool logSt
         DebugLog::log(QStringLiteral("ocr: start ") + fileName);
     }
     const FileStamp stamp = FileStamp::of(path);  // before: a change shows next time
+    const TextKey key = cacheKey(path, stamp);
+    if (m_cache && stamp.known()) {
+        if (std::optional<QString> kept = m_cache->text(key)) {
+            DebugLog::log(QStringLiteral("ocr: remembered ") + fileName);
+            return {Outcome::finished, *kept, {}, {}};
+        }
+    }
     const ImageDecoder::Result decoded = m_decoder.decodeForRecognition(path);
     if (!decoded.ok()) {
         // Whether it still exists is checked again on the main thread after each wait.
@@ -183,7 +209,10 @@ OCRService::AttemptResult OCRService::attempt(const Request& request, bool logSt
         DebugLog::log(QStringLiteral("ocr: THREW %1: %2").arg(fileName, recognized.error));
         return {};
     }
-    const QString text = recognized.lines.join(QLatin1Char('\n'));
+    const QString text = recognized.lines.join(QLatin1Char('\n')).toLower();
+    if (m_cache && stamp.known()) {
+        m_cache->remember(key, text);
+    }
     DebugLog::log(QStringLiteral("ocr: done %1 -> %2 chars")
                       .arg(fileName, QString::number(characterCount(text))));
     return {Outcome::finished, text, {}, {}};

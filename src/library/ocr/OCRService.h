@@ -13,15 +13,19 @@
 #include "library/decoding/FileStamp.h"
 #include "library/decoding/ImageDecoder.h"
 #include "library/ocr/TesseractEngine.h"
+#include "library/textcache/TextCache.h"
 
 namespace framlet {
 
 class DecodeBudget;
+class TextCache;
 class TimerSource;
 
 // Recognises the text of image files on this machine (Tesseract) on a small pool of worker
 // threads, each with its own engine. Lives on the main thread.
 class OCRService : public QObject {
+    Q_OBJECT
+
 public:
     using Completion = std::function<void(const QString& lowerCasedText)>;
 
@@ -45,8 +49,11 @@ public:
         static Configuration defaults();
     };
 
-    OCRService(TimerSource& timers, DecodeBudget& budget);
-    OCRService(TimerSource& timers, DecodeBudget& budget, Configuration configuration);
+    // With a cache, a file whose text it holds for the same contents and recogniser is not
+    // read again, and every text read is kept there.
+    OCRService(TimerSource& timers, DecodeBudget& budget, TextCache* cache = nullptr);
+    OCRService(TimerSource& timers, DecodeBudget& budget, Configuration configuration,
+               TextCache* cache = nullptr);
     ~OCRService() override;
 
     // Queues recognition and returns at once. The completion runs exactly once, later, on the
@@ -68,6 +75,14 @@ public:
     static int concurrencyForCores(int cores);
 
     const Configuration& configuration() const { return m_configuration; }
+    // The cache's key for a file as it is now: unknown (no inode) when it cannot be read.
+    TextKey cacheKey(const QString& path, const FileStamp& stamp) const;
+    // Whether a live capture waits or is being read.
+    bool readingLive() const { return m_readingLive; }
+
+Q_SIGNALS:
+    // A live capture began to wait or be read, or the last one was settled.
+    void readingLiveChanged(bool reading);
 
 private:
     struct Request;
@@ -81,6 +96,7 @@ private:
 
     void enqueue(std::shared_ptr<Request> request);
     void startWaiting();
+    void noteLive();
     void interruptSeedsFor(const Request& live);
     std::shared_ptr<Request> takeNext();
     void startAttempt(std::shared_ptr<Request> request);
@@ -95,11 +111,14 @@ private:
     TimerSource& m_timers;
     const ImageDecoder m_decoder;
     const Configuration m_configuration;
+    TextCache* const m_cache;
+    const QString m_recognizerVersion;
     QThreadPool m_pool;
     std::deque<std::shared_ptr<Request>> m_waitingLive;
     std::deque<std::shared_ptr<Request>> m_waitingSeeds;
     std::vector<std::shared_ptr<Request>> m_running;
     std::uint64_t m_nextSequence = 0;
+    bool m_readingLive = false;
 };
 
 }  // namespace framlet

@@ -250,6 +250,24 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& image,
     }
 }
 
+QString TesseractEngine::recognizerVersion(const Options& options) {
+    // Raised whenever a change to the reading changes the text it finds.
+    constexpr int kPipelineVersion = 1;
+    return QStringLiteral("tesseract %1; pipeline %2; %3 psm%4 up%5 %6%7 h%8 c%9/%10 t%11 %12")
+        .arg(QString::fromLatin1(tesseract::TessBaseAPI::Version()))
+        .arg(kPipelineVersion)
+        .arg(options.languages)
+        .arg(options.pageSegmentationMode)
+        .arg(options.upscaleUpToSide)
+        .arg(options.recoverUncoveredText ? 'r' : '-')
+        .arg(options.normalisePatches ? 'n' : '-')
+        .arg(options.patchTargetHeight)
+        .arg(options.patchMinConfidence)
+        .arg(options.coverConfidence)
+        .arg(options.thresholdingMethod)
+        .arg(options.variables.join(QLatin1Char(',')) + (options.invertDarkImages ? "i" : ""));
+}
+
 TesseractEngine& TesseractEngine::forThisThread(const Options& options) {
     // Destroyed when its thread ends (an idle pool thread expires after a while).
     thread_local std::unique_ptr<TesseractEngine> engine;

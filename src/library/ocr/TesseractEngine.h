@@ -73,6 +73,10 @@ public:
 
     const Options& options() const { return m_options; }
 
+    // What the text read with these options depends on: Tesseract's version, this reading's own
+    // and the options. Text kept from another recogniser is read again.
+    static QString recognizerVersion(const Options& options);
+
 private:
     struct Reading;
     Reading read(const QImage& pixels, int resolution, int minConfidence,

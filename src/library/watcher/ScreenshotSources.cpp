@@ -56,6 +56,14 @@ bool ScreenshotSources::hasSeeded() const {
     return m_watcher && m_watcher->hasSeeded();
 }
 
+QHash<QUrl, FileStamp> ScreenshotSources::knownFiles() const {
+    return m_watcher ? m_watcher->knownStamps() : QHash<QUrl, FileStamp>();
+}
+
+bool ScreenshotSources::listedAll() const {
+    return m_watcher && m_watcher->listedAll();
+}
+
 void ScreenshotSources::startToolSettingsMonitor() {
     m_toolSettings =
         std::make_unique<ToolSettingsMonitor>(ScreenshotPreferences().settingsFiles(), m_timers);
@@ -137,6 +145,7 @@ void ScreenshotSources::rebuild(const ScreenshotLocation::Folders& folders,
     connect(m_watcher.get(), &ScreenshotWatcher::fileFound, this, &ScreenshotSources::found);
     connect(m_watcher.get(), &ScreenshotWatcher::filesRemoved, this, &ScreenshotSources::removed);
     connect(m_watcher.get(), &ScreenshotWatcher::filesChanged, this, &ScreenshotSources::changed);
+    connect(m_watcher.get(), &ScreenshotWatcher::listed, this, &ScreenshotSources::listed);
     m_watcher->start(m_settings.historyLimit());
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QUrl>
 #include <memory>
 #include <optional>
 
+#include "library/decoding/FileStamp.h"
 #include "library/store/Screenshot.h"
 #include "library/watcher/ScreenshotLocation.h"
 #include "platform/TimerSource.h"
@@ -42,6 +44,11 @@ public:
     QList<QUrl> folders() const;
     // Whether the watched folders have been listed once.
     bool hasSeeded() const;
+    // Every file of the watched folders as last listed; empty before the first listing.
+    QHash<QUrl, FileStamp> knownFiles() const;
+    // Whether the last listings covered every folder (none stalled): only then are files
+    // missing from them gone.
+    bool listedAll() const;
 
 Q_SIGNALS:
     // A file to show: one just captured, or one that was there before.
@@ -51,6 +58,8 @@ Q_SIGNALS:
     void changed(const QList<QUrl>& urls);
     // Other folders are watched from now on: nothing reported before is watched any more.
     void foldersReplaced();
+    // A listing was applied: knownFiles() is as the folders are now.
+    void listed();
 
 private:
     void startToolSettingsMonitor();

@@ -141,6 +141,12 @@ QSet<QUrl> ScreenshotWatcher::knownFiles() const {
     return urls;
 }
 
+bool ScreenshotWatcher::listedAll() const {
+    return m_seeded &&
+           std::all_of(m_states.cbegin(), m_states.cend(),
+                       [](const FolderState& state) { return state.listed && !state.stalled; });
+}
+
 bool ScreenshotWatcher::isWatching() const {
     return m_stream && m_stream->isRunning();
 }
@@ -270,7 +276,11 @@ void ScreenshotWatcher::seed(const Listing& listing) {
     }
     DebugLog::log(QStringLiteral("watcher: seeded, %1 existing file(s)").arg(listing.size()));
     beginWatching();
+    const QPointer<ScreenshotWatcher> self(this);
     Q_EMIT seeded();
+    if (self && !m_stopped) {
+        Q_EMIT listed();
+    }
 }
 
 bool ScreenshotWatcher::reportSeeds(const Listing& listing) {
@@ -298,7 +308,9 @@ void ScreenshotWatcher::apply(std::size_t index, const FolderListing::Result& re
     if (!state.listed) {
         // A folder that answered only after seeding: its files were there before, not captured.
         state.listed = true;
-        reportSeeds(result.files);
+        if (reportSeeds(result.files)) {
+            Q_EMIT listed();
+        }
         return;
     }
     QSet<QString> untouched;
@@ -387,6 +399,7 @@ void ScreenshotWatcher::integrate(const Listing& listing, const QSet<QString>& u
             return;
         }
     }
+    Q_EMIT listed();
 }
 
 }  // namespace framlet

@@ -56,6 +56,11 @@ public:
 
     QList<QUrl> folders() const { return m_folders; }
     QSet<QUrl> knownFiles() const;
+    // Every file of the watched folders as last listed, with its stamp.
+    const QHash<QUrl, FileStamp>& knownStamps() const { return m_knownFiles; }
+    // Whether every folder has been listed and none is not answering now: only then do the
+    // known files say which files are gone.
+    bool listedAll() const;
     // Whether the event stream runs: false before start, after stop, and when it could not be
     // opened (then only explicit rescans find changes).
     bool isWatching() const;
@@ -85,6 +90,8 @@ Q_SIGNALS:
     void filesChanged(const QList<QUrl>& urls);
     // The seeds were reported; changes are followed from here on.
     void seeded();
+    // A listing was applied and its changes reported.
+    void listed();
 
 private:
     // What is known of one folder's listings.

@@ -16,8 +16,9 @@
 #include "ManualTimers.h"
 #include "TemporaryHome.h"
 #include "library/decoding/DecodeBudget.h"
-#include "library/ocr/OCRService.h"
 #include "library/decoding/RetryDelays.h"
+#include "library/ocr/OCRService.h"
+#include "library/textcache/SqliteTextCache.h"
 #include "platform/TimerSource.h"
 
 using namespace framlet;
@@ -109,6 +110,27 @@ TEST_F(OCRServiceTest, LinesComeBackInOrderJoinedByLineFeedsAndLowerCased) {
     EXPECT_EQ(outcome->texts, QStringList{"invoice\ntotal"});
     EXPECT_FALSE(outcome->calledInline);
     EXPECT_FALSE(outcome->offMainThread);
+}
+
+TEST_F(OCRServiceTest, ARememberedTextIsNotReadAgainUntilTheFileChanges) {
+    SqliteTextCache cache(dir.filePath("texts.sqlite"));
+    OCRService cached(scheduler, budget, testConfiguration(), &cache);
+    const QString path = save(dir, "shot.png", textImage({"Invoice"}));
+    ASSERT_TRUE(waitFor(recognize(cached, path)));
+    // A planted text proves the second answer came without reading the image.
+    const TextKey key = cached.cacheKey(path, FileStamp::of(path));
+    ASSERT_EQ(cache.text(key), QStringLiteral("invoice"));
+    cache.remember(key, QStringLiteral("planted"));
+    auto again = recognize(cached, path);
+    ASSERT_TRUE(waitFor(again));
+    EXPECT_EQ(again->texts, QStringList{"planted"});
+
+    QTest::qWait(20);  // a later modification time, even on coarse clocks
+    save(dir, "shot.png", textImage({"Receipt"}));
+    auto changed = recognize(cached, path);
+    ASSERT_TRUE(waitFor(changed));
+    EXPECT_EQ(changed->texts, QStringList{"receipt"});
+    EXPECT_EQ(cache.text(cached.cacheKey(path, FileStamp::of(path))), QStringLiteral("receipt"));
 }
 
 TEST_F(OCRServiceTest, AnImageWithoutTextGivesAnEmptyText) {

@@ -32,6 +32,7 @@
 #include "settings/AppearanceTab.h"
 #include "settings/FoldersTab.h"
 #include "settings/GeneralTab.h"
+#include "settings/RecognisedText.h"
 #include "settings/SettingsServices.h"
 #include "settings/SettingsView.h"
 #include "settings/ThemePalette.h"
@@ -417,6 +418,38 @@ TEST_F(SettingsViewTest, WhileTheDesktopsChooserIsOpenAddFolderKeepsThatOneAndIt
     dialog->selectFile(second.path());
     QMetaObject::invokeMethod(dialog, "accept");
     EXPECT_EQ(settings.watchedFolders(), (QStringList{first.path(), second.path()}));
+}
+
+// What the window is told about the recognised text, and what it asks of it.
+class ShownText : public RecognisedText {
+public:
+    QString progressText() const override { return progress; }
+    void forgetRecognisedText() override { ++forgotten; }
+    QString progress = QStringLiteral("Reading older screenshots: 340 of 2,000");
+    int forgotten = 0;
+};
+
+TEST_F(SettingsViewTest, TheFoldersTabSaysHowFarOlderScreenshotsAreReadAndForgetsTheirText) {
+    ShownText text;
+    SettingsServices withText = services();
+    withText.recognisedText = &text;
+    FoldersTab tab(withText);
+    tab.show();
+    EXPECT_EQ(tab.readingProgress()->text(), text.progress);
+    EXPECT_TRUE(tab.readingProgress()->isVisible());
+    Q_EMIT text.progressTextChanged(QString());
+    EXPECT_FALSE(tab.readingProgress()->isVisible());
+
+    ASSERT_TRUE(tab.olderToggle()->isChecked());  // on by default
+    tab.olderToggle()->click();
+    EXPECT_FALSE(settings.searchOlderScreenshots());
+    EXPECT_EQ(stored().value(QStringLiteral("searchOlderScreenshots")), QJsonValue(false));
+    settings.setSearchOlderScreenshots(true);
+    EXPECT_TRUE(tab.olderToggle()->isChecked());
+
+    EXPECT_EQ(tab.forgetButton()->text(), QStringLiteral("Forget recognised text"));
+    tab.forgetButton()->click();
+    EXPECT_EQ(text.forgotten, 1);
 }
 
 TEST(SettingsViewPaths, OnlyTheHomeFolderItselfBecomesATilde) {

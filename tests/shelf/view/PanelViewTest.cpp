@@ -9,8 +9,10 @@
 #include <QToolButton>
 
 #include "ShelfFixture.h"
+#include "platform/TimerSource.h"
 #include "shelf/FirstCaptureBanner.h"
 #include "shelf/ImagePreviewController.h"
+#include "shelf/OlderMatches.h"
 #include "shelf/PanelView.h"
 #include "shelf/PreviewPanel.h"
 #include "shelf/ShelfFilter.h"
@@ -84,6 +86,53 @@ TEST_F(PanelViewTest, EmptyStateAndFooterCount) {
     view.findChild<QToolButton*>(QStringLiteral("clearSearch"))->click();
     EXPECT_TRUE(view.searchField()->text().isEmpty());
     EXPECT_FALSE(emptyStateShown());
+}
+
+TEST(PanelViewOlder, OlderMatchesComeBelowTheShelfsOwnInASectionOfTheirOwn) {
+    test::ShelfFixture shelf;
+    ScreenshotStore olderStore([](OCRService::Job, OCRService::Completion) {}, shelf.budget,
+                               TimerSource::realTime(), shelf.thumbnails);
+    const QList<QUrl> older{QUrl::fromLocalFile(shelf.path(QStringLiteral("march.png"))),
+                            QUrl::fromLocalFile(shelf.path(QStringLiteral("february.png")))};
+    QStringList asked;
+    OlderMatches matches(olderStore, [&](const QString& query, int limit) {
+        asked.append(query);
+        EXPECT_EQ(limit, OlderMatches::limit);
+        return query.startsWith(QStringLiteral("inv")) ? older : QList<QUrl>();
+    });
+    ShelfServices services = shelf.services();
+    services.older = &matches;
+    PanelView view(*shelf.store, shelf.selection, shelf.settings, services);
+    view.show();
+    shelf.addShot(QStringLiteral("invoice.png"));
+    shelf.addShot(QStringLiteral("beach.png"));
+    ASSERT_TRUE(view.olderSection());
+    EXPECT_FALSE(view.olderSection()->isVisible());
+
+    view.searchField()->setText(QStringLiteral("inv"));
+    EXPECT_TRUE(view.olderSection()->isVisible());
+    EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("olderHeader"))->text(),
+              QStringLiteral("Older screenshots"));
+    ASSERT_EQ(olderStore.count(), 2);
+    EXPECT_EQ(olderStore.at(0)->url(), older[0]);  // newest first, as found
+    EXPECT_EQ(view.filter().rowCount(), 1);
+    EXPECT_EQ(view.olderGrid()->model()->rowCount(), 2);
+    EXPECT_EQ(view.countLabel()->text(), QStringLiteral("2 shots"));  // the shelf's alone
+    // The same matches typed on keep their cells.
+    const QUuid first = olderStore.at(0)->id();
+    view.searchField()->setText(QStringLiteral("invo"));
+    EXPECT_EQ(olderStore.at(0)->id(), first);
+
+    // Only older matches: shown without the empty state.
+    shelf.store->clear();
+    EXPECT_TRUE(view.olderSection()->isVisible());
+    EXPECT_FALSE(view.grid()->isVisible());
+    EXPECT_FALSE(view.emptyState()->isVisible());
+    view.searchField()->clear();
+    EXPECT_FALSE(view.olderSection()->isVisible());
+    EXPECT_EQ(olderStore.count(), 0);
+    EXPECT_TRUE(view.emptyState()->isVisible());
+    EXPECT_EQ(asked.last(), QStringLiteral("invo"));  // an empty query asks nothing
 }
 
 TEST_F(PanelViewTest, FolderPickerNeedsTwoFoldersAndFilters) {
