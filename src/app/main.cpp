@@ -154,6 +154,7 @@ int main(int argc, char** argv) {
     if (command.kind == InstanceCommand::Kind::search) {
         return searchOnly(argc, argv, command);
     }
+    const QString platform = DisplayConnection::applyPlatformChoice();
     if (const QString problem = DisplayConnection::problem(); !problem.isEmpty()) {
         return withoutDisplay(argc, argv, command, problem);
     }
@@ -166,6 +167,9 @@ int main(int argc, char** argv) {
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    if (!platform.isEmpty()) {
+        DebugLog::log(QStringLiteral("display: Wayland session, windows through ") + platform);
+    }
     const InstanceClient client(QDBusConnection::sessionBus());
     Symbols::useAdwaitaAsFallback();
 
