@@ -20,6 +20,12 @@ TEST(OutsideClickMonitor, UsesRawPressesOnX11AndStopsCleanly) {
     monitor.stop();
     EXPECT_FALSE(monitor.isActive());
     monitor.stop();  // twice is harmless
+
+    // Through XWayland the raw presses would miss every click in a Wayland window.
+    qputenv("XDG_SESSION_TYPE", "wayland");
+    monitor.start();
+    qunsetenv("XDG_SESSION_TYPE");
+    EXPECT_EQ(monitor.method(), OutsideClickMonitor::Method::activationLoss);
 }
 
 TEST(OutsideClickMonitor, WithoutRawPressesLosingActivationCountsAsAClickOutside) {
@@ -42,6 +48,17 @@ TEST(OutsideClickMonitor, WithoutRawPressesLosingActivationCountsAsAClickOutside
     ASSERT_TRUE(test::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
                                QString::number(otherWindow)}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicked.count() == 1; }, 5000));
+
+    // Activation that comes straight back (passing between the program's own windows, a popup
+    // of its own) is no click outside.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(test::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                               QString::number(otherWindow)}));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::qWait(OutsideClickMonitor::activationSettleMs * 2);
+    EXPECT_EQ(clicked.count(), 1);
 
     // Stopped, it stays silent through the next activation change.
     monitor.stop();
