@@ -398,6 +398,10 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
     // A click on a Wayland window, which XWayland never hears of.
     ASSERT_TRUE(gnomeInput({at(QPoint(400, 600)), QStringLiteral("click:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 5000));
+    // From now on the extension passes on double clicks only.
+    ASSERT_TRUE(gnomeInput({at(icon), QStringLiteral("click:272"), QStringLiteral("sleep:0"),
+                            QStringLiteral("click:272")}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
 }
 
 // Plasma's panel runs inside KWin; the program's windows go through XWayland. A click on the
