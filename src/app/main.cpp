@@ -161,6 +161,7 @@ int main(int argc, char** argv) {
 
     MemoryPolicy::returnLargeBuffersToTheSystem();
     QApplication application(argc, argv);
+    DisplayConnection::forgetPlatformChoice();
     QApplication::setApplicationName(QStringLiteral("Framlet"));
     QApplication::setApplicationVersion(QStringLiteral(FRAMLET_VERSION));
     QApplication::setDesktopFileName(applicationId());

@@ -2,6 +2,8 @@
 
 #include <xcb/xcb.h>
 
+#include <utility>
+
 namespace framlet::DisplayConnection {
 
 namespace {
@@ -31,12 +33,23 @@ QString choosePlatform(const Environment& environment, const std::function<bool(
                                                   : QStringLiteral("wayland");
 }
 
+namespace {
+bool chosenHere = false;
+}  // namespace
+
 QString applyPlatformChoice() {
     const QString chosen = choosePlatform(Environment::current(), &xServerAnswers);
     if (!chosen.isEmpty()) {
         qputenv("QT_QPA_PLATFORM", chosen.toLatin1());
+        chosenHere = true;
     }
     return chosen;
+}
+
+void forgetPlatformChoice() {
+    if (std::exchange(chosenHere, false)) {
+        qunsetenv("QT_QPA_PLATFORM");
+    }
 }
 
 QString problem() {

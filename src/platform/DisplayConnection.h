@@ -32,6 +32,9 @@ QString choosePlatform(const Environment& environment, const std::function<bool(
 // Sets QT_QPA_PLATFORM from choosePlatform(); call before the QApplication exists. Returns the
 // plugin chosen, empty when Qt chooses.
 QString applyPlatformChoice();
+// Takes back what applyPlatformChoice() set, once the QApplication exists, so that the programs
+// this one starts (a file opened, a relaunch) choose their own window system.
+void forgetPlatformChoice();
 
 }  // namespace DisplayConnection
 }  // namespace framlet

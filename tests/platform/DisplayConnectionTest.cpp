@@ -27,5 +27,24 @@ TEST(DisplayConnection, WaylandSessionsGoThroughXWaylandWhenItAnswers) {
     EXPECT_EQ(asked, 0);
 }
 
+// The choice is the program's own: what it starts (a file opened, a relaunch) chooses afresh.
+TEST(DisplayConnection, TheChoiceIsTakenBackOnceMade) {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qputenv("XDG_SESSION_TYPE", "wayland");
+    EXPECT_EQ(DisplayConnection::applyPlatformChoice(), QStringLiteral("wayland"));
+    EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "wayland");
+    DisplayConnection::forgetPlatformChoice();
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));
+
+    // A platform the user chose is left alone.
+    qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
+    EXPECT_EQ(DisplayConnection::applyPlatformChoice(), QString());
+    DisplayConnection::forgetPlatformChoice();
+    EXPECT_TRUE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));
+    qunsetenv("XDG_SESSION_TYPE");
+}
+
 }  // namespace
 }  // namespace framlet
