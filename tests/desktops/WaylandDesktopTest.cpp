@@ -399,8 +399,7 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
     ASSERT_TRUE(gnomeInput({at(QPoint(400, 600)), QStringLiteral("click:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 5000));
     // From now on the extension passes on double clicks only.
-    ASSERT_TRUE(gnomeInput({at(icon), QStringLiteral("click:272"), QStringLiteral("sleep:0"),
-                            QStringLiteral("click:272")}));
+    ASSERT_TRUE(gnomeInput({at(icon), QStringLiteral("dclick:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
 }
 
