@@ -2,8 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QIconEngine>
-#include <QPainter>
 #include <QStandardPaths>
 
 #include "app/LanternIcon.h"
@@ -35,40 +33,8 @@ bool install() {
            write(litName, LanternIcon::svg(1.0, symbolic));
 }
 
-namespace {
-
-// Draws like the drawn icon but answers to a theme name, whatever Qt's own theme lookup (cached
-// from before the icons were installed) would find: the host looks the name up itself.
-class NamedIconEngine final : public QIconEngine {
-public:
-    NamedIconEngine(QString name, QIcon drawn)
-        : m_name(std::move(name)), m_drawn(std::move(drawn)) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-               QIcon::State state) override {
-        m_drawn.paint(painter, rect, Qt::AlignCenter, mode, state);
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return m_drawn.pixmap(size, mode, state);
-    }
-    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return m_drawn.actualSize(size, mode, state);
-    }
-    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
-        return m_drawn.availableSizes(mode, state);
-    }
-    QString iconName() override { return m_name; }
-    QIconEngine* clone() const override { return new NamedIconEngine(m_name, m_drawn); }
-
-private:
-    QString m_name;
-    QIcon m_drawn;
-};
-
-}  // namespace
-
-QIcon icon(bool lit, const QIcon& drawn) {
-    return QIcon(new NamedIconEngine(lit ? litName : emptyName, drawn));
+QString name(bool lit) {
+    return lit ? litName : emptyName;
 }
 
 }  // namespace framlet::LanternThemeIcons

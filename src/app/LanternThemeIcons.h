@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <QString>
 
 namespace framlet {
@@ -17,8 +16,8 @@ inline const QString litName = QStringLiteral("framlet-lantern-lit-symbolic");
 // Writes the two icons where they are missing or differ; false when they could not be written.
 bool install();
 
-// The icon for a resting fill level (0 or 1): named, and drawn as the given icon.
-QIcon icon(bool lit, const QIcon& drawn);
+// The name of the icon for a resting fill level (0 or 1).
+QString name(bool lit);
 
 }  // namespace LanternThemeIcons
 }  // namespace framlet

@@ -1,16 +1,17 @@
 #include "app/StatusItem.h"
 
-#include <QCursor>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPalette>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include "app/LanternIcon.h"
 #include "app/LanternThemeIcons.h"
 #include "app/StatusItemDragView.h"
+#include "platform/ApplicationId.h"
+#include "platform/StatusNotifierItem.h"
 
 namespace framlet {
 namespace {
@@ -31,7 +32,7 @@ StatusItem::StatusItem(SystemTray::Kind kind, DecodeBudget& budget, FileURLProvi
     if (kind == SystemTray::Kind::xembed) {
         setUpDockedView(budget, std::move(fileURLProvider));
     } else if (kind == SystemTray::Kind::statusNotifier) {
-        setUpTrayIcon();
+        setUpNotifierItem();
     }
 }
 
@@ -55,25 +56,19 @@ void StatusItem::setUpDockedView(DecodeBudget& budget, FileURLProvider fileURLPr
     setFill(m_fill);
 }
 
-void StatusItem::setUpTrayIcon() {
-    m_trayIcon = std::make_unique<QSystemTrayIcon>();
-    m_trayIcon->setToolTip(QStringLiteral("Framlet"));
-    connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason != QSystemTrayIcon::Trigger) {
-                    return;
-                }
-                // The host sends the click's position with Activate(x, y), but Qt drops it; at
-                // a click the pointer is still there.
-                m_activatedAt = QCursor::pos();
-                Q_EMIT clicked();
-            });
+void StatusItem::setUpNotifierItem() {
+    m_notifierItem =
+        std::make_unique<StatusNotifierItem>(QDBusConnection::sessionBus(), applicationId());
+    setToolTip(QStringLiteral("Framlet"));
+    connect(m_notifierItem.get(), &StatusNotifierItem::activated, this, [this](QPoint at) {
+        m_activatedAt = at;
+        Q_EMIT clicked();
+    });
     // Panels that host StatusNotifierItems are dark far more often than light; hosts that take
     // the icon by name draw it in their own colour anyway.
     m_color = QColor(0xf2, 0xf2, 0xf2);
     m_themeIcons = LanternThemeIcons::install();
     setFill(m_fill);
-    m_trayIcon->show();
 }
 
 void StatusItem::adoptPanelColour() {
@@ -102,15 +97,24 @@ void StatusItem::setFill(double fill) {
         m_view->setColor(m_color);
         m_view->setFill(fill);
     }
-    if (m_trayIcon) {
-        QIcon icon;
+    if (m_notifierItem) {
+        QList<QImage> pixmaps;
         for (const int size : kIconSizes) {
-            icon.addPixmap(QPixmap::fromImage(LanternIcon::statusIcon(fill, size, m_color)));
+            pixmaps.append(LanternIcon::statusIcon(fill, size, m_color));
         }
         // At rest the lantern goes by name; animation frames can only be pixels.
         const bool resting = fill == 0.0 || fill == 1.0;
-        m_trayIcon->setIcon(m_themeIcons && resting ? LanternThemeIcons::icon(fill == 1.0, icon)
-                                                    : icon);
+        m_notifierItem->setIcon(
+            m_themeIcons && resting ? LanternThemeIcons::name(fill == 1.0) : QString(), pixmaps);
+    }
+}
+
+void StatusItem::setToolTip(const QString& title, const QString& text) {
+    if (m_notifierItem) {
+        m_notifierItem->setToolTip(title, text);
+    }
+    if (m_view) {
+        m_view->setToolTip(text.isEmpty() ? title : title + u'\n' + text);
     }
 }
 
@@ -118,10 +122,7 @@ std::optional<QRect> StatusItem::iconGeometry() const {
     if (m_view && m_view->isOnScreen()) {
         return QRect(m_view->mapToGlobal(QPoint(0, 0)), m_view->size());
     }
-    if (m_trayIcon && m_trayIcon->geometry().isValid() && !m_trayIcon->geometry().isEmpty()) {
-        return m_trayIcon->geometry();
-    }
-    if (m_trayIcon && m_activatedAt) {
+    if (m_notifierItem && m_activatedAt) {
         return QRect(*m_activatedAt, QSize(1, 1));
     }
     return std::nullopt;

@@ -10,16 +10,17 @@
 #include "platform/widgets/SystemTray.h"
 
 class QScreen;
-class QSystemTrayIcon;
 
 namespace framlet {
 
 class DecodeBudget;
 class StatusItemDragView;
+class StatusNotifierItem;
 
 // The program's presence in the tray. In an XEmbed tray it is a docked widget of our own that
-// can be clicked and dragged from; with a StatusNotifierItem host it is a QSystemTrayIcon, which
-// only reports clicks; with no tray at all it is absent, and the owner must offer another way in.
+// can be clicked and dragged from; with a StatusNotifierItem host it is an item of our own, which
+// reports clicks and where they were; with no tray at all it is absent, and the owner must offer
+// another way in.
 class StatusItem : public QObject {
     Q_OBJECT
 
@@ -37,14 +38,17 @@ public:
 
     // Redraws the lantern at a fill level between 0 (empty) and 1 (lit).
     void setFill(double fill);
+    // The words hosts show for the icon: its title, and a line of text under it.
+    void setToolTip(const QString& title, const QString& text = {});
 
     // The icon's global geometry, when the tray tells it, and the screen it is on. A
-    // StatusNotifierItem host tells nothing: there it is the point of the last click on the icon.
+    // StatusNotifierItem host tells only where the icon was clicked: there it is that point, the
+    // last click's, and nothing before the first.
     std::optional<QRect> iconGeometry() const;
     QScreen* screen() const;
 
     StatusItemDragView* dragView() const { return m_view.get(); }
-    QSystemTrayIcon* trayIcon() const { return m_trayIcon.get(); }
+    StatusNotifierItem* notifierItem() const { return m_notifierItem.get(); }
 
 Q_SIGNALS:
     // The icon was clicked (pressed and released without a drag).
@@ -52,12 +56,12 @@ Q_SIGNALS:
 
 private:
     void setUpDockedView(DecodeBudget& budget, FileURLProvider fileURLProvider);
-    void setUpTrayIcon();
+    void setUpNotifierItem();
     void adoptPanelColour();
 
     SystemTray::Kind m_kind;
     std::unique_ptr<StatusItemDragView> m_view;
-    std::unique_ptr<QSystemTrayIcon> m_trayIcon;
+    std::unique_ptr<StatusNotifierItem> m_notifierItem;
     QColor m_color;
     std::optional<QPoint> m_activatedAt;
     double m_fill = 0.0;

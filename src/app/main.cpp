@@ -154,18 +154,23 @@ int main(int argc, char** argv) {
     if (command.kind == InstanceCommand::Kind::search) {
         return searchOnly(argc, argv, command);
     }
+    const QString platform = DisplayConnection::applyPlatformChoice();
     if (const QString problem = DisplayConnection::problem(); !problem.isEmpty()) {
         return withoutDisplay(argc, argv, command, problem);
     }
 
     MemoryPolicy::returnLargeBuffersToTheSystem();
     QApplication application(argc, argv);
+    DisplayConnection::forgetPlatformChoice();
     QApplication::setApplicationName(QStringLiteral("Framlet"));
     QApplication::setApplicationVersion(QStringLiteral(FRAMLET_VERSION));
     QApplication::setDesktopFileName(applicationId());
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    if (!platform.isEmpty()) {
+        DebugLog::log(QStringLiteral("display: Wayland session, windows through ") + platform);
+    }
     const InstanceClient client(QDBusConnection::sessionBus());
     Symbols::useAdwaitaAsFallback();
 

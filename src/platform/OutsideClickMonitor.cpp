@@ -6,6 +6,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/DebugLog.h"
+#include "platform/DisplayConnection.h"
 
 namespace framlet {
 namespace {
@@ -88,18 +90,21 @@ void OutsideClickMonitor::start() {
         return;
     }
     m_active = true;
-    if (m_preferred == Method::rawButtonPresses && selectRawPresses(true)) {
+    const bool waylandSession = DisplayConnection::Environment::current().waylandSession;
+    if (m_preferred == Method::rawButtonPresses && !waylandSession && selectRawPresses(true)) {
         m_method = Method::rawButtonPresses;
         QAbstractEventDispatcher::instance()->installNativeEventFilter(this);
         return;
     }
     m_method = Method::activationLoss;
-    m_stateConnection = connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
-                                [this](Qt::ApplicationState state) {
-                                    if (state != Qt::ApplicationActive) {
-                                        reportLater();
-                                    }
-                                });
+    m_stateConnection =
+        connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+                [this](Qt::ApplicationState state) {
+                    if (state != Qt::ApplicationActive) {
+                        QTimer::singleShot(activationSettleMs, this,
+                                           &OutsideClickMonitor::reportIfStillInactive);
+                    }
+                });
 }
 
 void OutsideClickMonitor::stop() {
@@ -162,6 +167,13 @@ bool OutsideClickMonitor::nativeEventFilter(const QByteArray& eventType, void* m
         reportLater();
     }
     return false;  // others may want the event too
+}
+
+void OutsideClickMonitor::reportIfStillInactive() {
+    if (m_active && m_method == Method::activationLoss &&
+        QGuiApplication::applicationState() != Qt::ApplicationActive) {
+        Q_EMIT clickedOutside();
+    }
 }
 
 void OutsideClickMonitor::reportLater() {

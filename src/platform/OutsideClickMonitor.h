@@ -13,13 +13,16 @@ namespace framlet {
 // On X11 it watches XInput 2 raw button presses on the root window: they arrive whatever window is
 // under the pointer and whoever grabs it. A press counts as outside when none of the program's
 // visible windows is under the pointer; presses in the program's own windows, the tray icon
-// included, do not count. Without XInput 2, or off X11, the application losing activation stands
-// in for the press.
+// included, do not count. Without XInput 2, off X11, or in a Wayland session (where XWayland hears
+// only the presses in X11 windows), the application losing activation stands in for the press:
+// counted once it has stayed inactive for a short settle, so that activation passing between the
+// program's own windows counts for nothing.
 class OutsideClickMonitor : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
     enum class Method { rawButtonPresses, activationLoss };
+    static constexpr int activationSettleMs = 250;
 
     // With activationLoss the fallback is used even where XInput 2 is available.
     explicit OutsideClickMonitor(Method preferred = Method::rawButtonPresses,
@@ -42,6 +45,7 @@ Q_SIGNALS:
 private:
     bool selectRawPresses(bool on);
     void reportLater();
+    void reportIfStillInactive();
 
     Method m_preferred;
     Method m_method = Method::activationLoss;

@@ -136,6 +136,8 @@ void keepOnAllWorkspaces(QWindow* window) {
     if (window->type() == Qt::Tool) {
         wanted.push_back(atom(c, "_NET_WM_STATE_SKIP_TASKBAR"));
         wanted.push_back(atom(c, "_NET_WM_STATE_SKIP_PAGER"));
+        // KWin keeps its task switcher apart from the taskbar.
+        wanted.push_back(atom(c, "_KDE_NET_WM_STATE_SKIP_SWITCHER"));
     }
     // Qt writes "above" before mapping only when its cached state changed, and a window manager
     // may erase it on the unmap before: ask for it with the rest.

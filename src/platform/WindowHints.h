@@ -8,7 +8,8 @@ namespace framlet {
 namespace WindowHints {
 
 // Shows the window on every workspace (_NET_WM_DESKTOP 0xFFFFFFFF, _NET_WM_STATE_STICKY), keeps a
-// tool window out of taskbars and pagers (_NET_WM_STATE_SKIP_TASKBAR and _PAGER), and keeps the
+// tool window out of taskbars, pagers and task switchers (_NET_WM_STATE_SKIP_TASKBAR and _PAGER,
+// KWin's _KDE_NET_WM_STATE_SKIP_SWITCHER), and keeps the
 // window above others when it asks to stay on top.
 // Call it just before mapping the window, for the window manager to read when it manages it, and
 // again just after, because a window manager may still be erasing the hints of a previous unmap.

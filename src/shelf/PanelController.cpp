@@ -1,6 +1,7 @@
 #include "shelf/PanelController.h"
 
 #include <QApplication>
+#include <QDrag>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -26,6 +27,12 @@ PanelController::~PanelController() {
 }
 
 void PanelController::hideAfterOutsideClick() {
+    // The shelf's own menu, a question it asks and a drag out of it may take the activation
+    // away for as long as they last; the shelf stays for them.
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget() ||
+        (m_panel && m_panel->findChild<QDrag*>())) {
+        return;
+    }
     m_sinceOutsideClickHid.start();
     hide();
 }
@@ -101,8 +108,11 @@ void PanelController::position(const PanelAnchor& relativeTo) {
         return;  // nowhere better to go than where it is
     }
     const QSize size = PanelPlacement::panelSize(m_panel->content()->sizeHint());
+    const QRect workArea = screen->availableGeometry();
     m_panel->setGeometry(
-        PanelPlacement::frame(size, screen->availableGeometry(), relativeTo.iconGeometry));
+        PanelPlacement::frame(size, workArea,
+                              relativeTo.iconGeometry.value_or(
+                                  PanelPlacement::panelCorner(screen->geometry(), workArea))));
 }
 
 QScreen* PanelController::screenFor(const PanelAnchor& relativeTo) {

@@ -45,4 +45,22 @@ QRect frame(QSize size, const QRect& workArea, const std::optional<QRect>& icon)
     return {QPoint(x, y), size};
 }
 
+QRect panelCorner(const QRect& screen, const QRect& workArea) {
+    const int top = workArea.top() - screen.top();
+    const int bottom = screen.bottom() - workArea.bottom();
+    const int left = workArea.left() - screen.left();
+    const int right = screen.right() - workArea.right();
+    const QSize point(1, 1);
+    if (bottom > std::max({top, left, right})) {
+        return {QPoint(workArea.right(), workArea.bottom() + 1), point};
+    }
+    if (left > std::max(top, right)) {
+        return {QPoint(workArea.left() - 1, workArea.top()), point};
+    }
+    if (right > top) {
+        return {QPoint(workArea.right() + 1, workArea.top()), point};
+    }
+    return {QPoint(workArea.right(), workArea.top() - 1), point};
+}
+
 }  // namespace framlet::PanelPlacement

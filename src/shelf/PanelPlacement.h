@@ -34,5 +34,11 @@ QSize panelSize(QSize preferred);
 // area keeps its top right corner inside, as a menu dropping from the tray would.
 QRect frame(QSize size, const QRect& workArea, const std::optional<QRect>& icon);
 
+// Stands in for an icon that never told where it is: a point on the panel the screen's work area
+// leaves out (the widest strip between the screen's edge and the work area's), at the panel's
+// end where trays sit: the right end of a top or bottom panel, the top end of a side one. Without
+// any panel, just above the work area's top right corner.
+QRect panelCorner(const QRect& screen, const QRect& workArea);
+
 }  // namespace PanelPlacement
 }  // namespace framlet

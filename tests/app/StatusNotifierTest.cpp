@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QSystemTrayIcon>
 #include <QTest>
 
 #include "app/StatusItem.h"
@@ -109,7 +110,7 @@ TEST_F(StatusNotifierTest, AnXEmbedTrayThatEmbedsTheIconWinsOverAStatusNotifierH
     EXPECT_EQ(SystemTray::choose({false, false, {}}).kind, SystemTray::Kind::none);
 }
 
-TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtThePointer) {
+TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtTheClick) {
     DecodeBudget budget(DecodeBudget::processCapacity);
     StatusItem item(SystemTray::Kind::statusNotifier, budget);
     int clicks = 0;
@@ -119,9 +120,8 @@ TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtThePointer
     QStringList items;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !(items = registeredItems()).isEmpty(); }, 5000));
 
-    // What the panel sends to the item when the user clicks the icon, the pointer on it.
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("790")});
+    // What the panel sends when the user clicks the icon; the pointer is elsewhere, as it is
+    // for an X11 program when the panel is a Wayland surface.
     QDBusMessage activate = QDBusMessage::createMethodCall(
         items.first(), QStringLiteral("/StatusNotifierItem"),
         QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
@@ -131,23 +131,62 @@ TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtThePointer
     panel.asyncCall(activate);
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
     ASSERT_TRUE(item.iconGeometry().has_value());
-    EXPECT_TRUE(item.iconGeometry()->contains(QPoint(700, 790)));
+    EXPECT_EQ(item.iconGeometry()->topLeft(), QPoint(700, 790));
 }
 
-TEST_F(StatusNotifierTest, TheRestingLanternIsOfferedByItsThemeIconName) {
+// The host reads the icon and its words as properties of the item.
+TEST_F(StatusNotifierTest, TheHostReadsTheLanternByNameOrPixelsAndTheToolTip) {
     DecodeBudget budget(DecodeBudget::processCapacity);
     StatusItem item(SystemTray::Kind::statusNotifier, budget);
+    QStringList items;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !(items = registeredItems()).isEmpty(); }, 5000));
+    QDBusConnection panel =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("panel"));
+    const auto property = [&](const char* name) {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            items.first(), QStringLiteral("/StatusNotifierItem"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << QStringLiteral("org.kde.StatusNotifierItem") << QString::fromLatin1(name);
+        // The item answers from this thread: wait with the event loop running.
+        const QDBusMessage reply = panel.call(get, QDBus::BlockWithGui);
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    };
     const QString installed =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
         QStringLiteral("/icons/hicolor/scalable/status/");
     EXPECT_TRUE(QFile::exists(installed + QStringLiteral("framlet-lantern-symbolic.svg")));
     EXPECT_TRUE(QFile::exists(installed + QStringLiteral("framlet-lantern-lit-symbolic.svg")));
-    EXPECT_EQ(item.trayIcon()->icon().name(), QStringLiteral("framlet-lantern-symbolic"));
+    EXPECT_EQ(property("IconName").toString(), QStringLiteral("framlet-lantern-symbolic"));
+    EXPECT_EQ(property("Id").toString(), QStringLiteral("io.github.framlet.Framlet"));
     item.setFill(1.0);
-    EXPECT_EQ(item.trayIcon()->icon().name(), QStringLiteral("framlet-lantern-lit-symbolic"));
+    EXPECT_EQ(property("IconName").toString(), QStringLiteral("framlet-lantern-lit-symbolic"));
     item.setFill(0.5);  // an animation frame: pixels only
-    EXPECT_TRUE(item.trayIcon()->icon().name().isEmpty());
-    EXPECT_FALSE(item.trayIcon()->icon().pixmap(22).isNull());
+    EXPECT_TRUE(property("IconName").toString().isEmpty());
+    // Pixels as a(iiay): the 16 px picture first, ARGB32 in network byte order.
+    const QDBusArgument pixmaps = property("IconPixmap").value<QDBusArgument>();
+    EXPECT_EQ(pixmaps.currentSignature(), QStringLiteral("a(iiay)"));
+    pixmaps.beginArray();
+    int width = 0, height = 0;
+    QByteArray bytes;
+    pixmaps.beginStructure();
+    pixmaps >> width >> height >> bytes;
+    pixmaps.endStructure();
+    EXPECT_EQ(width, 16);
+    EXPECT_EQ(bytes.size(), width * height * 4);
+
+    item.setToolTip(QStringLiteral("Framlet"), QStringLiteral("3 new screenshots"));
+    EXPECT_EQ(property("Title").toString(), QStringLiteral("Framlet"));
+    const QDBusArgument toolTip = property("ToolTip").value<QDBusArgument>();
+    EXPECT_EQ(toolTip.currentSignature(), QStringLiteral("(sa(iiay)ss)"));
+    QString iconName, title, text;
+    toolTip.beginStructure();
+    toolTip >> iconName;
+    toolTip.beginArray();
+    toolTip.endArray();
+    toolTip >> title >> text;
+    toolTip.endStructure();
+    EXPECT_EQ(title, QStringLiteral("Framlet"));
+    EXPECT_EQ(text, QStringLiteral("3 new screenshots"));
 }
 
 }  // namespace

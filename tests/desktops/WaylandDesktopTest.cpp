@@ -4,12 +4,20 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QMimeData>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
+#include <cstdio>
 #include <memory>
 
 #include "DesktopSession.h"
@@ -21,12 +29,44 @@ using namespace framlet;
 
 namespace {
 
+// A native Wayland window, maximised: somewhere to click away from the shelf and to drop on.
+class DropTarget : public QWidget {
+public:
+    DropTarget() {
+        setWindowTitle(QStringLiteral("Drop target"));
+        setAcceptDrops(true);
+    }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
+    void dropEvent(QDropEvent* event) override {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            std::printf("dropped: %s\n", url.toLocalFile().toLocal8Bit().constData());
+        }
+        std::fflush(stdout);
+        event->acceptProposedAction();
+    }
+};
+
+// Runs in the desktop's session as a child of the test, on its Wayland display.
+TEST(WaylandDropTargetChild, Serve) {
+    if (!qEnvironmentVariableIsSet("FRAMLET_TEST_DROP_TARGET")) {
+        GTEST_SKIP() << "only runs as a child of WaylandDesktopTest";
+    }
+    DropTarget target;
+    target.showMaximized();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&target, 20000));
+    std::printf("shown\n");
+    std::fflush(stdout);
+    QTest::qWait(300000);  // until the parent ends it
+}
+
 // The whole program in a real Wayland desktop started for a home of its own.
 class WaylandDesktopTest : public ::testing::Test {
 protected:
-    void startDesktop(const QString& desktop) {
+    void startDesktop(const QString& desktop, const QStringList& options = {}) {
         QString whyNot;
-        session = test::DesktopSession::start(desktop, home.path(), &whyNot);
+        session = test::DesktopSession::start(desktop, home.path(), &whyNot, options);
         ASSERT_TRUE(session) << whyNot.toStdString();
         environment = session->environment();
         bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
@@ -65,24 +105,111 @@ protected:
         process.start(program, arguments);
         return process.waitForFinished(60000) ? process.exitCode() : -1;
     }
-    // Whether KWin's window list (its runner of open windows) holds the shelf.
-    bool kwinListsTheShelf() {
-        const QDBusMessage found =
-            call(QStringLiteral("org.kde.KWin"), QStringLiteral("/WindowsRunner"),
-                 QStringLiteral("org.kde.krunner1"), QStringLiteral("Match"),
-                 {QStringLiteral("Framlet Shelf")});
-        if (found.type() != QDBusMessage::ReplyMessage || found.arguments().isEmpty()) {
-            return false;
+    // Runs a KWin script and waits for the line it prints into KWin's log (from `marker` to the
+    // line's end).
+    QByteArray kwinScript(const QByteArray& source, const QByteArray& marker) {
+        static int count = 0;
+        const QString name = QStringLiteral("script%1").arg(++count);
+        QFile script(home.filePath(name + QStringLiteral(".js")));
+        if (!script.open(QIODevice::WriteOnly)) {
+            return {};
         }
-        // The runner answers the windows matching the query, none when it is not open.
-        const QDBusArgument matches = found.arguments().constFirst().value<QDBusArgument>();
-        matches.beginArray();
-        return !matches.atEnd();
+        script.write(source);
+        script.close();
+        call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+             QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("loadScript"),
+             {script.fileName(), name});
+        call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+             QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("start"));
+        QByteArray line;
+        const bool printed = QTest::qWaitFor(
+            [&] {
+                QFile log(home.filePath(QStringLiteral("kwin.log")));
+                const QByteArray text =
+                    log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+                const qsizetype at = text.lastIndexOf(marker);
+                if (at >= 0) {
+                    line = text.mid(at, text.indexOf('\n', at) - at);
+                }
+                return !line.isEmpty();
+            },
+            10000);
+        return printed ? line : QByteArray();
+    }
+    QByteArray output(const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        return process.waitForFinished(20000) && process.exitCode() == 0
+                   ? process.readAllStandardOutput()
+                   : QByteArray();
+    }
+    // The shelf's X11 window through XWayland, and its frame there; 0 while it is not shown.
+    QByteArray shelfWindow() {
+        return output(QStringLiteral("xdotool"),
+                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                       QStringLiteral("--name"), QStringLiteral("^Framlet Shelf$")})
+            .trimmed();
+    }
+    QRect shelfFrame() {
+        const QString shell = QString::fromLatin1(
+            output(QStringLiteral("xdotool"),
+                   {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                    QString::fromLatin1(shelfWindow())}));
+        const auto value = [&](const char* key) {
+            const QRegularExpression line(QStringLiteral("^%1=(\\d+)$").arg(QLatin1String(key)),
+                                          QRegularExpression::MultilineOption);
+            return line.match(shell).captured(1).toInt();
+        };
+        return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+    }
+    // The top of the work area X11 windows are told (_NET_WORKAREA): below the top panel.
+    int workAreaTop() {
+        const QStringList values =
+            QString::fromLatin1(output(QStringLiteral("xprop"),
+                                       {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")}))
+                .section(u'=', 1)
+                .split(u',');
+        return values.value(1).trimmed().toInt();
+    }
+    QByteArray shelfStates() {
+        return output(QStringLiteral("xprop"),
+                      {QStringLiteral("-id"), QString::fromLatin1(shelfWindow()),
+                       QStringLiteral("_NET_WM_STATE")});
+    }
+    void startDropTarget() {
+        QProcessEnvironment childEnvironment = environment;
+        childEnvironment.insert(QStringLiteral("FRAMLET_TEST_CHILD"), QStringLiteral("1"));
+        childEnvironment.insert(QStringLiteral("FRAMLET_TEST_DROP_TARGET"), QStringLiteral("1"));
+        childEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        dropTarget.setProcessEnvironment(childEnvironment);
+        dropTarget.start(QCoreApplication::applicationFilePath(),
+                         {QStringLiteral("--gtest_filter=WaylandDropTargetChild.Serve")});
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                dropTargetOutput += dropTarget.readAllStandardOutput();
+                return dropTargetOutput.contains("shown\n");
+            },
+            20000));
+    }
+    bool gnomeInput(const QStringList& commands) {
+        return run(QStringLiteral("/usr/bin/python3"),
+                   QStringList{
+                       QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/mutter-input.py")} +
+                       commands) == 0;
+    }
+    void putScreenshot(const QString& path) {
+        QDir().mkpath(QFileInfo(home.filePath(path)).path());
+        QImage picture(640, 400, QImage::Format_RGB32);
+        picture.fill(QColor(0xf0, 0x90, 0x20));
+        ASSERT_TRUE(picture.save(home.filePath(path)));
     }
     int framletSearch(const QString& text) {
         return run(QStringLiteral(FRAMLET_EXECUTABLE), {QStringLiteral("--search"), text});
     }
     ~WaylandDesktopTest() override {
+        dropTarget.kill();
+        dropTarget.waitForFinished(10000);
         framlet.terminate();
         framlet.waitForFinished(10000);
         bus.reset();
@@ -94,6 +221,8 @@ protected:
     QProcessEnvironment environment;
     std::unique_ptr<QDBusConnection> bus;
     QProcess framlet;
+    QProcess dropTarget;
+    QByteArray dropTargetOutput;
 };
 
 // KDE 5.27's portal binds no keys where the user cleared them before and leaves the choice to
@@ -124,32 +253,24 @@ TEST_F(WaylandDesktopTest, PlasmaPortalShortcutWaitsForTheKeysTheDesktopBinds) {
     EXPECT_TRUE(logged("portal bound the shortcut to Meta+Shift+3"));
 
     // The shelf shows at launch (no panel); each press through kglobalaccel toggles it.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return kwinListsTheShelf(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 20000));
     const auto press = [&] {
         call(accel, QStringLiteral("/component/framlet1"),
              QStringLiteral("org.kde.kglobalaccel.Component"), QStringLiteral("invokeShortcut"),
              {QStringLiteral("toggle-shelf")});
     };
     press();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !kwinListsTheShelf(); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 20000));
     press();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return kwinListsTheShelf(); }, 20000));
-    // The shelf opened has the keyboard (its search field is its first stop): a KWin script
-    // prints the active window's caption into KWin's log.
-    QFile script(home.filePath(QStringLiteral("active.js")));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(
-        "print('active: ' + (workspace.activeClient ? workspace.activeClient.caption : ''));");
-    script.close();
-    call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
-         QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("loadScript"),
-         {script.fileName(), QStringLiteral("active")});
-    call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
-         QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("start"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 20000));
+    // The shelf opened has the keyboard (its search field is its first stop).
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            QFile log(home.filePath(QStringLiteral("kwin.log")));
-            return log.open(QIODevice::ReadOnly) && log.readAll().contains("active: Framlet Shelf");
+            return kwinScript(
+                       "print('active: ' + (workspace.activeClient ? "
+                       "workspace.activeClient.caption : ''));",
+                       "active: ")
+                .contains("active: Framlet Shelf");
         },
         10000));
 }
@@ -175,8 +296,8 @@ TEST_F(WaylandDesktopTest, GnomeRunsTheCustomShortcutAndGnomeScreenshotsCaptures
     picture.fill(Qt::darkGreen);
     ASSERT_TRUE(picture.save(home.filePath(QStringLiteral("Pictures/holiday.png"))));
 
-    // Its windows through XWayland, where the X server tells which one has the keyboard.
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // Its windows go through XWayland by themselves, where the X server tells which one has the
+    // keyboard.
     launch();
     // No grab is claimed that would hear X11 windows only: the user is offered the command.
     ASSERT_TRUE(logged("This desktop doesn't let apps register shortcuts"));
@@ -219,6 +340,136 @@ TEST_F(WaylandDesktopTest, GnomeRunsTheCustomShortcutAndGnomeScreenshotsCaptures
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return framletSearch(QStringLiteral("Screenshot from")) == 0; }, 30000));
     EXPECT_EQ(framletSearch(QStringLiteral("holiday")), 1);
+}
+
+// On GNOME the program's windows go through XWayland by themselves: there the shelf opens under
+// the icon the AppIndicator extension shows in the top bar, stays out of the task lists, hides
+// when another window is clicked, and what it copies reaches native Wayland programs.
+TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewhere) {
+    startDesktop(QStringLiteral("gnome-wayland"));
+    putScreenshot(QStringLiteral("Pictures/Screenshots/Screenshot from 2026-12-07 10-11-12.png"));
+    launch();
+    ASSERT_TRUE(logged("display: Wayland session, windows through xcb"));
+    ASSERT_TRUE(logged("tray: StatusNotifierItem"));
+    ASSERT_TRUE(logged("watcher: seeded"));
+    startDropTarget();
+
+    // The top bar's only tray icon, left of the indicator the input session shows. (The
+    // extension sends Activate for a single click only until an item has once answered it;
+    // from then on for double clicks.)
+    const QPoint icon(1775, 12);
+    const auto at = [](QPoint point) {
+        return QStringLiteral("to:%1,%2").arg(point.x()).arg(point.y());
+    };
+    const auto clickIcon = [&] {
+        return gnomeInput({QStringLiteral("key:1"), QStringLiteral("sleep:1"), at(icon),
+                           QStringLiteral("click:272")});
+    };
+    ASSERT_TRUE(clickIcon());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
+    const QRect shelf = shelfFrame();
+    const int panelEdge = workAreaTop();
+    EXPECT_GT(panelEdge, 0);
+    EXPECT_GE(shelf.top(), panelEdge);
+    EXPECT_LE(shelf.top() - panelEdge, 48);
+    EXPECT_TRUE(shelf.left() <= icon.x() && icon.x() <= shelf.right()) << shelf.left();
+    const QByteArray states = shelfStates();
+    EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_TASKBAR")) << states.constData();
+    EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_PAGER")) << states.constData();
+
+    // "Copy" in the thumbnail's menu; the menu leaves the shelf open.
+    const QPoint cell = shelf.topLeft() + QPoint(64, 92);
+    ASSERT_TRUE(gnomeInput({at(cell), QStringLiteral("click:273"), QStringLiteral("sleep:0.5"),
+                            at(cell + QPoint(44, 76)), QStringLiteral("click:272")}));
+    QTest::qWait(500);
+    EXPECT_FALSE(shelfWindow().isEmpty());
+    // wl-paste needs a keyboard on the seat: the virtual one of an input session.
+    QProcess keyboard;
+    keyboard.setProcessEnvironment(environment);
+    keyboard.start(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/mutter-input.py"),
+                    QStringLiteral("key:42"), QStringLiteral("sleep:6")});
+    QTest::qWait(2000);
+    const QImage pasted = QImage::fromData(
+        output(QStringLiteral("wl-paste"), {QStringLiteral("-t"), QStringLiteral("image/png")}));
+    EXPECT_EQ(pasted.size(), QSize(640, 400));
+    keyboard.waitForFinished(20000);
+
+    // A click on a Wayland window, which XWayland never hears of.
+    ASSERT_TRUE(gnomeInput({at(QPoint(400, 600)), QStringLiteral("click:272")}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 5000));
+    // From now on the extension passes on double clicks only.
+    ASSERT_TRUE(gnomeInput({at(icon), QStringLiteral("dclick:272")}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
+}
+
+// Plasma's panel runs inside KWin; the program's windows go through XWayland. A click on the
+// icon, as the panel reports it, opens the shelf above the icon on the bottom panel; the shelf is
+// in no task list and hides when another window takes the activation; what it copies reaches
+// native Wayland programs.
+TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskLists) {
+    startDesktop(QStringLiteral("plasma-wayland"), {QStringLiteral("PLASMASHELL=1")});
+    putScreenshot(QStringLiteral("Pictures/Screenshot_20261207_101112.png"));
+    launch();
+    ASSERT_TRUE(logged("display: Wayland session, windows through xcb"));
+    ASSERT_TRUE(logged("tray: StatusNotifierItem"));
+    ASSERT_TRUE(logged("watcher: seeded"));
+    startDropTarget();
+
+    // The click the panel passes on: the icon's place near the bottom right corner.
+    const QDBusMessage items = call(
+        QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+        {QStringLiteral("org.kde.StatusNotifierWatcher"),
+         QStringLiteral("RegisteredStatusNotifierItems")});
+    const QStringList registered =
+        items.arguments().value(0).value<QDBusVariant>().variant().toStringList();
+    ASSERT_EQ(registered.size(), 1);
+    const QPoint icon(1712, 1058);
+    call(registered.first().section(u'/', 0, 0), QStringLiteral("/StatusNotifierItem"),
+         QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"),
+         {icon.x(), icon.y()});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
+    const QRect shelf = shelfFrame();
+    const QStringList workArea =
+        QString::fromLatin1(output(QStringLiteral("xprop"),
+                                   {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")}))
+            .section(u'=', 1)
+            .split(u',');
+    const int panelEdge = workArea.value(1).trimmed().toInt() + workArea.value(3).trimmed().toInt();
+    EXPECT_LT(panelEdge, 1080);  // the panel's strut reaches X11 windows
+    EXPECT_LE(shelf.bottom(), panelEdge);
+    EXPECT_LE(panelEdge - shelf.bottom(), 48);
+    EXPECT_TRUE(shelf.left() <= icon.x() && icon.x() <= shelf.right()) << shelf.left();
+    // What the task manager, the pager and the task switcher read of it.
+    EXPECT_EQ(kwinScript("workspace.clientList().forEach(function (c) {"
+                         "  if (c.caption == 'Framlet Shelf') print('shelf: ' + c.skipTaskbar +"
+                         "    ' ' + c.skipPager + ' ' + c.skipSwitcher); });",
+                         "shelf: "),
+              "shelf: true true true");
+
+    // "Copy" in the thumbnail's menu (XTEST reaches X11 windows).
+    const auto click = [&](QPoint at, int button) {
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+             QStringLiteral("click"), QString::number(button)});
+        QTest::qWait(500);
+    };
+    const QPoint cell = shelf.topLeft() + QPoint(64, 92);
+    click(cell, 3);
+    click(cell + QPoint(44, 76), 1);
+    const QImage pasted = QImage::fromData(
+        output(QStringLiteral("wl-paste"), {QStringLiteral("-t"), QStringLiteral("image/png")}));
+    EXPECT_EQ(pasted.size(), QSize(640, 400));
+    EXPECT_FALSE(shelfWindow().isEmpty());
+
+    // The activation a click on another window gives it.
+    kwinScript(
+        "workspace.clientList().forEach(function (c) {"
+        "  if (c.caption == 'Drop target') { workspace.activeClient = c;"
+        "  print('activated: ' + c.caption); } });",
+        "activated: ");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 5000));
 }
 
 }  // namespace

@@ -20,6 +20,12 @@ TEST(OutsideClickMonitor, UsesRawPressesOnX11AndStopsCleanly) {
     monitor.stop();
     EXPECT_FALSE(monitor.isActive());
     monitor.stop();  // twice is harmless
+
+    // Through XWayland the raw presses would miss every click in a Wayland window.
+    qputenv("XDG_SESSION_TYPE", "wayland");
+    monitor.start();
+    qunsetenv("XDG_SESSION_TYPE");
+    EXPECT_EQ(monitor.method(), OutsideClickMonitor::Method::activationLoss);
 }
 
 TEST(OutsideClickMonitor, WithoutRawPressesLosingActivationCountsAsAClickOutside) {

@@ -50,6 +50,18 @@ TEST(PanelPlacement, OpensAboveATrayAtTheBottomOfTheScreen) {
     EXPECT_EQ(frame(kPanel, aboveBottomPanel, QRect(1250, 778, 24, 24)), QRect(892, 348, 380, 420));
 }
 
+TEST(PanelPlacement, BeforeAnyClickOpensInTheCornerOfThePanelTheWorkAreaLeavesOut) {
+    const QRect screen{0, 0, 1280, 800};
+    const auto opened = [&](const QRect& workArea) {
+        return frame(kPanel, workArea, PanelPlacement::panelCorner(screen, workArea));
+    };
+    EXPECT_EQ(opened(kWorkArea), QRect(892, 32, 380, 420));                // top panel
+    EXPECT_EQ(opened(QRect(0, 0, 1280, 760)), QRect(892, 332, 380, 420));  // bottom panel
+    EXPECT_EQ(opened(QRect(48, 0, 1232, 800)), QRect(56, 8, 380, 420));    // left panel
+    EXPECT_EQ(opened(QRect(0, 0, 1232, 800)), QRect(844, 8, 380, 420));    // right panel
+    EXPECT_EQ(opened(screen), QRect(892, 8, 380, 420));                    // no panel
+}
+
 TEST(PanelPlacement, APanelLargerThanTheWorkAreaKeepsItsTopRightCornerInside) {
     const QRect small{100, 24, 300, 300};
     const QRect placed = frame(kPanel, small, QRect(250, 0, 24, 24));

@@ -26,9 +26,14 @@ QProcessEnvironment scriptEnvironment(const QString& home) {
     return environment;
 }
 
-bool runScript(const QString& name, const QString& home, int timeoutMs) {
+bool runScript(const QString& name, const QString& home, int timeoutMs,
+               const QStringList& options) {
     QProcess script;
-    script.setProcessEnvironment(scriptEnvironment(home));
+    QProcessEnvironment environment = scriptEnvironment(home);
+    for (const QString& option : options) {
+        environment.insert(option.section(u'=', 0, 0), option.section(u'=', 1));
+    }
+    script.setProcessEnvironment(environment);
     // A file, not a pipe: the daemons the script leaves behind would hold a pipe open.
     script.setStandardOutputFile(home + QStringLiteral("/desktop-") + name +
                                  QStringLiteral(".log"));
@@ -41,9 +46,9 @@ bool runScript(const QString& name, const QString& home, int timeoutMs) {
 }  // namespace
 
 std::optional<DesktopSession> DesktopSession::start(const QString& desktop, const QString& home,
-                                                    QString* whyNot) {
+                                                    QString* whyNot, const QStringList& options) {
     DesktopSession session(home);
-    const bool started = runScript(desktop, home, kStartTimeoutMs) &&
+    const bool started = runScript(desktop, home, kStartTimeoutMs, options) &&
                          QFile::exists(home + QStringLiteral("/session.env"));
     const QProcessEnvironment environment = started ? session.environment() : QProcessEnvironment();
     const QString wayland = environment.value(QStringLiteral("WAYLAND_DISPLAY"));
@@ -124,7 +129,7 @@ void DesktopSession::stop() {
         QDBusConnection::disconnectFromBus(name);
         pids.close();
     }
-    runScript(QStringLiteral("stop"), std::exchange(m_home, QString()), 60000);
+    runScript(QStringLiteral("stop"), std::exchange(m_home, QString()), 60000, {});
 }
 
 }  // namespace framlet::test

@@ -12,8 +12,10 @@ namespace framlet::test {
 // session ends by those ids alone, never by a program's name, so other sessions are left alone.
 class DesktopSession {
 public:
+    // `options` are variables for the script (PLASMASHELL=1 adds Plasma's panel to KWin).
     static std::optional<DesktopSession> start(const QString& desktop, const QString& home,
-                                               QString* whyNot = nullptr);
+                                               QString* whyNot = nullptr,
+                                               const QStringList& options = {});
 
     DesktopSession(DesktopSession&& other) noexcept;
     DesktopSession& operator=(DesktopSession&& other) noexcept;

@@ -10,9 +10,10 @@ namespace framlet {
 
 // What kind of tray the desktop offers, and docking a widget of our own into an XEmbed tray.
 //
-// A StatusNotifierItem host (KDE, GNOME with the AppIndicator extension) only reports activation,
-// so there QSystemTrayIcon is used. An XEmbed tray (Xfce, i3, trayer, ...) embeds a real window of
-// ours, which then receives mouse events: that is what makes dragging out of the tray possible.
+// A StatusNotifierItem host (KDE, GNOME with the AppIndicator extension) only reports activation
+// and where it happened, so there the program serves a StatusNotifierItem of its own. An XEmbed
+// tray (Xfce, i3, trayer, ...) embeds a real window of ours, which then receives mouse events: that
+// is what makes dragging out of the tray possible.
 namespace SystemTray {
 
 enum class Kind { statusNotifier, xembed, none };
