@@ -136,4 +136,16 @@ QScreen* StatusItem::screen() const {
     return QGuiApplication::primaryScreen();
 }
 
+void StatusItem::setToolTip(const QString& title, const QString& text) {
+    // The title carries the state; the text only repeats it, so one line is shown.
+    if (m_trayIcon) {
+        m_trayIcon->setToolTip(title);
+    }
+    if (m_view) {
+        m_view->setToolTip(title);
+        m_view->setAccessibleName(title);
+        m_view->setAccessibleDescription(text);
+    }
+}
+
 }  // namespace framlet

@@ -46,6 +46,9 @@ public:
     StatusItemDragView* dragView() const { return m_view.get(); }
     QSystemTrayIcon* trayIcon() const { return m_trayIcon.get(); }
 
+    // The words the item shows on hover and gives screen readers.
+    void setToolTip(const QString& title, const QString& text);
+
 Q_SIGNALS:
     // The icon was clicked (pressed and released without a drag).
     void clicked();
