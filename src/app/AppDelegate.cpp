@@ -18,6 +18,7 @@
 #include "app/CaptureLantern.h"
 #include "app/OlderScreenshots.h"
 #include "app/StatusItem.h"
+#include "app/TrayWords.h"
 #include "library/ocr/OCRService.h"
 #include "library/ocr/OlderScreenshotReader.h"
 #include "library/store/Screenshot.h"
@@ -33,6 +34,7 @@
 #include "platform/FileManager.h"
 #include "platform/InstanceService.h"
 #include "platform/KeyGrabber.h"
+#include "platform/MotionPreference.h"
 #include "platform/Relaunch.h"
 #include "platform/ScreenshotPreferences.h"
 #include "platform/TimerSource.h"
@@ -132,6 +134,7 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
           [this](const QString& query, int limit) { return m_older->search(query, limit); }))
     , m_selectionModel(std::make_unique<SelectionModel>())
     , m_lantern(std::make_unique<CaptureLantern>(m_settings, services.timers))
+    , m_trayWords(std::make_unique<TrayWords>())
     , m_preview(std::make_unique<ImagePreviewController>(*m_theme, services.decodeBudget,
                                                          m_taskbar.get()))
     , m_folderChooser(std::make_unique<FolderChooser>())
@@ -156,6 +159,15 @@ AppDelegate::AppDelegate(const AppServices& services, QObject* parent)
                 m_services.hotKeyStatus.setDesktopBinding(description);
             });
     connect(&m_services.keyGrabber, &KeyGrabber::routeChanged, this, &AppDelegate::setupHotKey);
+    m_lantern->setReducedMotion(services.motion.reduced());
+    connect(&services.motion, &MotionPreference::reducedChanged, m_lantern.get(),
+            &CaptureLantern::setReducedMotion);
+    connect(m_lantern.get(), &CaptureLantern::hasUnseenChanged, m_trayWords.get(),
+            [this](bool lit) {
+                if (!lit) {
+                    m_trayWords->lanternEmptied();
+                }
+            });
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -204,6 +216,11 @@ void AppDelegate::setupStatusItem() {
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::toggleShelf);
     connect(m_lantern.get(), &CaptureLantern::fillChanged, m_statusItem.get(),
             &StatusItem::setFill);
+    connect(m_trayWords.get(), &TrayWords::wordsChanged, m_statusItem.get(),
+            [this](const QString& title, const QString& text) {
+                m_statusItem->setToolTip(title, text);
+            });
+    m_statusItem->setToolTip(m_trayWords->title(), m_trayWords->text());
     m_lantern->setHasUnseen(false);  // draws the first icon
 }
 
@@ -223,7 +240,11 @@ void AppDelegate::setupPanel() {
                 &Updater::checkForUpdates);
         view->setTranslucentCorners(X11::compositingManagerRunning());
         view->setUpdateCheckOffered(self->m_services.updater.isAvailable());
-        new FeatureTourOverlay(*self->m_featureTour, *view);
+        auto* tour = new FeatureTourOverlay(*self->m_featureTour, *view);
+        MotionPreference& motion = self->m_services.motion;
+        tour->setInstantSteps(motion.reduced());
+        connect(&motion, &MotionPreference::reducedChanged, tour,
+                &FeatureTourOverlay::setInstantSteps);
         return view;
     });
     connect(m_panelController.get(), &PanelController::opened, this, &AppDelegate::onOpen);
@@ -372,6 +393,7 @@ void AppDelegate::onNew(const QUrl& url, const QDateTime& createdAt, Screenshot:
         return;
     }
     m_lantern->setHasUnseen(true);
+    m_trayWords->captureArrived();
     m_lantern->animateCaptureFill();
     m_lantern->scheduleUnseenReset();
     if (!m_settings.hasCelebratedFirstCapture()) {

@@ -36,6 +36,7 @@ class SettingsWindow;
 class StatusItem;
 class TaskbarPresence;
 class TimerSource;
+class TrayWords;
 class OCRService;
 class OlderScreenshotReader;
 class OlderMatches;
@@ -75,6 +76,7 @@ public:
     ScreenshotStore& store() const { return *m_store; }
     SelectionModel& selectionModel() const { return *m_selectionModel; }
     CaptureLantern& lantern() const { return *m_lantern; }
+    TrayWords& trayWords() const { return *m_trayWords; }
     ImagePreviewController& preview() const { return *m_preview; }
     StatusItem* statusItem() const { return m_statusItem.get(); }
     PanelController* panelController() const { return m_panelController.get(); }
@@ -134,6 +136,7 @@ private:
     std::unique_ptr<OlderMatches> m_olderMatches;   // searches through m_older, made later
     std::unique_ptr<SelectionModel> m_selectionModel;
     std::unique_ptr<CaptureLantern> m_lantern;
+    std::unique_ptr<TrayWords> m_trayWords;
     std::unique_ptr<ImagePreviewController> m_preview;
     std::unique_ptr<FolderChooser> m_folderChooser;
     std::unique_ptr<FeatureTourModel> m_featureTour;

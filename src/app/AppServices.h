@@ -7,6 +7,7 @@ class DecodeBudget;
 class FileManager;
 class HotKeyStatus;
 class KeyGrabber;
+class MotionPreference;
 class OCRService;
 class PowerSource;
 class Settings;
@@ -32,6 +33,7 @@ struct AppServices {
     const SharedThumbnails& sharedThumbnails;
     TextCache& textCache;
     PowerSource& power;
+    MotionPreference& motion;
 };
 
 }  // namespace framlet

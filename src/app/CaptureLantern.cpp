@@ -27,10 +27,14 @@ bool CaptureLantern::isResetScheduled() const {
 }
 
 void CaptureLantern::setHasUnseen(bool hasUnseen) {
+    const bool changed = hasUnseen != m_hasUnseen;
     m_hasUnseen = hasUnseen;
     updateStatusIcon();
     if (!hasUnseen) {
         m_unseenResetTimer->stop();
+    }
+    if (changed) {
+        Q_EMIT hasUnseenChanged(hasUnseen);
     }
 }
 
@@ -47,6 +51,12 @@ void CaptureLantern::updateStatusIcon() {
 void CaptureLantern::animateCaptureFill() {
     m_fillAnimationTimer->stop();
     m_fillFrame = 0;
+    if (m_reducedMotion) {
+        DebugLog::log(
+            QStringLiteral("capture fill shown at once: the desktop asks for no animation"));
+        updateStatusIcon();
+        return;
+    }
     DebugLog::log(QStringLiteral("capture fill animation started"));
     m_fillAnimationTimer->start(frameInterval, true);
 }

@@ -27,6 +27,8 @@ public:
     // Runs the change action on every assignment, also of an unchanged value.
     void setHasUnseen(bool hasUnseen);
 
+    // Without motion each capture fills the lantern at once, frame-free.
+    void setReducedMotion(bool reduced) { m_reducedMotion = reduced; }
     void animateCaptureFill();
     void scheduleUnseenReset();
 
@@ -36,6 +38,7 @@ public:
 
 Q_SIGNALS:
     void fillChanged(double fill);
+    void hasUnseenChanged(bool hasUnseen);
 
 private:
     void updateStatusIcon();
@@ -46,6 +49,7 @@ private:
     std::unique_ptr<Timer> m_fillAnimationTimer;
     std::unique_ptr<Timer> m_unseenResetTimer;
     bool m_hasUnseen = false;
+    bool m_reducedMotion = false;
     int m_fillFrame = 0;
     double m_fill = 0.0;
 };

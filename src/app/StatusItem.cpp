@@ -114,7 +114,10 @@ void StatusItem::setToolTip(const QString& title, const QString& text) {
         m_notifierItem->setToolTip(title, text);
     }
     if (m_view) {
-        m_view->setToolTip(text.isEmpty() ? title : title + u'\n' + text);
+        // The title already says the state; the text only repeats it, so one line is shown.
+        m_view->setToolTip(title);
+        m_view->setAccessibleName(title);
+        m_view->setAccessibleDescription(text);
     }
 }
 

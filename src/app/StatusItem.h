@@ -38,7 +38,7 @@ public:
 
     // Redraws the lantern at a fill level between 0 (empty) and 1 (lit).
     void setFill(double fill);
-    // The words hosts show for the icon: its title, and a line of text under it.
+    // The words hosts show for the icon and give screen readers: its title, and a line under it.
     void setToolTip(const QString& title, const QString& text = {});
 
     // The icon's global geometry, when the tray tells it, and the screen it is on. A

@@ -27,6 +27,7 @@
 #include "platform/InstanceService.h"
 #include "platform/LoginItem.h"
 #include "platform/MemoryPolicy.h"
+#include "platform/MotionPreference.h"
 #include "platform/PortalKeyGrabber.h"
 #include "platform/PowerSource.h"
 #include "platform/ShortcutRoute.h"
@@ -216,6 +217,7 @@ int main(int argc, char** argv) {
     OCRService ocr(TimerSource::realTime(), decodeBudget, &textCache);
     const SharedThumbnails sharedThumbnails = SharedThumbnails::forThisUser();
     PowerSource power(QDBusConnection::systemBus());
+    MotionPreference motion;
     ShelfActions shelfActions(Trash::shared(), FileManager::shared(), Clipboard::shared(),
                               decodeBudget, &ShelfActions::showAlert);
     QNetworkAccessManager network;
@@ -233,7 +235,8 @@ int main(int argc, char** argv) {
                                decodeBudget,
                                sharedThumbnails,
                                textCache,
-                               power};
+                               power,
+                               motion};
     AppDelegate delegate(services);
     running = &delegate;
     delegate.serve(service);

@@ -49,7 +49,7 @@ FeatureTourCard::FeatureTourCard(QWidget* parent)
     , m_skip(new QPushButton(QStringLiteral("Skip")))
     , m_next(new QPushButton) {
     setObjectName(QStringLiteral("tourCard"));
-    setFixedWidth(width);
+    setFixedWidth(width);  // fits the shelf; larger text makes it taller
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(10);
@@ -76,9 +76,11 @@ FeatureTourCard::FeatureTourCard(QWidget* parent)
     footer->addStretch(1);
     m_skip->setFlat(true);
     m_skip->setFont(scaled(font(), 0.8));
-    m_skip->setFocusPolicy(Qt::NoFocus);
+    // Return presses Next wherever the focus is; Tab reaches both.
+    m_skip->setFocusPolicy(Qt::TabFocus);
+    m_skip->setAccessibleName(QStringLiteral("Skip the tour"));
     m_next->setDefault(true);
-    m_next->setFocusPolicy(Qt::NoFocus);
+    m_next->setFocusPolicy(Qt::TabFocus);
     footer->addWidget(m_skip);
     footer->addWidget(m_next);
     column->addLayout(footer);
@@ -104,6 +106,13 @@ void FeatureTourCard::showStep(const FeatureTourModel::Step& step, int index, in
     m_title->setText(step.title);
     m_body->setText(step.body);
     m_counter->setText(QStringLiteral("%1 of %2").arg(index + 1).arg(count));
+    // A screen reader announces the card as one: the step, what it says, and where it stands.
+    setAccessibleName(
+        QStringLiteral("Tour, step %1 of %2: %3").arg(index + 1).arg(count).arg(step.title));
+    setAccessibleDescription(step.body);
+    m_title->setAccessibleName(step.title);
+    m_body->setAccessibleName(step.body);
+    m_counter->setAccessibleName(QStringLiteral("Step %1 of %2").arg(index + 1).arg(count));
     const bool last = index + 1 >= count;
     m_skip->setVisible(!last);
     m_next->setText(last ? QStringLiteral("Done") : QStringLiteral("Next"));

@@ -100,6 +100,10 @@ void FeatureTourOverlay::stepChanged() {
         return;
     }
     m_move->stop();
+    if (m_instantSteps) {
+        setCutout(cutoutFor(m_tour.currentStep().target));
+        return;
+    }
     m_move->setStartValue(m_cutout);
     m_move->setEndValue(cutoutFor(m_tour.currentStep().target));
     m_move->start();
@@ -123,7 +127,10 @@ void FeatureTourOverlay::setCutout(const QRectF& cutout) {
 
 void FeatureTourOverlay::placeCard() {
     const qreal h = height();
-    const int cardHeight = m_card->sizeHint().height();
+    // Wrapped lines: the height the card needs at its width, which grows with larger text.
+    const int cardHeight = m_card->hasHeightForWidth()
+                               ? m_card->heightForWidth(FeatureTourCard::width)
+                               : m_card->sizeHint().height();
     qreal top = 0;
     if (h / 2 > m_cutout.center().y()) {
         top = std::min(m_cutout.bottom() + 10, h - 40);  // below a target in the upper half
@@ -171,7 +178,9 @@ bool FeatureTourOverlay::eventFilter(QObject* watched, QEvent* event) {
         receiver->window() == window()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            m_card->nextButton()->click();  // the card's default button
+            // The card's default button, unless Tab brought the focus to Skip.
+            QPushButton* skip = m_card->skipButton();
+            (receiver == skip ? skip : m_card->nextButton())->click();
             return true;
         }
     }

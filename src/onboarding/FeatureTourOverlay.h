@@ -37,6 +37,8 @@ public:
     // Where the cut-out is drawn now; it moves there over a short animation at each step.
     QRectF cutout() const { return m_cutout; }
     FeatureTourCard* card() const { return m_card; }
+    // When the desktop asks for no animation the cut-out jumps to each step's target.
+    void setInstantSteps(bool instant) { m_instantSteps = instant; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -56,6 +58,7 @@ private:
     FeatureTourCard* m_card;
     QVariantAnimation* m_move;
     QRectF m_cutout;
+    bool m_instantSteps = false;
 };
 
 }  // namespace framlet

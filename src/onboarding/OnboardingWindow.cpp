@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QVBoxLayout>
 
+#include "settings/TextScale.h"
+
 namespace framlet {
 
 OnboardingWindow::OnboardingWindow(QWidget* content)
@@ -10,7 +12,7 @@ OnboardingWindow::OnboardingWindow(QWidget* content)
                           Qt::WindowCloseButtonHint) {
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Welcome to Framlet"));
-    setFixedSize(width, height);
+    setFixedSize(TextScale::grown(QSize(width, height), font()));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);

@@ -61,6 +61,7 @@ AppearanceTab::AppearanceTab(Settings& settings, QWidget* parent)
     auto* heightStack = new QVBoxLayout;
     heightStack->addWidget(m_heightLabel, 0, Qt::AlignLeft);
     heightStack->addWidget(m_height);
+    m_height->setAccessibleName(QStringLiteral("Panel height"));  // its value is read out apart
     form->addRow(heightStack);
     SettingsForm::fillTab(*this, {panel});
     showSettings();

@@ -97,7 +97,6 @@ QWidget* GeneralTab::makeShortcutSection() {
     QFormLayout* form = nullptr;
     QGroupBox* box = SettingsForm::section(QStringLiteral("Keyboard shortcut"), form);
     m_recorder = new HotKeyRecorder;
-    m_recorder->setFixedSize(130, 24);
     connect(m_recorder, &HotKeyRecorder::recorded, this,
             [this](HotKeyBinding binding) { m_settings.setHotKey(binding); });
     m_reset = new QPushButton(QStringLiteral("Reset"));

@@ -22,6 +22,8 @@ void fillTab(QWidget& tab, const QList<QWidget*>& sections) {
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(content);
+    // Its controls are the stops; it follows the focus through them.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto* layout = new QVBoxLayout(&tab);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);

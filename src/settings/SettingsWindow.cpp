@@ -9,6 +9,7 @@
 #include "platform/widgets/TaskbarPresence.h"
 #include "settings/SettingsServices.h"
 #include "settings/SettingsView.h"
+#include "settings/TextScale.h"
 #include "settings/ThemePalette.h"
 
 namespace framlet {
@@ -22,9 +23,9 @@ SettingsWindow::SettingsWindow(const SettingsServices& services)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
-    setFixedSize(SettingsView::contentSize);
+    setFixedSize(TextScale::grown(SettingsView::contentSize, font()));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), SettingsView::contentSize);
+        QRect frame(QPoint(), size());
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }

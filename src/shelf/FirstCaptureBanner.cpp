@@ -42,6 +42,7 @@ FirstCaptureBanner::FirstCaptureBanner(QWidget* parent) : QWidget(parent) {
     dismiss->setAutoRaise(true);
     dismiss->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill"), dismiss));
     dismiss->setToolTip(QStringLiteral("Dismiss"));
+    dismiss->setAccessibleName(QStringLiteral("Dismiss"));
     connect(dismiss, &QToolButton::clicked, this, &FirstCaptureBanner::dismissed);
     row->addWidget(dismiss, 0, Qt::AlignTop);
 }

@@ -113,6 +113,9 @@ void ImagePreviewController::show(const QList<QUrl>& urls, const QList<QUuid>& i
         makePanel();
     }
     updateItem();
+    if (!m_panel->isVisible() && QApplication::activeWindow() != m_panel) {
+        m_returnTo = QApplication::activeWindow();
+    }
     m_panel->show();
     m_panel->raise();
     m_panel->activateWindow();
@@ -131,8 +134,13 @@ void ImagePreviewController::toggle(const QList<QUrl>& urls, const QList<QUuid>&
 void ImagePreviewController::close() {
     stopWatchingKeys();
     if (m_panel) {
+        const bool wasActive = m_panel->isActiveWindow();
         m_panel->hide();
         m_panel->imageView()->clear();
+        // The keyboard goes back to the window the preview was opened from.
+        if (wasActive && m_returnTo && m_returnTo->isVisible()) {
+            m_returnTo->activateWindow();
+        }
     }
     ++*m_latest;  // a decode still under way has nobody to show it to
 }
@@ -219,7 +227,8 @@ void ImagePreviewController::updateItem() {
     if (count() >= 2) {
         title += QStringLiteral("  (%1 of %2)").arg(m_index + 1).arg(count());
     }
-    m_panel->setWindowTitle(title);
+    m_panel->setWindowTitle(title);  // what a screen reader announces as the preview opens
+    m_panel->imageView()->setAccessibleName(m_urls[m_index].fileName());
 }
 
 void ImagePreviewController::decodeInBackground(const QString& path) {

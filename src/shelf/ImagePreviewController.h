@@ -73,6 +73,7 @@ private:
     const ImageDecoder m_decoder;
     TaskbarPresence* m_taskbar;
     QPointer<PreviewPanel> m_panel;
+    QPointer<QWidget> m_returnTo;  // the window active when the preview opened
     QList<QUrl> m_urls;
     QList<QUuid> m_ids;
     int m_index = 0;

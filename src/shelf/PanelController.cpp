@@ -86,10 +86,10 @@ void PanelController::invalidateContent() {
 
 bool PanelController::eventFilter(QObject* watched, QEvent* event) {
     // Escape belongs to the shelf only while the shelf is the active window; in the preview or
-    // the settings window it is theirs.
+    // the settings window it is theirs, and in a menu over the shelf the menu's.
     if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_panel &&
-        QApplication::activeWindow() == m_panel.get()) {
+        QApplication::activeWindow() == m_panel.get() && !QApplication::activePopupWidget()) {
         hide();
         return true;
     }

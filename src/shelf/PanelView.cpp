@@ -17,6 +17,7 @@
 #include "library/store/ScreenshotStore.h"
 #include "library/watcher/ScreenshotLocation.h"
 #include "preferences/Settings.h"
+#include "settings/TextScale.h"
 #include "settings/ThemePalette.h"
 #include "shelf/FirstCaptureBanner.h"
 #include "shelf/ImagePreviewController.h"
@@ -180,6 +181,8 @@ QWidget* PanelView::makeSearchBar() {
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setFrame(false);
     m_search->setPlaceholderText(searchPlaceholder());
+    m_search->setAccessibleName(QStringLiteral("Search screenshots"));
+    m_search->setAccessibleDescription(searchPlaceholder());
     m_search->setAttribute(Qt::WA_MacShowFocusRect, false);
     QPalette clear = m_search->palette();
     clear.setColor(QPalette::Base, Qt::transparent);
@@ -189,7 +192,9 @@ QWidget* PanelView::makeSearchBar() {
     m_clearSearch->setObjectName(QStringLiteral("clearSearch"));
     m_clearSearch->setAutoRaise(true);
     m_clearSearch->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill"), m_clearSearch));
-    m_clearSearch->setFocusPolicy(Qt::NoFocus);
+    m_clearSearch->setToolTip(QStringLiteral("Clear search"));
+    m_clearSearch->setAccessibleName(QStringLiteral("Clear search"));
+    m_clearSearch->setFocusPolicy(Qt::TabFocus);
     // The row keeps its height whether or not there is something to clear.
     QSizePolicy keepSpace = m_clearSearch->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);
@@ -254,7 +259,9 @@ QToolButton* PanelView::makeFooterButton(const QString& symbol, const QString& t
     button->setAutoRaise(true);
     button->setIcon(Symbols::icon(symbol, button));
     button->setToolTip(toolTip);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setAccessibleName(toolTip);
+    // Reached with Tab; a click leaves the focus where it was.
+    button->setFocusPolicy(Qt::TabFocus);
     connect(button, &QToolButton::clicked, this, requested);
     return button;
 }
@@ -268,6 +275,9 @@ void PanelView::setUpdateCheckOffered(bool offered) {
                                           &PanelView::updateCheckRequested);
         m_updateButton->setObjectName(QStringLiteral("update"));
         m_footer->insertWidget(m_footer->indexOf(m_settingsButton), m_updateButton);
+        // Made after the others: put in the Tab chain where it stands.
+        setTabOrder(m_updateButton, m_settingsButton);
+        setTabOrder(m_settingsButton, m_quitButton);
     }
 }
 
@@ -370,7 +380,8 @@ void PanelView::updateSize() {
 }
 
 QSize PanelView::sizeHint() const {
-    return {panelWidth, std::max(1, qRound(m_settings.panelHeight()))};
+    // Wider with larger text, so that the search field and the footer keep their words.
+    return {TextScale::grown(panelWidth, font()), std::max(1, qRound(m_settings.panelHeight()))};
 }
 
 void PanelView::showEvent(QShowEvent* event) {

@@ -1,6 +1,7 @@
 #include "shelf/ShelfFilter.h"
 
 #include "library/store/ScreenshotStore.h"
+#include "shelf/ScreenshotWords.h"
 
 namespace framlet {
 
@@ -54,6 +55,19 @@ QList<QUuid> ShelfFilter::visibleIds() const {
         ids.append(index(row, 0).data(ScreenshotStore::IdRole).toUuid());
     }
     return ids;
+}
+
+QVariant ShelfFilter::data(const QModelIndex& index, int role) const {
+    switch (role) {
+        case Qt::AccessibleTextRole:
+            return ScreenshotWords::name(index.data(Qt::DisplayRole).toString(),
+                                         index.data(ScreenshotStore::CreatedAtRole).toDateTime(),
+                                         QDateTime::currentDateTime());
+        case Qt::AccessibleDescriptionRole:
+            return ScreenshotWords::firstWords(index.data(ScreenshotStore::OcrTextRole).toString());
+        default:
+            return QSortFilterProxyModel::data(index, role);
+    }
 }
 
 bool ShelfFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {

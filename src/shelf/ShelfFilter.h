@@ -34,6 +34,10 @@ public:
     // The ids of the shown screenshots, in display order.
     QList<QUuid> visibleIds() const;
 
+    // The store's roles, and each screenshot in words for screen readers: the accessible text
+    // names it and says when it was taken, the description gives the first words seen in it.
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
 Q_SIGNALS:
     // The shown list changed: rows came, went or were filtered anew.
     void visibleIdsChanged();

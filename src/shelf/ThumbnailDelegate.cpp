@@ -74,6 +74,18 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     strokeInside(*painter, area, secondary(palette, 0.2), 0.5);
     if (m_selection.ids().contains(index.data(ScreenshotStore::IdRole).toUuid())) {
         strokeInside(*painter, area, palette.color(QPalette::Highlight), ringWidth);
+        // A thin line of the highlight's own text colour inside the ring: the ring stays seen
+        // over a screenshot of the highlight's colour, whatever the palette.
+        strokeInside(*painter, area.adjusted(ringWidth, ringWidth, -ringWidth, -ringWidth),
+                     palette.color(QPalette::HighlightedText), 1);
+    }
+    if (option.state & QStyle::State_HasFocus) {
+        // Where the arrows stand, for whoever moves by keyboard.
+        QPen dotted(palette.color(QPalette::WindowText), 1, Qt::DotLine);
+        painter->setPen(dotted);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(area.adjusted(-2.5, -2.5, 2.5, 2.5), cornerRadius + 2,
+                                 cornerRadius + 2);
     }
     painter->restore();
 }

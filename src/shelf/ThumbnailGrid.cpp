@@ -22,6 +22,7 @@ ThumbnailGrid::ThumbnailGrid(ShelfFilter& model, SelectionModel& selection,
                              ThumbnailInteraction& interaction, QWidget* parent)
     : QListView(parent)
     , m_filter(model)
+    , m_selection(selection)
     , m_delegate(new ThumbnailDelegate(selection, this))
     , m_interaction(interaction) {
     setFrameShape(QFrame::NoFrame);
@@ -39,7 +40,9 @@ ThumbnailGrid::ThumbnailGrid(ShelfFilter& model, SelectionModel& selection,
     // Always there, so the columns never change width as the shelf fills (with a bar shown
     // only as needed, the list keeps its width free for it anyway).
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setFocusPolicy(Qt::ClickFocus);
+    // One stop in the Tab chain; the arrows move within it.
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Screenshots"));
     // The half spacing each cell keeps around its thumbnail makes up the rest of the padding.
     const int margin = padding - ThumbnailDelegate::spacing / 2;
     setViewportMargins(margin, margin, margin, margin);
@@ -50,6 +53,8 @@ ThumbnailGrid::ThumbnailGrid(ShelfFilter& model, SelectionModel& selection,
     verticalScrollBar()->setSingleStep(ThumbnailDelegate::thumbnailHeight / 3);
 
     connect(&selection, &SelectionModel::idsChanged, viewport(), qOverload<>(&QWidget::update));
+    connect(&selection, &SelectionModel::idsChanged, this, &ThumbnailGrid::mirrorSelection);
+    connect(&model, &ShelfFilter::visibleIdsChanged, this, &ThumbnailGrid::mirrorSelection);
     m_spinner.setInterval(spinnerInterval);
     connect(&m_spinner, &QTimer::timeout, this, [this] {
         m_delegate->advanceSpinner();
@@ -111,8 +116,20 @@ void ThumbnailGrid::updateSpinner() {
     }
 }
 
+void ThumbnailGrid::mirrorSelection() {
+    QItemSelection shown;
+    for (int row = 0; row < m_filter.rowCount(); ++row) {
+        const QModelIndex index = m_filter.index(row, 0);
+        if (m_selection.ids().contains(index.data(ScreenshotStore::IdRole).toUuid())) {
+            shown.select(index, index);
+        }
+    }
+    selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect);
+}
+
 void ThumbnailGrid::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
+    setCurrentIndex(indexAt(event->position().toPoint()));
     const QUuid id = idAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && !id.isNull()) {
         m_interaction.pressed(id, event->position(), event->modifiers());
@@ -141,19 +158,57 @@ void ThumbnailGrid::keyPressEvent(QKeyEvent* event) {
         m_interaction.spacePressed();
         return;
     }
-    // The grid has no keyboard navigation of its own.
-    event->ignore();
+    if (!stepWithArrow(event)) {
+        event->ignore();  // Return, Escape and the rest belong to the window
+    }
+}
+
+bool ThumbnailGrid::stepWithArrow(QKeyEvent* event) {
+    CursorAction action = MoveLeft;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            action = MoveLeft;
+            break;
+        case Qt::Key_Right:
+            action = MoveRight;
+            break;
+        case Qt::Key_Up:
+            action = MoveUp;
+            break;
+        case Qt::Key_Down:
+            action = MoveDown;
+            break;
+        case Qt::Key_Home:
+            action = MoveHome;
+            break;
+        case Qt::Key_End:
+            action = MoveEnd;
+            break;
+        default:
+            return false;
+    }
+    const QModelIndex next = moveCursor(action, event->modifiers());
+    if (next.isValid()) {
+        setCurrentIndex(next);
+        m_interaction.steppedTo(next.data(ScreenshotStore::IdRole).toUuid(), event->modifiers());
+    }
+    return true;
 }
 
 void ThumbnailGrid::contextMenuEvent(QContextMenuEvent* event) {
-    const QUuid id = idAt(event->pos());
+    // From the keyboard (the Menu key, Shift+F10) the menu is the current screenshot's.
+    const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QModelIndex current = currentIndex();
+    const QUuid id = keyboard ? current.data(ScreenshotStore::IdRole).toUuid() : idAt(event->pos());
     if (id.isNull()) {
         return;
     }
+    const QPoint at =
+        keyboard ? viewport()->mapToGlobal(visualRect(current).center()) : event->globalPos();
     QMenu* menu = m_interaction.contextMenu(id, this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setPalette(palette());  // a window of its own: the shelf's theme does not reach it
-    menu->popup(event->globalPos());
+    menu->popup(at);
 }
 
 }  // namespace framlet

@@ -44,10 +44,14 @@ protected:
 
 private:
     void updateGridSize();
+    // The shelf's selection, shown to screen readers through the view's own selection model.
+    void mirrorSelection();
+    bool stepWithArrow(QKeyEvent* event);
     void updateSpinner();
     bool anyLoading() const;
 
     ShelfFilter& m_filter;
+    SelectionModel& m_selection;
     ThumbnailDelegate* m_delegate;
     ThumbnailInteraction& m_interaction;
     QTimer m_spinner;

@@ -94,6 +94,12 @@ void ThumbnailInteraction::released(Qt::KeyboardModifiers modifiers) {
     m_downPosition.reset();
 }
 
+void ThumbnailInteraction::steppedTo(const QUuid& id, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers shift = modifiers & Qt::ShiftModifier;
+    pressed(id, QPointF(), shift);
+    released(shift);
+}
+
 void ThumbnailInteraction::spacePressed() {
     if (m_focusId && m_store.indexOf(*m_focusId) >= 0) {
         presentPreview(*m_focusId, true);

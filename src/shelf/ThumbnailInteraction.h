@@ -48,6 +48,8 @@ public:
     void released(Qt::KeyboardModifiers modifiers);
     // Space on the thumbnail pressed last.
     void spacePressed();
+    // An arrow key moved to the screenshot: selected as a click would, Shift extending the range.
+    void steppedTo(const QUuid& id, Qt::KeyboardModifiers modifiers);
     // A new menu for the screenshot, selected alone first if it was not selected; the caller
     // shows and deletes it.
     QMenu* contextMenu(const QUuid& id, QWidget* parent);

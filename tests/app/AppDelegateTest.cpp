@@ -14,11 +14,13 @@
 #include "app/CaptureLantern.h"
 #include "app/OlderScreenshots.h"
 #include "app/StatusItem.h"
+#include "app/StatusItemDragView.h"
 #include "library/store/Screenshot.h"
 #include "library/store/ScreenshotStore.h"
 #include "library/watcher/ScreenshotSources.h"
 #include "library/watcher/ScreenshotWatcher.h"
 #include "platform/ColorScheme.h"
+#include "platform/StatusNotifierItem.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "preferences/Settings.h"
@@ -107,12 +109,19 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
     timers.advance(ScreenshotWatcher::latency);
     ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 4; }, 5000));
     EXPECT_FALSE(store.showFirstCaptureCeremony());
+    // The tray says it in words too.
+    const auto trayWords = [&] {
+        const StatusItem* item = delegate->statusItem();
+        return item->dragView() ? item->dragView()->toolTip() : item->notifierItem()->title();
+    };
+    EXPECT_EQ(trayWords(), QStringLiteral("Framlet: 2 new screenshots"));
 
     // Opening the shelf empties the lantern; hiding it clears the selection.
     delegate->selectionModel().setIds({store.at(0)->id()});
     delegate->toggleShelf();
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
     EXPECT_FALSE(delegate->lantern().hasUnseen());
+    EXPECT_EQ(trayWords(), QStringLiteral("Framlet"));
     // Hiding it also closes a preview opened from it.
     ImagePreviewController& preview = delegate->preview();
     preview.show({store.at(0)->url()}, {store.at(0)->id()}, 0);

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 
+#include "LogTail.h"
 #include "ManualTimers.h"
 #include "app/CaptureLantern.h"
 #include "app/LanternIcon.h"
@@ -130,6 +131,26 @@ TEST_F(CaptureLanternTest, ALiveCaptureAnimatesSixteenFramesThenStaysLitAndASeco
     ASSERT_EQ(fills.count(), 1);
     EXPECT_NEAR(fills.at(0).at(0).toDouble(), 0.176, 0.001);
     timers.advance(CaptureLantern::frameInterval * 14);
+    EXPECT_TRUE(lantern.isAnimating());
+}
+
+TEST_F(CaptureLanternTest, WithoutMotionACaptureFillsAtOnceAndLogsNoFrames) {
+    CaptureLantern lantern(settings, timers);
+    lantern.setReducedMotion(true);
+    QSignalSpy fills(&lantern, &CaptureLantern::fillChanged);
+    const test::LogTail log;
+    capture(lantern);
+    EXPECT_FALSE(lantern.isAnimating());
+    timers.advance(CaptureLantern::frameInterval * 16);
+    for (const QList<QVariant>& fill : fills) {
+        EXPECT_DOUBLE_EQ(fill.at(0).toDouble(), 1.0);  // no frame in between
+    }
+    EXPECT_TRUE(log.text().contains(u"capture fill shown at once"));
+    EXPECT_FALSE(log.text().contains(u"capture fill animation"));
+
+    // The desktop allows motion again: the next capture animates.
+    lantern.setReducedMotion(false);
+    lantern.animateCaptureFill();
     EXPECT_TRUE(lantern.isAnimating());
 }
 

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -231,6 +233,27 @@ TEST_F(FirstRunTest, SkipEndsTheTourForGood) {
     openShelf();
     QTest::qWait(200);
     EXPECT_FALSE(overlay->isVisible());
+}
+
+TEST_F(FirstRunTest, WithoutMotionTheTourJumpsAndReturnOnSkipSkips) {
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QFile kdeglobals(config + QStringLiteral("/kdeglobals"));
+    ASSERT_TRUE(QDir().mkpath(config) && kdeglobals.open(QIODevice::WriteOnly));
+    kdeglobals.write("[KDE]\nAnimationDurationFactor=0\n");
+    kdeglobals.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return motion.reduced(); }, 5000));
+    settings.setHasCompletedOnboarding(true);
+    launch();
+    FeatureTourOverlay* overlay = openShelf();
+    ASSERT_TRUE(overlay && QTest::qWaitFor([&] { return overlay->isVisible(); }, 5000));
+    tour().advance();
+    EXPECT_TRUE(settled(overlay));  // at once, no frame in between
+
+    overlay->card()->skipButton()->setFocus();  // where Tab brings it
+    pressReturn();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !overlay->isVisible(); }, 5000));
+    EXPECT_TRUE(settings.hasCompletedFeatureTour());
+    kdeglobals.remove();
 }
 
 TEST_F(FirstRunTest, WhileTheDesktopsChooserIsOpenTheWindowNeitherMovesOnNorCloses) {

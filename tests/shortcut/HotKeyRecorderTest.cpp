@@ -98,6 +98,16 @@ TEST_F(HotKeyRecorderTest, ReportsAnyKeyWithAModifierAndShowsItOnceTheOwnerPasse
     EXPECT_EQ(record(QStringLiteral("super+a")), (HotKeyBinding{0, 256}));
 }
 
+TEST_F(HotKeyRecorderTest, SpaceStartsRecordingFromTheKeyboardAndTheNameSaysTheShortcut) {
+    EXPECT_EQ(window.recorder.accessibleName(), QStringLiteral("Shortcut: Ctrl+A"));
+    window.recorder.setFocus();
+    test::pressKeys(QStringLiteral("space"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.recorder.isRecording(); }));
+    EXPECT_EQ(window.recorder.accessibleName(), QStringLiteral("Shortcut: Press a shortcut…"));
+    test::pressKeys(QStringLiteral("shift+b"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.recorded.size() == 1; }));
+}
+
 TEST_F(HotKeyRecorderTest, AKeyWithoutModifierBeepsAndKeepsRecording) {
     startRecording();
     test::pressKeys(QStringLiteral("a"));

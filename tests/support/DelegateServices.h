@@ -12,6 +12,7 @@
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
+#include "platform/MotionPreference.h"
 #include "platform/PowerSource.h"
 #include "platform/Trash.h"
 #include "platform/UserDefaults.h"
@@ -34,7 +35,7 @@ public:
         return {settings,     colorScheme,  keyGrabber,       timers,
                 shelfActions, hotKeyStatus, updater,          FileManager::shared(),
                 ocr,          decodeBudget, sharedThumbnails, textCache,
-                power};
+                power,        motion};
     }
 
     QTemporaryDir config;
@@ -48,6 +49,7 @@ public:
     OCRService ocr{timers, decodeBudget, &textCache};
     const SharedThumbnails sharedThumbnails = SharedThumbnails::forThisUser();  // the test's home
     PowerSource power{QDBusConnection::systemBus()};
+    MotionPreference motion;
     ShelfActions shelfActions{Trash::shared(), FileManager::shared(), Clipboard::shared(),
                               decodeBudget, &ShelfActions::showAlert};
     QNetworkAccessManager network;

@@ -15,7 +15,6 @@ namespace {
 
 constexpr QSize kSize(130, 24);
 constexpr qreal kCornerRadius = 5.0;
-constexpr int kFontPixelSize = 12;
 constexpr int kTextMargin = 8;
 constexpr int kRecordingFillAlpha = 31;  // 12 %
 
@@ -45,21 +44,32 @@ bool isModifierKey(int key) {
 
 HotKeyRecorder::HotKeyRecorder(QWidget* parent, std::function<void()> alertSound)
     : QWidget(parent), m_alertSound(alertSound ? std::move(alertSound) : &QApplication::beep) {
-    setFixedSize(kSize);
     setFocusPolicy(Qt::StrongFocus);
+    fitText();
+    updateAccessibleName();
 }
 
 void HotKeyRecorder::setBinding(HotKeyBinding binding) {
     m_binding = binding;
-    // Spelled-out modifiers can outgrow the field: "Super+Ctrl+Alt+Shift+K".
-    const int needed = QFontMetrics(textFont(false)).horizontalAdvance(text()) + 2 * kTextMargin;
-    setFixedWidth(std::max(kSize.width(), needed));
+    fitText();
+    updateAccessibleName();
     update();
+}
+
+void HotKeyRecorder::fitText() {
+    // Spelled-out modifiers can outgrow the field ("Super+Ctrl+Alt+Shift+K"), and so can the
+    // desktop's larger text.
+    const QFontMetrics metrics(textFont(false));
+    const int needed = metrics.horizontalAdvance(text()) + 2 * kTextMargin;
+    setFixedSize(std::max(kSize.width(), needed), std::max(kSize.height(), metrics.height() + 8));
+}
+
+void HotKeyRecorder::updateAccessibleName() {
+    setAccessibleName(QStringLiteral("Shortcut: ") + text());
 }
 
 QFont HotKeyRecorder::textFont(bool recording) const {
     QFont font = this->font();
-    font.setPixelSize(kFontPixelSize);
     font.setWeight(recording ? QFont::Normal : QFont::Medium);
     return font;
 }
@@ -90,7 +100,13 @@ void HotKeyRecorder::mousePressEvent(QMouseEvent*) {
 }
 
 void HotKeyRecorder::keyPressEvent(QKeyEvent* event) {
-    QWidget::keyPressEvent(event);  // idle: the keys belong to the window
+    // Space or Return records from the keyboard, as a click does; other keys belong to the window.
+    const int key = event->key();
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        setRecording(true);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void HotKeyRecorder::focusOutEvent(QFocusEvent* event) {
@@ -114,6 +130,7 @@ void HotKeyRecorder::setRecording(bool recording) {
     } else {
         releaseKeyboard();
     }
+    updateAccessibleName();
     update();
 }
 

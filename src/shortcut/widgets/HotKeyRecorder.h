@@ -42,6 +42,8 @@ protected:
 
 private:
     void setRecording(bool recording);
+    void updateAccessibleName();
+    void fitText();
     void record(const QKeyEvent& event);
     QFont textFont(bool recording) const;
 

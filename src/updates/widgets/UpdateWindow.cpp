@@ -61,7 +61,10 @@ UpdateWindow::UpdateWindow(UpdateInstaller& installer, QString runningVersion, Q
     m_status->hide();
     layout->addWidget(m_heading);
     layout->addWidget(m_versions);
-    layout->addWidget(new QLabel(QStringLiteral("Release Notes:")));
+    auto* notesLabel = new QLabel(QStringLiteral("Release Notes:"));
+    notesLabel->setBuddy(m_notes);
+    m_notes->setAccessibleName(QStringLiteral("Release notes"));
+    layout->addWidget(notesLabel);
     layout->addWidget(m_notes, 1);
     layout->addWidget(m_progress);
     layout->addWidget(m_status);

@@ -74,5 +74,38 @@ TEST(ThumbnailCell, AThumbnailReplacedAtTheSameSizeIsDrawnAnew) {
     EXPECT_EQ(centre(Qt::blue), QColor(Qt::blue));  // new contents, or a sharper copy
 }
 
+TEST(ThumbnailCell, TheSelectionShowsInAHighContrastPaletteOverAScreenshotOfItsOwnColour) {
+    SelectionModel selection;
+    const ThumbnailDelegate delegate(selection);
+    QStandardItemModel model(1, 1);
+    const QModelIndex index = model.index(0, 0);
+    const QUuid id = QUuid::createUuid();
+    model.setData(index, id, ScreenshotStore::IdRole);
+    QStyleOptionViewItem option;
+    option.rect = QRect(0, 0, 128, 98);
+    option.palette.setColor(QPalette::Highlight, Qt::yellow);
+    option.palette.setColor(QPalette::HighlightedText, Qt::black);
+    option.palette.setColor(QPalette::WindowText, Qt::white);
+    model.setData(index, filled({160, 98}, Qt::yellow), ScreenshotStore::ThumbnailRole);
+    const auto cell = [&] {
+        QImage image(option.rect.size(), QImage::Format_ARGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        delegate.paint(&painter, option, index);
+        return image;
+    };
+    const QImage plain = cell();
+    selection.setIds({id});
+    const QImage selected = cell();
+    // Somewhere well inside the thumbnail's edge the selected cell is far from the plain one.
+    int strongest = 0;
+    for (int x = 4; x < 40; ++x) {
+        const QColor a = plain.pixelColor(x, 49);
+        const QColor b = selected.pixelColor(x, 49);
+        strongest = std::max(strongest, std::abs(a.lightness() - b.lightness()));
+    }
+    EXPECT_GT(strongest, 100);
+}
+
 }  // namespace
 }  // namespace framlet

@@ -2,6 +2,9 @@
 
 #include "DesktopInput.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QTest>
 
@@ -86,6 +89,43 @@ TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
     EXPECT_EQ(shelf.selection.anchor(), item(3));
 }
 
+TEST_F(GridInputTest, TheGridIsOneTabStopWhoseArrowsSelectAndWhoseMenuKeyOpensTheMenu) {
+    std::unique_ptr<PanelView> view(makeView());
+    view->move(80, 80);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    view->searchField()->setFocus();
+    ThumbnailGrid* grid = view->grid();
+    ASSERT_TRUE(xdotool(QStringLiteral("key Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }, 5000));
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key Right key Right")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf.selection.ids() == items({3}); }, 5000));
+    // Down to the second row, then Shift widens the selection from there.
+    ASSERT_TRUE(xdotool(QStringLiteral("key Down key shift+Left")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf.selection.ids() == items({5, 6}); }, 5000));
+    // The selection is the view's own too, which is what a screen reader reads as selected.
+    EXPECT_EQ(grid->selectionModel()->selectedIndexes().size(), 2);
+    EXPECT_TRUE(grid->hasFocus());  // the arrows stayed within the grid
+
+    // Space previews the screenshot the arrows reached.
+    ASSERT_TRUE(xdotool(QStringLiteral("key Left key space")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview.isVisible(); }, 5000));
+    EXPECT_EQ(preview.count(), 6);
+    EXPECT_EQ(preview.index(), 3);
+    preview.close();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    grid->setFocus();
+    ASSERT_TRUE(xdotool(QStringLiteral("key Menu")));
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (menu = grid->findChild<QMenu*>()) && menu->isVisible(); }, 5000));
+    EXPECT_TRUE(menu->geometry().intersects(QRect(
+        grid->viewport()->mapToGlobal(grid->thumbnailRect(item(4)).topLeft()), QSize(80, 80))));
+    menu->close();
+}
+
 TEST_F(GridInputTest, DraggingThreeSelectedDeliversThreeFilesAsACopy) {
     std::unique_ptr<PanelView> view(makeView());
     view->move(80, 80);
@@ -145,6 +185,22 @@ TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.isVisible(); }, 5000));
     EXPECT_TRUE(controller.isShown());
     EXPECT_EQ(hidden, 0);
+
+    // The keyboard is back on the shelf, where Escape in the context menu closes the menu, not
+    // the shelf under it.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.panel()));
+    view->grid()->setFocus();
+    // The window manager may hand the keyboard over a moment after Qt calls the panel active.
+    bool menuOpen = false;
+    for (int attempt = 0; attempt < 3 && !menuOpen; ++attempt) {
+        ASSERT_TRUE(xdotool(QStringLiteral("key Menu")));
+        menuOpen = QTest::qWaitFor([&] { return QApplication::activePopupWidget(); }, 1500);
+    }
+    ASSERT_TRUE(menuOpen);
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return QApplication::activePopupWidget() == nullptr; }, 5000));
+    EXPECT_TRUE(controller.isShown());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 
 #include "ShelfFixture.h"
+#include "shelf/ScreenshotWords.h"
 #include "shelf/ShelfFilter.h"
 
 namespace framlet {
@@ -75,6 +76,36 @@ TEST(ShelfFilterModel, KeepsStoreOrderAndRefiltersWhenTextArrives) {
     // A new screenshot that matches by name comes in at the front.
     const QUuid d = shelf.addShot(QStringLiteral("receipt-2.png"));
     EXPECT_EQ(filter.visibleIds(), (QList<QUuid>{d, c, a}));
+}
+
+TEST(ShelfFilterModel, TellsAScreenReaderWhatEachScreenshotIsWhenTakenAndWhatItSays) {
+    const QDateTime now(QDate(2026, 12, 7), QTime(12, 0));
+    const auto age = [&](qint64 seconds) {
+        return ScreenshotWords::age(now.addSecs(-seconds), now);
+    };
+    EXPECT_EQ(age(-30), QStringLiteral("just now"));  // a clock set back
+    EXPECT_EQ(age(59), QStringLiteral("just now"));
+    EXPECT_EQ(age(60), QStringLiteral("1 minute ago"));
+    EXPECT_EQ(age(150), QStringLiteral("2 minutes ago"));
+    EXPECT_EQ(age(3 * 3600 + 5), QStringLiteral("3 hours ago"));
+    EXPECT_EQ(age(30 * 3600), QStringLiteral("yesterday"));
+    EXPECT_EQ(age(3 * 86400), QStringLiteral("3 days ago"));
+    EXPECT_FALSE(age(30 * 86400).contains(u"ago"));
+
+    test::ShelfFixture shelf;
+    shelf.addShot(QStringLiteral("Screenshot 3.png"));
+    shelf.recognize(
+        QStringLiteral("Screenshot 3.png"),
+        QStringLiteral(
+            "Invoice  42\nDue   on receipt, with thanks from all of us here at the shop"));
+    ShelfFilter filter;
+    filter.setSourceModel(shelf.store.get());
+    const QModelIndex item = filter.index(0, 0);
+    EXPECT_TRUE(item.data(Qt::AccessibleTextRole)
+                    .toString()
+                    .startsWith(QStringLiteral("Screenshot 3.png, ")));
+    EXPECT_EQ(item.data(Qt::AccessibleDescriptionRole).toString(),
+              QStringLiteral("Invoice 42 Due on receipt, with thanks from all of us here…"));
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "platform/MotionPreference.h"
+
+using namespace framlet;
+
+namespace {
+
+QString configFile(const QString& name) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QDir().mkpath(folder);
+    return folder + QLatin1Char('/') + name;
+}
+
+void writeKdeglobals(const QByteArray& text) {
+    // Replaced as KConfig does: a new file renamed over the old one.
+    const QString path = configFile(QStringLiteral("kdeglobals"));
+    QFile file(path + QStringLiteral(".new"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::rename(file.fileName(), path));
+}
+
+bool setGnomeAnimations(bool enabled) {
+    return QProcess::execute(QStringLiteral("gsettings"),
+                             {QStringLiteral("set"), QStringLiteral("org.gnome.desktop.interface"),
+                              QStringLiteral("enable-animations"),
+                              enabled ? QStringLiteral("true") : QStringLiteral("false")}) == 0;
+}
+
+class MotionPreferenceTest : public ::testing::Test {
+protected:
+    // GNOME's settings from a file in the test's own config folder rather than the user's dconf.
+    void SetUp() override { qputenv("GSETTINGS_BACKEND", "keyfile"); }
+    void TearDown() override {
+        qunsetenv("GSETTINGS_BACKEND");
+        QFile::remove(configFile(QStringLiteral("kdeglobals")));
+        QDir(configFile(QStringLiteral("glib-2.0"))).removeRecursively();
+    }
+};
+
+TEST_F(MotionPreferenceTest, KdeAnimationSpeedOfZeroTurnsMotionOffAndBackWithoutRestart) {
+    writeKdeglobals("[General]\nAnimationDurationFactor=0\n[KDE]\nAnimationDurationFactor=0.5\n");
+    MotionPreference motion;
+    QSignalSpy changes(&motion, &MotionPreference::reducedChanged);
+    EXPECT_FALSE(motion.reduced());  // only the [KDE] group counts, and 0.5 is slower, not off
+
+    writeKdeglobals("[KDE]\nAnimationDurationFactor=0\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return motion.reduced(); }, 5000));
+    writeKdeglobals("[KDE]\nSingleClick=false\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !motion.reduced(); }, 5000));
+    EXPECT_EQ(changes.count(), 2);
+}
+
+TEST_F(MotionPreferenceTest, GnomeAnimationsTurnedOffAreReadAtStartAndFollowed) {
+    ASSERT_TRUE(setGnomeAnimations(false));
+    MotionPreference motion;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return motion.reduced(); }, 5000));
+
+    ASSERT_TRUE(setGnomeAnimations(true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !motion.reduced(); }, 5000));
+    ASSERT_TRUE(setGnomeAnimations(false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return motion.reduced(); }, 5000));
+}
+
+}  // namespace
