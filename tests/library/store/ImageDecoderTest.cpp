@@ -249,6 +249,10 @@ TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
         EXPECT_TRUE(full.image.isNull()) << format;
         EXPECT_EQ(m_decoder.decodeThumbnail(file, 320).failure, Failure::corrupt) << format;
     }
+    // Cut inside the end chunk's checksum: every pixel is there, but the file is not finished.
+    const QByteArray png = test::readBytes(screenshot(QStringLiteral("end.png"), {40, 30}, "png"));
+    test::writeBytes(path(QStringLiteral("end.png")), png.chopped(2));
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("end.png"))).failure, Failure::corrupt);
     // A progressive JPEG holds several scans: one cut between them is still unfinished.
     QImageWriter writer(path(QStringLiteral("progressive.jpg")), "jpeg");
     writer.setProgressiveScanWrite(true);
