@@ -233,7 +233,7 @@ TEST(DecodeBudget, ConcurrentDecodesNeverHoldMoreThanTheCapAndAlwaysFinish) {
             shared->finished.release();
         }).detach();
     }
-    ASSERT_TRUE(shared->finished.tryAcquire(kThreads, 60000))
+    ASSERT_TRUE(shared->finished.tryAcquire(kThreads, 20000))
         << "decodes still waiting for bytes long after every lease was released";
     EXPECT_LE(shared->most.load(), 100);
     EXPECT_EQ(shared->budget.inUse(), 0);
