@@ -61,27 +61,6 @@ TEST_F(MaintenanceFlagsTest, LoginItemFlagsPrintTheirStatus) {
     EXPECT_FALSE(QFile::exists(autostartEntry()));
 }
 
-TEST_F(MaintenanceFlagsTest, LoginItemFlagsKeepAnEntryTheUserEdited) {
-    QDir().mkpath(QFileInfo(autostartEntry()).path());
-    const QByteArray edited =
-        "[Desktop Entry]\nType=Application\nName=Framlet (mine)\nExec=/gone/framlet\n";
-    QFile entry(autostartEntry());
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write(edited);
-    entry.close();
-    EXPECT_EQ(framlet({QStringLiteral("--login-status")}).out.left(32),
-              "Framlet: login item status=3 (1=");  // its program is gone
-
-    EXPECT_EQ(framlet({QStringLiteral("--register-login")}).out,
-              "Framlet: registered login item (status=1)\n");
-    EXPECT_EQ(framlet({QStringLiteral("--unregister-login")}).out,
-              "Framlet: unregistered login item (status=2)\n");  // kept, turned off
-    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    EXPECT_EQ(entry.readAll(),
-              QByteArray(edited).replace("Exec=/gone/framlet", "Exec=\"" FRAMLET_EXECUTABLE "\"") +
-                  "Hidden=true\n");
-}
-
 TEST_F(MaintenanceFlagsTest, ARegisterFailureGoesToStandardErrorWithExitCode1) {
     QFile blocker(m_home.configHome() + QStringLiteral("/autostart"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the folder should be

@@ -46,7 +46,13 @@ void xdotool(const QStringList& arguments) {
     QProcess::execute(QStringLiteral("xdotool"), arguments);
 }
 
-void pressReturn() {
+// Into the given window once the X focus is surely there: after a window hides or first maps,
+// the window manager may still be moving its focus when Qt already calls the window active.
+void pressReturn(const QWidget* into = nullptr) {
+    if (into) {
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                 QString::number(into->winId())});
+    }
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
 }
 
@@ -120,12 +126,12 @@ TEST_F(FirstRunTest, ReturnAloneWalksAFreshHomeToTheEndAndTheNextLaunchShowsNoth
     EXPECT_EQ(view.title(), QStringLiteral("Welcome to Framlet"));
 
     for (const Step next : {Step::chooseFolder, Step::explainAccess, Step::done}) {
-        pressReturn();
+        pressReturn(window);
         ASSERT_TRUE(QTest::qWaitFor([&] { return model.step() == next; }, 5000))
             << "stuck at " << int(model.step()) << " before " << int(next);
     }
     EXPECT_EQ(view.title(), QStringLiteral("Your shelf is ready"));
-    pressReturn();
+    pressReturn(window);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
     EXPECT_TRUE(settings.hasCompletedOnboarding());
     EXPECT_TRUE(settings.watchedFolders().isEmpty());
@@ -211,11 +217,11 @@ TEST_F(FirstRunTest, TheTourAdvancesByClickAndReturnLetsTheCutOutThroughAndResum
     EXPECT_EQ(tour().stepIndex(), 1);
     EXPECT_EQ(overlay->card()->counter()->text(), QStringLiteral("2 of 3"));
 
-    pressReturn();
+    pressReturn(overlay->window());
     ASSERT_TRUE(QTest::qWaitFor([&] { return tour().stepIndex() == 2; }, 5000));
     EXPECT_FALSE(overlay->card()->skipButton()->isVisible());
     EXPECT_EQ(overlay->card()->nextButton()->text(), QStringLiteral("Done"));
-    pressReturn();
+    pressReturn(overlay->window());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !overlay->isVisible(); }, 5000));
     EXPECT_TRUE(settings.hasCompletedFeatureTour());
 }

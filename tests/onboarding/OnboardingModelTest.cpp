@@ -1,16 +1,12 @@
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <QPromise>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <deque>
 
-#include "ChildProcess.h"
 #include "onboarding/OnboardingModel.h"
 #include "onboarding/ShellScreenshotFolder.h"
 #include "platform/ScreenshotPreferences.h"
@@ -139,48 +135,6 @@ TEST_F(OnboardingModelTest, FailureScreensRetryOrTakeAFolderOnlyOnceItCanBeRead)
     EXPECT_EQ(model.folder(), picked);
     EXPECT_EQ(settings.watchedFolders(), QStringList{picked.toLocalFile()});
     EXPECT_EQ(probed, (QList<QUrl>{detected, locked, detected, picked}));
-}
-
-// Runs as a child: as an unprivileged user (permissions do not deny root) it walks the model with
-// the real probe through each folder named in the environment and prints where it ended.
-TEST(OnboardingProbeChild, WalksRealFoldersAsUnprivilegedUser) {
-    if (::geteuid() == 0) {
-        constexpr uid_t kNobody = 65534;
-        ASSERT_EQ(::setgroups(0, nullptr), 0);
-        ASSERT_EQ(::setgid(kNobody), 0);
-        ASSERT_EQ(::setuid(kNobody), 0);
-    }
-    QTemporaryDir config;
-    UserDefaults defaults(config.filePath(QStringLiteral("defaults.json")));
-    Settings settings(defaults);
-    for (const QString& path : qEnvironmentVariable("FRAMLET_TEST_FOLDERS").split(u'\n')) {
-        OnboardingModel model(QUrl::fromLocalFile(path), settings, {},
-                              &ShellScreenshotFolder::probeOffMain);
-        model.requestAccess();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return model.step() != Step::checking; }, 5000));
-        std::printf("%s\n", QVariant::fromValue(model.step()).toString().toUtf8().constData());
-    }
-}
-
-TEST(OnboardingProbe, ReadableMissingAndUnreadableFoldersEndDoneMissingAndDenied) {
-    QTemporaryDir dir;
-    const auto everyone =
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
-    QFile::setPermissions(dir.path(), everyone);
-    const QString readable = dir.filePath(QStringLiteral("shots"));
-    const QString locked = dir.filePath(QStringLiteral("locked"));
-    QDir().mkdir(readable);
-    QDir().mkdir(locked);
-    QFile::setPermissions(readable, everyone);
-    QFile::setPermissions(locked, QFile::WriteOwner);
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(
-        QStringLiteral("FRAMLET_TEST_FOLDERS"),
-        QStringList{readable, dir.filePath(QStringLiteral("gone")), locked}.join(u'\n'));
-    const auto result = test::runSelf(QStringLiteral("OnboardingProbeChild.*"), environment);
-    ASSERT_EQ(result.exitCode, 0) << result.out.constData() << result.err.constData();
-    EXPECT_TRUE(result.out.contains("done\nmissing\ndenied\n")) << result.out.constData();
 }
 
 // GNOME's Shell makes ~/Pictures/Screenshots at its first capture; a new user's check must find

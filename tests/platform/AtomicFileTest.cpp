@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +58,15 @@ TEST(AtomicFileChild, FullDisk) {
     QFile::remove(folder + QStringLiteral("/.filler"));
     EXPECT_FALSE(AtomicFile::replace(folder + QStringLiteral("/plain.ini"), larger).has_value());
     EXPECT_EQ(contents(folder + QStringLiteral("/plain.ini")), larger);
+
+    // A file mounted over another cannot be renamed over (EBUSY): told, and left as it was.
+    const QString mounted = folder + QStringLiteral("/mounted.ini");
+    put(mounted, original);
+    ASSERT_EQ(::mount(QFile::encodeName(folder + QStringLiteral("/plain.ini")).constData(),
+                      QFile::encodeName(mounted).constData(), nullptr, MS_BIND, nullptr),
+              0);
+    EXPECT_TRUE(AtomicFile::replace(mounted, original).has_value());
+    EXPECT_EQ(contents(mounted), larger);
 }
 
 TEST(AtomicFile, OnAFullDiskTheOldFileStaysWholeAndTheCallerIsTold) {

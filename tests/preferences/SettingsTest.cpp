@@ -86,6 +86,8 @@ TEST_F(SettingsTest, HandEditedValuesLoadWithinTheWindowsRanges) {
     EXPECT_EQ(high->panelHeight(), 700.0);
     EXPECT_EQ(high->historyLimit(), 200);
     EXPECT_EQ(high->unseenResetSeconds(), 60);
+    // Beyond what an int holds: missing, not wrapped around into the range.
+    EXPECT_EQ(loadWith({{QStringLiteral("columns"), (qint64{1} << 32) + 2}})->columns(), 3);
 
     for (const char* word : {"nan", "inf", "-inf", "1e300"}) {
         const QString text = QString::fromLatin1(word);

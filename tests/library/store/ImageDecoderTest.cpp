@@ -67,7 +67,9 @@ TEST_F(ImageDecoderTest, DecodesEveryQtFormatByContentWhateverTheName) {
                                                    {QStringLiteral("b.jpg"), "jpeg"},
                                                    {QStringLiteral("d.bmp"), "bmp"},
                                                    {QStringLiteral("e.tiff"), "tiff"},
-                                                   {QStringLiteral("jpeg inside.png"), "jpeg"}};
+                                                   {QStringLiteral("jpeg inside.png"), "jpeg"},
+                                                   {QStringLiteral("two\nlines.png"), "png"},
+                                                   {QStringLiteral("ünïcödé.PNG"), "png"}};
     for (const auto& [name, format] : files) {
         const auto result = m_decoder.decode(screenshot(name, QSize(200, 120), format));
         EXPECT_TRUE(result.ok()) << name.toStdString() << ": " << result.message.toStdString();
@@ -231,7 +233,7 @@ TEST(DecodeBudget, ConcurrentDecodesNeverHoldMoreThanTheCapAndAlwaysFinish) {
             shared->finished.release();
         }).detach();
     }
-    ASSERT_TRUE(shared->finished.tryAcquire(kThreads, 60000))
+    ASSERT_TRUE(shared->finished.tryAcquire(kThreads, 20000))
         << "decodes still waiting for bytes long after every lease was released";
     EXPECT_LE(shared->most.load(), 100);
     EXPECT_EQ(shared->budget.inUse(), 0);
@@ -247,6 +249,10 @@ TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
         EXPECT_TRUE(full.image.isNull()) << format;
         EXPECT_EQ(m_decoder.decodeThumbnail(file, 320).failure, Failure::corrupt) << format;
     }
+    // Cut inside the end chunk's checksum: every pixel is there, but the file is not finished.
+    const QByteArray png = test::readBytes(screenshot(QStringLiteral("end.png"), {40, 30}, "png"));
+    test::writeBytes(path(QStringLiteral("end.png")), png.chopped(2));
+    EXPECT_EQ(m_decoder.decode(path(QStringLiteral("end.png"))).failure, Failure::corrupt);
     // A progressive JPEG holds several scans: one cut between them is still unfinished.
     QImageWriter writer(path(QStringLiteral("progressive.jpg")), "jpeg");
     writer.setProgressiveScanWrite(true);
@@ -292,14 +298,6 @@ TEST_F(ImageDecoderTest, HugeDimensionsAreRefusedBeforeDecoding) {
         path(QStringLiteral("wide.png")),
         test::pngHeader(32000, 4000) + QByteArray::fromHex("0000000049454e44ae426082"));
     EXPECT_EQ(m_decoder.decode(path(QStringLiteral("wide.png"))).failure, Failure::tooLarge);
-}
-
-TEST_F(ImageDecoderTest, OddFileNamesDecode) {
-    for (const QString& name : {QStringLiteral("Screenshot 2024-01-01 at 10.00.00.png"),
-                                QStringLiteral("two\nlines.png"), QStringLiteral("ünïcödé.PNG")}) {
-        const auto result = m_decoder.decode(screenshot(name, {30, 20}, "png"));
-        EXPECT_TRUE(result.ok()) << name.toStdString();
-    }
 }
 
 TEST(ImageDecoder, KnowsTheWatchedExtensionsInAnyCase) {

@@ -170,29 +170,6 @@ TEST_F(ScreenshotStoreTest, ScatteredRemovalsAndClearingSignalProperRows) {
     EXPECT_EQ(removed.count(), 1);
 }
 
-TEST_F(ScreenshotStoreTest, LookupsFindByIdAndUrl) {
-    addNames({QStringLiteral("a.png"), QStringLiteral("b.png")});
-    Screenshot* a = m_store.screenshot(url(QStringLiteral("a.png")));
-    ASSERT_TRUE(a);
-    EXPECT_EQ(m_store.screenshot(a->id()), a);
-    EXPECT_EQ(m_store.indexOf(a->id()), 1);
-    EXPECT_EQ(m_store.indexOf(a), 1);
-    EXPECT_EQ(m_store.at(1), a);
-    EXPECT_EQ(m_store.indexOf(QUuid::createUuid()), -1);
-    EXPECT_FALSE(m_store.at(2));
-    EXPECT_FALSE(m_store.screenshot(QUuid::createUuid()));
-}
-
-TEST_F(ScreenshotStoreTest, TheCeremonyFlagSignalsOnlyChanges) {
-    QSignalSpy changed(&m_store, &ScreenshotStore::showFirstCaptureCeremonyChanged);
-    EXPECT_FALSE(m_store.showFirstCaptureCeremony());
-    m_store.setShowFirstCaptureCeremony(true);
-    m_store.setShowFirstCaptureCeremony(true);
-    m_store.setShowFirstCaptureCeremony(false);
-    EXPECT_EQ(changed.count(), 2);
-    EXPECT_FALSE(m_store.showFirstCaptureCeremony());
-}
-
 TEST_F(ScreenshotStoreTest, TheThumbnailReachesTheModelAsDataChanged) {
     ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("shot one.png")), {1280, 800}, "png"));
     addNames({QStringLiteral("other.png")});
@@ -281,24 +258,6 @@ TEST_F(ThumbnailRetryTest, AFileDeletedRightAfterAddingGivesUpAfterTheFirstWait)
     EXPECT_TRUE(shot->thumbnailFailed());
     // The line break in the name does not split the line.
     EXPECT_EQ(count(log.text(), "thumbnail: gave up on two\\nlines.png: the file is gone\n"), 1);
-}
-
-TEST_F(ThumbnailRetryTest, AFileFinishedDuringTheWaitsEndsWithAThumbnail) {
-    ASSERT_TRUE(test::writeScreenshot(path(QStringLiteral("whole.png")), {1280, 800}, "png"));
-    const QByteArray whole = test::readBytes(path(QStringLiteral("whole.png")));
-    ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), whole.left(whole.size() / 3)));
-    Screenshot* shot = add(QStringLiteral("slow.png"));
-    for (int waits = 1; waits <= 2; ++waits) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_timers.started().size() == size_t(waits); }));
-        if (waits == 2) {
-            ASSERT_TRUE(test::writeBytes(path(QStringLiteral("slow.png")), whole));
-        }
-        m_timers.fireNext();
-    }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !shot->thumbnail().isNull(); }));
-    EXPECT_EQ(shot->thumbnail().size(), QSize(320, 200));
-    EXPECT_EQ(m_timers.started(), (std::vector{250ms, 750ms}));
-    EXPECT_FALSE(shot->thumbnailFailed());
 }
 
 TEST_F(ThumbnailRetryTest, AFileStillGrowingAfterTheWaitsIsWaitedForUntilItIsWhole) {

@@ -168,6 +168,10 @@ TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKep
          [&] {
              plant(file, Size::large, {400, 225}, uri, mtime);
          }},
+        {"taller than its class",
+         [&] {
+             plant(file, Size::large, {225, 400}, uri, mtime);
+         }},
         {"other size",
          [&] {
              plant(file, Size::large, {256, 144}, uri, mtime);

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
 
 #include "DelegateServices.h"
 #include "ManualTimers.h"
@@ -19,7 +18,6 @@
 #include "platform/widgets/TaskbarPresence.h"
 #include "preferences/Settings.h"
 #include "settings/AppearanceTab.h"
-#include "settings/FoldersTab.h"
 #include "settings/GeneralTab.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindow.h"
@@ -161,15 +159,6 @@ TEST_F(SettingsWindowTest, ResetRestoresSuperShiftTwoAndRegistersItAgain) {
     delegate->settingsWindow()->hide();
     xdotool({QStringLiteral("key"), QStringLiteral("super+shift+2")});
     EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->panelController()->isShown(); }, 5000));
-}
-
-TEST_F(SettingsWindowTest, RemovingTheLastFolderShowsTheScreenshotToolsFolderInstead) {
-    launch();
-    delegate->openSettings();
-    FoldersTab& folders = *delegate->settingsWindow()->view()->folders();
-    folders.findChild<QToolButton*>(QStringLiteral("removeFolder"))->click();
-    EXPECT_TRUE(settings.watchedFolders().isEmpty());
-    EXPECT_TRUE(folders.findChild<QWidget*>(QStringLiteral("currentlyWatching")));
 }
 
 TEST_F(SettingsWindowTest, TheTaskbarToggleTurnsTheWindowsIntoNormalWindowsAndBack) {
