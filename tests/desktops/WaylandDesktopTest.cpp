@@ -163,14 +163,15 @@ protected:
         };
         return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
     }
-    // The top of the work area X11 windows are told (_NET_WORKAREA): below the top panel.
-    int workAreaTop() {
+    // The work area X11 windows are told (_NET_WORKAREA): the screen less the panels' struts.
+    QRect workArea() {
         const QStringList values =
             QString::fromLatin1(output(QStringLiteral("xprop"),
                                        {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")}))
                 .section(u'=', 1)
                 .split(u',');
-        return values.value(1).trimmed().toInt();
+        const auto value = [&](int i) { return values.value(i).trimmed().toInt(); };
+        return {value(0), value(1), value(2), value(3)};
     }
     QByteArray shelfStates() {
         return output(QStringLiteral("xprop"),
@@ -203,6 +204,16 @@ protected:
         QImage picture(640, 400, QImage::Format_RGB32);
         picture.fill(QColor(0xf0, 0x90, 0x20));
         ASSERT_TRUE(picture.save(home.filePath(path)));
+    }
+    // The program with one screenshot, its windows through XWayland and its icon in the tray, and
+    // a native Wayland window beside it.
+    void launchInTheTray(const QString& screenshot) {
+        putScreenshot(screenshot);
+        launch();
+        ASSERT_TRUE(logged("display: Wayland session, windows through xcb"));
+        ASSERT_TRUE(logged("tray: StatusNotifierItem"));
+        ASSERT_TRUE(logged("watcher: seeded"));
+        startDropTarget();
     }
     int framletSearch(const QString& text) {
         return run(QStringLiteral(FRAMLET_EXECUTABLE), {QStringLiteral("--search"), text});
@@ -347,12 +358,8 @@ TEST_F(WaylandDesktopTest, GnomeRunsTheCustomShortcutAndGnomeScreenshotsCaptures
 // when another window is clicked, and what it copies reaches native Wayland programs.
 TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewhere) {
     startDesktop(QStringLiteral("gnome-wayland"));
-    putScreenshot(QStringLiteral("Pictures/Screenshots/Screenshot from 2026-12-07 10-11-12.png"));
-    launch();
-    ASSERT_TRUE(logged("display: Wayland session, windows through xcb"));
-    ASSERT_TRUE(logged("tray: StatusNotifierItem"));
-    ASSERT_TRUE(logged("watcher: seeded"));
-    startDropTarget();
+    ASSERT_NO_FATAL_FAILURE(launchInTheTray(
+        QStringLiteral("Pictures/Screenshots/Screenshot from 2026-12-07 10-11-12.png")));
 
     // The top bar's only tray icon, left of the indicator the input session shows. (The
     // extension sends Activate for a single click only until an item has once answered it;
@@ -368,7 +375,7 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
     ASSERT_TRUE(clickIcon());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
     const QRect shelf = shelfFrame();
-    const int panelEdge = workAreaTop();
+    const int panelEdge = workArea().top();
     EXPECT_GT(panelEdge, 0);
     EXPECT_GE(shelf.top(), panelEdge);
     EXPECT_LE(shelf.top() - panelEdge, 48);
@@ -409,12 +416,8 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
 // native Wayland programs.
 TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskLists) {
     startDesktop(QStringLiteral("plasma-wayland"), {QStringLiteral("PLASMASHELL=1")});
-    putScreenshot(QStringLiteral("Pictures/Screenshot_20261207_101112.png"));
-    launch();
-    ASSERT_TRUE(logged("display: Wayland session, windows through xcb"));
-    ASSERT_TRUE(logged("tray: StatusNotifierItem"));
-    ASSERT_TRUE(logged("watcher: seeded"));
-    startDropTarget();
+    ASSERT_NO_FATAL_FAILURE(
+        launchInTheTray(QStringLiteral("Pictures/Screenshot_20261207_101112.png")));
 
     // The click the panel passes on: the icon's place near the bottom right corner.
     const QDBusMessage items = call(
@@ -431,12 +434,7 @@ TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskL
          {icon.x(), icon.y()});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
     const QRect shelf = shelfFrame();
-    const QStringList workArea =
-        QString::fromLatin1(output(QStringLiteral("xprop"),
-                                   {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")}))
-            .section(u'=', 1)
-            .split(u',');
-    const int panelEdge = workArea.value(1).trimmed().toInt() + workArea.value(3).trimmed().toInt();
+    const int panelEdge = workArea().bottom() + 1;
     EXPECT_LT(panelEdge, 1080);  // the panel's strut reaches X11 windows
     EXPECT_LE(shelf.bottom(), panelEdge);
     EXPECT_LE(panelEdge - shelf.bottom(), 48);
