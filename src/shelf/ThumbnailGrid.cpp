@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include "library/store/ScreenshotStore.h"
 #include "shelf/SelectionModel.h"
@@ -164,30 +166,15 @@ void ThumbnailGrid::keyPressEvent(QKeyEvent* event) {
 }
 
 bool ThumbnailGrid::stepWithArrow(QKeyEvent* event) {
-    CursorAction action = MoveLeft;
-    switch (event->key()) {
-        case Qt::Key_Left:
-            action = MoveLeft;
-            break;
-        case Qt::Key_Right:
-            action = MoveRight;
-            break;
-        case Qt::Key_Up:
-            action = MoveUp;
-            break;
-        case Qt::Key_Down:
-            action = MoveDown;
-            break;
-        case Qt::Key_Home:
-            action = MoveHome;
-            break;
-        case Qt::Key_End:
-            action = MoveEnd;
-            break;
-        default:
-            return false;
+    static constexpr std::pair<int, CursorAction> kSteps[] = {
+        {Qt::Key_Left, MoveLeft}, {Qt::Key_Right, MoveRight}, {Qt::Key_Up, MoveUp},
+        {Qt::Key_Down, MoveDown}, {Qt::Key_Home, MoveHome},   {Qt::Key_End, MoveEnd}};
+    const auto step = std::find_if(std::begin(kSteps), std::end(kSteps),
+                                   [&](const auto& entry) { return entry.first == event->key(); });
+    if (step == std::end(kSteps)) {
+        return false;
     }
-    const QModelIndex next = moveCursor(action, event->modifiers());
+    const QModelIndex next = moveCursor(step->second, event->modifiers());
     if (next.isValid()) {
         setCurrentIndex(next);
         m_interaction.steppedTo(next.data(ScreenshotStore::IdRole).toUuid(), event->modifiers());
