@@ -8,6 +8,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QtEndian>
 
@@ -18,6 +19,10 @@ namespace {
 
 const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kItemPath = QStringLiteral("/StatusNotifierItem");
+// GNOME Shell's AppIndicator extension passes single clicks on as Activate only until one call
+// has succeeded; from then on it waits for double clicks, as if the item had a menu for single
+// ones. An error other than UnknownMethod keeps it passing single clicks on (it logs one line).
+const QString kKeepSendingClicks = QStringLiteral("org.freedesktop.DBus.Error.Failed");
 
 // One picture of the icon as the protocol carries it: ARGB32 in network byte order.
 struct ItemPixmap {
@@ -184,7 +189,15 @@ public:
     QDBusObjectPath menu() const { return QDBusObjectPath(QStringLiteral("/NO_DBUSMENU")); }
 
 public Q_SLOTS:
-    void Activate(int x, int y) { Q_EMIT m_item->activated(QPoint(x, y)); }
+    void Activate(int x, int y, const QDBusMessage& call) {
+        Q_EMIT m_item->activated(QPoint(x, y));
+        if (m_item->isGnomeShell(call.service())) {
+            call.setDelayedReply(true);
+            m_item->m_bus.send(call.createErrorReply(
+                kKeepSendingClicks, QStringLiteral("Activated; answered as an error so that the "
+                                                   "next single click comes through too")));
+        }
+    }
     void SecondaryActivate(int x, int y) { Q_EMIT m_item->secondaryActivated(QPoint(x, y)); }
     void ContextMenu(int x, int y) { Q_EMIT m_item->contextMenuRequested(QPoint(x, y)); }
     void Scroll(int, const QString&) {}
@@ -247,6 +260,12 @@ void StatusNotifierItem::registerWithWatcher() {
             Q_EMIT registrationChanged(registered);
         }
     });
+}
+
+bool StatusNotifierItem::isGnomeShell(const QString& caller) const {
+    const QDBusReply<QString> owner =
+        m_bus.interface()->serviceOwner(QStringLiteral("org.gnome.Shell"));
+    return owner.isValid() && owner.value() == caller;
 }
 
 void StatusNotifierItem::setIcon(const QString& name, const QList<QImage>& pixmaps) {

@@ -52,6 +52,8 @@ Q_SIGNALS:
 private:
     friend class StatusNotifierItemAdaptor;
     void registerWithWatcher();
+    // Whether a call comes from GNOME Shell, whose tray needs its own answer to a click.
+    bool isGnomeShell(const QString& caller) const;
 
     QDBusConnection m_bus;
     QString m_id;
