@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "app/LanternIcon.h"
+#include "platform/FileDrag.h"
 
 namespace framlet {
 
@@ -89,7 +90,8 @@ void StatusItemDragView::startDrag() {
         drag->setPixmap(QPixmap::fromImage(image));
         drag->setHotSpot(QPoint(image.width() / 2, image.height() / 2));
     }
-    drag->exec(Qt::CopyAction);  // the file stays where it is; receivers get a copy
+    // The file stays where it is; receivers get a copy.
+    execFileDrag(*drag, Qt::CopyAction, Qt::IgnoreAction);
 }
 
 }  // namespace framlet

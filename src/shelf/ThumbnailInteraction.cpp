@@ -8,6 +8,7 @@
 
 #include "library/store/Screenshot.h"
 #include "library/store/ScreenshotStore.h"
+#include "platform/FileDrag.h"
 #include "shelf/DragImage.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PreviewPanel.h"  // ImagePreviewController::panel() needs the whole type
@@ -126,7 +127,7 @@ void ThumbnailInteraction::startDrag(const QUuid& id, QWidget* source) {
     drag->setPixmap(image.pixmap());
     drag->setHotSpot(image.hotSpot());
     // Dropping copies the files; the shelf never lets them be moved away.
-    const Qt::DropAction action = drag->exec(Qt::CopyAction, Qt::CopyAction);
+    const Qt::DropAction action = execFileDrag(*drag, Qt::CopyAction, Qt::CopyAction);
     Q_EMIT dragFinished(action);
 }
 

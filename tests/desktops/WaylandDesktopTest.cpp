@@ -400,6 +400,23 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
     EXPECT_EQ(pasted.size(), QSize(640, 400));
     keyboard.waitForFinished(20000);
 
+    // A thumbnail dragged onto the native Wayland window arrives there as its file.
+    ASSERT_TRUE(gnomeInput({at(cell), QStringLiteral("down:272"), QStringLiteral("drag:-300,200"),
+                            QStringLiteral("drag:-500,300"), QStringLiteral("sleep:0.5"),
+                            QStringLiteral("up:272")}));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            dropTargetOutput += dropTarget.readAllStandardOutput();
+            return dropTargetOutput.contains(
+                "dropped: " +
+                QFile::encodeName(home.filePath(QStringLiteral(
+                    "Pictures/Screenshots/Screenshot from 2026-12-07 10-11-12.png"))));
+        },
+        5000))
+        << dropTargetOutput.constData();
+    if (!shelfWindow().isEmpty()) {
+        ASSERT_TRUE(gnomeInput({QStringLiteral("key:1")}));  // a drop may leave the shelf open
+    }
     // A click on a Wayland window, which XWayland never hears of.
     ASSERT_TRUE(gnomeInput({at(QPoint(400, 600)), QStringLiteral("click:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 5000));
