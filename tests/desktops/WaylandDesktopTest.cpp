@@ -38,7 +38,9 @@ public:
     }
 
 protected:
+    // Accepting each move too, as file managers do: KWin drops only on a window that does.
     void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
+    void dragMoveEvent(QDragMoveEvent* event) override { event->acceptProposedAction(); }
     void dropEvent(QDropEvent* event) override {
         for (const QUrl& url : event->mimeData()->urls()) {
             std::printf("dropped: %s\n", url.toLocalFile().toLocal8Bit().constData());
@@ -197,6 +199,11 @@ protected:
         return run(QStringLiteral("/usr/bin/python3"),
                    QStringList{
                        QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/mutter-input.py")} +
+                       commands) == 0;
+    }
+    bool kwinInput(const QStringList& commands) {
+        return run(QStringLiteral("/usr/bin/python3"),
+                   QStringList{QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/kwin-input.py")} +
                        commands) == 0;
     }
     void putScreenshot(const QString& path) {
@@ -449,9 +456,12 @@ TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskL
         items.arguments().value(0).value<QDBusVariant>().variant().toStringList();
     ASSERT_EQ(registered.size(), 1);
     const QPoint icon(1712, 1058);
-    call(registered.first().section(u'/', 0, 0), QStringLiteral("/StatusNotifierItem"),
-         QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"),
-         {icon.x(), icon.y()});
+    const auto activate = [&] {
+        call(registered.first().section(u'/', 0, 0), QStringLiteral("/StatusNotifierItem"),
+             QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"),
+             {icon.x(), icon.y()});
+    };
+    activate();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
     const QRect shelf = shelfFrame();
     const int panelEdge = workArea().bottom() + 1;
@@ -481,13 +491,31 @@ TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskL
     EXPECT_EQ(pasted.size(), QSize(640, 400));
     EXPECT_FALSE(shelfWindow().isEmpty());
 
-    // The activation a click on another window gives it.
-    kwinScript(
-        "workspace.clientList().forEach(function (c) {"
-        "  if (c.caption == 'Drop target') { workspace.activeClient = c;"
-        "  print('activated: ' + c.caption); } });",
-        "activated: ");
+    // A click on the other window hides the shelf.
+    const auto at = [](QPoint point) {
+        return QStringLiteral("to:%1,%2").arg(point.x()).arg(point.y());
+    };
+    ASSERT_TRUE(kwinInput({at(QPoint(400, 300)), QStringLiteral("click:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 5000));
+
+    // A thumbnail dragged onto the native Wayland window arrives there as its file. (A click
+    // on the icon just after the shelf hid is the click that hid it: wait before the next.)
+    QTest::qWait(1000);
+    activate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
+    ASSERT_TRUE(kwinInput({at(cell), QStringLiteral("down:272"), QStringLiteral("drag:-100,-50"),
+                           QStringLiteral("sleep:0.5")}));
+    ASSERT_TRUE(kwinInput(
+        {QStringLiteral("drag:-500,-300"), QStringLiteral("sleep:0.5"), QStringLiteral("up:272")}));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            dropTargetOutput += dropTarget.readAllStandardOutput();
+            return dropTargetOutput.contains(
+                "dropped: " + QFile::encodeName(home.filePath(
+                                  QStringLiteral("Pictures/Screenshot_20261207_101112.png"))));
+        },
+        5000))
+        << dropTargetOutput.constData();
 }
 
 }  // namespace
