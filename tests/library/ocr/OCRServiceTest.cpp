@@ -30,7 +30,7 @@ QImage textImage(const QStringList& lines) {
     QImage image(900, 160 + 140 * int(lines.size()), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font("DejaVu Sans");
     font.setPixelSize(72);
     painter.setFont(font);
     painter.setPen(Qt::black);
@@ -90,7 +90,7 @@ void letQueuedCallsRun() {
 
 OCRService::Configuration testConfiguration() {
     OCRService::Configuration configuration = OCRService::Configuration::defaults();
-    configuration.engine.languages = QStringLiteral("eng");
+    configuration.engine.languages = "eng";
     configuration.maxConcurrency = 2;
     return configuration;
 }
@@ -119,8 +119,8 @@ TEST_F(OCRServiceTest, ARememberedTextIsNotReadAgainUntilTheFileChanges) {
     ASSERT_TRUE(waitFor(recognize(cached, path)));
     // A planted text proves the second answer came without reading the image.
     const TextKey key = cached.cacheKey(path, FileStamp::of(path));
-    ASSERT_EQ(cache.text(key), QStringLiteral("invoice"));
-    cache.remember(key, QStringLiteral("planted"));
+    ASSERT_EQ(cache.text(key), "invoice");
+    cache.remember(key, "planted");
     auto again = recognize(cached, path);
     ASSERT_TRUE(waitFor(again));
     EXPECT_EQ(again->texts, QStringList{"planted"});
@@ -130,7 +130,7 @@ TEST_F(OCRServiceTest, ARememberedTextIsNotReadAgainUntilTheFileChanges) {
     auto changed = recognize(cached, path);
     ASSERT_TRUE(waitFor(changed));
     EXPECT_EQ(changed->texts, QStringList{"receipt"});
-    EXPECT_EQ(cache.text(cached.cacheKey(path, FileStamp::of(path))), QStringLiteral("receipt"));
+    EXPECT_EQ(cache.text(cached.cacheKey(path, FileStamp::of(path))), "receipt");
 }
 
 TEST_F(OCRServiceTest, AnImageWithoutTextGivesAnEmptyText) {
@@ -223,7 +223,7 @@ TEST_F(OCRServiceTest, AFileThatVanishesDuringTheRetriesGivesUpAtTheNextCheck) {
 
 TEST_F(OCRServiceTest, AnEngineThatCannotStartGivesAnEmptyText) {
     OCRService::Configuration configuration = testConfiguration();
-    configuration.engine.languages = QStringLiteral("no-such-language");
+    configuration.engine.languages = "no-such-language";
     OCRService broken(scheduler, budget, configuration);
     const auto outcome = recognize(broken, save(dir, "text.png", textImage({"Invoice"})));
     ASSERT_TRUE(waitFor(outcome));

@@ -27,7 +27,7 @@ private:
 };
 
 void install(const QTemporaryDir& dataPath, const QString& model) {
-    QFile file(dataPath.filePath(model + QStringLiteral(".traineddata")));
+    QFile file(dataPath.filePath(model + ".traineddata"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 }
 

@@ -61,8 +61,8 @@ protected:
                qint64 mtime) const {
         QImage image(pixels, QImage::Format_RGB32);
         image.fill(Qt::magenta);
-        image.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(uri));
-        image.setText(QStringLiteral("Thumb::MTime"), QString::number(mtime));
+        image.setText("Thumb::URI", QString::fromUtf8(uri));
+        image.setText("Thumb::MTime", QString::number(mtime));
         QDir().mkpath(QFileInfo(m_shared.pathOf(file, size)).path());
         ASSERT_TRUE(image.save(m_shared.pathOf(file, size), "png"));
     }
@@ -99,7 +99,7 @@ TEST(SharedThumbnailNames, UrisAreEscapedByteForByteAndNamedByTheirMd5) {
         {"/tmp/shots/it's (1)+[x]?.png", "72664ef2695ed8c49ffef78e0b8437b6"}};
     for (const auto& [path, md5] : known) {
         EXPECT_EQ(SharedThumbnails::fileNameOf(SharedThumbnails::uriOf(path)),
-                  QLatin1String(md5) + QStringLiteral(".png"));
+                  QLatin1String(md5) + ".png");
     }
     EXPECT_EQ(SharedThumbnails::uriOf(QByteArray("/a b#c%d;e")), "file:///a%20b%23c%25d%3Be");
     EXPECT_EQ(SharedThumbnails::sizeFor(115), Size::normal);
@@ -135,7 +135,7 @@ TEST_F(SharedThumbnailsTest, ThumbnailsMadeHereServeTheNextLaunchAndTheFileManag
     EXPECT_EQ(thumbnail(paths.last()).size(), QSize(256, 144));
 
     // One the file manager made, larger than needed, with its texts compressed.
-    const QString other = shot(QStringLiteral("other.png"));
+    const QString other = shot("other.png");
     plant(other, Size::xLarge, {512, 288}, SharedThumbnails::uriOf(other), mtimeOf(other));
     open({other});
     EXPECT_EQ(m_budget.decodes(), 12u);
@@ -144,11 +144,11 @@ TEST_F(SharedThumbnailsTest, ThumbnailsMadeHereServeTheNextLaunchAndTheFileManag
 }
 
 TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKept) {
-    const QString file = shot(QStringLiteral("shot.png"), {800, 450});
+    const QString file = shot("shot.png", {800, 450});
     const QString target = m_shared.pathOf(file, Size::large);
     const QByteArray uri = SharedThumbnails::uriOf(file);
     const qint64 mtime = mtimeOf(file);
-    const QString elsewhere = m_dir.filePath(QStringLiteral("valid-elsewhere.png"));
+    const QString elsewhere = m_dir.filePath("valid-elsewhere.png");
     const std::vector<std::pair<const char*, std::function<void()>>> cases{
         {"older mtime",
          [&] {
@@ -176,7 +176,7 @@ TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKep
          [&] {
              plant(file, Size::large, {256, 144}, uri, mtime);
              QImage image(target);
-             image.setText(QStringLiteral("Thumb::Size"), QStringLiteral("17"));
+             image.setText("Thumb::Size", "17");
              image.save(target);
          }},
         {"link",
@@ -203,7 +203,7 @@ TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKep
 }
 
 TEST_F(SharedThumbnailsTest, FailuresAreRecordedAndSpareTheRetriesUntilTheFileChanges) {
-    const QString bad = m_dir.filePath(QStringLiteral("bad.png"));
+    const QString bad = m_dir.filePath("bad.png");
     ASSERT_TRUE(test::writeBytes(bad, QByteArray(4096, '\x5a')));
     open({bad});
     EXPECT_TRUE(m_store->screenshot(QUrl::fromLocalFile(bad))->thumbnailFailed());
@@ -222,7 +222,7 @@ TEST_F(SharedThumbnailsTest, FailuresAreRecordedAndSpareTheRetriesUntilTheFileCh
 }
 
 TEST_F(SharedThumbnailsTest, CellsThatGrowGetLargerThumbnails) {
-    const QString file = shot(QStringLiteral("grow.png"));
+    const QString file = shot("grow.png");
     open({file}, 100);
     EXPECT_EQ(thumbnail(file).width(), 128);
     m_store->setThumbnailPixels(300);
@@ -231,38 +231,37 @@ TEST_F(SharedThumbnailsTest, CellsThatGrowGetLargerThumbnails) {
 }
 
 TEST_F(SharedThumbnailsTest, NothingIsWrittenForTheFolderItselfOrWhereItCannotBe) {
-    QDir().mkpath(m_shared.folder() + QStringLiteral("/normal"));
-    const QString inside = m_shared.folder() + QStringLiteral("/normal/inside.png");
+    QDir().mkpath(m_shared.folder() + "/normal");
+    const QString inside = m_shared.folder() + "/normal/inside.png";
     ASSERT_TRUE(test::writeScreenshot(inside, {300, 200}, "png"));
-    const QString link = m_dir.filePath(QStringLiteral("cache-link"));
+    const QString link = m_dir.filePath("cache-link");
     ASSERT_TRUE(QFile::link(m_shared.folder(), link));
     const QStringList before = cacheFiles();
-    open({inside, link + QStringLiteral("/normal/inside.png")});
+    open({inside, link + "/normal/inside.png"});
     EXPECT_FALSE(thumbnail(inside).isNull());
     EXPECT_EQ(cacheFiles(), before);
 
     // A cache folder that cannot be written: thumbnails stay in memory.
     QDir(m_shared.folder()).removeRecursively();
     ASSERT_TRUE(test::writeBytes(m_shared.folder(), "not a folder"));
-    const QString file = shot(QStringLiteral("unwritable.png"));
+    const QString file = shot("unwritable.png");
     open({file});
     EXPECT_EQ(thumbnail(file).size(), QSize(256, 144));
 }
 
 TEST_F(SharedThumbnailsTest, AFullDiskLeavesTheShelfWorkingAndNoTemporaryFiles) {
-    test::SmallDisk::runChild(QStringLiteral("SharedThumbnailsChild.FullDisk"),
-                              m_dir.filePath(QStringLiteral("disk")));
+    test::SmallDisk::runChild("SharedThumbnailsChild.FullDisk", m_dir.filePath("disk"));
 }
 
 class SharedThumbnailsChild : public SharedThumbnailsTest {};
 
 TEST_F(SharedThumbnailsChild, FullDisk) {
     FRAMLET_SMALL_DISK(folder)
-    const SharedThumbnails onDisk(folder, QStringLiteral("framlet-test"));
+    const SharedThumbnails onDisk(folder, "framlet-test");
     m_using = &onDisk;
     ASSERT_TRUE(test::SmallDisk::fill(folder));
     const QStringList before = cacheFiles();
-    const QStringList paths{shot(QStringLiteral("a.png")), shot(QStringLiteral("b.png"))};
+    const QStringList paths{shot("a.png"), shot("b.png")};
     open(paths);
     for (const QString& path : paths) {
         EXPECT_EQ(thumbnail(path).size(), QSize(256, 144));

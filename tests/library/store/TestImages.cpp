@@ -16,8 +16,7 @@ QImage drawScreenshot(QSize size) {
     painter.fillRect(0, 0, size.width(), bar, QColor(48, 52, 60));
     painter.setPen(Qt::black);
     for (int y = bar * 2; y < size.height() - bar; y += bar) {
-        painter.drawText(QRect(bar, y, size.width() - 2 * bar, bar),
-                         QStringLiteral("Invoice total"));
+        painter.drawText(QRect(bar, y, size.width() - 2 * bar, bar), "Invoice total");
     }
     painter.setBrush(QColor(30, 120, 220));
     painter.drawRoundedRect(

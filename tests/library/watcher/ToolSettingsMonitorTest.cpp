@@ -27,7 +27,7 @@ protected:
 };
 
 TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
-    const QString file = path(QStringLiteral("xfce4/xfce4-screenshooter"));
+    const QString file = path("xfce4/xfce4-screenshooter");
     QDir().mkpath(QFileInfo(file).path());
     test::writeFile(file, "screenshot_dir=file:/a\n");
     ToolSettingsMonitor monitor({file}, TimerSource::realTime());
@@ -44,10 +44,9 @@ TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
 }
 
 TEST_F(ToolSettingsMonitorTest, AToolsFirstRunMakingItsFolderIsAChange) {
-    const QString file = path(QStringLiteral("flameshot/flameshot.ini"));
-    ToolSettingsMonitor monitor({file, path(QStringLiteral("user-dirs.dirs"))},
-                                TimerSource::realTime());
-    EXPECT_EQ(monitor.folders(), QStringList({path(QStringLiteral("flameshot")), config.path()}));
+    const QString file = path("flameshot/flameshot.ini");
+    ToolSettingsMonitor monitor({file, path("user-dirs.dirs")}, TimerSource::realTime());
+    EXPECT_EQ(monitor.folders(), QStringList({path("flameshot"), config.path()}));
     ASSERT_TRUE(monitor.start());
     ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.isSettled(); }, 5000));
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
@@ -57,10 +56,9 @@ TEST_F(ToolSettingsMonitorTest, AToolsFirstRunMakingItsFolderIsAChange) {
     ASSERT_TRUE(changes(spy));
     QTest::qWait(2 * ScreenshotWatcher::latency.count());  // lets the burst's last firing pass
     spy.clear();
-    test::writeFile(file + QStringLiteral(".lock"), "");
+    test::writeFile(file + ".lock", "");
     // As QSaveFile replaces a file.
-    ASSERT_EQ(::rename(QFile::encodeName(file + QStringLiteral(".lock")), QFile::encodeName(file)),
-              0);
+    ASSERT_EQ(::rename(QFile::encodeName(file + ".lock"), QFile::encodeName(file)), 0);
     EXPECT_TRUE(changes(spy));
 }
 
