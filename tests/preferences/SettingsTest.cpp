@@ -14,8 +14,9 @@ namespace {
 class SettingsTest : public ::testing::Test {
 protected:
     QString path() const { return m_dir.path() + "/defaults.json"; }
-    // Stores the given values, then loads settings from them as a fresh launch would.
+    // Stores only the given values, then loads settings from them as a fresh launch would.
     std::unique_ptr<Settings> loadWith(const QVariantMap& stored) {
+        QFile::remove(path());
         UserDefaults writer(path());
         for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
             writer.set(it.key(), it.value());
@@ -33,69 +34,54 @@ TEST_F(SettingsTest, EmptyDefaultsLoadTheDocumentedValuesAndWriteNothing) {
     const auto settings = loadWith({});
     EXPECT_EQ(settings->theme(), Settings::Theme::system);
     EXPECT_FALSE(settings->appearance().has_value());
-    EXPECT_EQ(settings->columns(), 3);
-    EXPECT_EQ(settings->panelHeight(), 420.0);
-    EXPECT_EQ(settings->historyLimit(), 60);
-    EXPECT_EQ(settings->unseenResetSeconds(), 60);
     EXPECT_TRUE(settings->watchedFolders().isEmpty());
-    EXPECT_EQ(settings->hotKeyBinding(), (HotKeyBinding{19, 768}));
     EXPECT_FALSE(settings->showDockIcon());
     EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_TRUE(loadWith({{"showDockIcon", true}})->showDockIcon());
+    EXPECT_EQ(loadWith({{"theme", "dark"}})->appearance(), Settings::Appearance::dark);
 }
 
-TEST_F(SettingsTest, LoadRulesTellZeroFromMissingPerKey) {
-    const auto zeros = loadWith({{"columns", qint64{0}},
-                                 {"panelHeight", 0.0},
-                                 {"historyLimit", qint64{0}},
-                                 {"unseenResetSeconds", qint64{0}}});
-    EXPECT_EQ(zeros->columns(), 3);
-    EXPECT_EQ(zeros->panelHeight(), 420.0);
-    EXPECT_EQ(zeros->historyLimit(), 60);
-    EXPECT_EQ(zeros->unseenResetSeconds(), 0);  // stays lit until the shelf opens
-
-    const auto values = loadWith({{"columns", qint64{5}},
-                                  {"panelHeight", 512.5},
-                                  {"historyLimit", qint64{200}},
-                                  {"unseenResetSeconds", 30.0},
-                                  {"showDockIcon", true},
-                                  {"theme", "dark"}});
-    EXPECT_EQ(values->columns(), 5);
-    EXPECT_EQ(values->panelHeight(), 512.5);
-    EXPECT_EQ(values->historyLimit(), 200);
-    EXPECT_EQ(values->unseenResetSeconds(), 60);  // a double is not an integer
-    EXPECT_TRUE(values->showDockIcon());
-    EXPECT_EQ(values->appearance(), Settings::Appearance::dark);
+// The stored numbers of the shelf's size and history, the badge's reset when given.
+QVariantMap numbers(QVariant columns, QVariant height, QVariant limit, QVariant reset = {}) {
+    QVariantMap map{{"columns", columns}, {"panelHeight", height}, {"historyLimit", limit}};
+    if (reset.isValid()) {
+        map.insert("unseenResetSeconds", reset);
+    }
+    return map;
 }
 
-// A hand-edited file: what the settings window would never offer is brought within its ranges.
-TEST_F(SettingsTest, HandEditedValuesLoadWithinTheWindowsRanges) {
-    const auto low = loadWith({{"columns", qint64{-3}},
-                               {"panelHeight", -5.0},
-                               {"historyLimit", qint64{-1}},
-                               {"unseenResetSeconds", qint64{-10}}});
-    EXPECT_EQ(low->columns(), 1);
-    EXPECT_EQ(low->panelHeight(), 240.0);
-    EXPECT_EQ(low->historyLimit(), 10);
-    EXPECT_EQ(low->unseenResetSeconds(), 60);  // read as missing, not as 0
-
-    const auto high = loadWith({{"columns", qint64{100}},
-                                {"panelHeight", 1e308},
-                                {"historyLimit", qint64{100000}},
-                                {"unseenResetSeconds", qint64{1} << 40}});
-    EXPECT_EQ(high->columns(), 6);
-    EXPECT_EQ(high->panelHeight(), 700.0);
-    EXPECT_EQ(high->historyLimit(), 200);
-    EXPECT_EQ(high->unseenResetSeconds(), 60);
-    // Beyond what an int holds: missing, not wrapped around into the range.
-    EXPECT_EQ(loadWith({{"columns", (qint64{1} << 32) + 2}})->columns(), 3);
-
-    for (const char* word : {"nan", "inf", "-inf", "1e300"}) {
-        const QString text = QString::fromLatin1(word);
-        const auto odd =
-            loadWith({{"columns", text}, {"panelHeight", text}, {"historyLimit", text}});
-        EXPECT_EQ(odd->columns(), 3) << word;
-        EXPECT_EQ(odd->historyLimit(), 60) << word;
-        EXPECT_EQ(odd->panelHeight(), QByteArray(word) == "1e300" ? 700.0 : 420.0) << word;
+TEST_F(SettingsTest, NumbersLoadWithinTheWindowsRangesTellingZeroFromMissing) {
+    const struct {
+        const char* what;
+        QVariantMap stored;
+        int columns;
+        double panelHeight;
+        int historyLimit;
+        int unseenResetSeconds;
+    } cases[]{
+        {"nothing stored", {}, 3, 420.0, 60, 60},
+        // A zero reset keeps the badge lit until the shelf opens.
+        {"zeros", numbers(qint64{0}, 0.0, qint64{0}, qint64{0}), 3, 420.0, 60, 0},
+        // A double is not an integer.
+        {"in range", numbers(qint64{5}, 512.5, qint64{200}, 30.0), 5, 512.5, 200, 60},
+        // Hand-edited: what the window would never offer is brought within its ranges; a
+        // negative reset reads as missing, not as 0.
+        {"below", numbers(qint64{-3}, -5.0, qint64{-1}, qint64{-10}), 1, 240.0, 10, 60},
+        {"above", numbers(qint64{100}, 1e308, qint64{100000}, qint64{1} << 40), 6, 700.0, 200, 60},
+        // Beyond what an int holds: missing, not wrapped around into the range.
+        {"past an int", {{"columns", (qint64{1} << 32) + 2}}, 3, 420.0, 60, 60},
+        {"nan", numbers("nan", "nan", "nan"), 3, 420.0, 60, 60},
+        {"inf", numbers("inf", "inf", "inf"), 3, 420.0, 60, 60},
+        {"-inf", numbers("-inf", "-inf", "-inf"), 3, 420.0, 60, 60},
+        {"1e300", numbers("1e300", "1e300", "1e300"), 3, 700.0, 60, 60},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto settings = loadWith(c.stored);
+        EXPECT_EQ(settings->columns(), c.columns);
+        EXPECT_EQ(settings->panelHeight(), c.panelHeight);
+        EXPECT_EQ(settings->historyLimit(), c.historyLimit);
+        EXPECT_EQ(settings->unseenResetSeconds(), c.unseenResetSeconds);
     }
 }
 
@@ -107,17 +93,17 @@ TEST_F(SettingsTest, AnUnknownThemeLoadsAsSystemAndStaysStoredUntilAssigned) {
     EXPECT_EQ(settings->theme(), Settings::Theme::system);
 }
 
-TEST_F(SettingsTest, TheShortcutNeedsBothIntegers) {
-    EXPECT_EQ(loadWith({{"hotKeyCode", qint64{49}}})->hotKeyBinding(), (HotKeyBinding{19, 768}));
-    m_dir.remove();
-    ASSERT_TRUE(QDir().mkpath(m_dir.path()));
-    EXPECT_EQ(loadWith({{"hotKeyCode", qint64{49}}, {"hotKeyModifiers", "256"}})->hotKeyBinding(),
-              (HotKeyBinding{19, 768}));
-    EXPECT_EQ(
-        loadWith({{"hotKeyCode", qint64{49}}, {"hotKeyModifiers", qint64{4352}}})->hotKeyBinding(),
-        (HotKeyBinding{49, 4352}));
-    // Integers no binding can hold fall back to the default shortcut.
-    EXPECT_EQ(loadWith({{"hotKeyCode", qint64{-1}}})->hotKeyBinding(), (HotKeyBinding{19, 768}));
+TEST_F(SettingsTest, TheShortcutNeedsBothIntegersThatABindingCanHold) {
+    const std::pair<QVariantMap, HotKeyBinding> cases[]{
+        {{}, {19, 768}},
+        {{{"hotKeyCode", qint64{49}}}, {19, 768}},
+        {{{"hotKeyCode", qint64{49}}, {"hotKeyModifiers", "256"}}, {19, 768}},
+        {{{"hotKeyCode", qint64{49}}, {"hotKeyModifiers", qint64{4352}}}, {49, 4352}},
+        {{{"hotKeyCode", qint64{-1}}, {"hotKeyModifiers", qint64{4352}}}, {19, 768}},
+    };
+    for (const auto& [stored, binding] : cases) {
+        EXPECT_EQ(loadWith(stored)->hotKeyBinding(), binding) << stored.size() << " keys";
+    }
 }
 
 TEST_F(SettingsTest, WatchedFoldersFallBackToTheLegacyKeyUnexpanded) {
@@ -125,7 +111,8 @@ TEST_F(SettingsTest, WatchedFoldersFallBackToTheLegacyKeyUnexpanded) {
     EXPECT_EQ(settings->watchedFolders(), QStringList{"~/Shots"});
     EXPECT_FALSE(stored("watchedFolders").isValid());
 
-    settings = loadWith({{"watchedFolders", QVariantList{"/a", qint64{3}}}});
+    settings =
+        loadWith({{"watchedFolder", "~/Shots"}, {"watchedFolders", QVariantList{"/a", qint64{3}}}});
     EXPECT_EQ(settings->watchedFolders(), QStringList{"~/Shots"});
 
     settings = loadWith({{"watchedFolders", QVariantList{}}, {"watchedFolder", "/legacy"}});
