@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <future>
 
 #include <sys/stat.h>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "SmallDisk.h"
 #include "platform/UserDefaults.h"
 
@@ -20,12 +21,7 @@ class UserDefaultsTest : public ::testing::Test {
 protected:
     QString path() const { return m_dir.path() + "/Framlet/defaults.json"; }
 
-    void writeFile(const QByteArray& contents) const {
-        QDir().mkpath(m_dir.path() + "/Framlet");
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-    }
+    void writeFile(const QByteArray& contents) const { ASSERT_TRUE(test::put(path(), contents)); }
 
     QStringList keptAside() const {
         return QDir(m_dir.path() + "/Framlet").entryList({"defaults.json.damaged-*"}, QDir::Files);
@@ -61,27 +57,20 @@ TEST_F(UserDefaultsTest, ValuesKeepTheirTypesAcrossARoundTrip) {
 }
 
 TEST_F(UserDefaultsTest, LenientReadersConvertLikeTypedPreferences) {
-    writeFile(R"({"i": 7, "d": 2.9, "s": "12", "b": true, "t": "yes", "list": [1], "o": "abc"})");
+    writeFile(R"({"i": 7, "d": 2.9, "s": "12", "b": true, "t": "yes", "list": [1], "o": "abc",)"
+              R"( "big": "1e300", "nan": "nan", "inf": "-inf", "real": 1e300, "ok": "42.7"})");
     const UserDefaults defaults(path());
-    EXPECT_EQ(defaults.integer("i"), 7);
-    EXPECT_EQ(defaults.integer("d"), 2);
-    EXPECT_EQ(defaults.integer("s"), 12);
-    EXPECT_EQ(defaults.integer("b"), 1);
-    EXPECT_EQ(defaults.integer("list"), 0);
-    EXPECT_EQ(defaults.integer("missing"), 0);
+    // Numbers no integer can hold read as the wrong type: 0.
+    const std::pair<const char*, int> integers[]{
+        {"i", 7},   {"d", 2},   {"s", 12},  {"b", 1},    {"list", 0}, {"missing", 0},
+        {"big", 0}, {"nan", 0}, {"inf", 0}, {"real", 0}, {"ok", 42}};
+    for (const auto& [key, integer] : integers) {
+        EXPECT_EQ(defaults.integer(key), integer) << key;
+    }
     EXPECT_EQ(defaults.real("i"), 7.0);
     EXPECT_TRUE(defaults.boolean("t"));
     EXPECT_FALSE(defaults.boolean("o"));
     EXPECT_EQ(defaults.string("i"), QString());
-}
-
-TEST_F(UserDefaultsTest, NumbersNoIntegerCanHoldReadAsTheWrongType) {
-    writeFile(R"({"big": "1e300", "nan": "nan", "inf": "-inf", "real": 1e300, "ok": "42.7"})");
-    const UserDefaults defaults(path());
-    for (const char* key : {"big", "nan", "inf", "real"}) {
-        EXPECT_EQ(defaults.integer(QString::fromLatin1(key)), 0) << key;
-    }
-    EXPECT_EQ(defaults.integer("ok"), 42);
 }
 
 TEST_F(UserDefaultsTest, AByteOrderMarkIsNotDamage) {
@@ -112,19 +101,14 @@ TEST_F(UserDefaultsTest, OnlyARegularFileOfSaneSizeIsRead) {
     // A link to a real file is the user's own business, and is read.
     QFile::remove(path());
     ASSERT_TRUE(QFile::link(m_dir.path() + "/elsewhere.json", path()));
-    QFile elsewhere(m_dir.path() + "/elsewhere.json");
-    ASSERT_TRUE(elsewhere.open(QIODevice::WriteOnly));
-    elsewhere.write(R"({"columns": 5})");
-    elsewhere.close();
+    ASSERT_TRUE(test::put(m_dir.path() + "/elsewhere.json", R"({"columns": 5})"));
     EXPECT_EQ(UserDefaults(path()).integer("columns"), 5);
 }
 
 TEST_F(UserDefaultsTest, AFailedWriteHoldsForTheRunAndGoesAlongWithTheNext) {
     // A file where the folder should be: no write can succeed, whoever runs the test.
     const QString folder = m_dir.path() + "/Framlet";
-    QFile blocker(folder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(test::put(folder, ""));
     UserDefaults defaults(path());
     EXPECT_FALSE(defaults.set("columns", qint64{6}));
     EXPECT_EQ(defaults.integer("columns"), 6);
@@ -160,9 +144,7 @@ TEST_F(UserDefaultsTest, ADamagedFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite
 
         const QStringList aside = keptAside();
         ASSERT_EQ(aside.size(), 1);
-        QFile kept(m_dir.path() + "/Framlet/" + aside.first());
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), damage);
+        EXPECT_EQ(test::contents(m_dir.path() + "/Framlet/" + aside.first()), damage);
         EXPECT_EQ(UserDefaults(path()).object("columns").toLongLong(), 5);
     }
 }
@@ -247,22 +229,18 @@ TEST(UserDefaultsChild, WriteKeys) {
 }
 
 TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceLoseNoKey) {
-    QList<QProcess*> writers;
-    for (const QString& prefix : {"a", "b", "c"}) {
-        auto* process = new QProcess;
+    std::vector<std::future<test::ChildResult>> writers;
+    for (const QString prefix : {"a", "b", "c"}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("FRAMLET_TEST_DEFAULTS", path());
         environment.insert("FRAMLET_TEST_PREFIX", prefix);
-        environment.insert("FRAMLET_TEST_CHILD", "1");
-        process->setProcessEnvironment(environment);
-        process->start(QCoreApplication::applicationFilePath(),
-                       {"--gtest_filter=UserDefaultsChild.WriteKeys"});
-        writers.append(process);
+        writers.push_back(std::async(std::launch::async, [environment] {
+            return test::runSelf("UserDefaultsChild.WriteKeys", environment);
+        }));
     }
-    for (QProcess* process : writers) {
-        EXPECT_TRUE(process->waitForFinished(60000));
-        EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardOutput().constData();
-        delete process;
+    for (auto& writer : writers) {
+        const test::ChildResult result = writer.get();
+        EXPECT_TRUE(result.exitCode == 0 && !result.crashed) << result.out.constData();
     }
     const UserDefaults reread(path());
     for (const char* prefix : {"a", "b", "c"}) {
