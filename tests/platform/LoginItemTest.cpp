@@ -27,12 +27,7 @@ protected:
     LoginItem item(const QString& executable = "/bin/sh") const {
         return LoginItem(entry(), executable);
     }
-    void writeEntry(const QByteArray& contents) const {
-        QDir().mkpath(QFileInfo(entry()).path());
-        QFile file(entry());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-    }
+    void writeEntry(const QByteArray& contents) const { ASSERT_TRUE(test::put(entry(), contents)); }
     QTemporaryDir m_dir;
 };
 
@@ -135,10 +130,8 @@ TEST(LoginItemAppImage, RegistersTheAppImageNeverItsMount) {
     const QString running = QFileInfo("/proc/self/exe").symLinkTarget();
     QTemporaryDir dir;
     const QString appImage = dir.filePath("Framlet-x86_64.AppImage");
-    QFile file(appImage);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    file.close();
+    ASSERT_TRUE(test::put(appImage, {}));
+    QFile::setPermissions(appImage, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const auto run = [](const QString& mount, const QString& image) {
         qputenv("APPDIR", mount.toUtf8());
         qputenv("APPIMAGE", image.toUtf8());
@@ -178,7 +171,7 @@ TEST_F(LoginItemTest, ExecQuotesAwkwardPaths) {
     EXPECT_EQ(LoginItem::execArgument("/opt/My Apps/fram$let"), "\"/opt/My Apps/fram\\\\$let\"");
     EXPECT_EQ(LoginItem::execArgument("/a\"b/c\\d/100%"), "\"/a\\\\\"b/c\\\\\\\\d/100%%\"");
     // Read back as the session reads it, so Framlet knows its own entry again.
-    for (const QString& path : {"/opt/My Apps/fram$let", "/a\"b/c\\d/100%/`x` \t"}) {
+    for (const QString path : {"/opt/My Apps/fram$let", "/a\"b/c\\d/100%/`x` \t"}) {
         EXPECT_EQ(LoginItem::execProgram(LoginItem::execArgument(path)), path);
     }
 }
@@ -186,23 +179,18 @@ TEST_F(LoginItemTest, ExecQuotesAwkwardPaths) {
 TEST_F(LoginItemTest, TheEntryPassesDesktopFileValidate) {
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
     ASSERT_FALSE(validator.isEmpty()) << "desktop-file-validate comes with desktop-file-utils";
-    for (const QString& executable :
-         {"/usr/bin/framlet", "/home/a b/$HOME/`x`/\"q\"/back\\slash"}) {
-        QFile file(m_dir.path() + "/framlet.desktop");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(LoginItem::desktopEntry(executable).toUtf8());
-        file.close();
-        QProcess validate;
-        validate.start(validator, {file.fileName()});
-        ASSERT_TRUE(validate.waitForFinished());
-        EXPECT_EQ(validate.exitCode(), 0) << validate.readAll().constData();
+    for (const QString executable : {"/usr/bin/framlet", "/home/a b/$HOME/`x`/\"q\"/back\\slash"}) {
+        const QString file = m_dir.path() + "/framlet.desktop";
+        ASSERT_TRUE(test::put(file, LoginItem::desktopEntry(executable).toUtf8()));
+        const auto validate =
+            test::runChild(validator, {file}, QProcessEnvironment::systemEnvironment());
+        EXPECT_EQ(validate.exitCode, 0) << validate.out.constData() << validate.err.constData();
         EXPECT_TRUE(LoginItem::desktopEntry(executable).contains("X-GNOME-Autostart-Delay="));
     }
 }
 
 TEST_F(LoginItemTest, RegisterReportsAFolderItCannotCreate) {
-    QFile blocker(m_dir.path() + "/autostart");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the folder should be
+    ASSERT_TRUE(test::put(m_dir.path() + "/autostart", ""));  // a file where the folder should be
     const auto error = item().registerItem();
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(error->contains("autostart"));

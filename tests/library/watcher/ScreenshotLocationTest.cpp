@@ -287,7 +287,7 @@ TEST_F(ScreenshotLocationTest, SettingsThatAreNoRegularFileAreNeitherWaitedForNo
     for (const char* name : {"xfce4/xfce4-screenshooter", "dirs"}) {
         ASSERT_TRUE(QFile::link("/dev/zero", config + QLatin1String(name)));
     }
-    for (const QString& desktop : {"KDE", "XFCE"}) {
+    for (const QString desktop : {"KDE", "XFCE"}) {
         EXPECT_EQ(location(desktop), home() + "/Pictures") << desktop.toStdString();
     }
     EXPECT_EQ(ScreenshotPreferences::picturesFromUserDirs(config + "dirs", home()), QString());
