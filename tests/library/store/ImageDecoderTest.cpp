@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <libheif/heif.h>
+#include <libheif/heif_cxx.h>
 
 #include <QDir>
 #include <QFile>
@@ -41,20 +41,27 @@ protected:
         EXPECT_TRUE(test::writeScreenshot(path(name), size, format));
         return path(name);
     }
+    // Writes the bytes under the name; the file's path.
+    QString bytes(const QString& name, const QByteArray& bytes) {
+        EXPECT_TRUE(test::writeBytes(path(name), bytes));
+        return path(name);
+    }
+    QString saved(const QString& name, const QImage& image, const char* format = nullptr) {
+        EXPECT_TRUE(image.save(path(name), format));
+        return path(name);
+    }
     // A screenshot with ink in two opposite corners: no edge of it is of one colour.
     QString inkedToTheEdges(const QString& name, QSize size, const char* format) {
         QImage image = test::drawScreenshot(size);
         image.setPixelColor(0, 0, Qt::black);
         image.setPixelColor(size.width() - 1, size.height() - 1, Qt::black);
-        EXPECT_TRUE(image.save(path(name), format));
-        return path(name);
+        return saved(name, image, format);
     }
     // The first part of a real image, as a screenshot tool leaves it mid-write.
     QString truncated(const QString& name, const char* format) {
         const QByteArray whole = test::readBytes(screenshot(name, QSize(800, 600), format));
         EXPECT_GT(whole.size(), 1000);
-        test::writeBytes(path(name), whole.left(whole.size() * 2 / 3));
-        return path(name);
+        return bytes(name, whole.left(whole.size() * 2 / 3));
     }
 
     QTemporaryDir m_dir;
@@ -72,20 +79,16 @@ TEST_F(ImageDecoderTest, DecodesEveryQtFormatByContentWhateverTheName) {
         EXPECT_TRUE(result.ok()) << name.toStdString() << ": " << result.message.toStdString();
         EXPECT_EQ(result.image.size(), QSize(200, 120)) << name.toStdString();
     }
-    test::writeBytes(path("tiny.gif"), kTinyGif);  // Qt writes no GIF
-    EXPECT_EQ(m_decoder.decode(path("tiny.gif")).image.size(), QSize(1, 1));
+    EXPECT_EQ(m_decoder.decode(bytes("tiny.gif", kTinyGif)).image.size(), QSize(1, 1));
 }
 
 TEST_F(ImageDecoderTest, ThumbnailsFitTheLongestSideAndAreNeverEnlarged) {
-    EXPECT_EQ(
-        m_decoder.decodeThumbnail(screenshot("small.png", {100, 50}, "png"), 320).image.size(),
-        QSize(100, 50));
-    EXPECT_EQ(
-        m_decoder.decodeThumbnail(screenshot("wide.png", {1280, 800}, "png"), 320).image.size(),
-        QSize(320, 200));
-    EXPECT_EQ(
-        m_decoder.decodeThumbnail(screenshot("tall.jpg", {800, 1600}, "jpeg"), 320).image.size(),
-        QSize(160, 320));
+    for (const auto& [format, size, thumbnail] : {std::tuple{"png", QSize(100, 50), QSize(100, 50)},
+                                                  {"png", QSize(1280, 800), QSize(320, 200)},
+                                                  {"jpeg", QSize(800, 1600), QSize(160, 320)}}) {
+        const QString file = screenshot(QString("shot.") + format, size, format);
+        EXPECT_EQ(m_decoder.decodeThumbnail(file, 320).image.size(), thumbnail) << format;
+    }
     // A sliver keeps one pixel rather than vanishing.
     EXPECT_EQ(ImageDecoder::resized(QImage(QSize(4000, 2), QImage::Format_RGB32), 320).size(),
               QSize(320, 1));
@@ -94,9 +97,8 @@ TEST_F(ImageDecoderTest, ThumbnailsFitTheLongestSideAndAreNeverEnlarged) {
 }
 
 TEST_F(ImageDecoderTest, ReducedJpegDecodeKeepsThePicture) {
-    const QImage source = test::drawScreenshot(QSize(1920, 1080));
-    ASSERT_TRUE(source.save(path("big.jpg"), "jpeg", 95));
-    const auto result = m_decoder.decodeThumbnail(path("big.jpg"), 320);
+    const QString big = saved("big.jpg", test::drawScreenshot(QSize(1920, 1080)), "jpeg");
+    const auto result = m_decoder.decodeThumbnail(big, 320);
     ASSERT_TRUE(result.ok());
     ASSERT_EQ(result.image.size(), QSize(320, 180));
     // The dark title bar and the light page survive the reduced decode where they were.
@@ -107,15 +109,11 @@ TEST_F(ImageDecoderTest, ReducedJpegDecodeKeepsThePicture) {
 TEST_F(ImageDecoderTest, FailuresAreToldApart) {
     EXPECT_EQ(m_decoder.decode(path("absent.png")).failure, Failure::missing);
 
-    test::writeBytes(path("empty.png"), {});
-    EXPECT_EQ(m_decoder.decode(path("empty.png")).failure, Failure::corrupt);
-
+    EXPECT_EQ(m_decoder.decode(bytes("empty.png", {})).failure, Failure::corrupt);
     QByteArray noise(4096, '\0');
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    test::writeBytes(path("noise.png"), noise);
-    EXPECT_EQ(m_decoder.decodeThumbnail(path("noise.png"), 320).failure, Failure::corrupt);
-    test::writeBytes(path("notes.txt"), "just some text");
-    EXPECT_EQ(m_decoder.decode(path("notes.txt")).failure, Failure::unsupported);
+    EXPECT_EQ(m_decoder.decodeThumbnail(bytes("noise.png", noise), 320).failure, Failure::corrupt);
+    EXPECT_EQ(m_decoder.decode(bytes("notes.txt", "just some text")).failure, Failure::unsupported);
     EXPECT_EQ(m_decoder.decode(m_dir.path()).failure, Failure::unsupported);
 
     const QString locked = screenshot("locked.png", {20, 20}, "png");
@@ -168,8 +166,8 @@ TEST_F(ImageDecoderTest, RecognitionGetsGreyPixelsWithinItsBudget) {
     shadow.fill(Qt::transparent);
     shadow.setPixelColor(0, 0, Qt::black);
     shadow.setPixelColor(39, 39, Qt::black);
-    ASSERT_TRUE(shadow.save(path("shadow.png")));
-    EXPECT_EQ(qGray(m_decoder.decodeForRecognition(path("shadow.png")).image.pixel(20, 20)), 255);
+    const auto read = m_decoder.decodeForRecognition(saved("shadow.png", shadow));
+    EXPECT_EQ(qGray(read.image.pixel(20, 20)), 255);
 }
 
 TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) {
@@ -179,8 +177,7 @@ TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) 
     painter.fillRect(1000, 2000, 50, 40, Qt::black);
     painter.fillRect(3000, 2500, 30, 30, Qt::darkGray);
     painter.end();
-    ASSERT_TRUE(canvas.save(path("canvas.png")));
-    const auto drawn = m_decoder.decodeForRecognition(path("canvas.png"));
+    const auto drawn = m_decoder.decodeForRecognition(saved("canvas.png", canvas));
     ASSERT_TRUE(drawn.ok());
     // Not scaled, so its text keeps its size; a margin stays around what was drawn.
     EXPECT_EQ(drawn.image.size(), QSize(2030 + 64, 530 + 64));
@@ -189,8 +186,7 @@ TEST_F(ImageDecoderTest, RecognitionReadsWhatWasDrawnOnAHugeCanvasAtItsOwnSize) 
 
     QImage blank(5000, 5000, QImage::Format_RGB32);
     blank.fill(Qt::blue);
-    ASSERT_TRUE(blank.save(path("blank.png")));
-    const auto nothing = m_decoder.decodeForRecognition(path("blank.png"));
+    const auto nothing = m_decoder.decodeForRecognition(saved("blank.png", blank));
     EXPECT_TRUE(nothing.ok());
     EXPECT_TRUE(nothing.image.isNull());
 }
@@ -230,8 +226,7 @@ TEST(DecodeBudget, ConcurrentDecodesNeverHoldMoreThanTheCapAndAlwaysFinish) {
 }
 
 TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
-    test::writeBytes(path("cut.gif"), kTinyGif.chopped(1));
-    EXPECT_EQ(m_decoder.decode(path("cut.gif")).failure, Failure::corrupt);
+    EXPECT_EQ(m_decoder.decode(bytes("cut.gif", kTinyGif.chopped(1))).failure, Failure::corrupt);
     for (const char* format : {"png", "jpeg", "bmp"}) {
         const QString file = truncated("cut." + QLatin1String(format), format);
         const auto full = m_decoder.decode(file);
@@ -241,15 +236,14 @@ TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
     }
     // Cut inside the end chunk's checksum: every pixel is there, but the file is not finished.
     const QByteArray png = test::readBytes(screenshot("end.png", {40, 30}, "png"));
-    test::writeBytes(path("end.png"), png.chopped(2));
-    EXPECT_EQ(m_decoder.decode(path("end.png")).failure, Failure::corrupt);
+    EXPECT_EQ(m_decoder.decode(bytes("end.png", png.chopped(2))).failure, Failure::corrupt);
     // A progressive JPEG holds several scans: one cut between them is still unfinished.
     QImageWriter writer(path("progressive.jpg"), "jpeg");
     writer.setProgressiveScanWrite(true);
     ASSERT_TRUE(writer.write(test::drawScreenshot(QSize(800, 600))));
     const QByteArray whole = test::readBytes(path("progressive.jpg"));
-    test::writeBytes(path("progressive.jpg"), whole.left(whole.size() / 2));
-    EXPECT_EQ(m_decoder.decode(path("progressive.jpg")).failure, Failure::corrupt);
+    const QString cut = bytes("progressive.jpg", whole.left(whole.size() / 2));
+    EXPECT_EQ(m_decoder.decode(cut).failure, Failure::corrupt);
 }
 
 TEST_F(ImageDecoderTest, BytesAfterTheImagesEndDoNotMatter) {
@@ -267,8 +261,7 @@ TEST_F(ImageDecoderTest, BytesAfterTheImagesEndDoNotMatter) {
     };
     for (const auto& [name, image] : files) {
         for (const QByteArray& extra : {video, QByteArray(100, '\0')}) {
-            test::writeBytes(path(name), image + extra);
-            const auto result = m_decoder.decode(path(name));
+            const auto result = m_decoder.decode(bytes(name, image + extra));
             EXPECT_TRUE(result.ok()) << name.toStdString() << ": " << result.message.toStdString();
             EXPECT_FALSE(result.image.isNull()) << name.toStdString();
         }
@@ -276,15 +269,14 @@ TEST_F(ImageDecoderTest, BytesAfterTheImagesEndDoNotMatter) {
 }
 
 TEST_F(ImageDecoderTest, HugeDimensionsAreRefusedBeforeDecoding) {
+    const QByteArray end = QByteArray::fromHex("0000000049454e44ae426082");
     // Only the header: a reader that trusted it would try to allocate 3.6 GB.
-    test::writeBytes(path("bomb.png"), test::pngHeader(30000, 30000) +
-                                           QByteArray::fromHex("0000000049454e44ae426082"));
-    EXPECT_EQ(m_decoder.decode(path("bomb.png")).failure, Failure::tooLarge);
-    EXPECT_EQ(m_decoder.decodeThumbnail(path("bomb.png"), 320).failure, Failure::tooLarge);
+    const QString bomb = bytes("bomb.png", test::pngHeader(30000, 30000) + end);
+    EXPECT_EQ(m_decoder.decode(bomb).failure, Failure::tooLarge);
+    EXPECT_EQ(m_decoder.decodeThumbnail(bomb, 320).failure, Failure::tooLarge);
     // Within the side limit but beyond the pixel budget.
-    test::writeBytes(path("wide.png"), test::pngHeader(32000, 4000) +
-                                           QByteArray::fromHex("0000000049454e44ae426082"));
-    EXPECT_EQ(m_decoder.decode(path("wide.png")).failure, Failure::tooLarge);
+    const QString wide = bytes("wide.png", test::pngHeader(32000, 4000) + end);
+    EXPECT_EQ(m_decoder.decode(wide).failure, Failure::tooLarge);
 }
 
 TEST(ImageDecoder, KnowsTheWatchedExtensionsInAnyCase) {
@@ -298,39 +290,24 @@ TEST(ImageDecoder, KnowsTheWatchedExtensionsInAnyCase) {
 
 // Writes a HEIC with libheif's own encoder; false when this libheif cannot encode.
 bool writeHeic(const QString& path, const QImage& source) {
-    if (!heif_have_encoder_for_format(heif_compression_HEVC)) {
-        return false;
-    }
     const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
-    heif_context* context = heif_context_alloc();
-    heif_encoder* encoder = nullptr;
-    heif_image* image = nullptr;
-    bool written = false;
-    if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code ==
-            heif_error_Ok &&
-        heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
-                          heif_chroma_interleaved_RGB, &image)
-                .code == heif_error_Ok &&
-        heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), 8).code ==
-            heif_error_Ok) {
+    try {
+        heif::Image image;
+        image.create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB);
+        image.add_plane(heif_channel_interleaved, rgb.width(), rgb.height(), 8);
         int stride = 0;
-        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+        uint8_t* plane = image.get_plane(heif_channel_interleaved, &stride);
         for (int y = 0; y < rgb.height(); ++y) {
             std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
         }
-        written = heif_context_encode_image(context, image, encoder, nullptr, nullptr).code ==
-                      heif_error_Ok &&
-                  heif_context_write_to_file(context, QFile::encodeName(path).constData()).code ==
-                      heif_error_Ok;
+        heif::Context context;
+        heif::Encoder encoder(heif_compression_HEVC);
+        context.encode_image(image, encoder);
+        context.write_to_file(QFile::encodeName(path).toStdString());
+        return true;
+    } catch (const heif::Error&) {
+        return false;
     }
-    if (image) {
-        heif_image_release(image);
-    }
-    if (encoder) {
-        heif_encoder_release(encoder);
-    }
-    heif_context_free(context);
-    return written;
 }
 
 TEST_F(ImageDecoderTest, HeicDecodesAndACutHeicIsCorrupt) {
@@ -345,16 +322,15 @@ TEST_F(ImageDecoderTest, HeicDecodesAndACutHeicIsCorrupt) {
     EXPECT_EQ(m_decoder.decodeThumbnail(file, 320).image.size(), QSize(320, 200));
 
     const QByteArray whole = test::readBytes(file);
-    test::writeBytes(path("cut.heic"), whole.left(whole.size() / 2));
-    EXPECT_EQ(m_decoder.decode(path("cut.heic")).failure, Failure::corrupt);
+    EXPECT_EQ(m_decoder.decode(bytes("cut.heic", whole.left(whole.size() / 2))).failure,
+              Failure::corrupt);
 
     // The same file claiming 60000 x 60000 pixels in its image-size property.
     QByteArray bomb = whole;
     const qsizetype ispe = bomb.indexOf("ispe");
     ASSERT_GT(ispe, 0);
     bomb.replace(ispe + 8, 8, QByteArray::fromHex("0000ea600000ea60"));
-    test::writeBytes(path("bomb.heic"), bomb);
-    EXPECT_EQ(m_decoder.decodeThumbnail(path("bomb.heic"), 320).failure, Failure::tooLarge);
+    EXPECT_EQ(m_decoder.decodeThumbnail(bytes("bomb.heic", bomb), 320).failure, Failure::tooLarge);
 }
 
 }  // namespace
