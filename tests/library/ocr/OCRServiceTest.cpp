@@ -13,6 +13,7 @@
 #include <deque>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "ManualTimers.h"
 #include "TemporaryHome.h"
 #include "library/decoding/DecodeBudget.h"
@@ -47,16 +48,8 @@ QString save(const QTemporaryDir& dir, const QString& name, const QImage& image)
 }
 
 QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
-
-QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    EXPECT_TRUE(test::put(dir.filePath(name), bytes));
+    return dir.filePath(name);
 }
 
 // Every completion of one request, and the thread it ran on.
@@ -81,6 +74,11 @@ std::shared_ptr<Outcome> recognize(OCRService& service, const QString& path) {
 
 bool waitFor(const std::shared_ptr<Outcome>& outcome) {
     return QTest::qWaitFor([&] { return !outcome->texts.isEmpty(); }, 60000);
+}
+
+// Waits for a failed attempt to ask for its next one.
+bool waitForRetry(const test::ManualTimers& scheduler) {
+    return QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000);
 }
 
 // Gives a stray second completion or retry the time to show up.
@@ -133,12 +131,15 @@ TEST_F(OCRServiceTest, ARememberedTextIsNotReadAgainUntilTheFileChanges) {
     EXPECT_EQ(cache.text(cached.cacheKey(path, FileStamp::of(path))), "receipt");
 }
 
-TEST_F(OCRServiceTest, AnImageWithoutTextGivesAnEmptyText) {
+TEST_F(OCRServiceTest, AnImageWithoutTextOrAMissingFileGivesAnEmptyTextWithoutRetrying) {
     QImage blank(1280, 720, QImage::Format_ARGB32);
     blank.fill(Qt::transparent);  // transparent pixels must not read as a black page either
-    const auto outcome = recognize(service, save(dir, "blank.png", blank));
-    ASSERT_TRUE(waitFor(outcome));
-    EXPECT_EQ(outcome->texts, QStringList{QString()});
+    for (const QString& path : {save(dir, "blank.png", blank), dir.filePath("gone.png")}) {
+        const auto outcome = recognize(service, path);
+        ASSERT_TRUE(waitFor(outcome));
+        letQueuedCallsRun();
+        EXPECT_EQ(outcome->texts, QStringList{QString()}) << path.toStdString();
+    }
     EXPECT_TRUE(scheduler.started().empty());
 }
 
@@ -159,14 +160,6 @@ TEST_F(OCRServiceTest, ManyRequestsEachCompleteOnceOnTheMainThread) {
         EXPECT_FALSE(outcomes[i]->offMainThread);
         EXPECT_FALSE(outcomes[i]->calledInline);
     }
-}
-
-TEST_F(OCRServiceTest, AMissingFileFailsAtOnceWithoutRetrying) {
-    const auto outcome = recognize(service, dir.filePath("gone.png"));
-    ASSERT_TRUE(waitFor(outcome));
-    letQueuedCallsRun();
-    EXPECT_EQ(outcome->texts, QStringList{QString()});
-    EXPECT_TRUE(scheduler.started().empty());
 }
 
 TEST_F(OCRServiceTest, AnUndecodableFileIsRetriedWithTheThumbnailPatienceThenGivesUpOnce) {
@@ -192,14 +185,13 @@ TEST_F(OCRServiceTest, AnUndecodableFileIsRetriedWithTheThumbnailPatienceThenGiv
 
 TEST_F(OCRServiceTest, AFileFinishedDuringTheRetriesEndsWithItsText) {
     const QString complete = save(dir, "complete.png", textImage({"Invoice"}));
-    const QByteArray bytes = contentsOf(complete);
+    const QByteArray bytes = test::contents(complete);
     const QString path = write(dir, "shot being written.png", bytes.left(bytes.size() / 2));
 
     const auto outcome = recognize(service, path);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
-    ASSERT_TRUE(scheduler.hasPending());
+    ASSERT_TRUE(waitForRetry(scheduler));
     scheduler.fireNext();  // still half-written at the second attempt
-    ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
+    ASSERT_TRUE(waitForRetry(scheduler));
     write(dir, "shot being written.png", bytes);
     scheduler.fireNext();
     ASSERT_TRUE(waitFor(outcome));
@@ -211,7 +203,7 @@ TEST_F(OCRServiceTest, AFileFinishedDuringTheRetriesEndsWithItsText) {
 TEST_F(OCRServiceTest, AFileThatVanishesDuringTheRetriesGivesUpAtTheNextCheck) {
     const QString path = write(dir, "short-lived.png", QByteArray("\x89PNG\r\n", 6));
     const auto outcome = recognize(service, path);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.hasPending(); }, 20000));
+    ASSERT_TRUE(waitForRetry(scheduler));
     QFile::remove(path);
     scheduler.fireNext();
     ASSERT_TRUE(waitFor(outcome));  // given up on the main thread, no further attempt
@@ -303,7 +295,7 @@ TEST(OCRServiceLog, EachRequestLogsItsStartAndItsEnd) {
     ASSERT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
 
     const QString log =
-        QString::fromUtf8(contentsOf(home.path() + "/.local/state/Framlet/debug.log"));
+        QString::fromUtf8(test::contents(home.path() + "/.local/state/Framlet/debug.log"));
     QStringList lines;
     for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
         lines.append(line.section(' ', 3));  // without the timestamp

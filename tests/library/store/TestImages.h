@@ -16,19 +16,4 @@ QByteArray readBytes(const QString& path);
 // A valid PNG signature and IHDR chunk (with its CRC) claiming the given size, and nothing else.
 QByteArray pngHeader(quint32 width, quint32 height);
 
-// Everything DebugLog writes to standard error while the object lives.
-class StandardErrorCapture {
-public:
-    StandardErrorCapture();
-    ~StandardErrorCapture();
-    StandardErrorCapture(const StandardErrorCapture&) = delete;
-    StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
-
-    QByteArray text() const;
-
-private:
-    int m_saved = -1;
-    int m_capture = -1;
-};
-
 }  // namespace framlet::test

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "LogTail.h"
 #include "ManualTimers.h"
 #include "StallingMount.h"
 #include "WatcherTestSupport.h"
@@ -70,11 +71,11 @@ protected:
             << name.toStdString();
     }
     bool logged(const QString& folder, const char* what) const {
-        return log.contains("watcher: " + folder + QLatin1String(what));
+        return log.text().contains("watcher: " + folder + QLatin1String(what));
     }
 
     QTemporaryDir dir;  // removed last, once nothing is mounted in it
-    test::StandardErrorCapture log;
+    test::LogTail log;
     test::ManualTimers timers;
     std::optional<test::StallingMount> mount;
     test::Recorder recorder;
@@ -98,7 +99,8 @@ TEST_F(DeadMountTest, FoldersThatNeverAnswerHoldUpNeitherThisThreadNorTheOtherFo
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->hasSeeded(); }, 3 * kTimeoutMs));
     EXPECT_EQ(recorder.names(Report::added), QStringList{"there.png"});
     for (const QString& folder : stalled) {
-        EXPECT_TRUE(logged(folder, " does not answer; watching it is paused")) << log.text().data();
+        EXPECT_TRUE(logged(folder, " does not answer; watching it is paused"))
+            << log.text().toStdString();
     }
     capture("new.png", false);
     EXPECT_FALSE(probe.isFinished());
@@ -138,7 +140,8 @@ TEST_F(DeadMountTest, AFolderThatStopsAnsweringKeepsItsFilesAndHoldsOneThread) {
     recorder.reports.clear();
     capture("new.png", false);  // its listing of the share does not come back
     timers.advance(ScreenshotWatcher::patience);
-    EXPECT_TRUE(logged(shots(), " does not answer; watching it is paused")) << log.text().data();
+    EXPECT_TRUE(logged(shots(), " does not answer; watching it is paused"))
+        << log.text().toStdString();
     EXPECT_FALSE(logged(good(), " does not answer"));
 
     // Asked again and again, the folder keeps the one listing that waits.
