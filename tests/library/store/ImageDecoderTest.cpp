@@ -43,7 +43,7 @@ protected:
     }
     // Writes the bytes under the name; the file's path.
     QString bytes(const QString& name, const QByteArray& bytes) {
-        EXPECT_TRUE(test::writeBytes(path(name), bytes));
+        EXPECT_TRUE(test::put(path(name), bytes));
         return path(name);
     }
     QString saved(const QString& name, const QImage& image, const char* format = nullptr) {
@@ -59,7 +59,7 @@ protected:
     }
     // The first part of a real image, as a screenshot tool leaves it mid-write.
     QString truncated(const QString& name, const char* format) {
-        const QByteArray whole = test::readBytes(screenshot(name, QSize(800, 600), format));
+        const QByteArray whole = test::contents(screenshot(name, QSize(800, 600), format));
         EXPECT_GT(whole.size(), 1000);
         return bytes(name, whole.left(whole.size() * 2 / 3));
     }
@@ -235,13 +235,13 @@ TEST_F(ImageDecoderTest, HalfWrittenFilesAreCorruptNotPartialImages) {
         EXPECT_EQ(m_decoder.decodeThumbnail(file, 320).failure, Failure::corrupt) << format;
     }
     // Cut inside the end chunk's checksum: every pixel is there, but the file is not finished.
-    const QByteArray png = test::readBytes(screenshot("end.png", {40, 30}, "png"));
+    const QByteArray png = test::contents(screenshot("end.png", {40, 30}, "png"));
     EXPECT_EQ(m_decoder.decode(bytes("end.png", png.chopped(2))).failure, Failure::corrupt);
     // A progressive JPEG holds several scans: one cut between them is still unfinished.
     QImageWriter writer(path("progressive.jpg"), "jpeg");
     writer.setProgressiveScanWrite(true);
     ASSERT_TRUE(writer.write(test::drawScreenshot(QSize(800, 600))));
-    const QByteArray whole = test::readBytes(path("progressive.jpg"));
+    const QByteArray whole = test::contents(path("progressive.jpg"));
     const QString cut = bytes("progressive.jpg", whole.left(whole.size() / 2));
     EXPECT_EQ(m_decoder.decode(cut).failure, Failure::corrupt);
 }
@@ -255,8 +255,8 @@ TEST_F(ImageDecoderTest, BytesAfterTheImagesEndDoNotMatter) {
     video.append(QByteArray(8192, '\0'));
     QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(video.data() + 12), 2048);
     const QList<QPair<QString, QByteArray>> files{
-        {"trailer.png", test::readBytes(screenshot("t.png", {300, 200}, "png"))},
-        {"motion.jpg", test::readBytes(screenshot("m.jpg", {300, 200}, "jpeg"))},
+        {"trailer.png", test::contents(screenshot("t.png", {300, 200}, "png"))},
+        {"motion.jpg", test::contents(screenshot("m.jpg", {300, 200}, "jpeg"))},
         {"padded.gif", kTinyGif},
     };
     for (const auto& [name, image] : files) {
@@ -321,7 +321,7 @@ TEST_F(ImageDecoderTest, HeicDecodesAndACutHeicIsCorrupt) {
     EXPECT_LT(qGray(full.image.pixel(320, 3)), 90);  // the title bar
     EXPECT_EQ(m_decoder.decodeThumbnail(file, 320).image.size(), QSize(320, 200));
 
-    const QByteArray whole = test::readBytes(file);
+    const QByteArray whole = test::contents(file);
     EXPECT_EQ(m_decoder.decode(bytes("cut.heic", whole.left(whole.size() / 2))).failure,
               Failure::corrupt);
 

@@ -214,7 +214,7 @@ protected:
 };
 
 TEST_F(ThumbnailRetryTest, AFileThatNeverDecodesGivesUpAfterFiveAttemptsWithOneLine) {
-    ASSERT_TRUE(test::writeBytes(path("bad.png"), QByteArray(2000, 'x')));
+    ASSERT_TRUE(test::put(path("bad.png"), QByteArray(2000, 'x')));
     test::LogTail log;
     Screenshot* shot = add("bad.png");
     QSignalSpy changed(&m_store, &QAbstractItemModel::dataChanged);
@@ -232,7 +232,7 @@ TEST_F(ThumbnailRetryTest, AFileThatNeverDecodesGivesUpAfterFiveAttemptsWithOneL
 }
 
 TEST_F(ThumbnailRetryTest, AFileDeletedRightAfterAddingGivesUpAfterTheFirstWait) {
-    ASSERT_TRUE(test::writeBytes(path("two\nlines.png"), QByteArray()));
+    ASSERT_TRUE(test::put(path("two\nlines.png"), QByteArray()));
     test::LogTail log;
     Screenshot* shot = add("two\nlines.png");
     ASSERT_TRUE(QFile::remove(path("two\nlines.png")));
@@ -245,14 +245,14 @@ TEST_F(ThumbnailRetryTest, AFileDeletedRightAfterAddingGivesUpAfterTheFirstWait)
 
 TEST_F(ThumbnailRetryTest, AFileStillGrowingAfterTheWaitsIsWaitedForUntilItIsWhole) {
     ASSERT_TRUE(test::writeScreenshot(path("whole.png"), {1280, 800}, "png"));
-    const QByteArray whole = test::readBytes(path("whole.png"));
-    ASSERT_TRUE(test::writeBytes(path("slow.png"), whole.left(whole.size() / 8)));
+    const QByteArray whole = test::contents(path("whole.png"));
+    ASSERT_TRUE(test::put(path("slow.png"), whole.left(whole.size() / 8)));
     Screenshot* shot = add("slow.png");
     for (int waits = 1; waits <= 7; ++waits) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_timers.started().size() == size_t(waits); }))
             << "wait " << waits;
         const QByteArray written = waits < 7 ? whole.left(whole.size() * (waits + 1) / 8) : whole;
-        ASSERT_TRUE(test::writeBytes(path("slow.png"), written));
+        ASSERT_TRUE(test::put(path("slow.png"), written));
         m_timers.fireNext();
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shot->thumbnail().isNull(); }));
@@ -284,7 +284,7 @@ TEST_F(ThumbnailRetryTest, ChangedContentsAreMadeAgainInPlaceAndStaleResultsDrop
 }
 
 TEST_F(ThumbnailRetryTest, AForgottenScreenshotEndsItsSequenceQuietly) {
-    ASSERT_TRUE(test::writeBytes(path("bad.png"), QByteArray(100, 'x')));
+    ASSERT_TRUE(test::put(path("bad.png"), QByteArray(100, 'x')));
     test::LogTail log;
     const QPointer<Screenshot> shot = add("bad.png");
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_timers.hasPending(); }));

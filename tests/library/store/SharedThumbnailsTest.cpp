@@ -121,7 +121,7 @@ TEST_F(SharedThumbnailsTest, ThumbnailsMadeHereServeTheNextLaunchAndTheFileManag
     };
     EXPECT_EQ(mode(written), 0600u);
     EXPECT_EQ(mode(QFileInfo(written).path()), 0700u);
-    const QByteArray png = test::readBytes(written);
+    const QByteArray png = test::contents(written);
     const auto text = [](const QByteArray& key, const QByteArray& value) {
         return QByteArray("tEXt") + key + '\0' + value;
     };
@@ -158,7 +158,7 @@ TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKep
          [&] {
              plant(file, Size::large, {256, 144}, uri + "x", mtime);
          }},
-        {"damaged", [&] { test::writeBytes(target, QByteArray(3000, 'x')); }},
+        {"damaged", [&] { test::put(target, QByteArray(3000, 'x')); }},
         {"cut short",
          [&] {
              plant(file, Size::large, {256, 144}, uri, mtime);
@@ -204,7 +204,7 @@ TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKep
 
 TEST_F(SharedThumbnailsTest, FailuresAreRecordedAndSpareTheRetriesUntilTheFileChanges) {
     const QString bad = m_dir.filePath("bad.png");
-    ASSERT_TRUE(test::writeBytes(bad, QByteArray(4096, '\x5a')));
+    ASSERT_TRUE(test::put(bad, QByteArray(4096, '\x5a')));
     open({bad});
     EXPECT_TRUE(m_store->screenshot(QUrl::fromLocalFile(bad))->thumbnailFailed());
     EXPECT_TRUE(m_shared.failedBefore(bad, FileStamp::of(bad)));
@@ -243,7 +243,7 @@ TEST_F(SharedThumbnailsTest, NothingIsWrittenForTheFolderItselfOrWhereItCannotBe
 
     // A cache folder that cannot be written: thumbnails stay in memory.
     QDir(m_shared.folder()).removeRecursively();
-    ASSERT_TRUE(test::writeBytes(m_shared.folder(), "not a folder"));
+    ASSERT_TRUE(test::put(m_shared.folder(), "not a folder"));
     const QString file = shot("unwritable.png");
     open({file});
     EXPECT_EQ(thumbnail(file).size(), QSize(256, 144));

@@ -25,16 +25,6 @@ bool writeScreenshot(const QString& path, QSize size, const char* format) {
     return drawScreenshot(size).save(path, format);
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 namespace {
 
 void appendBigEndian(QByteArray& bytes, quint32 value) {

@@ -31,7 +31,7 @@ QByteArray fingerprint(const QString& folder) {
         struct stat status {};
         ::stat(QFile::encodeName(entry.filePath()).constData(), &status);
         hash.addData(QFile::encodeName(entry.fileName()));
-        hash.addData(test::readBytes(entry.filePath()));
+        hash.addData(test::contents(entry.filePath()));
         hash.addData(QByteArray::number(qint64(status.st_size)) + ' ' +
                      QByteArray::number(status.st_mode) + ' ' +
                      QByteArray::number(qint64(status.st_mtim.tv_sec)) + '.' +
@@ -46,12 +46,12 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     ASSERT_TRUE(test::writeScreenshot(dir + "/plain.png", {640, 400}, "png"));
     ASSERT_TRUE(test::writeScreenshot(dir + "/with space.jpg", {800, 500}, "jpeg"));
     ASSERT_TRUE(test::writeScreenshot(dir + "/new\nline.png", {300, 200}, "png"));
-    QByteArray truncated = test::readBytes(dir + "/plain.png");
+    QByteArray truncated = test::contents(dir + "/plain.png");
     truncated.truncate(truncated.size() / 2);
-    ASSERT_TRUE(test::writeBytes(dir + "/half-written.png", truncated));
-    ASSERT_TRUE(test::writeBytes(dir + "/empty.png", {}));
-    ASSERT_TRUE(test::writeBytes(dir + "/random.jpg", QByteArray(4096, '\x5a')));
-    ASSERT_TRUE(test::writeBytes(dir + "/notes.txt", "not an image"));
+    ASSERT_TRUE(test::put(dir + "/half-written.png", truncated));
+    ASSERT_TRUE(test::put(dir + "/empty.png", {}));
+    ASSERT_TRUE(test::put(dir + "/random.jpg", QByteArray(4096, '\x5a')));
+    ASSERT_TRUE(test::put(dir + "/notes.txt", "not an image"));
     const QByteArray before = fingerprint(dir);
 
     test::ManualTimers scheduler;
