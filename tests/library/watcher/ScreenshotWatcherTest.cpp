@@ -45,9 +45,13 @@ struct Started {
     test::Recorder recorder;
     std::unique_ptr<ScreenshotWatcher> watcher;
 
-    Started(const QList<QUrl>& folders, int seedRecent) {
+    // Lists the folders through `list` when given, else as they are on the disk.
+    Started(const QList<QUrl>& folders, int seedRecent, ScreenshotWatcher::ListFunction list = {}) {
         watcher = std::make_unique<ScreenshotWatcher>(folders, TimerSource::realTime());
         recorder.listenTo(*watcher);
+        if (list) {
+            watcher->setListFunction(std::move(list));
+        }
         watcher->start(seedRecent);
     }
     bool waitSeeded() {
@@ -62,12 +66,9 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
         const int age = (i * 37) % 100;
         listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age), {}});
     }
-    test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf("/shots")}, TimerSource::realTime());
-    recorder.listenTo(watcher);
-    watcher.setListFunction([&](const QUrl&) { return test::readable(listing); });
-    watcher.start(60);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 100; }, kTimeoutMs));
+    Started started({urlOf("/shots")}, 60, [&](const QUrl&) { return test::readable(listing); });
+    auto& [recorder, watcher] = started;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->knownFiles().size() == 100; }, kTimeoutMs));
 
     ASSERT_EQ(recorder.reports.size(), 60);
     for (int i = 0; i < 60; ++i) {
@@ -78,7 +79,7 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
     }
 
     // The files beyond the limit are known, so a rescan does not bring them up as new.
-    watcher.integrate(listing);
+    watcher->integrate(listing);
     EXPECT_EQ(recorder.reports.size(), 60);
 }
 
@@ -89,11 +90,8 @@ TEST(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOlde
         {urlOf("/s/second.png"), at(5), {}},
         {urlOf("/s/older.png"), at(1), {}},
     };
-    test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf("/s")}, TimerSource::realTime());
-    recorder.listenTo(watcher);
-    watcher.setListFunction([&](const QUrl&) { return test::readable(listing); });
-    watcher.start(3);
+    Started started({urlOf("/s")}, 3, [&](const QUrl&) { return test::readable(listing); });
+    const test::Recorder& recorder = started.recorder;
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 3; }, kTimeoutMs));
     // Reported oldest first, so "first" (listed first among equals) ends up nearest the front.
     EXPECT_EQ(recorder.names(Report::added), QStringList({"older.png", "second.png", "first.png"}));
@@ -108,21 +106,18 @@ TEST(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched)
 }
 
 TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
-    test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf("/s")}, TimerSource::realTime());
-    recorder.listenTo(watcher);
     const ListedFile a{urlOf("/s/a.png"), at(1), {}};
     const ListedFile b{urlOf("/s/b.png"), at(2), {}};
     const ListedFile c{urlOf("/s/c.png"), at(3), {}};
-    watcher.setListFunction([&](const QUrl&) { return test::readable({a, b, c}); });
-    watcher.start(0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 3; }, kTimeoutMs));
+    Started started({urlOf("/s")}, 0, [&](const QUrl&) { return test::readable({a, b, c}); });
+    auto& [recorder, watcher] = started;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->knownFiles().size() == 3; }, kTimeoutMs));
 
     // A rename shows up as one removal and one addition; d is older than e but listed after it.
     const ListedFile renamed{urlOf("/s/c renamed.png"), at(3), {}};
     const ListedFile d{urlOf("/s/d.png"), at(4), {}};
     const ListedFile e{urlOf("/s/e.png"), at(9), {}};
-    watcher.integrate({e, renamed, d});
+    watcher->integrate({e, renamed, d});
 
     ASSERT_EQ(recorder.reports.size(), 4);
     EXPECT_EQ(recorder.reports[0].kind, Report::removed);
@@ -130,7 +125,7 @@ TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldest
               QSet<QUrl>({a.url, b.url, c.url}));
     EXPECT_EQ(recorder.names(Report::added), QStringList({"c renamed.png", "d.png", "e.png"}));
     EXPECT_FALSE(recorder.reports[1].isSeed);
-    EXPECT_EQ(watcher.knownFiles(), QSet<QUrl>({e.url, renamed.url, d.url}));
+    EXPECT_EQ(watcher->knownFiles(), QSet<QUrl>({e.url, renamed.url, d.url}));
 }
 
 TEST(ScreenshotWatcherIntegration, ADuplicateFolderIsWatchedOnce) {
@@ -395,12 +390,8 @@ TEST(ScreenshotWatcherLifetime, AHeldListingIsNeverJoinedByAnotherAndDiesWithIts
                                         : ScreenshotWatcher::Listing{kept, fresh});
     };
 
-    test::Recorder recorder;
-    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{urlOf(dir.path())},
-                                                       TimerSource::realTime());
-    recorder.listenTo(*watcher);
-    watcher->setListFunction(holdSecondListing);
-    watcher->start(10);
+    Started started({urlOf(dir.path())}, 10, holdSecondListing);
+    auto& [recorder, watcher] = started;
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 1; }, kTimeoutMs));
 
     watcher->rescan();  // held back
