@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "SmallDisk.h"
 #include "library/textcache/SqliteTextCache.h"
 
@@ -140,10 +141,7 @@ TEST_F(SqliteTextCacheTest, ADamagedOrForeignDatabaseIsMovedAsideAndMadeAnew) {
         SqliteTextCache cache(m_file);
         EXPECT_EQ(cache.state(), SqliteTextCache::State::open);
     }
-    QFile garbage(m_file);
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    garbage.write(QByteArray(5000, '\x17'));
-    garbage.close();
+    ASSERT_TRUE(test::put(m_file, QByteArray(5000, '\x17')));
     SqliteTextCache cache(m_file);
     EXPECT_EQ(cache.state(), SqliteTextCache::State::open);
     EXPECT_EQ(asideFiles(folder).size(), 3);
@@ -155,10 +153,7 @@ TEST_F(SqliteTextCacheTest, ADatabaseOfANewerVersionIsOnlyRead) {
         cache.remember(keyFor("/s/a.png"), "kept");
     }
     run(m_file, "PRAGMA user_version=99");
-    const QByteArray before = [&] {
-        QFile file(m_file);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
+    const QByteArray before = test::contents(m_file);
     {
         SqliteTextCache cache(m_file);
         EXPECT_EQ(cache.state(), SqliteTextCache::State::readOnly);
@@ -168,9 +163,7 @@ TEST_F(SqliteTextCacheTest, ADatabaseOfANewerVersionIsOnlyRead) {
         cache.keepOnly({});
         EXPECT_FALSE(cache.text(keyFor("/s/b.png")));
     }
-    QFile after(m_file);
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), before);
+    EXPECT_EQ(test::contents(m_file), before);
     EXPECT_FALSE(QFile::exists(m_file + "-wal") && QFileInfo(m_file + "-wal").size() > 0);
 }
 
