@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <future>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "TemporaryHome.h"
 #include "platform/DebugLog.h"
 
@@ -38,8 +38,7 @@ test::ChildResult logInChild(const QString& home, const QStringList& lines, bool
 }
 
 QByteArray readLog(const QString& home) {
-    QFile file(home + "/.local/state/Framlet/debug.log");
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return test::contents(home + "/.local/state/Framlet/debug.log");
 }
 
 const QRegularExpression kLine(QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0000 (.*)$)"));
@@ -93,10 +92,7 @@ TEST(DebugLog, TheFileFollowsTheStateFolderAndIgnoresARelativeOne) {
 TEST(DebugLog, AnUnwritableLogDisturbsNothing) {
     test::TemporaryHome home;
     // "Framlet" is a file, so the log folder cannot be created.
-    QFile blocker(home.path() + "/.local/state/Framlet");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.write("not a folder");
-    blocker.close();
+    ASSERT_TRUE(test::put(home.path() + "/.local/state/Framlet", "not a folder"));
     const auto result = logInChild(home.path(), {"still fine"}, true);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_FALSE(result.crashed);
@@ -110,18 +106,10 @@ TEST(DebugLog, ConcurrentCallersKeepLinesWhole) {
         lines << QStringLiteral("line %1 ").arg(i) + QString(200, QLatin1Char('x'));
     }
     // Two processes at once stand in for two threads: both share only the file.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home.path());
-    environment.insert("FRAMLET_DEBUG_LOG", "1");
-    environment.insert("FRAMLET_TEST_LOG_LINES", lines.join(QChar(0x1e)));
-    environment.insert("FRAMLET_TEST_CHILD", "1");
-    QProcess a, b;
-    for (QProcess* p : {&a, &b}) {
-        p->setProcessEnvironment(environment);
-        p->start(QCoreApplication::applicationFilePath(),
-                 {"--gtest_filter=DebugLogChild.LogLines"});
-    }
-    ASSERT_TRUE(a.waitForFinished(30000) && b.waitForFinished(30000));
+    auto a = std::async(std::launch::async, [&] { return logInChild(home.path(), lines, true); });
+    const test::ChildResult b = logInChild(home.path(), lines, true);
+    ASSERT_EQ(a.get().exitCode, 0);
+    ASSERT_EQ(b.exitCode, 0);
     const QList<QByteArray> written = readLog(home.path()).split('\n');
     ASSERT_EQ(written.size(), 401);
     for (int i = 0; i < 400; ++i) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "FileBytes.h"
 #include "SigningKey.h"
 #include "fuzz/FeedInput.h"
 #include "updates/Appcast.h"
@@ -91,9 +92,7 @@ TEST(AppcastTest, ReadsEverySeedOfTheFuzzer) {
     const QStringList seeds = corpus.entryList(QDir::Files);
     ASSERT_FALSE(seeds.isEmpty());
     for (const QString& seed : seeds) {
-        QFile file(corpus.filePath(seed));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = test::contents(corpus.filePath(seed));
         const auto items = test::exerciseFeed(reinterpret_cast<const uint8_t*>(bytes.constData()),
                                               static_cast<size_t>(bytes.size()));
         EXPECT_EQ(items.size(), bytes.count("<item>")) << seed.toStdString();
