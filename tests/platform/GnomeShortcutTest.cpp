@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "ChildProcess.h"
 #include "platform/GnomeCustomShortcuts.h"
 #include "platform/GnomeShortcutGrabber.h"
 #include "platform/ShortcutRoute.h"
@@ -24,12 +25,9 @@ protected:
         environment.remove("DBUS_SESSION_BUS_ADDRESS");
     }
     QString gsettings(const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start("gsettings", arguments);
-        EXPECT_TRUE(process.waitForFinished(10000));
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+        const auto result = test::runChild("gsettings", arguments, environment, 10000);
+        EXPECT_EQ(result.exitCode, 0) << result.err.constData();
+        return QString::fromUtf8(result.out).trimmed();
     }
     QString list() {
         return gsettings({"get", GnomeCustomShortcuts::schema, "custom-keybindings"});

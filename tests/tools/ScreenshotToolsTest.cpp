@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "FileBytes.h"
 #include "ProgramHome.h"
 
 namespace {
@@ -17,11 +18,9 @@ protected:
     void SetUp() override {
         // What xdg-user-dirs leaves on a new account.
         QDir().mkpath(pictures());
-        QDir().mkpath(home.filePath(".config"));
-        QFile dirs(home.filePath(".config/user-dirs.dirs"));
-        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
-        dirs.write("XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Pictures\"\n");
-        dirs.close();
+        ASSERT_TRUE(framlet::test::put(
+            home.filePath(".config/user-dirs.dirs"),
+            "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Pictures\"\n"));
 
         environment = framlet::test::programEnvironment(home.path());
     }
@@ -115,8 +114,7 @@ TEST_F(ScreenshotTools, AFullScreenCaptureOfXfceScreenshooterAtItsDefaultsIsSeen
 
 TEST_F(ScreenshotTools, AFullScreenCaptureOfFlameshotWithAnEmptySettingsFileIsSeenLive) {
     const QString settings = home.filePath(".config/flameshot/flameshot.ini");
-    QDir().mkpath(QFileInfo(settings).path());
-    QFile(settings).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(framlet::test::put(settings, {}));
     launch();
     EXPECT_TRUE(log().contains("watcher: screenshot tool flameshot, savePath not set → " +
                                QFile::encodeName(pictures())));
