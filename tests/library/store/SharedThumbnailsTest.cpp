@@ -149,39 +149,32 @@ TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKep
     const QByteArray uri = SharedThumbnails::uriOf(file);
     const qint64 mtime = mtimeOf(file);
     const QString elsewhere = m_dir.filePath("valid-elsewhere.png");
+    // Plants a thumbnail of the given pixels, URI and time for the file.
+    const auto planted = [&](QSize pixels, const QByteArray& uri, qint64 time) {
+        return [=, this] { plant(file, Size::large, pixels, uri, time); };
+    };
+    const auto valid = planted({256, 144}, uri, mtime);
     const std::vector<std::pair<const char*, std::function<void()>>> cases{
-        {"older mtime",
-         [&] {
-             plant(file, Size::large, {256, 144}, uri, mtime - 1);
-         }},
-        {"other file's uri",
-         [&] {
-             plant(file, Size::large, {256, 144}, uri + "x", mtime);
-         }},
+        {"older mtime", planted({256, 144}, uri, mtime - 1)},
+        {"other file's uri", planted({256, 144}, uri + "x", mtime)},
         {"damaged", [&] { test::put(target, QByteArray(3000, 'x')); }},
         {"cut short",
          [&] {
-             plant(file, Size::large, {256, 144}, uri, mtime);
+             valid();
              QFile(target).resize(QFileInfo(target).size() - 16);  // into the pixels
          }},
-        {"larger than its class",
-         [&] {
-             plant(file, Size::large, {400, 225}, uri, mtime);
-         }},
-        {"taller than its class",
-         [&] {
-             plant(file, Size::large, {225, 400}, uri, mtime);
-         }},
+        {"larger than its class", planted({400, 225}, uri, mtime)},
+        {"taller than its class", planted({225, 400}, uri, mtime)},
         {"other size",
          [&] {
-             plant(file, Size::large, {256, 144}, uri, mtime);
+             valid();
              QImage image(target);
              image.setText("Thumb::Size", "17");
              image.save(target);
          }},
         {"link",
          [&] {
-             plant(file, Size::large, {256, 144}, uri, mtime);
+             valid();
              QFile::rename(target, elsewhere);
              QFile::link(elsewhere, target);
          }},
