@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "FileBytes.h"
 #include "platform/MotionPreference.h"
 
 using namespace framlet;
@@ -22,12 +23,9 @@ QString configFile(const QString& name) {
 void writeKdeglobals(const QByteArray& text) {
     // Replaced as KConfig does: a new file renamed over the old one.
     const QString path = configFile("kdeglobals");
-    QFile file(path + ".new");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    file.close();
+    ASSERT_TRUE(test::put(path + ".new", text));
     QFile::remove(path);
-    ASSERT_TRUE(QFile::rename(file.fileName(), path));
+    ASSERT_TRUE(QFile::rename(path + ".new", path));
 }
 
 bool setGnomeAnimations(bool enabled) {

@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "FileBytes.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
 
@@ -216,9 +217,7 @@ TEST_F(SettingsTest, AFailedWriteIsAProblemUntilAWriteSucceeds) {
     QSignalSpy problem(settings.get(), &Settings::storageProblemChanged);
     QFile::remove(path());
     QDir().rmdir(m_dir.path());
-    QFile blocker(m_dir.path());  // a file where the folder should be
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(test::put(m_dir.path(), ""));  // a file where the folder should be
     settings->setColumns(4);
     settings->setTheme(Settings::Theme::dark);
     EXPECT_EQ(problem.size(), 1);

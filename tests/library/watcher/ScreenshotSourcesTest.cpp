@@ -111,10 +111,8 @@ protected:
     // As the tool records the folder it saved into: a new file renamed over the old one.
     static void pointToolAt(const QString& folder) {
         const QString temporary = toolConfig() + ".1234.tmp";
-        QFile file(temporary);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("app=none\nscreenshot_dir=file:" + QFile::encodeName(folder) + "\naction=1\n");
-        file.close();
+        test::writeFile(temporary, "app=none\nscreenshot_dir=file:" + QFile::encodeName(folder) +
+                                       "\naction=1\n");
         ASSERT_EQ(::rename(QFile::encodeName(temporary), QFile::encodeName(toolConfig())), 0);
     }
 };

@@ -173,10 +173,7 @@ TEST(ScreenshotWatcherLive, AFileOverwrittenInPlaceOrRenamedOverIsReportedChange
         return started.recorder.names(Report::changed) == QStringList{"shot.png"};
     };
 
-    QFile inPlace(shot);  // truncated and written again: no name changes
-    ASSERT_TRUE(inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    inPlace.write(QByteArray(200, 'b'));
-    inPlace.close();
+    test::writeFile(shot, QByteArray(200, 'b'));  // truncated and written again: no name changes
     ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
 
     started.recorder.reports.clear();
