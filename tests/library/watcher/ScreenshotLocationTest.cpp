@@ -10,6 +10,7 @@
 #include <functional>
 #include <utility>
 
+#include "FileBytes.h"
 #include "TemporaryHome.h"
 #include "WatcherTestSupport.h"
 #include "library/watcher/ScreenshotLocation.h"
@@ -25,10 +26,8 @@ namespace {
 // A compiled gettext catalogue with the given messages, little-endian, originals sorted.
 void writeCatalogue(const QString& path, QList<std::pair<QByteArray, QByteArray>> messages) {
     std::sort(messages.begin(), messages.end());
-    QDir().mkpath(path.left(path.lastIndexOf(u'/')));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QDataStream out(&file);
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     const quint32 count = messages.size();
     const quint32 originals = 28;
@@ -46,6 +45,7 @@ void writeCatalogue(const QString& path, QList<std::pair<QByteArray, QByteArray>
         }
     }
     out.writeRawData(strings.constData(), strings.size());
+    ASSERT_TRUE(test::put(path, bytes));
 }
 
 class ScreenshotLocationTest : public ::testing::Test {
@@ -56,9 +56,7 @@ protected:
         return home() + u'/' + relative;
     }
     void write(const QString& relative, const QByteArray& text) {
-        const QString path = home() + u'/' + relative;
-        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
-        test::writeFile(path, text);
+        ASSERT_TRUE(test::put(home() + u'/' + relative, text));
     }
     // A fresh account as xdg-user-dirs leaves it: Pictures named in user-dirs.dirs, or, when
     // that folder is missing, the home folder in its place.
@@ -386,10 +384,7 @@ TEST(GettextCatalog, DamagedOrTruncatedCataloguesYieldNothing) {
     EXPECT_EQ(GettextCatalog::lookUp(path, "Screenshots"), "Captures d’écran");
     EXPECT_EQ(GettextCatalog::lookUp(path, "Screencasts"), std::nullopt);
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.resize(file.size() - 10));  // the translation's bytes are gone
-    file.close();
+    ASSERT_TRUE(QFile::resize(path, QFileInfo(path).size() - 10));  // the translation cut off
     EXPECT_EQ(GettextCatalog::lookUp(path, "Screenshots"), std::nullopt);
     test::writeFile(path, QByteArray(64, '\xff'));
     EXPECT_EQ(GettextCatalog::lookUp(path, "Screenshots"), std::nullopt);
