@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <array>
 
 #include "ChildProcess.h"
 #include "WatcherTestSupport.h"
@@ -18,16 +19,9 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
+// The answers' names, in the order Status declares them.
 const char* name(Status status) {
-    switch (status) {
-        case Status::granted:
-            return "granted";
-        case Status::denied:
-            return "denied";
-        case Status::missing:
-            return "missing";
-    }
-    return "?";
+    return std::array{"granted", "denied", "missing"}.at(static_cast<size_t>(status));
 }
 
 // Runs as a child: drops to an unprivileged user when started as root (permissions do not deny

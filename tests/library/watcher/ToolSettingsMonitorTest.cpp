@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cstdio>
 
+#include "FileBytes.h"
 #include "WatcherTestSupport.h"
 #include "library/watcher/ToolSettingsMonitor.h"
 #include "platform/TimerSource.h"
@@ -28,16 +29,14 @@ protected:
 
 TEST_F(ToolSettingsMonitorTest, AFileRewrittenInPlaceIsAChange) {
     const QString file = path("xfce4/xfce4-screenshooter");
-    QDir().mkpath(QFileInfo(file).path());
-    test::writeFile(file, "screenshot_dir=file:/a\n");
+    ASSERT_TRUE(test::put(file, "screenshot_dir=file:/a\n"));
     ToolSettingsMonitor monitor({file}, TimerSource::realTime());
     ASSERT_TRUE(monitor.start());
     ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.isSettled(); }, 5000));
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
 
     QFile same(file);
-    ASSERT_TRUE(same.open(QIODevice::ReadWrite));  // no new name: only the write tells
-    same.seek(same.size());
+    ASSERT_TRUE(same.open(QIODevice::Append));  // no new name: only the write tells
     same.write("action=1\n");
     same.close();
     EXPECT_TRUE(changes(spy));
@@ -51,8 +50,7 @@ TEST_F(ToolSettingsMonitorTest, AToolsFirstRunMakingItsFolderIsAChange) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.isSettled(); }, 5000));
     QSignalSpy spy(&monitor, &ToolSettingsMonitor::changed);
 
-    QDir().mkpath(QFileInfo(file).path());
-    test::writeFile(file, "");
+    ASSERT_TRUE(test::put(file, ""));
     ASSERT_TRUE(changes(spy));
     QTest::qWait(2 * ScreenshotWatcher::latency.count());  // lets the burst's last firing pass
     spy.clear();
