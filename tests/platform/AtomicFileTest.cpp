@@ -82,7 +82,6 @@ protected:
 
 TEST_F(AtomicFileTest, TheFileKeepsItsIdentity) {
     // A link into a dotfiles folder stays a link, and the file it names gets the bytes.
-    QDir().mkpath(path("dotfiles"));
     put(path("dotfiles/app.ini"), "old");
     QFile::link(path("dotfiles/app.ini"), path("app.ini"));
     ASSERT_FALSE(AtomicFile::replace(path("app.ini"), "new").has_value());
