@@ -101,15 +101,6 @@ protected:
     OCRService service{scheduler, budget, testConfiguration()};
 };
 
-TEST_F(OCRServiceTest, LinesComeBackInOrderJoinedByLineFeedsAndLowerCased) {
-    const auto outcome =
-        recognize(service, save(dir, "Invoice total.png", textImage({"Invoice", "Total"})));
-    ASSERT_TRUE(waitFor(outcome));
-    EXPECT_EQ(outcome->texts, QStringList{"invoice\ntotal"});
-    EXPECT_FALSE(outcome->calledInline);
-    EXPECT_FALSE(outcome->offMainThread);
-}
-
 TEST_F(OCRServiceTest, ARememberedTextIsNotReadAgainUntilTheFileChanges) {
     SqliteTextCache cache(dir.filePath("texts.sqlite"));
     OCRService cached(scheduler, budget, testConfiguration(), &cache);
@@ -143,9 +134,10 @@ TEST_F(OCRServiceTest, AnImageWithoutTextOrAMissingFileGivesAnEmptyTextWithoutRe
     EXPECT_TRUE(scheduler.started().empty());
 }
 
+// Lines come back in order, joined by line feeds and lower-cased.
 TEST_F(OCRServiceTest, ManyRequestsEachCompleteOnceOnTheMainThread) {
     // More requests than workers, so every worker reuses its engine; bad files mixed in.
-    const QString text = save(dir, "text.png", textImage({"Receipt"}));
+    const QString text = save(dir, "Invoice total.png", textImage({"Invoice", "Total"}));
     const QString unsupported = write(dir, "notes.txt", "Receipt");
     std::vector<std::shared_ptr<Outcome>> outcomes;
     for (int i = 0; i < 6; ++i) {
@@ -156,7 +148,7 @@ TEST_F(OCRServiceTest, ManyRequestsEachCompleteOnceOnTheMainThread) {
     }
     letQueuedCallsRun();
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        EXPECT_EQ(outcomes[i]->texts, QStringList{i % 3 == 2 ? QString() : QString("receipt")});
+        EXPECT_EQ(outcomes[i]->texts, QStringList{i % 3 == 2 ? "" : "invoice\ntotal"});
         EXPECT_FALSE(outcomes[i]->offMainThread);
         EXPECT_FALSE(outcomes[i]->calledInline);
     }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "FileBytes.h"
 #include "LogTail.h"
 #include "ManualTimers.h"
 #include "StallingMount.h"
@@ -23,27 +24,15 @@ namespace {
 
 constexpr int kTimeoutMs = 10000;
 
-int threadCount() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith("Threads:")) {
-            return line.mid(8).trimmed().toInt();
-        }
-    }
-    return -1;
+qsizetype threadCount() {
+    return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
 }
 
 // Watched folders on a real FUSE mount that stops answering, as a stale network share does,
 // beside a folder that answers.
 class DeadMountTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        QDir().mkpath(good());
-        test::writeFile(good() + "/there.png");
-    }
+    void SetUp() override { ASSERT_TRUE(test::put(good() + "/there.png", "x")); }
     void TearDown() override {
         watcher.reset();  // before the mount goes, so nothing waits on it for a reply
     }
@@ -107,7 +96,7 @@ TEST_F(DeadMountTest, FoldersThatNeverAnswerHoldUpNeitherThisThreadNorTheOtherFo
 
     // Built anew, as when the settings change, the watcher waits behind the same threads and the
     // log does not say it all again.
-    const int threads = threadCount();
+    const qsizetype threads = threadCount();
     watcher.reset();
     start(QStringList{good()} + stalled, TimerSource::realTime());
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->hasSeeded(); }, 3 * kTimeoutMs));
@@ -145,7 +134,7 @@ TEST_F(DeadMountTest, AFolderThatStopsAnsweringKeepsItsFilesAndHoldsOneThread) {
     EXPECT_FALSE(logged(good(), " does not answer"));
 
     // Asked again and again, the folder keeps the one listing that waits.
-    const int threads = threadCount();
+    const qsizetype threads = threadCount();
     for (int i = 0; i < 5; ++i) {
         capture(QStringLiteral("more %1.png").arg(i));
     }
