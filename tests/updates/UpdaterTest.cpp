@@ -218,10 +218,8 @@ TEST_F(UpdaterTest, AutomaticChecksRunOnceADayWhenTurnedOn) {
     EXPECT_EQ(server.requests("/feed"), 1);
 }
 
-TEST(VersionTransitionTest, LogsAFirstRunAndAChangeOnly) {
-    QTemporaryDir dir;
-    UserDefaults defaults(dir.filePath("defaults.json"));
-    Settings settings(defaults);
+// The version change is logged against the same settings the updater reads.
+TEST_F(UpdaterTest, AVersionTransitionLogsAFirstRunAndAChangeOnly) {
     LogTail log;
     VersionTransition::reconcileIfNeeded(settings, "1.0");
     VersionTransition::reconcileIfNeeded(settings, "1.0");
