@@ -27,17 +27,17 @@ struct stat statOf(const QString& path) {
 }
 
 QStringList leftovers(const QString& folder) {
-    return QDir(folder).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
+    return QDir(folder).entryList({"*.tmp"}, QDir::Files | QDir::Hidden);
 }
 
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST(AtomicFileChild, FullDisk) {
     FRAMLET_SMALL_DISK(folder)
     const QByteArray original = "[General]\nsavePath=/home/me/Shots\n";
-    put(folder + QStringLiteral("/plain.ini"), original);
-    put(folder + QStringLiteral("/linked.ini"), original);
-    ASSERT_EQ(::link(QFile::encodeName(folder + QStringLiteral("/linked.ini")).constData(),
-                     QFile::encodeName(folder + QStringLiteral("/second-name.ini")).constData()),
+    put(folder + "/plain.ini", original);
+    put(folder + "/linked.ini", original);
+    ASSERT_EQ(::link(QFile::encodeName(folder + "/linked.ini").constData(),
+                     QFile::encodeName(folder + "/second-name.ini").constData()),
               0);
     ASSERT_TRUE(test::SmallDisk::fill(folder));
 
@@ -45,24 +45,24 @@ TEST(AtomicFileChild, FullDisk) {
     // its last block holds for the one rewritten in place.
     const QByteArray larger = original + "showDesktopNotification=false\n";
     const QByteArray muchLarger = original + QByteArray(16 * 1024, '#');
-    for (const auto& [name, bytes] : {std::pair{QStringLiteral("plain.ini"), larger},
-                                      std::pair{QStringLiteral("linked.ini"), muchLarger}}) {
+    for (const auto& [name, bytes] :
+         {std::pair{"plain.ini", larger}, std::pair{"linked.ini", muchLarger}}) {
         const auto error = AtomicFile::replace(folder + QLatin1Char('/') + name, bytes);
-        ASSERT_TRUE(error.has_value()) << name.toStdString();
-        EXPECT_TRUE(error->contains(QStringLiteral("No space left"))) << error->toStdString();
-        EXPECT_EQ(contents(folder + QLatin1Char('/') + name), original) << name.toStdString();
+        ASSERT_TRUE(error.has_value()) << name;
+        EXPECT_TRUE(error->contains("No space left")) << error->toStdString();
+        EXPECT_EQ(contents(folder + QLatin1Char('/') + name), original) << name;
     }
-    EXPECT_EQ(contents(folder + QStringLiteral("/second-name.ini")), original);
+    EXPECT_EQ(contents(folder + "/second-name.ini"), original);
     EXPECT_TRUE(leftovers(folder).isEmpty()) << leftovers(folder).join(u' ').toStdString();
 
-    QFile::remove(folder + QStringLiteral("/.filler"));
-    EXPECT_FALSE(AtomicFile::replace(folder + QStringLiteral("/plain.ini"), larger).has_value());
-    EXPECT_EQ(contents(folder + QStringLiteral("/plain.ini")), larger);
+    QFile::remove(folder + "/.filler");
+    EXPECT_FALSE(AtomicFile::replace(folder + "/plain.ini", larger).has_value());
+    EXPECT_EQ(contents(folder + "/plain.ini"), larger);
 
     // A file mounted over another cannot be renamed over (EBUSY): told, and left as it was.
-    const QString mounted = folder + QStringLiteral("/mounted.ini");
+    const QString mounted = folder + "/mounted.ini";
     put(mounted, original);
-    ASSERT_EQ(::mount(QFile::encodeName(folder + QStringLiteral("/plain.ini")).constData(),
+    ASSERT_EQ(::mount(QFile::encodeName(folder + "/plain.ini").constData(),
                       QFile::encodeName(mounted).constData(), nullptr, MS_BIND, nullptr),
               0);
     EXPECT_TRUE(AtomicFile::replace(mounted, original).has_value());
@@ -71,8 +71,7 @@ TEST(AtomicFileChild, FullDisk) {
 
 TEST(AtomicFile, OnAFullDiskTheOldFileStaysWholeAndTheCallerIsTold) {
     QTemporaryDir dir;
-    test::SmallDisk::runChild(QStringLiteral("AtomicFileChild.FullDisk"),
-                              dir.path() + QStringLiteral("/disk"));
+    test::SmallDisk::runChild("AtomicFileChild.FullDisk", dir.path() + "/disk");
 }
 
 class AtomicFileTest : public ::testing::Test {
@@ -83,7 +82,6 @@ protected:
 
 TEST_F(AtomicFileTest, TheFileKeepsItsIdentity) {
     // A link into a dotfiles folder stays a link, and the file it names gets the bytes.
-    QDir().mkpath(path("dotfiles"));
     put(path("dotfiles/app.ini"), "old");
     QFile::link(path("dotfiles/app.ini"), path("app.ini"));
     ASSERT_FALSE(AtomicFile::replace(path("app.ini"), "new").has_value());
@@ -117,7 +115,7 @@ TEST_F(AtomicFileTest, WhatIsNoRegularFileIsRefusedWithoutWaiting) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
     const auto error = AtomicFile::replace(path("fifo"), "x");
     ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(error->contains(QStringLiteral("not a regular file")));
+    EXPECT_TRUE(error->contains("not a regular file"));
 
     QFile::link(path("loop-a"), path("loop-b"));
     QFile::link(path("loop-b"), path("loop-a"));

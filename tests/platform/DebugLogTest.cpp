@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <future>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "TemporaryHome.h"
 #include "platform/DebugLog.h"
 
@@ -28,47 +28,45 @@ TEST(DebugLogChild, LogLines) {
 
 test::ChildResult logInChild(const QString& home, const QStringList& lines, bool fileLogging) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home);
-    environment.insert(QStringLiteral("FRAMLET_TEST_LOG_LINES"), lines.join(QChar(0x1e)));
-    environment.remove(QStringLiteral("FRAMLET_DEBUG_LOG"));
+    environment.insert("HOME", home);
+    environment.insert("FRAMLET_TEST_LOG_LINES", lines.join(QChar(0x1e)));
+    environment.remove("FRAMLET_DEBUG_LOG");
     if (fileLogging) {
-        environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QString());  // empty still counts
+        environment.insert("FRAMLET_DEBUG_LOG", QString());  // empty still counts
     }
-    return test::runSelf(QStringLiteral("DebugLogChild.LogLines"), environment);
+    return test::runSelf("DebugLogChild.LogLines", environment);
 }
 
 QByteArray readLog(const QString& home) {
-    QFile file(home + QStringLiteral("/.local/state/Framlet/debug.log"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return test::contents(home + "/.local/state/Framlet/debug.log");
 }
 
 const QRegularExpression kLine(QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0000 (.*)$)"));
 
 TEST(DebugLog, TimestampIsUtcInTheFixedForm) {
-    EXPECT_EQ(DebugLog::timestamp(1741356309), QStringLiteral("2025-03-07 14:05:09 +0000"));
-    EXPECT_EQ(DebugLog::timestamp(0), QStringLiteral("1970-01-01 00:00:00 +0000"));
+    EXPECT_EQ(DebugLog::timestamp(1741356309), "2025-03-07 14:05:09 +0000");
+    EXPECT_EQ(DebugLog::timestamp(0), "1970-01-01 00:00:00 +0000");
 }
 
 TEST(DebugLog, WithoutTheVariableOnlyTheSystemLogIsWritten) {
     test::TemporaryHome home;
-    const auto result = logInChild(home.path(), {QStringLiteral("watcher: started")}, false);
+    const auto result = logInChild(home.path(), {"watcher: started"}, false);
     ASSERT_EQ(result.exitCode, 0) << result.err.constData();
     EXPECT_TRUE(result.err.contains("Framlet: watcher: started\n"));
-    EXPECT_FALSE(QDir(home.path() + QStringLiteral("/.local/state/Framlet")).exists());
+    EXPECT_FALSE(QDir(home.path() + "/.local/state/Framlet").exists());
 }
 
 TEST(DebugLog, FileLinesAreTimestampedAppendedAndUtf8) {
     test::TemporaryHome home;
-    const QString arrow = QStringLiteral("updater: --update-check → background check — ok");
-    auto result = logInChild(home.path(), {QStringLiteral("first"), arrow, QString()}, true);
+    const QString arrow = "updater: --update-check → background check — ok";
+    auto result = logInChild(home.path(), {"first", arrow, QString()}, true);
     ASSERT_EQ(result.exitCode, 0) << result.err.constData();
-    result = logInChild(home.path(), {QStringLiteral("next run\nsecond line")}, true);
+    result = logInChild(home.path(), {"next run\nsecond line"}, true);
     ASSERT_EQ(result.exitCode, 0);
 
     const QList<QByteArray> lines = readLog(home.path()).split('\n');
     ASSERT_EQ(lines.size(), 6);  // four calls, one message spanning two lines, final newline
-    const QStringList expected = {QStringLiteral("first"), arrow, QString(),
-                                  QStringLiteral("next run")};
+    const QStringList expected = {"first", arrow, QString(), "next run"};
     for (int i = 0; i < expected.size(); ++i) {
         const auto match = kLine.match(QString::fromUtf8(lines[i]));
         ASSERT_TRUE(match.hasMatch()) << lines[i].constData();
@@ -77,31 +75,25 @@ TEST(DebugLog, FileLinesAreTimestampedAppendedAndUtf8) {
     EXPECT_EQ(lines[4], "second line");
     EXPECT_TRUE(lines[5].isEmpty());
     EXPECT_TRUE(readLog(home.path()).contains("→ background check —"));
-    EXPECT_FALSE(QDir(home.path() + QStringLiteral("/Library")).exists());
+    EXPECT_FALSE(QDir(home.path() + "/Library").exists());
 }
 
 TEST(DebugLog, TheFileFollowsTheStateFolderAndIgnoresARelativeOne) {
     test::TemporaryHome home;
-    EXPECT_EQ(DebugLog::filePath(),
-              home.path() + QStringLiteral("/.local/state/Framlet/debug.log"));
+    EXPECT_EQ(DebugLog::filePath(), home.path() + "/.local/state/Framlet/debug.log");
     qputenv("XDG_STATE_HOME", "/srv/state");
-    EXPECT_EQ(DebugLog::filePath(), QStringLiteral("/srv/state/Framlet/debug.log"));
+    EXPECT_EQ(DebugLog::filePath(), "/srv/state/Framlet/debug.log");
     qputenv("XDG_STATE_HOME", "relative/state");
-    EXPECT_EQ(DebugLog::filePath(),
-              home.path() + QStringLiteral("/.local/state/Framlet/debug.log"));
+    EXPECT_EQ(DebugLog::filePath(), home.path() + "/.local/state/Framlet/debug.log");
     qunsetenv("XDG_STATE_HOME");
-    EXPECT_EQ(DebugLog::filePath(),
-              home.path() + QStringLiteral("/.local/state/Framlet/debug.log"));
+    EXPECT_EQ(DebugLog::filePath(), home.path() + "/.local/state/Framlet/debug.log");
 }
 
 TEST(DebugLog, AnUnwritableLogDisturbsNothing) {
     test::TemporaryHome home;
     // "Framlet" is a file, so the log folder cannot be created.
-    QFile blocker(home.path() + QStringLiteral("/.local/state/Framlet"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.write("not a folder");
-    blocker.close();
-    const auto result = logInChild(home.path(), {QStringLiteral("still fine")}, true);
+    ASSERT_TRUE(test::put(home.path() + "/.local/state/Framlet", "not a folder"));
+    const auto result = logInChild(home.path(), {"still fine"}, true);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_FALSE(result.crashed);
     EXPECT_TRUE(result.err.contains("Framlet: still fine"));
@@ -114,18 +106,10 @@ TEST(DebugLog, ConcurrentCallersKeepLinesWhole) {
         lines << QStringLiteral("line %1 ").arg(i) + QString(200, QLatin1Char('x'));
     }
     // Two processes at once stand in for two threads: both share only the file.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("FRAMLET_DEBUG_LOG"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("FRAMLET_TEST_LOG_LINES"), lines.join(QChar(0x1e)));
-    environment.insert(QStringLiteral("FRAMLET_TEST_CHILD"), QStringLiteral("1"));
-    QProcess a, b;
-    for (QProcess* p : {&a, &b}) {
-        p->setProcessEnvironment(environment);
-        p->start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--gtest_filter=DebugLogChild.LogLines")});
-    }
-    ASSERT_TRUE(a.waitForFinished(30000) && b.waitForFinished(30000));
+    auto a = std::async(std::launch::async, [&] { return logInChild(home.path(), lines, true); });
+    const test::ChildResult b = logInChild(home.path(), lines, true);
+    ASSERT_EQ(a.get().exitCode, 0);
+    ASSERT_EQ(b.exitCode, 0);
     const QList<QByteArray> written = readLog(home.path()).split('\n');
     ASSERT_EQ(written.size(), 401);
     for (int i = 0; i < 400; ++i) {

@@ -13,16 +13,16 @@ TEST(DisplayConnection, WaylandSessionsGoThroughXWaylandWhenItAnswers) {
     const auto answers = [&] { return ++asked, true; };
     const auto silent = [&] { return ++asked, false; };
     // A Wayland session with XWayland: X11, where windows may place and hide themselves.
-    EXPECT_EQ(choosePlatform({{}, true, true}, answers), QStringLiteral("xcb"));
+    EXPECT_EQ(choosePlatform({{}, true, true}, answers), "xcb");
     // An XWayland that does not answer, or none: Wayland itself rather than a failed start.
-    EXPECT_EQ(choosePlatform({{}, true, true}, silent), QStringLiteral("wayland"));
-    EXPECT_EQ(choosePlatform({{}, true, false}, answers), QStringLiteral("wayland"));
+    EXPECT_EQ(choosePlatform({{}, true, true}, silent), "wayland");
+    EXPECT_EQ(choosePlatform({{}, true, false}, answers), "wayland");
     EXPECT_EQ(asked, 2);
 
     // The user's own choice stands, and an X11 session is left to Qt.
     asked = 0;
-    EXPECT_EQ(choosePlatform({QStringLiteral("wayland"), true, true}, answers), QString());
-    EXPECT_EQ(choosePlatform({QStringLiteral("offscreen"), false, false}, answers), QString());
+    EXPECT_EQ(choosePlatform({"wayland", true, true}, answers), QString());
+    EXPECT_EQ(choosePlatform({"offscreen", false, false}, answers), QString());
     EXPECT_EQ(choosePlatform({{}, false, true}, answers), QString());
     EXPECT_EQ(asked, 0);
 }
@@ -33,7 +33,7 @@ TEST(DisplayConnection, TheChoiceIsTakenBackOnceMade) {
     qunsetenv("QT_QPA_PLATFORM");
     qunsetenv("DISPLAY");
     qputenv("XDG_SESSION_TYPE", "wayland");
-    EXPECT_EQ(DisplayConnection::applyPlatformChoice(), QStringLiteral("wayland"));
+    EXPECT_EQ(DisplayConnection::applyPlatformChoice(), "wayland");
     EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "wayland");
     DisplayConnection::forgetPlatformChoice();
     EXPECT_FALSE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));

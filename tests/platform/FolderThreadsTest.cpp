@@ -33,22 +33,22 @@ TEST(FolderThreads, AFolderWaitsItsTurnOthersGoOnAndAWorkerGoneGetsNothing) {
             };
         };
     };
-    worker->run(QStringLiteral("/a"), work(QStringLiteral("a1"), true));
-    worker->run(QStringLiteral("/a"), work(QStringLiteral("a2"), false));
-    worker->run(QStringLiteral("/b"), work(QStringLiteral("b"), false));
+    worker->run("/a", work("a1", true));
+    worker->run("/a", work("a2", false));
+    worker->run("/b", work("b", false));
     ASSERT_TRUE(QTest::qWaitFor([&] { return replies == QStringList{"b"}; }, 5000)) << begun;
     EXPECT_EQ(begun, 2);
     release.release();
     ASSERT_TRUE(QTest::qWaitFor([&] { return replies.size() == 3; }, 5000));
     EXPECT_EQ(replies, QStringList({"b", "a1", "a2"}));
 
-    worker->run(QStringLiteral("/a"), work(QStringLiteral("late"), true));
-    worker->run(QStringLiteral("/a"), work(QStringLiteral("never"), false));
+    worker->run("/a", work("late", true));
+    worker->run("/a", work("never", false));
     ASSERT_TRUE(QTest::qWaitFor([&] { return begun == 4; }, 5000));
     worker.reset();
     release.release();
     // Runs after everything asked of the folder before it.
-    EXPECT_EQ(FolderThreads::future<int>(QStringLiteral("/a"), [] { return 1; }).result(), 1);
+    EXPECT_EQ(FolderThreads::future<int>("/a", [] { return 1; }).result(), 1);
     QCoreApplication::processEvents();
     EXPECT_EQ(begun, 4);
     EXPECT_EQ(replies.size(), 3);

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "ChildProcess.h"
 #include "platform/GnomeCustomShortcuts.h"
 #include "platform/GnomeShortcutGrabber.h"
 #include "platform/ShortcutRoute.h"
@@ -19,21 +20,17 @@ constexpr std::uint32_t kKey2 = 19, kKey1 = 18, kShift = 512, kSuper = 256, kCon
 class GnomeShortcutTest : public ::testing::Test {
 protected:
     GnomeShortcutTest() {
-        environment.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile"));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        environment.insert("GSETTINGS_BACKEND", "keyfile");
+        environment.insert("XDG_CONFIG_HOME", config.path());
+        environment.remove("DBUS_SESSION_BUS_ADDRESS");
     }
     QString gsettings(const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral("gsettings"), arguments);
-        EXPECT_TRUE(process.waitForFinished(10000));
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+        const auto result = test::runChild("gsettings", arguments, environment, 10000);
+        EXPECT_EQ(result.exitCode, 0) << result.err.constData();
+        return QString::fromUtf8(result.out).trimmed();
     }
     QString list() {
-        return gsettings({QStringLiteral("get"), GnomeCustomShortcuts::schema,
-                          QStringLiteral("custom-keybindings")});
+        return gsettings({"get", GnomeCustomShortcuts::schema, "custom-keybindings"});
     }
 
     QTemporaryDir config;
@@ -48,17 +45,15 @@ TEST_F(GnomeShortcutTest, OwnEntryIsAddedOnlyOnConsentFollowsTheKeysAndLeavesOth
         R"(['/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/custom0/', )"
         R"("/it's/odd/", '/back\\slash/', '/ünï/', '/org/gnome/settings-daemon/plugins/)"
         R"(media-keys/custom-keybindings/framlet/x/'])");
-    gsettings({QStringLiteral("set"), GnomeCustomShortcuts::schema,
-               QStringLiteral("custom-keybindings"), foreign});
+    gsettings({"set", GnomeCustomShortcuts::schema, "custom-keybindings", foreign});
     const QString before = list();
     const QString custom0 =
         GnomeCustomShortcuts::schema + QStringLiteral(
                                            ".custom-keybinding:/org/gnome/settings-daemon/plugins/"
                                            "media-keys/custom-keybindings/custom0/");
-    gsettings(
-        {QStringLiteral("set"), custom0, QStringLiteral("binding"), QStringLiteral("'<Super>t'")});
+    gsettings({"set", custom0, "binding", "'<Super>t'"});
 
-    GnomeShortcutGrabber grabber(shortcuts, QStringLiteral("framlet --toggle"));
+    GnomeShortcutGrabber grabber(shortcuts, "framlet --toggle");
     EXPECT_EQ(grabber.grab(kKey2, kSuper | kShift, {}).status, KeyGrabber::commandNotBound);
     EXPECT_EQ(list(), before);  // nothing without consent
     EXPECT_FALSE(grabber.isAdded());
@@ -66,25 +61,23 @@ TEST_F(GnomeShortcutTest, OwnEntryIsAddedOnlyOnConsentFollowsTheKeysAndLeavesOth
     int routeChanges = 0;
     QObject::connect(&grabber, &KeyGrabber::routeChanged, [&] { ++routeChanges; });
     ASSERT_TRUE(grabber.add());
-    EXPECT_EQ(list(), before.chopped(1) + QStringLiteral(", '") + GnomeShortcutGrabber::entryPath +
-                          QStringLiteral("']"));
+    EXPECT_EQ(list(), before.chopped(1) + ", '" + GnomeShortcutGrabber::entryPath + "']");
     auto entry = shortcuts.entry();
     ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->binding, QStringLiteral("<Super><Shift>2"));
-    EXPECT_EQ(entry->command, QStringLiteral("framlet --toggle"));
-    EXPECT_EQ(entry->name, QStringLiteral("Framlet shelf"));
+    EXPECT_EQ(entry->binding, "<Super><Shift>2");
+    EXPECT_EQ(entry->command, "framlet --toggle");
+    EXPECT_EQ(entry->name, "Framlet shelf");
 
     // A changed binding rewrites the keys and nothing else.
     EXPECT_EQ(grabber.grab(kKey1, kControl | kAlt, {}).status, KeyGrabber::grabbed);
-    EXPECT_EQ(shortcuts.entry()->binding, QStringLiteral("<Control><Alt>1"));
+    EXPECT_EQ(shortcuts.entry()->binding, "<Control><Alt>1");
     ASSERT_TRUE(grabber.add());  // a second consent adds no second path
     EXPECT_EQ(list().count(GnomeShortcutGrabber::entryPath + u'\''), 1);
 
     ASSERT_TRUE(grabber.remove());
     EXPECT_EQ(list(), before);
     EXPECT_EQ(shortcuts.entry()->binding, QString());
-    EXPECT_EQ(gsettings({QStringLiteral("get"), custom0, QStringLiteral("binding")}),
-              QStringLiteral("'<Super>t'"));
+    EXPECT_EQ(gsettings({"get", custom0, "binding"}), "'<Super>t'");
     EXPECT_EQ(routeChanges, 3);
     EXPECT_EQ(grabber.grab(kKey2, kSuper | kShift, {}).status, KeyGrabber::commandNotBound);
 }
@@ -95,13 +88,12 @@ TEST(ShortcutRouteTest, EachSessionGetsTheRouteThatHearsEveryWindow) {
         return chooseShortcutRoute(
             session, [=] { return portal; }, [=] { return gnome; });
     };
-    EXPECT_EQ(route({false, true, QStringLiteral("KDE")}, true, false), ShortcutRoute::x11Grab);
+    EXPECT_EQ(route({false, true, "KDE"}, true, false), ShortcutRoute::x11Grab);
     EXPECT_EQ(route({false, false, QString()}, true, true), ShortcutRoute::none);
-    EXPECT_EQ(route({true, true, QStringLiteral("XFCE")}, false, true), ShortcutRoute::none);
-    EXPECT_EQ(route({true, true, QStringLiteral("KDE")}, true, true), ShortcutRoute::portal);
-    EXPECT_EQ(route({true, true, QStringLiteral("ubuntu:GNOME")}, true, true),
-              ShortcutRoute::gnomeCommand);
-    EXPECT_EQ(route({true, false, QStringLiteral("GNOME")}, true, false), ShortcutRoute::portal);
+    EXPECT_EQ(route({true, true, "XFCE"}, false, true), ShortcutRoute::none);
+    EXPECT_EQ(route({true, true, "KDE"}, true, true), ShortcutRoute::portal);
+    EXPECT_EQ(route({true, true, "ubuntu:GNOME"}, true, true), ShortcutRoute::gnomeCommand);
+    EXPECT_EQ(route({true, false, "GNOME"}, true, false), ShortcutRoute::portal);
 }
 
 }  // namespace

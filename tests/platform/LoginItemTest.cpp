@@ -23,16 +23,11 @@ using test::contents;
 
 class LoginItemTest : public ::testing::Test {
 protected:
-    QString entry() const { return m_dir.path() + QStringLiteral("/autostart/framlet.desktop"); }
-    LoginItem item(const QString& executable = QStringLiteral("/bin/sh")) const {
+    QString entry() const { return m_dir.path() + "/autostart/framlet.desktop"; }
+    LoginItem item(const QString& executable = "/bin/sh") const {
         return LoginItem(entry(), executable);
     }
-    void writeEntry(const QByteArray& contents) const {
-        QDir().mkpath(QFileInfo(entry()).path());
-        QFile file(entry());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-    }
+    void writeEntry(const QByteArray& contents) const { ASSERT_TRUE(test::put(entry(), contents)); }
     QTemporaryDir m_dir;
 };
 
@@ -64,14 +59,14 @@ TEST_F(LoginItemTest, StatusFollowsTheAutostartEntry) {
     ASSERT_FALSE(item().registerItem().has_value());
     EXPECT_EQ(item().status(), LoginItem::Status::enabled);
 
-    writeEntry(LoginItem::desktopEntry(QStringLiteral("/bin/sh")).toUtf8());
+    writeEntry(LoginItem::desktopEntry("/bin/sh").toUtf8());
     EXPECT_FALSE(item().unregisterItem().has_value());
     EXPECT_EQ(item().status(), LoginItem::Status::notRegistered);
     EXPECT_FALSE(QFile::exists(entry()));  // Framlet's own entry, untouched, is deleted
     EXPECT_FALSE(item().unregisterItem().has_value());  // nothing to remove is no failure
 
     EXPECT_EQ(item(QString()).status(), LoginItem::Status::notFound);
-    EXPECT_EQ(item(m_dir.path() + QStringLiteral("/gone")).status(), LoginItem::Status::notFound);
+    EXPECT_EQ(item(m_dir.path() + "/gone").status(), LoginItem::Status::notFound);
 }
 
 TEST_F(LoginItemTest, TheUsersEditsAndLinkSurvive) {
@@ -90,7 +85,7 @@ TEST_F(LoginItemTest, TheUsersEditsAndLinkSurvive) {
         "[Desktop Action quiet]\n"
         "Exec=/opt/old/framlet-gone --quiet\n";
     // The entry lives in the user's dotfiles, linked into the autostart folder.
-    const QString target = m_dir.path() + QStringLiteral("/dotfiles/framlet.desktop");
+    const QString target = m_dir.path() + "/dotfiles/framlet.desktop";
     QDir().mkpath(QFileInfo(target).path());
     QDir().mkpath(QFileInfo(entry()).path());
     ASSERT_TRUE(QFile::link(target, entry()));
@@ -122,7 +117,7 @@ TEST_F(LoginItemTest, WhatIsNoRegularFileIsNeitherWaitedForNorRead) {
     for (const bool fifo : {true, false}) {
         QFile::remove(entry());
         ASSERT_TRUE(fifo ? ::mkfifo(QFile::encodeName(entry()).constData(), 0600) == 0
-                         : QFile::link(QStringLiteral("/dev/zero"), entry()));
+                         : QFile::link("/dev/zero", entry()));
         EXPECT_EQ(item().status(), LoginItem::Status::requiresApproval);
         EXPECT_TRUE(item().registerItem().has_value());
         EXPECT_TRUE(item().unregisterItem().has_value());
@@ -132,13 +127,11 @@ TEST_F(LoginItemTest, WhatIsNoRegularFileIsNeitherWaitedForNorRead) {
 
 // The AppImage file is what the session must start; the mount it runs from is gone by then.
 TEST(LoginItemAppImage, RegistersTheAppImageNeverItsMount) {
-    const QString running = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString running = QFileInfo("/proc/self/exe").symLinkTarget();
     QTemporaryDir dir;
-    const QString appImage = dir.filePath(QStringLiteral("Framlet-x86_64.AppImage"));
-    QFile file(appImage);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    file.close();
+    const QString appImage = dir.filePath("Framlet-x86_64.AppImage");
+    ASSERT_TRUE(test::put(appImage, {}));
+    QFile::setPermissions(appImage, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const auto run = [](const QString& mount, const QString& image) {
         qputenv("APPDIR", mount.toUtf8());
         qputenv("APPIMAGE", image.toUtf8());
@@ -149,7 +142,7 @@ TEST(LoginItemAppImage, RegistersTheAppImageNeverItsMount) {
     };
     const QString mount = QFileInfo(running).path();  // as if this program ran from the mount
     EXPECT_EQ(run(mount, appImage), appImage);
-    EXPECT_EQ(run(mount, dir.filePath(QStringLiteral("gone.AppImage"))), QString());
+    EXPECT_EQ(run(mount, dir.filePath("gone.AppImage")), QString());
     // Inherited from an AppImage that started this program: not this program's file.
     EXPECT_EQ(run(dir.path(), appImage), running);
 }
@@ -157,62 +150,50 @@ TEST(LoginItemAppImage, RegistersTheAppImageNeverItsMount) {
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST(LoginItemChild, FullDisk) {
     FRAMLET_SMALL_DISK(folder)
-    const QString path = folder + QStringLiteral("/autostart/framlet.desktop");
-    const LoginItem login(path, QStringLiteral("/bin/sh"));
+    const QString path = folder + "/autostart/framlet.desktop";
+    const LoginItem login(path, "/bin/sh");
     ASSERT_FALSE(login.registerItem().has_value());
     const QByteArray before = contents(path);
     ASSERT_TRUE(test::SmallDisk::fill(folder));
-    const auto error = LoginItem(path, QStringLiteral("/bin/true")).registerItem();
+    const auto error = LoginItem(path, "/bin/true").registerItem();
     ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(error->contains(QStringLiteral("No space left"))) << error->toStdString();
+    EXPECT_TRUE(error->contains("No space left")) << error->toStdString();
     EXPECT_EQ(contents(path), before);
     EXPECT_EQ(login.status(), LoginItem::Status::enabled);
 }
 
 TEST_F(LoginItemTest, OnAFullDiskTheEntryStaysWholeAndRegisteringFails) {
-    test::SmallDisk::runChild(QStringLiteral("LoginItemChild.FullDisk"),
-                              m_dir.filePath(QStringLiteral("disk")));
+    test::SmallDisk::runChild("LoginItemChild.FullDisk", m_dir.filePath("disk"));
 }
 
 TEST_F(LoginItemTest, ExecQuotesAwkwardPaths) {
-    EXPECT_EQ(LoginItem::execArgument(QStringLiteral("/usr/bin/framlet")),
-              QStringLiteral("\"/usr/bin/framlet\""));
-    EXPECT_EQ(LoginItem::execArgument(QStringLiteral("/opt/My Apps/fram$let")),
-              QStringLiteral("\"/opt/My Apps/fram\\\\$let\""));
-    EXPECT_EQ(LoginItem::execArgument(QStringLiteral("/a\"b/c\\d/100%")),
-              QStringLiteral("\"/a\\\\\"b/c\\\\\\\\d/100%%\""));
+    EXPECT_EQ(LoginItem::execArgument("/usr/bin/framlet"), "\"/usr/bin/framlet\"");
+    EXPECT_EQ(LoginItem::execArgument("/opt/My Apps/fram$let"), "\"/opt/My Apps/fram\\\\$let\"");
+    EXPECT_EQ(LoginItem::execArgument("/a\"b/c\\d/100%"), "\"/a\\\\\"b/c\\\\\\\\d/100%%\"");
     // Read back as the session reads it, so Framlet knows its own entry again.
-    for (const QString& path :
-         {QStringLiteral("/opt/My Apps/fram$let"), QStringLiteral("/a\"b/c\\d/100%/`x` \t")}) {
+    for (const QString path : {"/opt/My Apps/fram$let", "/a\"b/c\\d/100%/`x` \t"}) {
         EXPECT_EQ(LoginItem::execProgram(LoginItem::execArgument(path)), path);
     }
 }
 
 TEST_F(LoginItemTest, TheEntryPassesDesktopFileValidate) {
-    const QString validator =
-        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
     ASSERT_FALSE(validator.isEmpty()) << "desktop-file-validate comes with desktop-file-utils";
-    for (const QString& executable : {QStringLiteral("/usr/bin/framlet"),
-                                      QStringLiteral("/home/a b/$HOME/`x`/\"q\"/back\\slash")}) {
-        QFile file(m_dir.path() + QStringLiteral("/framlet.desktop"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(LoginItem::desktopEntry(executable).toUtf8());
-        file.close();
-        QProcess validate;
-        validate.start(validator, {file.fileName()});
-        ASSERT_TRUE(validate.waitForFinished());
-        EXPECT_EQ(validate.exitCode(), 0) << validate.readAll().constData();
-        EXPECT_TRUE(LoginItem::desktopEntry(executable)
-                        .contains(QStringLiteral("X-GNOME-Autostart-Delay=")));
+    for (const QString executable : {"/usr/bin/framlet", "/home/a b/$HOME/`x`/\"q\"/back\\slash"}) {
+        const QString file = m_dir.path() + "/framlet.desktop";
+        ASSERT_TRUE(test::put(file, LoginItem::desktopEntry(executable).toUtf8()));
+        const auto validate =
+            test::runChild(validator, {file}, QProcessEnvironment::systemEnvironment());
+        EXPECT_EQ(validate.exitCode, 0) << validate.out.constData() << validate.err.constData();
+        EXPECT_TRUE(LoginItem::desktopEntry(executable).contains("X-GNOME-Autostart-Delay="));
     }
 }
 
 TEST_F(LoginItemTest, RegisterReportsAFolderItCannotCreate) {
-    QFile blocker(m_dir.path() + QStringLiteral("/autostart"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the folder should be
+    ASSERT_TRUE(test::put(m_dir.path() + "/autostart", ""));  // a file where the folder should be
     const auto error = item().registerItem();
     ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(error->contains(QStringLiteral("autostart")));
+    EXPECT_TRUE(error->contains("autostart"));
     EXPECT_FALSE(item(QString()).registerItem() == std::nullopt);
 }
 

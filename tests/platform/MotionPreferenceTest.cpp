@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "FileBytes.h"
 #include "platform/MotionPreference.h"
 
 using namespace framlet;
@@ -21,20 +22,15 @@ QString configFile(const QString& name) {
 
 void writeKdeglobals(const QByteArray& text) {
     // Replaced as KConfig does: a new file renamed over the old one.
-    const QString path = configFile(QStringLiteral("kdeglobals"));
-    QFile file(path + QStringLiteral(".new"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    file.close();
+    const QString path = configFile("kdeglobals");
+    ASSERT_TRUE(test::put(path + ".new", text));
     QFile::remove(path);
-    ASSERT_TRUE(QFile::rename(file.fileName(), path));
+    ASSERT_TRUE(QFile::rename(path + ".new", path));
 }
 
 bool setGnomeAnimations(bool enabled) {
-    return QProcess::execute(QStringLiteral("gsettings"),
-                             {QStringLiteral("set"), QStringLiteral("org.gnome.desktop.interface"),
-                              QStringLiteral("enable-animations"),
-                              enabled ? QStringLiteral("true") : QStringLiteral("false")}) == 0;
+    return QProcess::execute("gsettings", {"set", "org.gnome.desktop.interface",
+                                           "enable-animations", enabled ? "true" : "false"}) == 0;
 }
 
 class MotionPreferenceTest : public ::testing::Test {
@@ -43,8 +39,8 @@ protected:
     void SetUp() override { qputenv("GSETTINGS_BACKEND", "keyfile"); }
     void TearDown() override {
         qunsetenv("GSETTINGS_BACKEND");
-        QFile::remove(configFile(QStringLiteral("kdeglobals")));
-        QDir(configFile(QStringLiteral("glib-2.0"))).removeRecursively();
+        QFile::remove(configFile("kdeglobals"));
+        QDir(configFile("glib-2.0")).removeRecursively();
     }
 };
 

@@ -45,16 +45,14 @@ TEST(OutsideClickMonitor, WithoutRawPressesLosingActivationCountsAsAClickOutside
     test::OtherApplication other(QRect(400, 300, 200, 150));
     const WId otherWindow = other.waitForWindow();
     ASSERT_NE(otherWindow, 0u);
-    ASSERT_TRUE(test::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                               QString::number(otherWindow)}));
+    ASSERT_TRUE(test::xdotool({"windowactivate", "--sync", QString::number(otherWindow)}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicked.count() == 1; }, 5000));
 
     // Stopped, it stays silent through the next activation change.
     monitor.stop();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    ASSERT_TRUE(test::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                               QString::number(otherWindow)}));
+    ASSERT_TRUE(test::xdotool({"windowactivate", "--sync", QString::number(otherWindow)}));
     ASSERT_TRUE(QTest::qWaitFor(
         [] { return QGuiApplication::applicationState() != Qt::ApplicationActive; }, 5000));
     QCoreApplication::sendPostedEvents();

@@ -39,19 +39,17 @@ const QByteArray kFlameshotIni =
 
 class ToolNotificationsTest : public ::testing::Test {
 protected:
-    QString flameshotIni() const {
-        return m_config.filePath(QStringLiteral("flameshot/flameshot.ini"));
-    }
-    QString plasmaRc() const { return m_config.filePath(QStringLiteral("plasmanotifyrc")); }
-    ToolNotifications flameshot() const { return {QStringLiteral("flameshot"), m_config.path()}; }
-    ToolNotifications spectacle() const { return {QStringLiteral("spectacle"), m_config.path()}; }
+    QString flameshotIni() const { return m_config.filePath("flameshot/flameshot.ini"); }
+    QString plasmaRc() const { return m_config.filePath("plasmanotifyrc"); }
+    ToolNotifications flameshot() const { return {"flameshot", m_config.path()}; }
+    ToolNotifications spectacle() const { return {"spectacle", m_config.path()}; }
 
     QTemporaryDir m_config;
 };
 
 TEST_F(ToolNotificationsTest, OnlyTheKeysBytesChangeAndTheFileStaysOneFile) {
     put(flameshotIni(), kFlameshotIni);
-    const QString second = m_config.filePath(QStringLiteral("dotfiles-flameshot.ini"));
+    const QString second = m_config.filePath("dotfiles-flameshot.ini");
     ASSERT_EQ(::link(QFile::encodeName(flameshotIni()).constData(),
                      QFile::encodeName(second).constData()),
               0);
@@ -73,17 +71,17 @@ TEST_F(ToolNotificationsTest, WhatKdeMarksImmutableIsShownAndLeftAlone) {
         put(plasmaRc(), text);
         EXPECT_TRUE(spectacle().isSuppressed()) << text.constData();
         EXPECT_FALSE(spectacle().isAvailable()) << text.constData();
-        EXPECT_TRUE(spectacle().unavailableReason().contains(QStringLiteral("[$i]")));
+        EXPECT_TRUE(spectacle().unavailableReason().contains("[$i]"));
         EXPECT_TRUE(spectacle().setSuppressed(false).has_value()) << text.constData();
         EXPECT_EQ(contents(plasmaRc()), text);
     }
     // An administrator's file fixes it for everyone, whatever the user's file says.
     QTemporaryDir system;
-    put(system.filePath(QStringLiteral("plasmanotifyrc")),
+    put(system.filePath("plasmanotifyrc"),
         "[Applications][org.kde.spectacle]\nShowPopups[$i]=false\n");
     put(plasmaRc(), "[Applications][org.kde.spectacle]\nShowPopups=true\n");
-    const ToolNotifications fixed(QStringLiteral("spectacle"), m_config.path(),
-                                  {system.path(), m_config.filePath(QStringLiteral("none"))});
+    const ToolNotifications fixed("spectacle", m_config.path(),
+                                  {system.path(), m_config.filePath("none")});
     EXPECT_TRUE(fixed.isSuppressed());
     EXPECT_TRUE(fixed.unavailableReason().contains(system.path()));
     EXPECT_TRUE(fixed.setSuppressed(true).has_value());
@@ -100,11 +98,11 @@ TEST_F(ToolNotificationsTest, WhatKdeMarksImmutableIsShownAndLeftAlone) {
 TEST_F(ToolNotificationsTest, WhatIsNoRegularFileIsNeitherWaitedForNorRead) {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(flameshotIni()).absolutePath()));
     ASSERT_EQ(::mkfifo(QFile::encodeName(flameshotIni()).constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), plasmaRc()));
+    ASSERT_TRUE(QFile::link("/dev/zero", plasmaRc()));
     for (const ToolNotifications& tool : {flameshot(), spectacle()}) {
         EXPECT_FALSE(tool.isSuppressed());
         EXPECT_FALSE(tool.isAvailable());
-        EXPECT_TRUE(tool.unavailableReason().contains(QStringLiteral("not a regular file")))
+        EXPECT_TRUE(tool.unavailableReason().contains("not a regular file"))
             << tool.unavailableReason().toStdString();
         EXPECT_TRUE(tool.setSuppressed(true).has_value());
     }
@@ -124,7 +122,7 @@ TEST_F(ToolNotificationsTest, WhatIsNoRegularFileIsNeitherWaitedForNorRead) {
 TEST(ToolNotificationsChild, WritesLikeFlameshot) {
     const QString path = qEnvironmentVariable("FRAMLET_TEST_INI");
     int written = 0;
-    while (!QFile::exists(path + QStringLiteral(".stop")) && written < 100000) {
+    while (!QFile::exists(path + ".stop") && written < 100000) {
         QSettings settings(path, QSettings::IniFormat);
         settings.setValue(QStringLiteral("Other/key%1").arg(written), written);
         settings.sync();
@@ -137,10 +135,9 @@ TEST(ToolNotificationsChild, WritesLikeFlameshot) {
 TEST_F(ToolNotificationsTest, TheToolsLockKeepsEitherSideFromLosingWrites) {
     put(flameshotIni(), "[General]\nshowDesktopNotification=true\n");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FRAMLET_TEST_INI"), flameshotIni());
+    environment.insert("FRAMLET_TEST_INI", flameshotIni());
     auto child = std::async(std::launch::async, [environment] {
-        return test::runSelf(QStringLiteral("ToolNotificationsChild.WritesLikeFlameshot"),
-                             environment);
+        return test::runSelf("ToolNotificationsChild.WritesLikeFlameshot", environment);
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return contents(flameshotIni()).contains("key1="); }, 20000));
     for (int flip = 0; flip < 40; ++flip) {
@@ -148,7 +145,7 @@ TEST_F(ToolNotificationsTest, TheToolsLockKeepsEitherSideFromLosingWrites) {
         ASSERT_FALSE(error.has_value()) << error->toStdString();
         QThread::msleep(5);  // a person at the toggle, not a loop holding the lock
     }
-    put(flameshotIni() + QStringLiteral(".stop"), "");
+    put(flameshotIni() + ".stop", "");
     const test::ChildResult result = child.get();
     ASSERT_EQ(result.exitCode, 0) << result.out.constData();
     const int written = result.out.mid(result.out.indexOf("wrote ") + 6).split('\n')[0].toInt();
@@ -161,19 +158,19 @@ TEST_F(ToolNotificationsTest, TheToolsLockKeepsEitherSideFromLosingWrites) {
 
     // A lock held too long is reported, and nothing is written without it.
     {
-        QLockFile held(flameshotIni() + QStringLiteral(".lock"));
+        QLockFile held(flameshotIni() + ".lock");
         ASSERT_TRUE(held.tryLock(0));
         const auto error = flameshot().setSuppressed(true);
         ASSERT_TRUE(error.has_value());
-        EXPECT_TRUE(error->contains(QStringLiteral("another program"))) << error->toStdString();
+        EXPECT_TRUE(error->contains("another program")) << error->toStdString();
         EXPECT_FALSE(flameshot().isSuppressed());
     }
     // The lock of a program that died while holding it.
     QProcess gone;
-    gone.start(QStringLiteral("true"), {});
+    gone.start("true", {});
     const qint64 pid = gone.processId();
     ASSERT_TRUE(gone.waitForFinished());
-    put(flameshotIni() + QStringLiteral(".lock"),
+    put(flameshotIni() + ".lock",
         QByteArray::number(pid) + "\nflameshot\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     EXPECT_FALSE(flameshot().setSuppressed(true).has_value());
     EXPECT_TRUE(flameshot().isSuppressed());
@@ -184,21 +181,20 @@ TEST(ToolNotificationsChild, FullDisk) {
     FRAMLET_SMALL_DISK(config)
     // Large enough that its copy cannot fit, while the lock file still can.
     const QByteArray original = kFlameshotIni + "[Other]\n" + QByteArray(64 * 1024, 'x') + "=1\n";
-    const QString path = config + QStringLiteral("/flameshot/flameshot.ini");
+    const QString path = config + "/flameshot/flameshot.ini";
     put(path, original);
     ASSERT_TRUE(test::SmallDisk::fill(config));
-    ASSERT_EQ(::truncate(QFile::encodeName(config + QStringLiteral("/.filler")).constData(),
-                         QFileInfo(config + QStringLiteral("/.filler")).size() - 16 * 1024),
+    ASSERT_EQ(::truncate(QFile::encodeName(config + "/.filler").constData(),
+                         QFileInfo(config + "/.filler").size() - 16 * 1024),
               0);
-    const auto error = ToolNotifications(QStringLiteral("flameshot"), config).setSuppressed(true);
+    const auto error = ToolNotifications("flameshot", config).setSuppressed(true);
     ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(error->contains(QStringLiteral("No space left"))) << error->toStdString();
+    EXPECT_TRUE(error->contains("No space left")) << error->toStdString();
     EXPECT_EQ(contents(path), original);
 }
 
 TEST_F(ToolNotificationsTest, OnAFullDiskTheFileStaysWholeAndTheCallerIsTold) {
-    test::SmallDisk::runChild(QStringLiteral("ToolNotificationsChild.FullDisk"),
-                              m_config.filePath("disk"));
+    test::SmallDisk::runChild("ToolNotificationsChild.FullDisk", m_config.filePath("disk"));
 }
 
 }  // namespace

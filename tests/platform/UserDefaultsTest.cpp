@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <future>
 
 #include <sys/stat.h>
 
 #include "ChildProcess.h"
+#include "FileBytes.h"
 #include "SmallDisk.h"
 #include "platform/UserDefaults.h"
 
@@ -18,18 +19,12 @@ namespace {
 
 class UserDefaultsTest : public ::testing::Test {
 protected:
-    QString path() const { return m_dir.path() + QStringLiteral("/Framlet/defaults.json"); }
+    QString path() const { return m_dir.path() + "/Framlet/defaults.json"; }
 
-    void writeFile(const QByteArray& contents) const {
-        QDir().mkpath(m_dir.path() + QStringLiteral("/Framlet"));
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-    }
+    void writeFile(const QByteArray& contents) const { ASSERT_TRUE(test::put(path(), contents)); }
 
     QStringList keptAside() const {
-        return QDir(m_dir.path() + QStringLiteral("/Framlet"))
-            .entryList({QStringLiteral("defaults.json.damaged-*")}, QDir::Files);
+        return QDir(m_dir.path() + "/Framlet").entryList({"defaults.json.damaged-*"}, QDir::Files);
     }
 
     QTemporaryDir m_dir;
@@ -38,111 +33,98 @@ protected:
 TEST_F(UserDefaultsTest, ValuesKeepTheirTypesAcrossARoundTrip) {
     {
         UserDefaults defaults(path());
-        EXPECT_TRUE(defaults.set(QStringLiteral("int"), qint64{3}));
-        defaults.set(QStringLiteral("double"), 420.0);
-        defaults.set(QStringLiteral("fraction"), 0.1);
-        defaults.set(QStringLiteral("bool"), true);
-        defaults.set(QStringLiteral("string"), QStringLiteral("dark \"quoted\" ~/é\n"));
-        defaults.set(QStringLiteral("list"), QVariantList{QStringLiteral("a"), qint64{2}});
-        defaults.set(QStringLiteral("nan"), std::nan(""));
+        EXPECT_TRUE(defaults.set("int", qint64{3}));
+        defaults.set("double", 420.0);
+        defaults.set("fraction", 0.1);
+        defaults.set("bool", true);
+        defaults.set("string", "dark \"quoted\" ~/é\n");
+        defaults.set("list", QVariantList{"a", qint64{2}});
+        defaults.set("nan", std::nan(""));
     }
     const UserDefaults reread(path());
-    EXPECT_EQ(reread.object(QStringLiteral("int")).typeId(), QMetaType::LongLong);
-    EXPECT_EQ(reread.object(QStringLiteral("double")).typeId(), QMetaType::Double);
-    EXPECT_EQ(reread.object(QStringLiteral("double")).toDouble(), 420.0);
-    EXPECT_EQ(reread.object(QStringLiteral("fraction")).toDouble(), 0.1);
-    EXPECT_EQ(reread.object(QStringLiteral("bool")).typeId(), QMetaType::Bool);
-    EXPECT_EQ(reread.object(QStringLiteral("string")).toString(),
-              QStringLiteral("dark \"quoted\" ~/é\n"));
-    const QVariantList list = reread.object(QStringLiteral("list")).toList();
+    EXPECT_EQ(reread.object("int").typeId(), QMetaType::LongLong);
+    EXPECT_EQ(reread.object("double").typeId(), QMetaType::Double);
+    EXPECT_EQ(reread.object("double").toDouble(), 420.0);
+    EXPECT_EQ(reread.object("fraction").toDouble(), 0.1);
+    EXPECT_EQ(reread.object("bool").typeId(), QMetaType::Bool);
+    EXPECT_EQ(reread.object("string").toString(), "dark \"quoted\" ~/é\n");
+    const QVariantList list = reread.object("list").toList();
     ASSERT_EQ(list.size(), 2);
     EXPECT_EQ(list[1].typeId(), QMetaType::LongLong);
     // A value JSON cannot hold is dropped rather than making the file unreadable.
-    EXPECT_FALSE(reread.object(QStringLiteral("nan")).isValid());
+    EXPECT_FALSE(reread.object("nan").isValid());
     EXPECT_TRUE(keptAside().isEmpty());
 }
 
 TEST_F(UserDefaultsTest, LenientReadersConvertLikeTypedPreferences) {
-    writeFile(R"({"i": 7, "d": 2.9, "s": "12", "b": true, "t": "yes", "list": [1], "o": "abc"})");
+    writeFile(R"({"i": 7, "d": 2.9, "s": "12", "b": true, "t": "yes", "list": [1], "o": "abc",)"
+              R"( "big": "1e300", "nan": "nan", "inf": "-inf", "real": 1e300, "ok": "42.7"})");
     const UserDefaults defaults(path());
-    EXPECT_EQ(defaults.integer(QStringLiteral("i")), 7);
-    EXPECT_EQ(defaults.integer(QStringLiteral("d")), 2);
-    EXPECT_EQ(defaults.integer(QStringLiteral("s")), 12);
-    EXPECT_EQ(defaults.integer(QStringLiteral("b")), 1);
-    EXPECT_EQ(defaults.integer(QStringLiteral("list")), 0);
-    EXPECT_EQ(defaults.integer(QStringLiteral("missing")), 0);
-    EXPECT_EQ(defaults.real(QStringLiteral("i")), 7.0);
-    EXPECT_TRUE(defaults.boolean(QStringLiteral("t")));
-    EXPECT_FALSE(defaults.boolean(QStringLiteral("o")));
-    EXPECT_EQ(defaults.string(QStringLiteral("i")), QString());
-}
-
-TEST_F(UserDefaultsTest, NumbersNoIntegerCanHoldReadAsTheWrongType) {
-    writeFile(R"({"big": "1e300", "nan": "nan", "inf": "-inf", "real": 1e300, "ok": "42.7"})");
-    const UserDefaults defaults(path());
-    for (const char* key : {"big", "nan", "inf", "real"}) {
-        EXPECT_EQ(defaults.integer(QString::fromLatin1(key)), 0) << key;
+    // Numbers no integer can hold read as the wrong type: 0.
+    const std::pair<const char*, int> integers[]{
+        {"i", 7},   {"d", 2},   {"s", 12},  {"b", 1},    {"list", 0}, {"missing", 0},
+        {"big", 0}, {"nan", 0}, {"inf", 0}, {"real", 0}, {"ok", 42}};
+    for (const auto& [key, integer] : integers) {
+        EXPECT_EQ(defaults.integer(key), integer) << key;
     }
-    EXPECT_EQ(defaults.integer(QStringLiteral("ok")), 42);
+    EXPECT_EQ(defaults.real("i"), 7.0);
+    EXPECT_TRUE(defaults.boolean("t"));
+    EXPECT_FALSE(defaults.boolean("o"));
+    EXPECT_EQ(defaults.string("i"), QString());
 }
 
 TEST_F(UserDefaultsTest, AByteOrderMarkIsNotDamage) {
     writeFile("\xef\xbb\xbf{\"columns\": 4}");
     UserDefaults defaults(path());
-    EXPECT_EQ(defaults.integer(QStringLiteral("columns")), 4);
-    defaults.set(QStringLiteral("theme"), QStringLiteral("dark"));
+    EXPECT_EQ(defaults.integer("columns"), 4);
+    defaults.set("theme", "dark");
     EXPECT_TRUE(keptAside().isEmpty());
-    EXPECT_EQ(UserDefaults(path()).integer(QStringLiteral("columns")), 4);
+    EXPECT_EQ(UserDefaults(path()).integer("columns"), 4);
 }
 
 // A FIFO would hang start-up in open(); /dev/zero behind a link would be read for ever.
 TEST_F(UserDefaultsTest, OnlyARegularFileOfSaneSizeIsRead) {
-    QDir().mkpath(m_dir.path() + QStringLiteral("/Framlet"));
+    QDir().mkpath(m_dir.path() + "/Framlet");
     const QByteArray fifo = QFile::encodeName(path());
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    EXPECT_FALSE(UserDefaults(path()).contains(QStringLiteral("columns")));
+    EXPECT_FALSE(UserDefaults(path()).contains("columns"));
     QFile::remove(path());
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path()));
-    EXPECT_FALSE(UserDefaults(path()).contains(QStringLiteral("columns")));
+    ASSERT_TRUE(QFile::link("/dev/zero", path()));
+    EXPECT_FALSE(UserDefaults(path()).contains("columns"));
     QFile::remove(path());
     writeFile("{\"columns\": 4, \"pad\": \"" + QByteArray(5 * 1024 * 1024, 'x') + "\"}");
     UserDefaults huge(path());
-    EXPECT_FALSE(huge.contains(QStringLiteral("columns")));
-    EXPECT_TRUE(huge.set(QStringLiteral("columns"), qint64{2}));
+    EXPECT_FALSE(huge.contains("columns"));
+    EXPECT_TRUE(huge.set("columns", qint64{2}));
     EXPECT_EQ(keptAside().size(), 1);  // handled as any damaged file
 
     // A link to a real file is the user's own business, and is read.
     QFile::remove(path());
-    ASSERT_TRUE(QFile::link(m_dir.path() + QStringLiteral("/elsewhere.json"), path()));
-    QFile elsewhere(m_dir.path() + QStringLiteral("/elsewhere.json"));
-    ASSERT_TRUE(elsewhere.open(QIODevice::WriteOnly));
-    elsewhere.write(R"({"columns": 5})");
-    elsewhere.close();
-    EXPECT_EQ(UserDefaults(path()).integer(QStringLiteral("columns")), 5);
+    ASSERT_TRUE(QFile::link(m_dir.path() + "/elsewhere.json", path()));
+    ASSERT_TRUE(test::put(m_dir.path() + "/elsewhere.json", R"({"columns": 5})"));
+    EXPECT_EQ(UserDefaults(path()).integer("columns"), 5);
 }
 
 TEST_F(UserDefaultsTest, AFailedWriteHoldsForTheRunAndGoesAlongWithTheNext) {
     // A file where the folder should be: no write can succeed, whoever runs the test.
-    const QString folder = m_dir.path() + QStringLiteral("/Framlet");
-    QFile blocker(folder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const QString folder = m_dir.path() + "/Framlet";
+    ASSERT_TRUE(test::put(folder, ""));
     UserDefaults defaults(path());
-    EXPECT_FALSE(defaults.set(QStringLiteral("columns"), qint64{6}));
-    EXPECT_EQ(defaults.integer(QStringLiteral("columns")), 6);
+    EXPECT_FALSE(defaults.set("columns", qint64{6}));
+    EXPECT_EQ(defaults.integer("columns"), 6);
     QFile::remove(folder);
-    EXPECT_TRUE(defaults.set(QStringLiteral("theme"), QStringLiteral("dark")));
-    EXPECT_EQ(UserDefaults(path()).integer(QStringLiteral("columns")), 6);
+    EXPECT_TRUE(defaults.set("theme", "dark"));
+    EXPECT_EQ(UserDefaults(path()).integer("columns"), 6);
 }
 
 TEST_F(UserDefaultsTest, RemoveDeletesOnlyThatKey) {
     UserDefaults defaults(path());
-    defaults.set(QStringLiteral("a"), qint64{1});
-    defaults.set(QStringLiteral("b"), qint64{2});
-    EXPECT_TRUE(defaults.remove(QStringLiteral("a")));
+    defaults.set("a", qint64{1});
+    defaults.set("b", qint64{2});
+    EXPECT_TRUE(defaults.remove("a"));
     const UserDefaults reread(path());
-    EXPECT_FALSE(reread.contains(QStringLiteral("a")));
-    EXPECT_EQ(reread.object(QStringLiteral("b")).toLongLong(), 2);
+    EXPECT_FALSE(reread.contains("a"));
+    EXPECT_EQ(reread.object("b").toLongLong(), 2);
 }
 
 TEST_F(UserDefaultsTest, ADamagedFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite) {
@@ -153,31 +135,29 @@ TEST_F(UserDefaultsTest, ADamagedFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite
          {QByteArray(R"({"columns": 4, "theme": "da)"), QByteArray("[1, 2]"),
           QByteArray("\xff\xfe garbage"), QByteArray(R"({"columns": 4} junk)"), deep}) {
         for (const QString& old : keptAside()) {
-            QFile::remove(m_dir.path() + QStringLiteral("/Framlet/") + old);
+            QFile::remove(m_dir.path() + "/Framlet/" + old);
         }
         writeFile(damage);
         UserDefaults defaults(path());
-        EXPECT_FALSE(defaults.contains(QStringLiteral("columns")));
-        EXPECT_TRUE(defaults.set(QStringLiteral("columns"), qint64{5}));
+        EXPECT_FALSE(defaults.contains("columns"));
+        EXPECT_TRUE(defaults.set("columns", qint64{5}));
 
         const QStringList aside = keptAside();
         ASSERT_EQ(aside.size(), 1);
-        QFile kept(m_dir.path() + QStringLiteral("/Framlet/") + aside.first());
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), damage);
-        EXPECT_EQ(UserDefaults(path()).object(QStringLiteral("columns")).toLongLong(), 5);
+        EXPECT_EQ(test::contents(m_dir.path() + "/Framlet/" + aside.first()), damage);
+        EXPECT_EQ(UserDefaults(path()).object("columns").toLongLong(), 5);
     }
 }
 
 TEST_F(UserDefaultsTest, WritesMergeWithChangesFromAnotherWriter) {
     UserDefaults first(path());
     UserDefaults second(path());
-    first.set(QStringLiteral("theme"), QStringLiteral("dark"));
-    second.set(QStringLiteral("columns"), qint64{4});  // second never read "theme"
-    first.remove(QStringLiteral("absent"));
+    first.set("theme", "dark");
+    second.set("columns", qint64{4});  // second never read "theme"
+    first.remove("absent");
     const UserDefaults reread(path());
-    EXPECT_EQ(reread.string(QStringLiteral("theme")), QStringLiteral("dark"));
-    EXPECT_EQ(reread.integer(QStringLiteral("columns")), 4);
+    EXPECT_EQ(reread.string("theme"), "dark");
+    EXPECT_EQ(reread.integer("columns"), 4);
 }
 
 // Another program rewriting the file in place leaves it half-written for a moment; what this
@@ -186,55 +166,54 @@ TEST_F(UserDefaultsTest, AFileDamagedUnderneathIsMergedWithWhatWasKnown) {
     writeFile(R"({"columns": 4, "watchedFolders": ["/home/me/Shots"], "theme": "dark"})");
     UserDefaults defaults(path());
     writeFile(R"({"columns": 4, "watchedFol)");
-    EXPECT_TRUE(defaults.set(QStringLiteral("historyLimit"), qint64{80}));
+    EXPECT_TRUE(defaults.set("historyLimit", qint64{80}));
     const UserDefaults reread(path());
-    EXPECT_EQ(reread.integer(QStringLiteral("columns")), 4);
-    EXPECT_EQ(reread.string(QStringLiteral("theme")), QStringLiteral("dark"));
-    EXPECT_EQ(reread.object(QStringLiteral("watchedFolders")).toList().size(), 1);
-    EXPECT_EQ(reread.integer(QStringLiteral("historyLimit")), 80);
+    EXPECT_EQ(reread.integer("columns"), 4);
+    EXPECT_EQ(reread.string("theme"), "dark");
+    EXPECT_EQ(reread.object("watchedFolders").toList().size(), 1);
+    EXPECT_EQ(reread.integer("historyLimit"), 80);
     EXPECT_EQ(keptAside().size(), 1);
 
     // A file kept behind a link stays behind it.
-    const QString kept = m_dir.path() + QStringLiteral("/dotfiles/defaults.json");
+    const QString kept = m_dir.path() + "/dotfiles/defaults.json";
     QDir().mkpath(QFileInfo(kept).absolutePath());
     QFile::rename(path(), kept);
     QFile::link(kept, path());
-    EXPECT_TRUE(defaults.set(QStringLiteral("columns"), qint64{2}));
+    EXPECT_TRUE(defaults.set("columns", qint64{2}));
     EXPECT_TRUE(QFileInfo(path()).isSymLink());
-    EXPECT_EQ(UserDefaults(kept).integer(QStringLiteral("columns")), 2);
+    EXPECT_EQ(UserDefaults(kept).integer("columns"), 2);
 }
 
 TEST_F(UserDefaultsTest, ReloadSeesAnotherWritersChangesAndKeepsUnwrittenOnes) {
     UserDefaults running(path());
-    running.set(QStringLiteral("columns"), qint64{3});
+    running.set("columns", qint64{3});
     EXPECT_FALSE(running.reload());
-    UserDefaults(path()).remove(QStringLiteral("columns"));
-    UserDefaults(path()).set(QStringLiteral("hasCompletedFeatureTour"), false);
+    UserDefaults(path()).remove("columns");
+    UserDefaults(path()).set("hasCompletedFeatureTour", false);
     EXPECT_TRUE(running.reload());
-    EXPECT_FALSE(running.contains(QStringLiteral("columns")));
-    EXPECT_TRUE(running.contains(QStringLiteral("hasCompletedFeatureTour")));
+    EXPECT_FALSE(running.contains("columns"));
+    EXPECT_TRUE(running.contains("hasCompletedFeatureTour"));
     writeFile("{\"columns\": ");  // damaged: what is known stays
     EXPECT_FALSE(running.reload());
-    EXPECT_TRUE(running.contains(QStringLiteral("hasCompletedFeatureTour")));
+    EXPECT_TRUE(running.contains("hasCompletedFeatureTour"));
 }
 
 TEST(UserDefaultsChild, FullDisk) {
     FRAMLET_SMALL_DISK(folder)
-    const QString file = folder + QStringLiteral("/defaults.json");
+    const QString file = folder + "/defaults.json";
     UserDefaults defaults(file);
-    ASSERT_TRUE(defaults.set(QStringLiteral("hasCompletedOnboarding"), true));
+    ASSERT_TRUE(defaults.set("hasCompletedOnboarding", true));
     ASSERT_TRUE(test::SmallDisk::fill(folder));
-    EXPECT_FALSE(defaults.set(QStringLiteral("columns"), qint64{4}));
+    EXPECT_FALSE(defaults.set("columns", qint64{4}));
     EXPECT_FALSE(defaults.writeFailure().isEmpty());
-    EXPECT_TRUE(UserDefaults(file).boolean(QStringLiteral("hasCompletedOnboarding")));
-    QFile::remove(folder + QStringLiteral("/.filler"));
-    EXPECT_TRUE(defaults.set(QStringLiteral("columns"), qint64{2}));
+    EXPECT_TRUE(UserDefaults(file).boolean("hasCompletedOnboarding"));
+    QFile::remove(folder + "/.filler");
+    EXPECT_TRUE(defaults.set("columns", qint64{2}));
     EXPECT_TRUE(defaults.writeFailure().isEmpty());
 }
 
 TEST_F(UserDefaultsTest, AFullDiskLeavesTheFileWhole) {
-    test::SmallDisk::runChild(QStringLiteral("UserDefaultsChild.FullDisk"),
-                              m_dir.path() + QStringLiteral("/disk"));
+    test::SmallDisk::runChild("UserDefaultsChild.FullDisk", m_dir.path() + "/disk");
 }
 
 // Child of the concurrency test: writes FRAMLET_TEST_KEYS keys with its own prefix.
@@ -250,22 +229,18 @@ TEST(UserDefaultsChild, WriteKeys) {
 }
 
 TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceLoseNoKey) {
-    QList<QProcess*> writers;
-    for (const QString& prefix : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
-        auto* process = new QProcess;
+    std::vector<std::future<test::ChildResult>> writers;
+    for (const QString prefix : {"a", "b", "c"}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("FRAMLET_TEST_DEFAULTS"), path());
-        environment.insert(QStringLiteral("FRAMLET_TEST_PREFIX"), prefix);
-        environment.insert(QStringLiteral("FRAMLET_TEST_CHILD"), QStringLiteral("1"));
-        process->setProcessEnvironment(environment);
-        process->start(QCoreApplication::applicationFilePath(),
-                       {QStringLiteral("--gtest_filter=UserDefaultsChild.WriteKeys")});
-        writers.append(process);
+        environment.insert("FRAMLET_TEST_DEFAULTS", path());
+        environment.insert("FRAMLET_TEST_PREFIX", prefix);
+        writers.push_back(std::async(std::launch::async, [environment] {
+            return test::runSelf("UserDefaultsChild.WriteKeys", environment);
+        }));
     }
-    for (QProcess* process : writers) {
-        EXPECT_TRUE(process->waitForFinished(60000));
-        EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardOutput().constData();
-        delete process;
+    for (auto& writer : writers) {
+        const test::ChildResult result = writer.get();
+        EXPECT_TRUE(result.exitCode == 0 && !result.crashed) << result.out.constData();
     }
     const UserDefaults reread(path());
     for (const char* prefix : {"a", "b", "c"}) {

@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "FileBytes.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
 
@@ -13,9 +14,10 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    QString path() const { return m_dir.path() + QStringLiteral("/defaults.json"); }
-    // Stores the given values, then loads settings from them as a fresh launch would.
+    QString path() const { return m_dir.path() + "/defaults.json"; }
+    // Stores only the given values, then loads settings from them as a fresh launch would.
     std::unique_ptr<Settings> loadWith(const QVariantMap& stored) {
+        QFile::remove(path());
         UserDefaults writer(path());
         for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
             writer.set(it.key(), it.value());
@@ -33,110 +35,88 @@ TEST_F(SettingsTest, EmptyDefaultsLoadTheDocumentedValuesAndWriteNothing) {
     const auto settings = loadWith({});
     EXPECT_EQ(settings->theme(), Settings::Theme::system);
     EXPECT_FALSE(settings->appearance().has_value());
-    EXPECT_EQ(settings->columns(), 3);
-    EXPECT_EQ(settings->panelHeight(), 420.0);
-    EXPECT_EQ(settings->historyLimit(), 60);
-    EXPECT_EQ(settings->unseenResetSeconds(), 60);
     EXPECT_TRUE(settings->watchedFolders().isEmpty());
-    EXPECT_EQ(settings->hotKeyBinding(), (HotKeyBinding{19, 768}));
     EXPECT_FALSE(settings->showDockIcon());
     EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_TRUE(loadWith({{"showDockIcon", true}})->showDockIcon());
+    EXPECT_EQ(loadWith({{"theme", "dark"}})->appearance(), Settings::Appearance::dark);
 }
 
-TEST_F(SettingsTest, LoadRulesTellZeroFromMissingPerKey) {
-    const auto zeros = loadWith({{QStringLiteral("columns"), qint64{0}},
-                                 {QStringLiteral("panelHeight"), 0.0},
-                                 {QStringLiteral("historyLimit"), qint64{0}},
-                                 {QStringLiteral("unseenResetSeconds"), qint64{0}}});
-    EXPECT_EQ(zeros->columns(), 3);
-    EXPECT_EQ(zeros->panelHeight(), 420.0);
-    EXPECT_EQ(zeros->historyLimit(), 60);
-    EXPECT_EQ(zeros->unseenResetSeconds(), 0);  // stays lit until the shelf opens
-
-    const auto values = loadWith({{QStringLiteral("columns"), qint64{5}},
-                                  {QStringLiteral("panelHeight"), 512.5},
-                                  {QStringLiteral("historyLimit"), qint64{200}},
-                                  {QStringLiteral("unseenResetSeconds"), 30.0},
-                                  {QStringLiteral("showDockIcon"), true},
-                                  {QStringLiteral("theme"), QStringLiteral("dark")}});
-    EXPECT_EQ(values->columns(), 5);
-    EXPECT_EQ(values->panelHeight(), 512.5);
-    EXPECT_EQ(values->historyLimit(), 200);
-    EXPECT_EQ(values->unseenResetSeconds(), 60);  // a double is not an integer
-    EXPECT_TRUE(values->showDockIcon());
-    EXPECT_EQ(values->appearance(), Settings::Appearance::dark);
+// The stored numbers of the shelf's size and history, the badge's reset when given.
+QVariantMap numbers(QVariant columns, QVariant height, QVariant limit, QVariant reset = {}) {
+    QVariantMap map{{"columns", columns}, {"panelHeight", height}, {"historyLimit", limit}};
+    if (reset.isValid()) {
+        map.insert("unseenResetSeconds", reset);
+    }
+    return map;
 }
 
-// A hand-edited file: what the settings window would never offer is brought within its ranges.
-TEST_F(SettingsTest, HandEditedValuesLoadWithinTheWindowsRanges) {
-    const auto low = loadWith({{QStringLiteral("columns"), qint64{-3}},
-                               {QStringLiteral("panelHeight"), -5.0},
-                               {QStringLiteral("historyLimit"), qint64{-1}},
-                               {QStringLiteral("unseenResetSeconds"), qint64{-10}}});
-    EXPECT_EQ(low->columns(), 1);
-    EXPECT_EQ(low->panelHeight(), 240.0);
-    EXPECT_EQ(low->historyLimit(), 10);
-    EXPECT_EQ(low->unseenResetSeconds(), 60);  // read as missing, not as 0
-
-    const auto high = loadWith({{QStringLiteral("columns"), qint64{100}},
-                                {QStringLiteral("panelHeight"), 1e308},
-                                {QStringLiteral("historyLimit"), qint64{100000}},
-                                {QStringLiteral("unseenResetSeconds"), qint64{1} << 40}});
-    EXPECT_EQ(high->columns(), 6);
-    EXPECT_EQ(high->panelHeight(), 700.0);
-    EXPECT_EQ(high->historyLimit(), 200);
-    EXPECT_EQ(high->unseenResetSeconds(), 60);
-    // Beyond what an int holds: missing, not wrapped around into the range.
-    EXPECT_EQ(loadWith({{QStringLiteral("columns"), (qint64{1} << 32) + 2}})->columns(), 3);
-
-    for (const char* word : {"nan", "inf", "-inf", "1e300"}) {
-        const QString text = QString::fromLatin1(word);
-        const auto odd = loadWith({{QStringLiteral("columns"), text},
-                                   {QStringLiteral("panelHeight"), text},
-                                   {QStringLiteral("historyLimit"), text}});
-        EXPECT_EQ(odd->columns(), 3) << word;
-        EXPECT_EQ(odd->historyLimit(), 60) << word;
-        EXPECT_EQ(odd->panelHeight(), QByteArray(word) == "1e300" ? 700.0 : 420.0) << word;
+TEST_F(SettingsTest, NumbersLoadWithinTheWindowsRangesTellingZeroFromMissing) {
+    const struct {
+        const char* what;
+        QVariantMap stored;
+        int columns;
+        double panelHeight;
+        int historyLimit;
+        int unseenResetSeconds;
+    } cases[]{
+        {"nothing stored", {}, 3, 420.0, 60, 60},
+        // A zero reset keeps the badge lit until the shelf opens.
+        {"zeros", numbers(qint64{0}, 0.0, qint64{0}, qint64{0}), 3, 420.0, 60, 0},
+        // A double is not an integer.
+        {"in range", numbers(qint64{5}, 512.5, qint64{200}, 30.0), 5, 512.5, 200, 60},
+        // Hand-edited: what the window would never offer is brought within its ranges; a
+        // negative reset reads as missing, not as 0.
+        {"below", numbers(qint64{-3}, -5.0, qint64{-1}, qint64{-10}), 1, 240.0, 10, 60},
+        {"above", numbers(qint64{100}, 1e308, qint64{100000}, qint64{1} << 40), 6, 700.0, 200, 60},
+        // Beyond what an int holds: missing, not wrapped around into the range.
+        {"past an int", {{"columns", (qint64{1} << 32) + 2}}, 3, 420.0, 60, 60},
+        {"nan", numbers("nan", "nan", "nan"), 3, 420.0, 60, 60},
+        {"inf", numbers("inf", "inf", "inf"), 3, 420.0, 60, 60},
+        {"-inf", numbers("-inf", "-inf", "-inf"), 3, 420.0, 60, 60},
+        {"1e300", numbers("1e300", "1e300", "1e300"), 3, 700.0, 60, 60},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto settings = loadWith(c.stored);
+        EXPECT_EQ(settings->columns(), c.columns);
+        EXPECT_EQ(settings->panelHeight(), c.panelHeight);
+        EXPECT_EQ(settings->historyLimit(), c.historyLimit);
+        EXPECT_EQ(settings->unseenResetSeconds(), c.unseenResetSeconds);
     }
 }
 
 TEST_F(SettingsTest, AnUnknownThemeLoadsAsSystemAndStaysStoredUntilAssigned) {
-    auto settings = loadWith({{QStringLiteral("theme"), QStringLiteral("Dark")}});
+    auto settings = loadWith({{"theme", "Dark"}});
     EXPECT_EQ(settings->theme(), Settings::Theme::system);
-    EXPECT_EQ(stored(QStringLiteral("theme")).toString(), QStringLiteral("Dark"));
-    settings = loadWith({{QStringLiteral("theme"), qint64{1}}});
+    EXPECT_EQ(stored("theme").toString(), "Dark");
+    settings = loadWith({{"theme", qint64{1}}});
     EXPECT_EQ(settings->theme(), Settings::Theme::system);
 }
 
-TEST_F(SettingsTest, TheShortcutNeedsBothIntegers) {
-    EXPECT_EQ(loadWith({{QStringLiteral("hotKeyCode"), qint64{49}}})->hotKeyBinding(),
-              (HotKeyBinding{19, 768}));
-    m_dir.remove();
-    ASSERT_TRUE(QDir().mkpath(m_dir.path()));
-    EXPECT_EQ(loadWith({{QStringLiteral("hotKeyCode"), qint64{49}},
-                        {QStringLiteral("hotKeyModifiers"), QStringLiteral("256")}})
-                  ->hotKeyBinding(),
-              (HotKeyBinding{19, 768}));
-    EXPECT_EQ(loadWith({{QStringLiteral("hotKeyCode"), qint64{49}},
-                        {QStringLiteral("hotKeyModifiers"), qint64{4352}}})
-                  ->hotKeyBinding(),
-              (HotKeyBinding{49, 4352}));
-    // Integers no binding can hold fall back to the default shortcut.
-    EXPECT_EQ(loadWith({{QStringLiteral("hotKeyCode"), qint64{-1}}})->hotKeyBinding(),
-              (HotKeyBinding{19, 768}));
+TEST_F(SettingsTest, TheShortcutNeedsBothIntegersThatABindingCanHold) {
+    const std::pair<QVariantMap, HotKeyBinding> cases[]{
+        {{}, {19, 768}},
+        {{{"hotKeyCode", qint64{49}}}, {19, 768}},
+        {{{"hotKeyCode", qint64{49}}, {"hotKeyModifiers", "256"}}, {19, 768}},
+        {{{"hotKeyCode", qint64{49}}, {"hotKeyModifiers", qint64{4352}}}, {49, 4352}},
+        {{{"hotKeyCode", qint64{-1}}, {"hotKeyModifiers", qint64{4352}}}, {19, 768}},
+    };
+    for (const auto& [stored, binding] : cases) {
+        EXPECT_EQ(loadWith(stored)->hotKeyBinding(), binding) << stored.size() << " keys";
+    }
 }
 
 TEST_F(SettingsTest, WatchedFoldersFallBackToTheLegacyKeyUnexpanded) {
-    auto settings = loadWith({{QStringLiteral("watchedFolder"), QStringLiteral("~/Shots")}});
-    EXPECT_EQ(settings->watchedFolders(), QStringList{QStringLiteral("~/Shots")});
-    EXPECT_FALSE(stored(QStringLiteral("watchedFolders")).isValid());
+    auto settings = loadWith({{"watchedFolder", "~/Shots"}});
+    EXPECT_EQ(settings->watchedFolders(), QStringList{"~/Shots"});
+    EXPECT_FALSE(stored("watchedFolders").isValid());
 
-    settings = loadWith(
-        {{QStringLiteral("watchedFolders"), QVariantList{QStringLiteral("/a"), qint64{3}}}});
-    EXPECT_EQ(settings->watchedFolders(), QStringList{QStringLiteral("~/Shots")});
+    settings =
+        loadWith({{"watchedFolder", "~/Shots"}, {"watchedFolders", QVariantList{"/a", qint64{3}}}});
+    EXPECT_EQ(settings->watchedFolders(), QStringList{"~/Shots"});
 
-    settings = loadWith({{QStringLiteral("watchedFolders"), QVariantList{}},
-                         {QStringLiteral("watchedFolder"), QStringLiteral("/legacy")}});
+    settings = loadWith({{"watchedFolders", QVariantList{}}, {"watchedFolder", "/legacy"}});
     EXPECT_TRUE(settings->watchedFolders().isEmpty());
 }
 
@@ -150,28 +130,28 @@ TEST_F(SettingsTest, AssignmentsWriteThroughAndNotifyEvenWhenUnchanged) {
     // Subscribers run inside the assignment and already see the stored value.
     QString seenInHandler;
     QObject::connect(settings.get(), &Settings::themeChanged,
-                     [&] { seenInHandler = stored(QStringLiteral("theme")).toString(); });
+                     [&] { seenInHandler = stored("theme").toString(); });
     settings->setTheme(Settings::Theme::system);
     EXPECT_EQ(theme.count(), 1);
-    EXPECT_EQ(seenInHandler, QStringLiteral("system"));
+    EXPECT_EQ(seenInHandler, "system");
 
     settings->setShowDockIcon(false);
     EXPECT_EQ(dock.count(), 1);
-    EXPECT_EQ(stored(QStringLiteral("showDockIcon")).typeId(), QMetaType::Bool);
+    EXPECT_EQ(stored("showDockIcon").typeId(), QMetaType::Bool);
 
     settings->setColumns(4);
     settings->setPanelHeight(300);
     settings->setHistoryLimit(10);
     settings->setUnseenResetSeconds(0);
-    EXPECT_EQ(stored(QStringLiteral("columns")).typeId(), QMetaType::LongLong);
-    EXPECT_EQ(stored(QStringLiteral("panelHeight")).typeId(), QMetaType::Double);
-    EXPECT_EQ(stored(QStringLiteral("unseenResetSeconds")).toLongLong(), 0);
+    EXPECT_EQ(stored("columns").typeId(), QMetaType::LongLong);
+    EXPECT_EQ(stored("panelHeight").typeId(), QMetaType::Double);
+    EXPECT_EQ(stored("unseenResetSeconds").toLongLong(), 0);
     EXPECT_EQ(theme.count() + dock.count() + folders.count() + hotKey.count(), 2);
 
     settings->setHotKey({1, 4096});
     EXPECT_EQ(hotKey.count(), 1);
-    EXPECT_EQ(stored(QStringLiteral("hotKeyCode")).toLongLong(), 1);
-    EXPECT_EQ(stored(QStringLiteral("hotKeyModifiers")).toLongLong(), 4096);
+    EXPECT_EQ(stored("hotKeyCode").toLongLong(), 1);
+    EXPECT_EQ(stored("hotKeyModifiers").toLongLong(), 4096);
 
     UserDefaults reloaded(path());
     const Settings again(reloaded);
@@ -183,28 +163,27 @@ TEST_F(SettingsTest, AssignmentsWriteThroughAndNotifyEvenWhenUnchanged) {
 }
 
 TEST_F(SettingsTest, AddAndRemoveWatchedFolders) {
-    const auto settings = loadWith({{QStringLiteral("watchedFolder"), QStringLiteral("~/Shots")}});
+    const auto settings = loadWith({{"watchedFolder", "~/Shots"}});
     QSignalSpy changed(settings.get(), &Settings::watchedFolderChanged);
-    const QString expanded = QDir::homePath() + QStringLiteral("/Shots");
+    const QString expanded = QDir::homePath() + "/Shots";
 
-    settings->addWatchedFolder(QStringLiteral("~/Shots"));  // expanded form not listed yet
-    EXPECT_EQ(settings->watchedFolders(), (QStringList{QStringLiteral("~/Shots"), expanded}));
+    settings->addWatchedFolder("~/Shots");  // expanded form not listed yet
+    EXPECT_EQ(settings->watchedFolders(), (QStringList{"~/Shots", expanded}));
     EXPECT_EQ(changed.count(), 1);
 
-    settings->addWatchedFolder(QStringLiteral("~/Shots"));  // now it is: nothing happens
+    settings->addWatchedFolder("~/Shots");  // now it is: nothing happens
     settings->addWatchedFolder(expanded);
     EXPECT_EQ(changed.count(), 1);
 
-    settings->addWatchedFolder(QStringLiteral("/b"));
-    settings->addWatchedFolder(QStringLiteral("~/Shots/../Shots"));
-    settings->removeWatchedFolder(QStringLiteral("~/Shots"));  // no expansion on removal
-    EXPECT_EQ(settings->watchedFolders(), (QStringList{expanded, QStringLiteral("/b"),
-                                                       expanded + QStringLiteral("/../Shots")}));
+    settings->addWatchedFolder("/b");
+    settings->addWatchedFolder("~/Shots/../Shots");
+    settings->removeWatchedFolder("~/Shots");  // no expansion on removal
+    EXPECT_EQ(settings->watchedFolders(), (QStringList{expanded, "/b", expanded + "/../Shots"}));
 
     changed.clear();
-    settings->removeWatchedFolder(QStringLiteral("/not/listed"));
+    settings->removeWatchedFolder("/not/listed");
     EXPECT_EQ(changed.count(), 1);
-    EXPECT_EQ(stored(QStringLiteral("watchedFolders")).toStringList(), settings->watchedFolders());
+    EXPECT_EQ(stored("watchedFolders").toStringList(), settings->watchedFolders());
 }
 
 }  // namespace
@@ -213,14 +192,14 @@ namespace {
 
 // Another Framlet process, or a maintenance flag, changes the file while this one runs.
 TEST_F(SettingsTest, ChangesFromAnotherProcessAreNoticedAndNotifiedOnce) {
-    const auto settings = loadWith({{QStringLiteral("columns"), qint64{3}}});
+    const auto settings = loadWith({{"columns", qint64{3}}});
     settings->followFileChanges();
     QSignalSpy columns(settings.get(), &Settings::columnsChanged);
     QSignalSpy theme(settings.get(), &Settings::themeChanged);
     QSignalSpy folders(settings.get(), &Settings::watchedFolderChanged);
     UserDefaults other(path());
-    other.set(QStringLiteral("columns"), qint64{5});
-    other.set(QStringLiteral("hasCompletedFeatureTour"), true);
+    other.set("columns", qint64{5});
+    other.set("hasCompletedFeatureTour", true);
     EXPECT_TRUE(columns.wait(5000));  // noticed without being asked
     EXPECT_EQ(settings->columns(), 5);
     EXPECT_TRUE(settings->hasCompletedFeatureTour());
@@ -228,7 +207,7 @@ TEST_F(SettingsTest, ChangesFromAnotherProcessAreNoticedAndNotifiedOnce) {
     EXPECT_EQ(columns.size(), 1);
     EXPECT_EQ(theme.size(), 0);
     EXPECT_EQ(folders.size(), 0);
-    other.remove(QStringLiteral("hasCompletedFeatureTour"));
+    other.remove("hasCompletedFeatureTour");
     settings->reload();
     EXPECT_FALSE(settings->hasCompletedFeatureTour());
 }
@@ -238,9 +217,7 @@ TEST_F(SettingsTest, AFailedWriteIsAProblemUntilAWriteSucceeds) {
     QSignalSpy problem(settings.get(), &Settings::storageProblemChanged);
     QFile::remove(path());
     QDir().rmdir(m_dir.path());
-    QFile blocker(m_dir.path());  // a file where the folder should be
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(test::put(m_dir.path(), ""));  // a file where the folder should be
     settings->setColumns(4);
     settings->setTheme(Settings::Theme::dark);
     EXPECT_EQ(problem.size(), 1);
@@ -250,7 +227,7 @@ TEST_F(SettingsTest, AFailedWriteIsAProblemUntilAWriteSucceeds) {
     settings->setColumns(2);
     EXPECT_EQ(problem.size(), 2);
     EXPECT_TRUE(settings->storageProblem().isEmpty());
-    EXPECT_EQ(stored(QStringLiteral("theme")).toString(), QStringLiteral("dark"));
+    EXPECT_EQ(stored("theme").toString(), "dark");
 }
 
 }  // namespace

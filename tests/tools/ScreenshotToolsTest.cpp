@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "FileBytes.h"
 #include "ProgramHome.h"
 
 namespace {
@@ -17,11 +18,9 @@ protected:
     void SetUp() override {
         // What xdg-user-dirs leaves on a new account.
         QDir().mkpath(pictures());
-        QDir().mkpath(home.filePath(QStringLiteral(".config")));
-        QFile dirs(home.filePath(QStringLiteral(".config/user-dirs.dirs")));
-        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
-        dirs.write("XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Pictures\"\n");
-        dirs.close();
+        ASSERT_TRUE(framlet::test::put(
+            home.filePath(".config/user-dirs.dirs"),
+            "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Pictures\"\n"));
 
         environment = framlet::test::programEnvironment(home.path());
     }
@@ -35,7 +34,7 @@ protected:
         }
     }
 
-    QString pictures() const { return home.filePath(QStringLiteral("Pictures")); }
+    QString pictures() const { return home.filePath("Pictures"); }
     QByteArray log() const { return framlet::test::programLog(home.path()); }
     bool logged(const QByteArray& line, int timeoutMs = 15000) const {
         return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
@@ -48,7 +47,7 @@ protected:
     }
     void run(const QString& program, const QStringList& arguments) {
         tool.setProcessEnvironment(environment);
-        tool.setWorkingDirectory(QStringLiteral("/"));
+        tool.setWorkingDirectory("/");
         tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         tool.start(program, arguments);
         ASSERT_TRUE(tool.waitForStarted()) << program.toStdString();
@@ -56,18 +55,13 @@ protected:
     // What a user does in the tool's dialog: accept what it proposes.
     static void acceptDialog(const QString& title) {
         QProcess search;
-        search.start(QStringLiteral("xdotool"),
-                     {QStringLiteral("search"), QStringLiteral("--sync"),
-                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title});
+        search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", title});
         ASSERT_TRUE(search.waitForFinished(20000)) << "no window " << title.toStdString();
         const QString window = QString::fromUtf8(search.readAllStandardOutput()).split(u'\n')[0];
         ASSERT_FALSE(window.isEmpty()) << "no window " << title.toStdString();
         QTest::qWait(500);  // the toolkit sets the dialog's focus once it is mapped
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
-        QProcess::execute(
-            QStringLiteral("xdotool"),
-            {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
+        QProcess::execute("xdotool", {"windowactivate", "--sync", window});
+        QProcess::execute("xdotool", {"key", "--clearmodifiers", "Return"});
     }
     void expectCaptureSeenLive(const QString& savedAs) {
         EXPECT_TRUE(QFileInfo(savedAs).isFile())
@@ -87,15 +81,15 @@ protected:
 };
 
 TEST_F(ScreenshotTools, AFullScreenCaptureOfXfceScreenshooterAtItsDefaultsIsSeenLive) {
-    environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("XFCE"));
+    environment.insert("XDG_CURRENT_DESKTOP", "XFCE");
     launch();
     EXPECT_TRUE(log().contains("watcher: screenshot tool xfce4-screenshooter, no settings file → " +
                                QFile::encodeName(pictures())));
 
     // Without -s it asks what to do (save is its default), then where, proposing its folder.
-    run(QStringLiteral("xfce4-screenshooter"), {QStringLiteral("-f")});
-    acceptDialog(QStringLiteral("^Screenshot$"));
-    acceptDialog(QStringLiteral("^Save screenshot as"));
+    run("xfce4-screenshooter", {"-f"});
+    acceptDialog("^Screenshot$");
+    acceptDialog("^Save screenshot as");
     ASSERT_TRUE(tool.waitForFinished(20000));
     expectCaptureSeenLive(onlyFileIn(pictures()));
     // As it quits it records that folder, which changes nothing.
@@ -106,11 +100,10 @@ TEST_F(ScreenshotTools, AFullScreenCaptureOfXfceScreenshooterAtItsDefaultsIsSeen
 
     // Saving through its dialog into another folder: it records that folder as it quits, and
     // the capture already there is seen as one.
-    const QString elsewhere = home.filePath(QStringLiteral("Elsewhere"));
+    const QString elsewhere = home.filePath("Elsewhere");
     QDir().mkpath(elsewhere);
-    run(QStringLiteral("xfce4-screenshooter"),
-        {QStringLiteral("-f"), QStringLiteral("-s"), elsewhere});
-    acceptDialog(QStringLiteral("^Save screenshot as"));
+    run("xfce4-screenshooter", {"-f", "-s", elsewhere});
+    acceptDialog("^Save screenshot as");
     ASSERT_TRUE(tool.waitForFinished(20000));
     EXPECT_TRUE(QFileInfo(onlyFileIn(elsewhere)).isFile());
     EXPECT_TRUE(logged("watcher: FSEvents watching Elsewhere")) << log().constData();
@@ -120,15 +113,14 @@ TEST_F(ScreenshotTools, AFullScreenCaptureOfXfceScreenshooterAtItsDefaultsIsSeen
 }
 
 TEST_F(ScreenshotTools, AFullScreenCaptureOfFlameshotWithAnEmptySettingsFileIsSeenLive) {
-    const QString settings = home.filePath(QStringLiteral(".config/flameshot/flameshot.ini"));
-    QDir().mkpath(QFileInfo(settings).path());
-    QFile(settings).open(QIODevice::WriteOnly);
+    const QString settings = home.filePath(".config/flameshot/flameshot.ini");
+    ASSERT_TRUE(framlet::test::put(settings, {}));
     launch();
     EXPECT_TRUE(log().contains("watcher: screenshot tool flameshot, savePath not set → " +
                                QFile::encodeName(pictures())));
 
-    run(QStringLiteral("flameshot"), {QStringLiteral("full")});
-    acceptDialog(QStringLiteral("^Save screenshot$"));
+    run("flameshot", {"full"});
+    acceptDialog("^Save screenshot$");
     ASSERT_TRUE(tool.waitForFinished(20000));
     expectCaptureSeenLive(onlyFileIn(pictures()));
     EXPECT_EQ(QFileInfo(settings).size(), 0);  // it saved without recording a folder

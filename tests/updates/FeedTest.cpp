@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "FileBytes.h"
 #include "SigningKey.h"
 #include "fuzz/FeedInput.h"
 #include "updates/Appcast.h"
@@ -42,13 +43,12 @@ AppcastItem item(const char* version, const char* channel = "") {
 }
 
 TEST(AppcastTest, ReadsItemsAndLeavesOutThoseItCannotInstall) {
-    const QUrl url(QStringLiteral("https://example.org/Framlet-2.0.AppImage"));
+    const QUrl url("https://example.org/Framlet-2.0.AppImage");
     const QByteArray text =
-        feed(feedItem(QStringLiteral("2.0"), url, 1234, "c2ln", QStringLiteral("beta"),
-                      QStringLiteral("<p>New <b>shelf</b></p>")) +
-             feedItem(QStringLiteral("2.1"), url, 1234, "") +    // unsigned
-             feedItem(QStringLiteral("2.2"), url, 0, "c2ln") +   // no length
-             feedItem(QStringLiteral("x"), url, 1234, "c2ln"));  // no version
+        feed(feedItem("2.0", url, 1234, "c2ln", "beta", "<p>New <b>shelf</b></p>") +
+             feedItem("2.1", url, 1234, "") +    // unsigned
+             feedItem("2.2", url, 0, "c2ln") +   // no length
+             feedItem("x", url, 1234, "c2ln"));  // no version
     const auto parsed = Appcast::parse(text);
     ASSERT_TRUE(std::holds_alternative<QList<AppcastItem>>(parsed));
     const auto items = std::get<QList<AppcastItem>>(parsed);
@@ -72,10 +72,10 @@ TEST(AppcastTest, RefusesWhatIsNoFeed) {
 // Nesting costs the reader no stack: a feed of 60,000 levels, far under the size cap, is read
 // whole, and one left open is an error.
 TEST(AppcastTest, ReadsNotesNestedAsDeepAsTheSizeCapAllows) {
-    const QUrl url(QStringLiteral("https://example.org/Framlet-2.0.AppImage"));
+    const QUrl url("https://example.org/Framlet-2.0.AppImage");
     const QByteArray open = QByteArray("<i>").repeated(60000);
     const QByteArray close = QByteArray("</i>").repeated(60000);
-    const QByteArray item = feed(feedItem(QStringLiteral("2.0"), url, 5, "c2ln"));
+    const QByteArray item = feed(feedItem("2.0", url, 5, "c2ln"));
     const auto notesAt = item.indexOf("<![CDATA[Fixes.]]>");
     const QByteArray text = item.left(notesAt) + open + "deep" + close + item.mid(notesAt + 18);
     ASSERT_LT(text.size(), 1024 * 1024);
@@ -92,9 +92,7 @@ TEST(AppcastTest, ReadsEverySeedOfTheFuzzer) {
     const QStringList seeds = corpus.entryList(QDir::Files);
     ASSERT_FALSE(seeds.isEmpty());
     for (const QString& seed : seeds) {
-        QFile file(corpus.filePath(seed));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = test::contents(corpus.filePath(seed));
         const auto items = test::exerciseFeed(reinterpret_cast<const uint8_t*>(bytes.constData()),
                                               static_cast<size_t>(bytes.size()));
         EXPECT_EQ(items.size(), bytes.count("<item>")) << seed.toStdString();
@@ -104,11 +102,10 @@ TEST(AppcastTest, ReadsEverySeedOfTheFuzzer) {
 TEST(AppcastTest, PicksTheNewestItemOfTheAllowedChannels) {
     const QList<AppcastItem> items{item("1.9"), item("1.10"), item("3.0", "beta"),
                                    item("2.5", "nightly")};
-    EXPECT_EQ(Appcast::newest(items, QStringLiteral("1.2"), {})->version, u"1.10");
-    EXPECT_EQ(Appcast::newest(items, QStringLiteral("1.2"), {QStringLiteral("beta")})->version,
-              u"3.0");
-    EXPECT_FALSE(Appcast::newest(items, QStringLiteral("1.10"), {}));
-    EXPECT_FALSE(Appcast::newest(items, QStringLiteral("unknown"), {}));
+    EXPECT_EQ(Appcast::newest(items, "1.2", {})->version, u"1.10");
+    EXPECT_EQ(Appcast::newest(items, "1.2", {"beta"})->version, u"3.0");
+    EXPECT_FALSE(Appcast::newest(items, "1.10", {}));
+    EXPECT_FALSE(Appcast::newest(items, "unknown", {}));
 }
 
 TEST(ReleaseNotesTest, KeepsTheTextAndDropsImagesAndScripts) {
@@ -117,7 +114,7 @@ TEST(ReleaseNotesTest, KeepsTheTextAndDropsImagesAndScripts) {
         "</p><script>steal()</script><style>body{background:url(https://x.example/b.png)}"
         "</style><p>Bye</p>");
     ASSERT_TRUE(ReleaseNotes::isRich(notes));
-    EXPECT_FALSE(ReleaseNotes::isRich(QStringLiteral("Plain notes, 2 < 3.")));
+    EXPECT_FALSE(ReleaseNotes::isRich("Plain notes, 2 < 3."));
     const QString html = ReleaseNotes::sanitisedHtml(notes);
     EXPECT_TRUE(html.contains(u"search"));
     EXPECT_TRUE(html.contains(u"Bye"));

@@ -47,14 +47,14 @@ protected:
     // A release as the build makes one: an ELF runtime marked as a type 2 AppImage and carrying
     // its version in a `.framlet_version` section, then the image. /bin/true plays the runtime.
     QByteArray appImage(const QString& version) const {
-        const QString runtime = dir.filePath(QStringLiteral("runtime-") + version);
-        QFile::copy(QStringLiteral("/bin/true"), runtime);
+        const QString runtime = dir.filePath("runtime-" + version);
+        QFile::copy("/bin/true", runtime);
         if (!version.isEmpty()) {
-            const QString text = dir.filePath(QStringLiteral("version.txt"));
+            const QString text = dir.filePath("version.txt");
             put(text, version.toUtf8() + '\n');
             EXPECT_TRUE(
-                run(QStringLiteral("objcopy"),
-                    {QStringLiteral("--add-section"),
+                run("objcopy",
+                    {"--add-section",
                      QString::fromLatin1(UpdatePayload::kVersionSection) + u'=' + text, runtime}));
         }
         return contents(runtime).replace(8, 3, QByteArray("AI\x02", 3)) + "hsqs" + other;
@@ -62,21 +62,19 @@ protected:
 
     // A Debian package of this version, built by dpkg-deb as a release's would be.
     QByteArray package(const QString& version) const {
-        const QString root = dir.filePath(QStringLiteral("package-") + version);
-        put(root + QStringLiteral("/DEBIAN/control"),
+        const QString root = dir.filePath("package-" + version);
+        put(root + "/DEBIAN/control",
             "Package: framlet\nVersion: " + version.toUtf8() +
                 "\nArchitecture: all\nMaintainer: Framlet <framlet@example.org>\n"
                 "Description: keeps your recent screenshots on a shelf\n");
-        put(root + QStringLiteral("/usr/bin/framlet"), other);
-        const QString deb = root + QStringLiteral(".deb");
-        EXPECT_TRUE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("--root-owner-group"),
-                                                     QStringLiteral("--build"), root, deb}));
+        put(root + "/usr/bin/framlet", other);
+        const QString deb = root + ".deb";
+        EXPECT_TRUE(run("dpkg-deb", {"--root-owner-group", "--build", root, deb}));
         return contents(deb);
     }
 
     UpdateInstaller::Places places(const QString& appImage = {}) const {
-        return {dir.filePath(QStringLiteral("staging")), dir.filePath(QStringLiteral("Downloads")),
-                appImage};
+        return {dir.filePath("staging"), dir.filePath("Downloads"), appImage};
     }
 
     AppcastItem item(const QString& name, const QByteArray& bytes, const QString& version = "2.0",
@@ -110,7 +108,7 @@ protected:
     QString oldAppImage(QFileDevice::Permissions permissions = QFileDevice::ReadOwner |
                                                                QFileDevice::WriteOwner |
                                                                QFileDevice::ExeOwner) const {
-        const QString path = dir.filePath(QStringLiteral("Framlet.AppImage"));
+        const QString path = dir.filePath("Framlet.AppImage");
         put(path, "old release");
         QFile::setPermissions(path, permissions);
         return path;
@@ -131,42 +129,38 @@ protected:
 
 TEST_F(InstallerTest, AVerifiedDownloadIsSavedAndShownOrHandedToThePackageInstaller) {
     UpdateInstaller installer = makeInstaller();
-    const auto saved = install(installer, item(QStringLiteral("Framlet-2.0.tar.gz"), other));
+    const auto saved = install(installer, item("Framlet-2.0.tar.gz", other));
     ASSERT_EQ(saved.size(), 3);
     EXPECT_EQ(saved[0].value<Outcome>(), Outcome::savedToDownloads);
     EXPECT_EQ(files.revealed, QList<QUrl>{QUrl::fromLocalFile(saved[1].toString())});
     EXPECT_EQ(contents(saved[1].toString()), other);
 
-    const auto deb =
-        install(installer, item(QStringLiteral("framlet_2.0_amd64.deb"), package("2.0")));
+    const auto deb = install(installer, item("framlet_2.0_amd64.deb", package("2.0")));
     ASSERT_EQ(deb.size(), 3);
     EXPECT_EQ(deb[0].value<Outcome>(), Outcome::handedToPackageInstaller);
     EXPECT_EQ(files.opened, QList<QUrl>{QUrl::fromLocalFile(deb[1].toString())});
-    EXPECT_TRUE(filesIn(QStringLiteral("staging")).isEmpty());
+    EXPECT_TRUE(filesIn("staging").isEmpty());
 }
 
 TEST_F(InstallerTest, ARunningAppImageIsReplacedWholeWithoutWideningWhoMayUseIt) {
     // The group may read the old program and others may not: only the group may run the new one.
     const QString program = oldAppImage(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                         QFileDevice::ExeOwner | QFileDevice::ReadGroup);
-    const QByteArray release = appImage(QStringLiteral("2.0"));
+    const QByteArray release = appImage("2.0");
     UpdateInstaller installer = makeInstaller(program);
-    const auto result =
-        install(installer, item(QStringLiteral("Framlet-2.0-x86_64.AppImage"), release));
+    const auto result = install(installer, item("Framlet-2.0-x86_64.AppImage", release));
     ASSERT_EQ(result.size(), 3);
     EXPECT_EQ(result[0].value<Outcome>(), Outcome::replacedAppImage);
     EXPECT_EQ(contents(program), release);
     EXPECT_EQ(QFileInfo(program).permissions() & kModeBits,
               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
                   QFileDevice::ReadGroup | QFileDevice::ExeGroup);
-    EXPECT_EQ(
-        QDir(dir.path()).entryList({QStringLiteral("*.AppImage*")}, QDir::Files | QDir::Hidden),
-        QStringList{QStringLiteral("Framlet.AppImage")});
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.AppImage*"}, QDir::Files | QDir::Hidden),
+              QStringList{"Framlet.AppImage"});
 
     // One it cannot write beside is still verified and kept, in Downloads, and the user is told.
-    UpdateInstaller blocked = makeInstaller(dir.filePath(QStringLiteral("gone/Framlet.AppImage")));
-    const auto saved =
-        install(blocked, item(QStringLiteral("Framlet-2.0-x86_64.AppImage"), release));
+    UpdateInstaller blocked = makeInstaller(dir.filePath("gone/Framlet.AppImage"));
+    const auto saved = install(blocked, item("Framlet-2.0-x86_64.AppImage", release));
     ASSERT_EQ(saved.size(), 3);
     EXPECT_EQ(saved[0].value<Outcome>(), Outcome::savedToDownloadsInstead);
     EXPECT_EQ(contents(saved[1].toString()), release);
@@ -176,23 +170,23 @@ TEST_F(InstallerTest, ARunningAppImageIsReplacedWholeWithoutWideningWhoMayUseIt)
 TEST_F(InstallerTest, ADownloadThatFailsItsChecksIsDeletedAndNeverUsed) {
     const QString program = oldAppImage();
     UpdateInstaller installer = makeInstaller(program);
-    const QByteArray release = appImage(QStringLiteral("2.0"));
+    const QByteArray release = appImage("2.0");
     test::SigningKey stranger;
     const QList<AppcastItem> bad{
-        item(QStringLiteral("a.AppImage"), release, "2.0", stranger.signatureBase64(release)),
-        item(QStringLiteral("b.AppImage"), release, "2.0", key.signatureBase64("something else")),
-        item(QStringLiteral("c.AppImage"), release, "2.0", {}, release.size() + 10),  // short
-        item(QStringLiteral("d.AppImage"), release, "2.0", {}, release.size() - 10),  // long
+        item("a.AppImage", release, "2.0", stranger.signatureBase64(release)),
+        item("b.AppImage", release, "2.0", key.signatureBase64("something else")),
+        item("c.AppImage", release, "2.0", {}, release.size() + 10),  // short
+        item("d.AppImage", release, "2.0", {}, release.size() - 10),  // long
     };
     for (const AppcastItem& update : bad) {
         const auto result = install(installer, update);
         ASSERT_EQ(result.size(), 1) << update.url.toString().toStdString();
-        EXPECT_TRUE(filesIn(QStringLiteral("staging")).isEmpty());
+        EXPECT_TRUE(filesIn("staging").isEmpty());
     }
     EXPECT_EQ(contents(program), "old release");
     EXPECT_TRUE(files.opened.isEmpty());
     EXPECT_TRUE(files.revealed.isEmpty());
-    EXPECT_TRUE(filesIn(QStringLiteral("Downloads")).isEmpty());
+    EXPECT_TRUE(filesIn("Downloads").isEmpty());
 }
 
 // A genuine signature proves who made the bytes, not which release they are: an old release
@@ -200,12 +194,12 @@ TEST_F(InstallerTest, ADownloadThatFailsItsChecksIsDeletedAndNeverUsed) {
 TEST_F(InstallerTest, AReleaseIsInstalledOnlyAsWhatItsOwnBytesSay) {
     const QString program = oldAppImage();
     UpdateInstaller installer = makeInstaller(program);
-    const QByteArray old = appImage(QStringLiteral("1.5"));
-    const QByteArray current = appImage(QStringLiteral("1.9"));
+    const QByteArray old = appImage("1.5");
+    const QByteArray current = appImage("1.9");
     const QByteArray unversioned = appImage({});
-    const QByteArray release = appImage(QStringLiteral("2.0"));
-    const QByteArray oldPackage = package(QStringLiteral("1.5"));
-    const QByteArray newPackage = package(QStringLiteral("2.0"));
+    const QByteArray release = appImage("2.0");
+    const QByteArray oldPackage = package("1.5");
+    const QByteArray newPackage = package("2.0");
     QByteArray plainElf = release;
     plainElf.replace(8, 3, QByteArray(3, '\0'));
     QByteArray lostSections = release;
@@ -227,56 +221,53 @@ TEST_F(InstallerTest, AReleaseIsInstalledOnlyAsWhatItsOwnBytesSay) {
         const auto result = install(installer, item(name, bytes, version));
         ASSERT_EQ(result.size(), 1) << name.toStdString();
         EXPECT_TRUE(result[0].toString().contains(message)) << result[0].toString().toStdString();
-        EXPECT_TRUE(log.text().contains(QStringLiteral("updater: refused update ") + version +
-                                        QStringLiteral(" — ")))
+        EXPECT_TRUE(log.text().contains("updater: refused update " + version + " — "))
             << log.text().toStdString();
     }
     EXPECT_EQ(contents(program), "old release");
     EXPECT_TRUE(files.opened.isEmpty());
-    EXPECT_TRUE(filesIn(QStringLiteral("Downloads")).isEmpty());
-    EXPECT_TRUE(filesIn(QStringLiteral("staging")).isEmpty());
+    EXPECT_TRUE(filesIn("Downloads").isEmpty());
+    EXPECT_TRUE(filesIn("staging").isEmpty());
 }
 
 TEST_F(InstallerTest, NoDownloadWritesThroughALinkOrGrowsPastTheCap) {
     UpdateInstaller installer = makeInstaller();
-    const QString mine = dir.filePath(QStringLiteral("mine.txt"));
+    const QString mine = dir.filePath("mine.txt");
     put(mine, "the user's own file");
-    const QString nowhere = dir.filePath(QStringLiteral("framlet.desktop"));  // not there yet
-    QDir(dir.path()).mkpath(QStringLiteral("staging"));
-    QDir(dir.path()).mkpath(QStringLiteral("Downloads"));
-    ASSERT_TRUE(QFile::link(mine, dir.filePath(QStringLiteral("staging/Framlet-2.0.tar.gz.part"))));
-    ASSERT_TRUE(QFile::link(nowhere, dir.filePath(QStringLiteral("Downloads/Framlet-2.0.tar.gz"))));
+    const QString nowhere = dir.filePath("framlet.desktop");  // not there yet
+    QDir(dir.path()).mkpath("staging");
+    QDir(dir.path()).mkpath("Downloads");
+    ASSERT_TRUE(QFile::link(mine, dir.filePath("staging/Framlet-2.0.tar.gz.part")));
+    ASSERT_TRUE(QFile::link(nowhere, dir.filePath("Downloads/Framlet-2.0.tar.gz")));
 
-    const auto saved = install(installer, item(QStringLiteral("Framlet-2.0.tar.gz"), other));
+    const auto saved = install(installer, item("Framlet-2.0.tar.gz", other));
     ASSERT_EQ(saved.size(), 3);
     EXPECT_NE(QFileInfo(saved[1].toString()).fileName(), u"Framlet-2.0.tar.gz");
     EXPECT_EQ(contents(saved[1].toString()), other);
     EXPECT_EQ(contents(mine), "the user's own file");
     EXPECT_FALSE(QFileInfo::exists(nowhere));
-    EXPECT_TRUE(
-        QFileInfo(dir.filePath(QStringLiteral("Downloads/Framlet-2.0.tar.gz"))).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir.filePath("Downloads/Framlet-2.0.tar.gz")).isSymLink());
 
     // However large the feed says a release is, no more than the cap is ever fetched.
-    const auto huge =
-        install(installer, item(QStringLiteral("huge.tar.gz"), other, "2.0", {}, qint64{1} << 40));
+    const auto huge = install(installer, item("huge.tar.gz", other, "2.0", {}, qint64{1} << 40));
     ASSERT_EQ(huge.size(), 1);
-    EXPECT_EQ(server.requests(QStringLiteral("/huge.tar.gz")), 0);
+    EXPECT_EQ(server.requests("/huge.tar.gz"), 0);
 }
 
 // Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST_F(InstallerTest, ChildOnAFullDisk) {
     FRAMLET_SMALL_DISK(disk, 4 << 20)
-    const QString program = disk + QStringLiteral("/Framlet.AppImage");
+    const QString program = disk + "/Framlet.AppImage";
     put(program, "old release");
-    QByteArray release = appImage(QStringLiteral("2.0"));
+    QByteArray release = appImage("2.0");
     release.append(QByteArray((1 << 20) + 6000 - release.size(), 'x'));
     // Room for all of the release but its last kilobytes: the end of a file is what a buffered
     // writer loses without noticing.
     ASSERT_TRUE(test::SmallDisk::fill(disk));
-    QFile filler(disk + QStringLiteral("/.filler"));
+    QFile filler(disk + "/.filler");
     ASSERT_TRUE(filler.resize(filler.size() - (1 << 20) - 4096));
     UpdateInstaller installer = makeInstaller(program);
-    const auto result = install(installer, item(QStringLiteral("Framlet-2.0.AppImage"), release));
+    const auto result = install(installer, item("Framlet-2.0.AppImage", release));
     ASSERT_EQ(result.size(), 3);
     EXPECT_EQ(result[0].value<Outcome>(), Outcome::savedToDownloadsInstead);
     EXPECT_TRUE(result[2].toString().contains(u"No space left"))
@@ -285,15 +276,14 @@ TEST_F(InstallerTest, ChildOnAFullDisk) {
 }
 
 TEST_F(InstallerTest, OnAFullDiskTheAppImageStaysTheOldProgramAndTheUserIsTold) {
-    test::SmallDisk::runChild(QStringLiteral("InstallerTest.ChildOnAFullDisk"),
-                              dir.filePath(QStringLiteral("disk")));
+    test::SmallDisk::runChild("InstallerTest.ChildOnAFullDisk", dir.filePath("disk"));
 }
 
 TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
     QNetworkAccessManager network;
     test::ManualTimers timers;
     test::LoopbackServer server;
-    server.serve(QStringLiteral("/slow"), test::LoopbackServer::Response{200, {}, {}, true});
+    server.serve("/slow", test::LoopbackServer::Response{200, {}, {}, true});
     UpdateTransfer silent(network, timers, server.url("/slow"), {1000, 200ms, 1h});
     QSignalSpy failed(&silent, &UpdateTransfer::failed);
     silent.start();
@@ -301,7 +291,7 @@ TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
     EXPECT_TRUE(failed[0][0].toString().contains(u"did not answer in time"));
 
     // A byte every 20 ms is progress enough for the timeout, but not for the deadline.
-    server.serve(QStringLiteral("/trickle"),
+    server.serve("/trickle",
                  test::LoopbackServer::Response{200, QByteArray(100000, 'x'), {}, false, 20ms});
     UpdateTransfer trickled(network, timers, server.url("/trickle"), {200000, 5s, 2min});
     QSignalSpy progressed(&trickled, &UpdateTransfer::progressed);
@@ -312,9 +302,9 @@ TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
     EXPECT_TRUE(gaveUp.wait(5000));
     EXPECT_TRUE(gaveUp.value(0).value(0).toString().contains(u"did not finish within 120 seconds"));
 
-    EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl(QStringLiteral("http://example.org/feed"))));
-    EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl(QStringLiteral("file:///etc/passwd"))));
-    EXPECT_TRUE(UpdateTransfer::isAllowed(QUrl(QStringLiteral("https://example.org/feed"))));
+    EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl("http://example.org/feed")));
+    EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl("file:///etc/passwd")));
+    EXPECT_TRUE(UpdateTransfer::isAllowed(QUrl("https://example.org/feed")));
 }
 
 }  // namespace

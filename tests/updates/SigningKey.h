@@ -41,7 +41,7 @@ private:
 // An appcast item as a release feed writes it.
 inline QByteArray feedItem(const QString& version, const QUrl& url, qint64 length,
                            const QByteArray& signature, const QString& channel = {},
-                           const QString& notes = QStringLiteral("Fixes.")) {
+                           const QString& notes = "Fixes.") {
     const QString channelElement =
         channel.isEmpty() ? QString()
                           : QStringLiteral("<sparkle:channel>%1</sparkle:channel>").arg(channel);

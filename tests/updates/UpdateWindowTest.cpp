@@ -27,16 +27,14 @@ TEST(UpdateWindowTest, ShowsTheNotesAndReportsARefusedDownload) {
     test::SigningKey key;
     test::RecordingFileManager files;
     test::ManualTimers timers;
-    UpdateInstaller installer(
-        network, timers, {*UpdateSignature::publicKey(key.publicKeyBase64()), "1.9"},
-        {dir.filePath(QStringLiteral("staging")), dir.filePath(QStringLiteral("Downloads")), {}},
-        files, 5s);
-    UpdateWindow window(installer, QStringLiteral("1.9"));
-    server.serve(QStringLiteral("/u.tar.gz"), "tampered");
+    UpdateInstaller installer(network, timers,
+                              {*UpdateSignature::publicKey(key.publicKeyBase64()), "1.9"},
+                              {dir.filePath("staging"), dir.filePath("Downloads"), {}}, files, 5s);
+    UpdateWindow window(installer, "1.9");
+    server.serve("/u.tar.gz", "tampered");
     AppcastItem item;
-    item.version = item.displayVersion = QStringLiteral("2.0");
-    item.releaseNotes =
-        QStringLiteral("<p>Quicker <b>search</b><img src=\"https://t.example/i\"></p>");
+    item.version = item.displayVersion = "2.0";
+    item.releaseNotes = "<p>Quicker <b>search</b><img src=\"https://t.example/i\"></p>";
     item.url = server.url("/u.tar.gz");
     item.length = 8;
     item.edSignature = key.signatureBase64("original");

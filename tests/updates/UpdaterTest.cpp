@@ -32,18 +32,17 @@ using test::LogTail;
 
 class UpdaterTest : public ::testing::Test {
 protected:
-    UpdaterTest() : defaults(dir.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
+    UpdaterTest() : defaults(dir.filePath("defaults.json")), settings(defaults) {}
 
     std::unique_ptr<Updater> makeUpdater(const QString& key, const QString& channel = {}) {
-        UpdaterSetup setup{QStringLiteral("1.9"), key, server.url("/feed").toString(), channel,
-                           std::nullopt};
+        UpdaterSetup setup{"1.9", key, server.url("/feed").toString(), channel, std::nullopt};
         auto updater = std::make_unique<Updater>(setup, settings, network, timers);
         updater->start();
         return updater;
     }
 
     void offer(const QString& version, const QString& channel = {}) {
-        server.serve(QStringLiteral("/feed"),
+        server.serve("/feed",
                      feed(feedItem(version, server.url("/u.AppImage"), 5, "c2ln", channel)));
     }
 
@@ -74,12 +73,12 @@ TEST_F(UpdaterTest, AKeyOfAnyOtherSizeThan32BytesLeavesUpdatesOff) {
     LogTail log;
     auto updater = makeUpdater(key.publicKeyBase64());
     EXPECT_TRUE(updater->isAvailable());
-    EXPECT_TRUE(log.text().contains(QStringLiteral("updater: armed (feed ") +
-                                    server.url("/feed").toString() + u')'));
+    EXPECT_TRUE(
+        log.text().contains("updater: armed (feed " + server.url("/feed").toString() + u')'));
 }
 
 TEST_F(UpdaterTest, AManualCheckThatFindsAnUpdateOpensTheWindowOnce) {
-    offer(QStringLiteral("2.0"));
+    offer("2.0");
     auto updater = makeUpdater(key.publicKeyBase64());
     QSignalSpy shown(updater.get(), &Updater::updateShown);
     bool shelfHidden = false;
@@ -94,14 +93,14 @@ TEST_F(UpdaterTest, AManualCheckThatFindsAnUpdateOpensTheWindowOnce) {
     EXPECT_TRUE(shown[0][1].toBool());
     EXPECT_TRUE(shelfHidden);
     EXPECT_TRUE(log.text().contains(u"updater: showing update 2.0 (user-initiated: true)"));
-    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 2);
+    EXPECT_EQ(server.requests("/feed"), 2);
 
     timers.advance(10s);
     EXPECT_EQ(updater->status(), Updater::Status::idle());
 }
 
 TEST_F(UpdaterTest, ABackgroundCheckShowsTheUpdateWithoutEscalating) {
-    offer(QStringLiteral("2.0"));
+    offer("2.0");
     auto updater = makeUpdater(key.publicKeyBase64());
     QSignalSpy shown(updater.get(), &Updater::updateShown);
     updater->controller()->checkForUpdatesInBackground();
@@ -109,17 +108,17 @@ TEST_F(UpdaterTest, ABackgroundCheckShowsTheUpdateWithoutEscalating) {
     QCoreApplication::processEvents();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_FALSE(shown[0][1].toBool());
-    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 1);
+    EXPECT_EQ(server.requests("/feed"), 1);
 
     // A skipped version is no longer offered in the background, however it is written; a newer
     // one is.
     updater->controller()->skipVersion(shown[0][0].value<AppcastItem>());
-    offer(QStringLiteral("2.0.0"));
+    offer("2.0.0");
     updater->controller()->checkForUpdatesInBackground();
     waitForCycle(*updater);
     EXPECT_EQ(shown.size(), 1);
     EXPECT_EQ(updater->status().kind(), Kind::upToDate);
-    offer(QStringLiteral("2.0.1"));
+    offer("2.0.1");
     updater->controller()->checkForUpdatesInBackground();
     waitForCycle(*updater);
     QCoreApplication::processEvents();
@@ -128,56 +127,56 @@ TEST_F(UpdaterTest, ABackgroundCheckShowsTheUpdateWithoutEscalating) {
 
 // A feed that trickles in is given up at its deadline, and the next background check goes out.
 TEST_F(UpdaterTest, ATrickledFeedDoesNotHoldUpLaterChecks) {
-    server.serve(QStringLiteral("/feed"),
+    server.serve("/feed",
                  test::LoopbackServer::Response{200, QByteArray(100000, ' '), {}, false, 20ms});
     auto updater = makeUpdater(key.publicKeyBase64());
     QSignalSpy aborted(updater->controller(), &UpdateController::abortedWithError);
     updater->controller()->checkForUpdatesInBackground();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests(QStringLiteral("/feed")) == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests("/feed") == 1; }));
     timers.advance(2min);
     ASSERT_TRUE(aborted.wait(5000));
     EXPECT_TRUE(aborted[0][0].value<UpdateError>().description.contains(u"did not finish"));
     updater->controller()->checkForUpdatesInBackground();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server.requests(QStringLiteral("/feed")) == 2; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.requests("/feed") == 2; }));
 }
 
 TEST_F(UpdaterTest, OnlyTheBetaChannelWordOptsIntoBetaReleases) {
-    offer(QStringLiteral("2.0-beta.1"), QStringLiteral("beta"));
-    for (const auto& [channel, expected] : {std::pair{QStringLiteral("beta"), Kind::updateFound},
-                                            std::pair{QStringLiteral("Beta"), Kind::upToDate},
-                                            std::pair{QString(), Kind::upToDate}}) {
+    offer("2.0-beta.1", "beta");
+    for (const auto& [channel, expected] :
+         {std::pair{"beta", Kind::updateFound}, std::pair{"Beta", Kind::upToDate},
+          std::pair{"", Kind::upToDate}}) {
         auto updater = makeUpdater(key.publicKeyBase64(), channel);
         updater->checkForUpdates();
         waitForCycle(*updater);
-        EXPECT_EQ(updater->status().kind(), expected) << channel.toStdString();
+        EXPECT_EQ(updater->status().kind(), expected) << channel;
     }
 }
 
 TEST_F(UpdaterTest, AFeedThatCannotBeReadIsACheckThatFailed) {
     auto updater = makeUpdater(key.publicKeyBase64());
-    const QString path = QStringLiteral("/feed");
-    const QByteArray oversized = feed(feedItem(QStringLiteral("2.0"), server.url("/u"), 5, "c2ln",
-                                               {}, QString(1100 * 1024, u'x')));
+    const QString path = "/feed";
+    const QByteArray oversized =
+        feed(feedItem("2.0", server.url("/u"), 5, "c2ln", {}, QString(1100 * 1024, u'x')));
     const QList<std::function<void()>> faults{
         [&] { server.serve(path, "<rss><channel><item>"); },
         [&] { server.serve(path, oversized); },
         [&] {
             server.serve(path, test::LoopbackServer::Response{500, "broken", {}, false});
         },
-        [&] { server.redirect(path, QUrl(QStringLiteral("http://127.0.0.1:1/feed"))); },
+        [&] { server.redirect(path, QUrl("http://127.0.0.1:1/feed")); },
     };
     for (const auto& fault : faults) {
         fault();
         LogTail log;
         updater->checkForUpdates();
         waitForCycle(*updater);
-        EXPECT_EQ(updater->status(), Updater::Status::failed(QStringLiteral("Couldn't check")));
+        EXPECT_EQ(updater->status(), Updater::Status::failed("Couldn't check"));
         EXPECT_TRUE(log.text().contains(u"updater: check failed — ")) << log.text().toStdString();
     }
 }
 
 TEST_F(UpdaterTest, ANewCheckKeepsTheStatusPastTheFirstResultsReset) {
-    offer(QStringLiteral("1.9"));
+    offer("1.9");
     auto updater = makeUpdater(key.publicKeyBase64());
     updater->checkForUpdates();
     waitForCycle(*updater);
@@ -192,45 +191,39 @@ TEST_F(UpdaterTest, ANewCheckKeepsTheStatusPastTheFirstResultsReset) {
 }
 
 TEST_F(UpdaterTest, AnEmptyFeedOverrideStaysEmpty) {
-    UpdaterSetup setup{QStringLiteral("1.9"),
-                       key.publicKeyBase64(),
-                       server.url("/feed").toString(),
-                       {},
-                       QString()};
-    offer(QStringLiteral("2.0"));
+    UpdaterSetup setup{"1.9", key.publicKeyBase64(), server.url("/feed").toString(), {}, QString()};
+    offer("2.0");
     Updater updater(setup, settings, network, timers);
     updater.start();
     EXPECT_TRUE(updater.controller()->feedUrl().isEmpty());
     updater.checkForUpdates();
     waitForCycle(updater);
     EXPECT_EQ(updater.status().kind(), Kind::failed);
-    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 0);
+    EXPECT_EQ(server.requests("/feed"), 0);
 }
 
 TEST_F(UpdaterTest, AutomaticChecksRunOnceADayWhenTurnedOn) {
-    offer(QStringLiteral("1.9"));
+    offer("1.9");
     auto updater = makeUpdater(key.publicKeyBase64());
     timers.advance(48h);
-    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 0);  // off until the user turns them on
+    EXPECT_EQ(server.requests("/feed"), 0);  // off until the user turns them on
     updater->setAutomaticallyChecksForUpdates(true);
     timers.advance(1min);
     waitForCycle(*updater);
-    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 1);
+    EXPECT_EQ(server.requests("/feed"), 1);
     ASSERT_TRUE(updater->lastUpdateCheckDate());
     // The next one is a day after this one, taken from the real clock.
     timers.advance(1h);
     QCoreApplication::processEvents();
-    EXPECT_EQ(server.requests(QStringLiteral("/feed")), 1);
+    EXPECT_EQ(server.requests("/feed"), 1);
 }
 
-TEST(VersionTransitionTest, LogsAFirstRunAndAChangeOnly) {
-    QTemporaryDir dir;
-    UserDefaults defaults(dir.filePath(QStringLiteral("defaults.json")));
-    Settings settings(defaults);
+// The version change is logged against the same settings the updater reads.
+TEST_F(UpdaterTest, AVersionTransitionLogsAFirstRunAndAChangeOnly) {
     LogTail log;
-    VersionTransition::reconcileIfNeeded(settings, QStringLiteral("1.0"));
-    VersionTransition::reconcileIfNeeded(settings, QStringLiteral("1.0"));
-    VersionTransition::reconcileIfNeeded(settings, QStringLiteral("1.1"));
+    VersionTransition::reconcileIfNeeded(settings, "1.0");
+    VersionTransition::reconcileIfNeeded(settings, "1.0");
+    VersionTransition::reconcileIfNeeded(settings, "1.1");
     EXPECT_EQ(log.text().count(u"version: "), 2);
     EXPECT_TRUE(log.text().contains(u"version: first run recorded as 1.0"));
     EXPECT_TRUE(log.text().contains(u"version: 1.0 → 1.1"));
@@ -239,7 +232,7 @@ TEST(VersionTransitionTest, LogsAFirstRunAndAChangeOnly) {
 
 // The settings window's rows: hidden without a key, and with one they drive the updater.
 TEST_F(UpdaterTest, TheSettingsRowsShowOnlyWhenAvailableAndCheckNowReportsTheOutcome) {
-    offer(QStringLiteral("1.9"));
+    offer("1.9");
     for (const bool withKey : {false, true}) {
         auto updater = makeUpdater(withKey ? key.publicKeyBase64() : QString());
         QWidget tab;

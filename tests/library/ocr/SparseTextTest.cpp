@@ -33,7 +33,7 @@ public:
     // Draws the labels left to right with `gap` pixels between them; returns where it ended.
     double row(double x, double y, const QStringList& labels, double gap, QColor color = {},
                bool mono = false) {
-        QFont font(mono ? QStringLiteral("DejaVu Sans Mono") : QStringLiteral("DejaVu Sans"));
+        QFont font(mono ? "DejaVu Sans Mono" : "DejaVu Sans");
         font.setPixelSize(13);
         font.setHintingPreference(QFont::PreferFullHinting);
         m_painter.setFont(font);
@@ -61,7 +61,7 @@ private:
 };
 
 QSet<QString> wordsOf(const QStringList& lines) {
-    static const QRegularExpression word(QStringLiteral("[\\p{L}\\p{N}]{2,}"));
+    static const QRegularExpression word("[\\p{L}\\p{N}]{2,}");
     QSet<QString> words;
     auto matches = word.globalMatch(lines.join(QLatin1Char('\n')).toLower());
     while (matches.hasNext()) {
@@ -75,7 +75,7 @@ protected:
     // The words of `expected` the engine did not find, in alphabetical order.
     static std::string missing(const QImage& image, const QStringList& expected) {
         TesseractEngine::Options options = TesseractEngine::Options::defaults();
-        options.languages = QStringLiteral("eng");
+        options.languages = "eng";
         const TesseractEngine::Result result =
             TesseractEngine::forThisThread(options).recognize(image);
         EXPECT_TRUE(result.ok()) << result.error.toStdString();
@@ -120,8 +120,7 @@ TEST_F(SparseTextTest, ChannelNamesInAChatSidebar) {
         if (i == 2) {
             window.box(QRectF(8, 52 + i * 26, 204, 25), Window::accent());
         }
-        window.row(22, 70 + i * 26, {QStringLiteral("# ") + channels[i]}, 0,
-                   i == 2 ? QColor(Qt::white) : QColor());
+        window.row(22, 70 + i * 26, {"# " + channels[i]}, 0, i == 2 ? QColor(Qt::white) : QColor());
     }
     const QStringList messages{"Tagged the release candidate, please review the notes",
                                "Deploying to the staging cluster now", "Rolled back, thanks"};
@@ -145,8 +144,8 @@ TEST_F(SparseTextTest, TabLabelsAndToolbarButtons) {
         x += 88;
     }
     window.box(QRectF(x + 20, 46, 110, 30), Window::accent());
-    window.row(x + 34, 66, {QStringLiteral("v6.12.3")}, 0, Qt::white);
-    window.row(40, 130, {QStringLiteral("Move loadThumb tests to the shared fixture")}, 0);
+    window.row(x + 34, 66, {"v6.12.3"}, 0, Qt::white);
+    window.row(40, 130, {"Move loadThumb tests to the shared fixture"}, 0);
     EXPECT_EQ(missing(window.saved(), tabs + buttons + QStringList{"v6"}), "");
 }
 
@@ -160,9 +159,9 @@ TEST_F(SparseTextTest, ShortColumnHeadersAboveIdentifiers) {
     const QStringList hashes{"eb6ecdd", "fe6eacd", "07c8685", "a4882d9", "5635f0f", "b6e6c63"};
     for (int i = 0; i < hashes.size(); ++i) {
         const double y = 74 + i * 30;
-        window.row(24, y, {QString::number(4120 + 37 * i), QStringLiteral("main")}, 40);
+        window.row(24, y, {QString::number(4120 + 37 * i), "main"}, 40);
         window.row(190, y, {hashes[i]}, 0, window.dim(), true);
-        window.row(300, y, {QStringLiteral("v1.%1.0").arg(i), QStringLiteral("prod")}, 50);
+        window.row(300, y, {QStringLiteral("v1.%1.0").arg(i), "prod"}, 50);
     }
     EXPECT_EQ(missing(window.saved(), headers), "");
 }

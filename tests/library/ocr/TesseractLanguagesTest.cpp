@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <optional>
 
+#include "FileBytes.h"
 #include "library/ocr/TesseractLanguages.h"
 
 using namespace framlet;
@@ -27,8 +28,7 @@ private:
 };
 
 void install(const QTemporaryDir& dataPath, const QString& model) {
-    QFile file(dataPath.filePath(model + QStringLiteral(".traineddata")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(test::put(dataPath.filePath(model + ".traineddata"), {}));
 }
 
 TEST(TesseractLanguages, LocaleNamesMapToModelNames) {

@@ -61,8 +61,8 @@ protected:
                qint64 mtime) const {
         QImage image(pixels, QImage::Format_RGB32);
         image.fill(Qt::magenta);
-        image.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(uri));
-        image.setText(QStringLiteral("Thumb::MTime"), QString::number(mtime));
+        image.setText("Thumb::URI", QString::fromUtf8(uri));
+        image.setText("Thumb::MTime", QString::number(mtime));
         QDir().mkpath(QFileInfo(m_shared.pathOf(file, size)).path());
         ASSERT_TRUE(image.save(m_shared.pathOf(file, size), "png"));
     }
@@ -99,7 +99,7 @@ TEST(SharedThumbnailNames, UrisAreEscapedByteForByteAndNamedByTheirMd5) {
         {"/tmp/shots/it's (1)+[x]?.png", "72664ef2695ed8c49ffef78e0b8437b6"}};
     for (const auto& [path, md5] : known) {
         EXPECT_EQ(SharedThumbnails::fileNameOf(SharedThumbnails::uriOf(path)),
-                  QLatin1String(md5) + QStringLiteral(".png"));
+                  QLatin1String(md5) + ".png");
     }
     EXPECT_EQ(SharedThumbnails::uriOf(QByteArray("/a b#c%d;e")), "file:///a%20b%23c%25d%3Be");
     EXPECT_EQ(SharedThumbnails::sizeFor(115), Size::normal);
@@ -121,7 +121,7 @@ TEST_F(SharedThumbnailsTest, ThumbnailsMadeHereServeTheNextLaunchAndTheFileManag
     };
     EXPECT_EQ(mode(written), 0600u);
     EXPECT_EQ(mode(QFileInfo(written).path()), 0700u);
-    const QByteArray png = test::readBytes(written);
+    const QByteArray png = test::contents(written);
     const auto text = [](const QByteArray& key, const QByteArray& value) {
         return QByteArray("tEXt") + key + '\0' + value;
     };
@@ -135,7 +135,7 @@ TEST_F(SharedThumbnailsTest, ThumbnailsMadeHereServeTheNextLaunchAndTheFileManag
     EXPECT_EQ(thumbnail(paths.last()).size(), QSize(256, 144));
 
     // One the file manager made, larger than needed, with its texts compressed.
-    const QString other = shot(QStringLiteral("other.png"));
+    const QString other = shot("other.png");
     plant(other, Size::xLarge, {512, 288}, SharedThumbnails::uriOf(other), mtimeOf(other));
     open({other});
     EXPECT_EQ(m_budget.decodes(), 12u);
@@ -144,44 +144,37 @@ TEST_F(SharedThumbnailsTest, ThumbnailsMadeHereServeTheNextLaunchAndTheFileManag
 }
 
 TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKept) {
-    const QString file = shot(QStringLiteral("shot.png"), {800, 450});
+    const QString file = shot("shot.png", {800, 450});
     const QString target = m_shared.pathOf(file, Size::large);
     const QByteArray uri = SharedThumbnails::uriOf(file);
     const qint64 mtime = mtimeOf(file);
-    const QString elsewhere = m_dir.filePath(QStringLiteral("valid-elsewhere.png"));
+    const QString elsewhere = m_dir.filePath("valid-elsewhere.png");
+    // Plants a thumbnail of the given pixels, URI and time for the file.
+    const auto planted = [&](QSize pixels, const QByteArray& uri, qint64 time) {
+        return [=, this] { plant(file, Size::large, pixels, uri, time); };
+    };
+    const auto valid = planted({256, 144}, uri, mtime);
     const std::vector<std::pair<const char*, std::function<void()>>> cases{
-        {"older mtime",
-         [&] {
-             plant(file, Size::large, {256, 144}, uri, mtime - 1);
-         }},
-        {"other file's uri",
-         [&] {
-             plant(file, Size::large, {256, 144}, uri + "x", mtime);
-         }},
-        {"damaged", [&] { test::writeBytes(target, QByteArray(3000, 'x')); }},
+        {"older mtime", planted({256, 144}, uri, mtime - 1)},
+        {"other file's uri", planted({256, 144}, uri + "x", mtime)},
+        {"damaged", [&] { test::put(target, QByteArray(3000, 'x')); }},
         {"cut short",
          [&] {
-             plant(file, Size::large, {256, 144}, uri, mtime);
+             valid();
              QFile(target).resize(QFileInfo(target).size() - 16);  // into the pixels
          }},
-        {"larger than its class",
-         [&] {
-             plant(file, Size::large, {400, 225}, uri, mtime);
-         }},
-        {"taller than its class",
-         [&] {
-             plant(file, Size::large, {225, 400}, uri, mtime);
-         }},
+        {"larger than its class", planted({400, 225}, uri, mtime)},
+        {"taller than its class", planted({225, 400}, uri, mtime)},
         {"other size",
          [&] {
-             plant(file, Size::large, {256, 144}, uri, mtime);
+             valid();
              QImage image(target);
-             image.setText(QStringLiteral("Thumb::Size"), QStringLiteral("17"));
+             image.setText("Thumb::Size", "17");
              image.save(target);
          }},
         {"link",
          [&] {
-             plant(file, Size::large, {256, 144}, uri, mtime);
+             valid();
              QFile::rename(target, elsewhere);
              QFile::link(elsewhere, target);
          }},
@@ -203,8 +196,8 @@ TEST_F(SharedThumbnailsTest, StaleDamagedOrStrangeThumbnailsAreNeitherUsedNorKep
 }
 
 TEST_F(SharedThumbnailsTest, FailuresAreRecordedAndSpareTheRetriesUntilTheFileChanges) {
-    const QString bad = m_dir.filePath(QStringLiteral("bad.png"));
-    ASSERT_TRUE(test::writeBytes(bad, QByteArray(4096, '\x5a')));
+    const QString bad = m_dir.filePath("bad.png");
+    ASSERT_TRUE(test::put(bad, QByteArray(4096, '\x5a')));
     open({bad});
     EXPECT_TRUE(m_store->screenshot(QUrl::fromLocalFile(bad))->thumbnailFailed());
     EXPECT_TRUE(m_shared.failedBefore(bad, FileStamp::of(bad)));
@@ -222,7 +215,7 @@ TEST_F(SharedThumbnailsTest, FailuresAreRecordedAndSpareTheRetriesUntilTheFileCh
 }
 
 TEST_F(SharedThumbnailsTest, CellsThatGrowGetLargerThumbnails) {
-    const QString file = shot(QStringLiteral("grow.png"));
+    const QString file = shot("grow.png");
     open({file}, 100);
     EXPECT_EQ(thumbnail(file).width(), 128);
     m_store->setThumbnailPixels(300);
@@ -231,38 +224,37 @@ TEST_F(SharedThumbnailsTest, CellsThatGrowGetLargerThumbnails) {
 }
 
 TEST_F(SharedThumbnailsTest, NothingIsWrittenForTheFolderItselfOrWhereItCannotBe) {
-    QDir().mkpath(m_shared.folder() + QStringLiteral("/normal"));
-    const QString inside = m_shared.folder() + QStringLiteral("/normal/inside.png");
+    QDir().mkpath(m_shared.folder() + "/normal");
+    const QString inside = m_shared.folder() + "/normal/inside.png";
     ASSERT_TRUE(test::writeScreenshot(inside, {300, 200}, "png"));
-    const QString link = m_dir.filePath(QStringLiteral("cache-link"));
+    const QString link = m_dir.filePath("cache-link");
     ASSERT_TRUE(QFile::link(m_shared.folder(), link));
     const QStringList before = cacheFiles();
-    open({inside, link + QStringLiteral("/normal/inside.png")});
+    open({inside, link + "/normal/inside.png"});
     EXPECT_FALSE(thumbnail(inside).isNull());
     EXPECT_EQ(cacheFiles(), before);
 
     // A cache folder that cannot be written: thumbnails stay in memory.
     QDir(m_shared.folder()).removeRecursively();
-    ASSERT_TRUE(test::writeBytes(m_shared.folder(), "not a folder"));
-    const QString file = shot(QStringLiteral("unwritable.png"));
+    ASSERT_TRUE(test::put(m_shared.folder(), "not a folder"));
+    const QString file = shot("unwritable.png");
     open({file});
     EXPECT_EQ(thumbnail(file).size(), QSize(256, 144));
 }
 
 TEST_F(SharedThumbnailsTest, AFullDiskLeavesTheShelfWorkingAndNoTemporaryFiles) {
-    test::SmallDisk::runChild(QStringLiteral("SharedThumbnailsChild.FullDisk"),
-                              m_dir.filePath(QStringLiteral("disk")));
+    test::SmallDisk::runChild("SharedThumbnailsChild.FullDisk", m_dir.filePath("disk"));
 }
 
 class SharedThumbnailsChild : public SharedThumbnailsTest {};
 
 TEST_F(SharedThumbnailsChild, FullDisk) {
     FRAMLET_SMALL_DISK(folder)
-    const SharedThumbnails onDisk(folder, QStringLiteral("framlet-test"));
+    const SharedThumbnails onDisk(folder, "framlet-test");
     m_using = &onDisk;
     ASSERT_TRUE(test::SmallDisk::fill(folder));
     const QStringList before = cacheFiles();
-    const QStringList paths{shot(QStringLiteral("a.png")), shot(QStringLiteral("b.png"))};
+    const QStringList paths{shot("a.png"), shot("b.png")};
     open(paths);
     for (const QString& path : paths) {
         EXPECT_EQ(thumbnail(path).size(), QSize(256, 144));

@@ -1,10 +1,7 @@
 #include "TestImages.h"
 
-#include <unistd.h>
-
 #include <QFile>
 #include <QPainter>
-#include <cstdio>
 
 namespace framlet::test {
 
@@ -16,8 +13,7 @@ QImage drawScreenshot(QSize size) {
     painter.fillRect(0, 0, size.width(), bar, QColor(48, 52, 60));
     painter.setPen(Qt::black);
     for (int y = bar * 2; y < size.height() - bar; y += bar) {
-        painter.drawText(QRect(bar, y, size.width() - 2 * bar, bar),
-                         QStringLiteral("Invoice total"));
+        painter.drawText(QRect(bar, y, size.width() - 2 * bar, bar), "Invoice total");
     }
     painter.setBrush(QColor(30, 120, 220));
     painter.drawRoundedRect(
@@ -27,16 +23,6 @@ QImage drawScreenshot(QSize size) {
 
 bool writeScreenshot(const QString& path, QSize size, const char* format) {
     return drawScreenshot(size).save(path, format);
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 namespace {
@@ -71,45 +57,6 @@ QByteArray pngHeader(quint32 width, quint32 height) {
     png.append(chunk);
     appendBigEndian(png, crc32(chunk));
     return png;
-}
-
-StandardErrorCapture::StandardErrorCapture() {
-    std::fflush(stderr);
-    FILE* capture = std::tmpfile();
-    m_capture = capture ? ::dup(fileno(capture)) : -1;
-    if (capture) {
-        std::fclose(capture);
-    }
-    m_saved = ::dup(STDERR_FILENO);
-    if (m_capture >= 0) {
-        ::dup2(m_capture, STDERR_FILENO);
-    }
-}
-
-StandardErrorCapture::~StandardErrorCapture() {
-    std::fflush(stderr);
-    ::dup2(m_saved, STDERR_FILENO);
-    ::close(m_saved);
-    if (m_capture >= 0) {
-        ::close(m_capture);
-    }
-}
-
-QByteArray StandardErrorCapture::text() const {
-    QByteArray text;
-    if (m_capture < 0) {
-        return text;
-    }
-    char buffer[4096];
-    for (off_t offset = 0;;) {
-        const ssize_t n = ::pread(m_capture, buffer, sizeof buffer, offset);
-        if (n <= 0) {
-            break;
-        }
-        text.append(buffer, n);
-        offset += n;
-    }
-    return text;
 }
 
 }  // namespace framlet::test

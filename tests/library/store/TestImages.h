@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileBytes.h"  // put() and contents() for the files the tests write
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -11,24 +13,7 @@ namespace framlet::test {
 QImage drawScreenshot(QSize size);
 // Draws one and saves it; format as QImageWriter names it ("png", "jpeg", ...).
 bool writeScreenshot(const QString& path, QSize size, const char* format);
-bool writeBytes(const QString& path, const QByteArray& bytes);
-QByteArray readBytes(const QString& path);
 // A valid PNG signature and IHDR chunk (with its CRC) claiming the given size, and nothing else.
 QByteArray pngHeader(quint32 width, quint32 height);
-
-// Everything DebugLog writes to standard error while the object lives.
-class StandardErrorCapture {
-public:
-    StandardErrorCapture();
-    ~StandardErrorCapture();
-    StandardErrorCapture(const StandardErrorCapture&) = delete;
-    StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
-
-    QByteArray text() const;
-
-private:
-    int m_saved = -1;
-    int m_capture = -1;
-};
 
 }  // namespace framlet::test

@@ -31,7 +31,7 @@ QByteArray fingerprint(const QString& folder) {
         struct stat status {};
         ::stat(QFile::encodeName(entry.filePath()).constData(), &status);
         hash.addData(QFile::encodeName(entry.fileName()));
-        hash.addData(test::readBytes(entry.filePath()));
+        hash.addData(test::contents(entry.filePath()));
         hash.addData(QByteArray::number(qint64(status.st_size)) + ' ' +
                      QByteArray::number(status.st_mode) + ' ' +
                      QByteArray::number(qint64(status.st_mtim.tv_sec)) + '.' +
@@ -43,15 +43,15 @@ QByteArray fingerprint(const QString& folder) {
 TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
     QTemporaryDir folder;
     const QString dir = folder.path();
-    ASSERT_TRUE(test::writeScreenshot(dir + QStringLiteral("/plain.png"), {640, 400}, "png"));
-    ASSERT_TRUE(test::writeScreenshot(dir + QStringLiteral("/with space.jpg"), {800, 500}, "jpeg"));
-    ASSERT_TRUE(test::writeScreenshot(dir + QStringLiteral("/new\nline.png"), {300, 200}, "png"));
-    QByteArray truncated = test::readBytes(dir + QStringLiteral("/plain.png"));
+    ASSERT_TRUE(test::writeScreenshot(dir + "/plain.png", {640, 400}, "png"));
+    ASSERT_TRUE(test::writeScreenshot(dir + "/with space.jpg", {800, 500}, "jpeg"));
+    ASSERT_TRUE(test::writeScreenshot(dir + "/new\nline.png", {300, 200}, "png"));
+    QByteArray truncated = test::contents(dir + "/plain.png");
     truncated.truncate(truncated.size() / 2);
-    ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/half-written.png"), truncated));
-    ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/empty.png"), {}));
-    ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/random.jpg"), QByteArray(4096, '\x5a')));
-    ASSERT_TRUE(test::writeBytes(dir + QStringLiteral("/notes.txt"), "not an image"));
+    ASSERT_TRUE(test::put(dir + "/half-written.png", truncated));
+    ASSERT_TRUE(test::put(dir + "/empty.png", {}));
+    ASSERT_TRUE(test::put(dir + "/random.jpg", QByteArray(4096, '\x5a')));
+    ASSERT_TRUE(test::put(dir + "/notes.txt", "not an image"));
     const QByteArray before = fingerprint(dir);
 
     test::ManualTimers scheduler;
@@ -90,7 +90,7 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
         ASSERT_TRUE(
             test::writeScreenshot(dir + QStringLiteral("/burst %1.png").arg(i), {200, 120}, "png"));
     }
-    QFile::remove(dir + QStringLiteral("/random.jpg"));
+    QFile::remove(dir + "/random.jpg");
     const QByteArray afterBurst = fingerprint(dir);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return waitsEnded() && store.count() == 25 && settled == 52; }, 60000))
@@ -102,8 +102,7 @@ TEST(UserFiles, SeedingChangesAndRecognitionLeaveEveryFileAsItWas) {
         EXPECT_TRUE(!shot->thumbnail().isNull() || shot->thumbnailFailed())
             << shot->fileName().toStdString();
     }
-    EXPECT_TRUE(store.screenshot(QUrl::fromLocalFile(dir + QStringLiteral("/empty.png")))
-                    ->thumbnailFailed());
+    EXPECT_TRUE(store.screenshot(QUrl::fromLocalFile(dir + "/empty.png"))->thumbnailFailed());
 }
 
 }  // namespace

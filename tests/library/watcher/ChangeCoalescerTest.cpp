@@ -11,11 +11,15 @@ using namespace framlet;
 
 namespace {
 
-TEST(ChangeCoalescer, FirstNoticeFiresAtOnceAndABurstCostsOneMoreAtTheWindowEnd) {
+// A window of 300 ms on a manual clock, and its firings.
+class ChangeCoalescerTest : public ::testing::Test {
+protected:
     test::ManualTimers timers;
-    ChangeCoalescer coalescer(std::chrono::milliseconds(300), timers);
-    QSignalSpy fired(&coalescer, &ChangeCoalescer::fired);
+    ChangeCoalescer coalescer{std::chrono::milliseconds(300), timers};
+    QSignalSpy fired{&coalescer, &ChangeCoalescer::fired};
+};
 
+TEST_F(ChangeCoalescerTest, FirstNoticeFiresAtOnceAndABurstCostsOneMoreAtTheWindowEnd) {
     coalescer.notice();
     EXPECT_EQ(fired.count(), 1);
     ASSERT_EQ(timers.started().size(), 1u);
@@ -42,10 +46,7 @@ TEST(ChangeCoalescer, FirstNoticeFiresAtOnceAndABurstCostsOneMoreAtTheWindowEnd)
     EXPECT_EQ(fired.count(), 4);
 }
 
-TEST(ChangeCoalescer, ResetDropsThePendingFiring) {
-    test::ManualTimers timers;
-    ChangeCoalescer coalescer(std::chrono::milliseconds(300), timers);
-    QSignalSpy fired(&coalescer, &ChangeCoalescer::fired);
+TEST_F(ChangeCoalescerTest, ResetDropsThePendingFiring) {
     coalescer.notice();
     coalescer.notice();
     coalescer.reset();
@@ -55,10 +56,7 @@ TEST(ChangeCoalescer, ResetDropsThePendingFiring) {
     EXPECT_EQ(fired.count(), 2);
 }
 
-TEST(ChangeCoalescer, AWindowFromBeforeAResetDoesNotEndTheOneAfterIt) {
-    test::ManualTimers timers;
-    ChangeCoalescer coalescer(std::chrono::milliseconds(300), timers);
-    QSignalSpy fired(&coalescer, &ChangeCoalescer::fired);
+TEST_F(ChangeCoalescerTest, AWindowFromBeforeAResetDoesNotEndTheOneAfterIt) {
     coalescer.notice();
     coalescer.reset();
     timers.advance(std::chrono::milliseconds(100));

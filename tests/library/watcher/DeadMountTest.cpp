@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "FileBytes.h"
+#include "LogTail.h"
 #include "ManualTimers.h"
 #include "StallingMount.h"
 #include "WatcherTestSupport.h"
@@ -22,34 +24,22 @@ namespace {
 
 constexpr int kTimeoutMs = 10000;
 
-int threadCount() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith("Threads:")) {
-            return line.mid(8).trimmed().toInt();
-        }
-    }
-    return -1;
+qsizetype threadCount() {
+    return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
 }
 
 // Watched folders on a real FUSE mount that stops answering, as a stale network share does,
 // beside a folder that answers.
 class DeadMountTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        QDir().mkpath(good());
-        test::writeFile(good() + QStringLiteral("/there.png"));
-    }
+    void SetUp() override { ASSERT_TRUE(test::put(good() + "/there.png", "x")); }
     void TearDown() override {
         watcher.reset();  // before the mount goes, so nothing waits on it for a reply
     }
 
-    QString good() const { return dir.path() + QStringLiteral("/good"); }
-    QString share() const { return dir.path() + QStringLiteral("/share"); }
-    QString shots() const { return share() + QStringLiteral("/shots"); }
+    QString good() const { return dir.path() + "/good"; }
+    QString share() const { return dir.path() + "/share"; }
+    QString shots() const { return share() + "/shots"; }
     void start(const QStringList& folders, TimerSource& clock) {
         QList<QUrl> urls;
         for (const QString& folder : folders) {
@@ -70,11 +60,11 @@ protected:
             << name.toStdString();
     }
     bool logged(const QString& folder, const char* what) const {
-        return log.contains(QStringLiteral("watcher: ") + folder + QLatin1String(what));
+        return log.text().contains("watcher: " + folder + QLatin1String(what));
     }
 
     QTemporaryDir dir;  // removed last, once nothing is mounted in it
-    test::StandardErrorCapture log;
+    test::LogTail log;
     test::ManualTimers timers;
     std::optional<test::StallingMount> mount;
     test::Recorder recorder;
@@ -84,10 +74,10 @@ protected:
 TEST_F(DeadMountTest, FoldersThatNeverAnswerHoldUpNeitherThisThreadNorTheOtherFolders) {
     mount.emplace(share(), Stalled::atOnce);
     FRAMLET_REQUIRE_MOUNT(*mount);
-    const QString link = dir.path() + QStringLiteral("/link");
+    const QString link = dir.path() + "/link";
     ASSERT_TRUE(QFile::link(shots(), link));
     // The mount itself, a folder on it, a link to that folder, and a folder below one on it.
-    const QStringList stalled{share(), shots(), link, share() + QStringLiteral("/gone/deeper")};
+    const QStringList stalled{share(), shots(), link, share() + "/gone/deeper"};
     start(QStringList{good()} + stalled, TimerSource::realTime());
     QFuture<FolderAccess::Status> probe = FolderAccess::probeOffMain(QUrl::fromLocalFile(shots()));
 
@@ -96,20 +86,21 @@ TEST_F(DeadMountTest, FoldersThatNeverAnswerHoldUpNeitherThisThreadNorTheOtherFo
     ASSERT_TRUE(QTest::qWaitFor([&] { return turned; }, kTimeoutMs));
     // Seeded once the patience has run out for the folders that do not answer.
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->hasSeeded(); }, 3 * kTimeoutMs));
-    EXPECT_EQ(recorder.names(Report::added), QStringList{QStringLiteral("there.png")});
+    EXPECT_EQ(recorder.names(Report::added), QStringList{"there.png"});
     for (const QString& folder : stalled) {
-        EXPECT_TRUE(logged(folder, " does not answer; watching it is paused")) << log.text().data();
+        EXPECT_TRUE(logged(folder, " does not answer; watching it is paused"))
+            << log.text().toStdString();
     }
-    capture(QStringLiteral("new.png"), false);
+    capture("new.png", false);
     EXPECT_FALSE(probe.isFinished());
 
     // Built anew, as when the settings change, the watcher waits behind the same threads and the
     // log does not say it all again.
-    const int threads = threadCount();
+    const qsizetype threads = threadCount();
     watcher.reset();
     start(QStringList{good()} + stalled, TimerSource::realTime());
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->hasSeeded(); }, 3 * kTimeoutMs));
-    EXPECT_TRUE(recorder.hasAdded(QStringLiteral("new.png")));
+    EXPECT_TRUE(recorder.hasAdded("new.png"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return threadCount() <= threads; }, kTimeoutMs))
         << threadCount() << " threads, " << threads << " before";
     EXPECT_EQ(log.text().count(" does not answer"), stalled.size());
@@ -118,9 +109,8 @@ TEST_F(DeadMountTest, FoldersThatNeverAnswerHoldUpNeitherThisThreadNorTheOtherFo
     // Once the mount answers, the files it had are told as seeds, not as captures.
     recorder.reports.clear();
     mount->resume();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return recorder.names(Report::added).count(QStringLiteral("old.png")) == 2; },
-        kTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.names(Report::added).count("old.png") == 2; },
+                                kTimeoutMs));
     for (const Report& report : recorder.reports) {
         EXPECT_TRUE(report.isSeed);
     }
@@ -133,17 +123,18 @@ TEST_F(DeadMountTest, AFolderThatStopsAnsweringKeepsItsFilesAndHoldsOneThread) {
     FRAMLET_REQUIRE_MOUNT(*mount);
     start({good(), shots()}, timers);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 2; }, kTimeoutMs));
-    EXPECT_TRUE(recorder.hasAdded(QStringLiteral("old.png")));
+    EXPECT_TRUE(recorder.hasAdded("old.png"));
 
     mount->stall();
     recorder.reports.clear();
-    capture(QStringLiteral("new.png"), false);  // its listing of the share does not come back
+    capture("new.png", false);  // its listing of the share does not come back
     timers.advance(ScreenshotWatcher::patience);
-    EXPECT_TRUE(logged(shots(), " does not answer; watching it is paused")) << log.text().data();
+    EXPECT_TRUE(logged(shots(), " does not answer; watching it is paused"))
+        << log.text().toStdString();
     EXPECT_FALSE(logged(good(), " does not answer"));
 
     // Asked again and again, the folder keeps the one listing that waits.
-    const int threads = threadCount();
+    const qsizetype threads = threadCount();
     for (int i = 0; i < 5; ++i) {
         capture(QStringLiteral("more %1.png").arg(i));
     }
@@ -153,9 +144,9 @@ TEST_F(DeadMountTest, AFolderThatStopsAnsweringKeepsItsFilesAndHoldsOneThread) {
 
     mount->resume();
     ASSERT_TRUE(QTest::qWaitFor([&] { return logged(shots(), " answers again"); }, kTimeoutMs));
-    capture(QStringLiteral("last.png"));
+    capture("last.png");
     EXPECT_TRUE(recorder.names(Report::removed).isEmpty());
-    EXPECT_FALSE(recorder.hasAdded(QStringLiteral("old.png")));
+    EXPECT_FALSE(recorder.hasAdded("old.png"));
     EXPECT_TRUE(watcher->knownFiles().contains(QUrl::fromLocalFile(shots() + "/old.png")));
 }
 

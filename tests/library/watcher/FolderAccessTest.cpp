@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <array>
 
 #include "ChildProcess.h"
 #include "WatcherTestSupport.h"
@@ -18,16 +19,9 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
+// The answers' names, in the order Status declares them.
 const char* name(Status status) {
-    switch (status) {
-        case Status::granted:
-            return "granted";
-        case Status::denied:
-            return "denied";
-        case Status::missing:
-            return "missing";
-    }
-    return "?";
+    return std::array{"granted", "denied", "missing"}.at(static_cast<size_t>(status));
 }
 
 // Runs as a child: drops to an unprivileged user when started as root (permissions do not deny
@@ -51,10 +45,10 @@ TEST(FolderAccess, AnswersGrantedDeniedAndMissing) {
     // The unprivileged child must be able to reach the folders to be refused by one of them.
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                           QFile::ReadOther | QFile::ExeOther);
-    const QString open = dir.path() + QStringLiteral("/open folder");
-    const QString locked = dir.path() + QStringLiteral("/locked");
-    const QString namesOnly = dir.path() + QStringLiteral("/names only");
-    const QString plainFile = dir.path() + QStringLiteral("/file.png");
+    const QString open = dir.path() + "/open folder";
+    const QString locked = dir.path() + "/locked";
+    const QString namesOnly = dir.path() + "/names only";
+    const QString plainFile = dir.path() + "/file.png";
     QDir().mkdir(open);
     QDir().mkdir(locked);
     QDir().mkdir(namesOnly);
@@ -62,16 +56,15 @@ TEST(FolderAccess, AnswersGrantedDeniedAndMissing) {
                                     QFile::ReadOther | QFile::ExeOther);
     QFile::setPermissions(locked, QFile::WriteOwner);
     // "r--": its names can be listed, but none of its files opened.
-    test::writeFile(namesOnly + QStringLiteral("/shot.png"));
+    test::writeFile(namesOnly + "/shot.png");
     QFile::setPermissions(namesOnly, QFile::ReadOwner | QFile::ReadOther);
     test::writeFile(plainFile);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(
-        QStringLiteral("FRAMLET_TEST_PROBE"),
-        QStringList({open, locked, namesOnly, dir.path() + QStringLiteral("/nowhere"), plainFile})
-            .join(u'\n'));
-    const auto result = test::runSelf(QStringLiteral("FolderAccessChild.*"), environment);
+        "FRAMLET_TEST_PROBE",
+        QStringList({open, locked, namesOnly, dir.path() + "/nowhere", plainFile}).join(u'\n'));
+    const auto result = test::runSelf("FolderAccessChild.*", environment);
     QFile::setPermissions(namesOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(result.exitCode, 0) << result.out.constData() << result.err.constData();
     EXPECT_TRUE(result.out.contains("granted\ndenied\ndenied\nmissing\ndenied\n"))
@@ -82,9 +75,8 @@ TEST(FolderAccess, ProbeOffMainGivesTheSameAnswers) {
     QTemporaryDir dir;
     EXPECT_EQ(FolderAccess::probeOffMain(QUrl::fromLocalFile(dir.path())).result(),
               Status::granted);
-    EXPECT_EQ(
-        FolderAccess::probeOffMain(QUrl::fromLocalFile(dir.path() + QStringLiteral("/x"))).result(),
-        Status::missing);
+    EXPECT_EQ(FolderAccess::probeOffMain(QUrl::fromLocalFile(dir.path() + "/x")).result(),
+              Status::missing);
     EXPECT_EQ(FolderAccess::probe(QUrl()), Status::missing);
 }
 

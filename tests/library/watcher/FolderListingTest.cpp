@@ -32,10 +32,10 @@ TEST(FolderListing, KeepsOnlyVisibleRegularFilesWithImageExtensionsInAnyCase) {
           "j.webp", "k.pdf", "png", "l.png.txt", ".hidden.png"}) {
         test::writeFile(root + QString::fromLatin1(name));
     }
-    QDir().mkdir(root + QStringLiteral("folder.png"));
-    QFile::link(root + QStringLiteral("a.png"), root + QStringLiteral("link.png"));
-    QFile::link(root + QStringLiteral("gone.png"), root + QStringLiteral("dangling.png"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(root + QStringLiteral("pipe.png")).constData(), 0600), 0);
+    QDir().mkdir(root + "folder.png");
+    QFile::link(root + "a.png", root + "link.png");
+    QFile::link(root + "gone.png", root + "dangling.png");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root + "pipe.png").constData(), 0600), 0);
 
     EXPECT_EQ(listedNames(dir.path()), QStringList({"B.PNG", "a.png", "c.JpEg", "d.jpg", "e.gif",
                                                     "f.TIFF", "g.heic", "h.bmp"}));
@@ -43,13 +43,13 @@ TEST(FolderListing, KeepsOnlyVisibleRegularFilesWithImageExtensionsInAnyCase) {
 
 TEST(FolderListing, MissingUnreadableOrNonFolderPathsListAsEmpty) {
     QTemporaryDir dir;
-    test::writeFile(dir.path() + QStringLiteral("/plain.png"));
+    test::writeFile(dir.path() + "/plain.png");
 
-    const auto missing = FolderListing::list(dir.path() + QStringLiteral("/nowhere"));
+    const auto missing = FolderListing::list(dir.path() + "/nowhere");
     EXPECT_TRUE(missing.files.isEmpty());
     EXPECT_FALSE(missing.readable);
     EXPECT_TRUE(missing.gone);
-    const auto plainFile = FolderListing::list(dir.path() + QStringLiteral("/plain.png"));
+    const auto plainFile = FolderListing::list(dir.path() + "/plain.png");
     EXPECT_TRUE(plainFile.files.isEmpty());
     EXPECT_FALSE(plainFile.readable);
     EXPECT_TRUE(FolderListing::list(dir.path()).readable);
@@ -58,9 +58,9 @@ TEST(FolderListing, MissingUnreadableOrNonFolderPathsListAsEmpty) {
 
 TEST(FolderListing, OddNamesRoundTripAndUndecodableNamesAreCountedNotGuessed) {
     QTemporaryDir dir;
-    const QString spaced = dir.path() + QStringLiteral("/Screenshot 2025-03-07 at 14.05.09.png");
-    const QString newline = dir.path() + QStringLiteral("/two\nlines #1?.png");
-    const QString accented = dir.path() + QStringLiteral("/Capture d’écran.png");
+    const QString spaced = dir.path() + "/Screenshot 2025-03-07 at 14.05.09.png";
+    const QString newline = dir.path() + "/two\nlines #1?.png";
+    const QString accented = dir.path() + "/Capture d’écran.png";
     for (const QString& path : {spaced, newline, accented}) {
         test::writeFile(path);
     }
@@ -83,7 +83,7 @@ TEST(FolderListing, OddNamesRoundTripAndUndecodableNamesAreCountedNotGuessed) {
 
 TEST(FolderListing, DatesAreBirthTimesWhereKeptAndModificationTimesOtherwise) {
     QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/old.png");
+    const QString path = dir.path() + "/old.png";
     test::writeFile(path);
     // A modification time far in the past tells the two apart wherever birth times exist.
     const QDateTime modified(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
@@ -107,15 +107,15 @@ TEST(FolderListing, DatesAreBirthTimesWhereKeptAndModificationTimesOtherwise) {
 TEST(FolderListing, SeveralFoldersKeepTheFirstPairOfEachUrl) {
     QTemporaryDir first;
     QTemporaryDir second;
-    test::writeFile(first.path() + QStringLiteral("/a.png"));
-    test::writeFile(second.path() + QStringLiteral("/b.png"));
+    test::writeFile(first.path() + "/a.png");
+    test::writeFile(second.path() + "/b.png");
     const QUrl one = QUrl::fromLocalFile(first.path());
     const QUrl two = QUrl::fromLocalFile(second.path());
 
     const auto listing = ScreenshotWatcher::listImageFiles(QList<QUrl>{one, two, one});
     ASSERT_EQ(listing.size(), 2);
-    EXPECT_EQ(test::fileName(listing[0].url), QStringLiteral("a.png"));
-    EXPECT_EQ(test::fileName(listing[1].url), QStringLiteral("b.png"));
+    EXPECT_EQ(test::fileName(listing[0].url), "a.png");
+    EXPECT_EQ(test::fileName(listing[1].url), "b.png");
 }
 
 }  // namespace

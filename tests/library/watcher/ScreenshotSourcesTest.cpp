@@ -25,7 +25,7 @@ namespace {
 // shelf. `shelf` holds what a shelf would show: emptied when the folders are replaced.
 class ScreenshotSourcesTest : public ::testing::Test {
 protected:
-    ScreenshotSourcesTest() : defaults(config.filePath(QStringLiteral("defaults.json"))) {
+    ScreenshotSourcesTest() : defaults(config.filePath("defaults.json")) {
         settings.setWatchedFolders({shots.path()});
         QObject::connect(&sources, &ScreenshotSources::arrived,
                          [this](const QUrl& url, const QDateTime&, Arrival arrival) {
@@ -36,7 +36,7 @@ protected:
 
     // Written under a hidden name and renamed, as screenshot tools do.
     static void save(const QString& path) {
-        const QString hidden = QFileInfo(path).dir().filePath(QStringLiteral(".incoming.png"));
+        const QString hidden = QFileInfo(path).dir().filePath(".incoming.png");
         test::writeFile(hidden);
         ASSERT_TRUE(QFile::rename(hidden, path));
     }
@@ -69,16 +69,15 @@ protected:
 };
 
 TEST_F(ScreenshotSourcesTest, SeedsAreNotCapturesAndOtherFoldersAreSeededAfresh) {
-    save(shot(QStringLiteral("old 1.png")));
-    save(shot(QStringLiteral("old 2.png")));
+    save(shot("old 1.png"));
+    save(shot("old 2.png"));
     start();
     EXPECT_EQ(shelf.size(), 2);
     EXPECT_EQ(captures(), 0);
 
-    save(shot(QStringLiteral("new.png")));
+    save(shot("new.png"));
     ASSERT_TRUE(holds(3));
-    EXPECT_EQ(shelf.last(),
-              std::pair(QUrl::fromLocalFile(shot(QStringLiteral("new.png"))), Arrival::captured));
+    EXPECT_EQ(shelf.last(), std::pair(QUrl::fromLocalFile(shot("new.png")), Arrival::captured));
 
     QTemporaryDir other;
     for (const char* name : {"a.png", "b.png"}) {
@@ -108,30 +107,26 @@ protected:
         qunsetenv("XDG_CURRENT_DESKTOP");
         QFile::remove(toolConfig());
     }
-    static QString toolConfig() {
-        return QDir::homePath() + QStringLiteral("/.config/xfce4/xfce4-screenshooter");
-    }
+    static QString toolConfig() { return QDir::homePath() + "/.config/xfce4/xfce4-screenshooter"; }
     // As the tool records the folder it saved into: a new file renamed over the old one.
     static void pointToolAt(const QString& folder) {
-        const QString temporary = toolConfig() + QStringLiteral(".1234.tmp");
-        QFile file(temporary);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("app=none\nscreenshot_dir=file:" + QFile::encodeName(folder) + "\naction=1\n");
-        file.close();
+        const QString temporary = toolConfig() + ".1234.tmp";
+        test::writeFile(temporary, "app=none\nscreenshot_dir=file:" + QFile::encodeName(folder) +
+                                       "\naction=1\n");
         ASSERT_EQ(::rename(QFile::encodeName(temporary), QFile::encodeName(toolConfig())), 0);
     }
 };
 
 TEST_F(XfceSourcesTest, ACaptureSavedIntoAFolderTheToolNowNamesIsACapture) {
     pointToolAt(shots.path());
-    save(shot(QStringLiteral("old.png")));
+    save(shot("old.png"));
     start();
     ASSERT_TRUE(watching(shots.path()));
 
     // Saving through the tool's dialog into another folder: the file lands, then the tool
     // records that folder as it quits.
     QTemporaryDir chosen;
-    save(chosen.filePath(QStringLiteral("Screenshot_1.png")));
+    save(chosen.filePath("Screenshot_1.png"));
     pointToolAt(chosen.path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return watching(chosen.path()); }, 5000));
     ASSERT_TRUE(holds(1));
@@ -139,12 +134,12 @@ TEST_F(XfceSourcesTest, ACaptureSavedIntoAFolderTheToolNowNamesIsACapture) {
 
     // Later captures there are followed as usual.
     timers.advance(ScreenshotWatcher::latency);
-    save(chosen.filePath(QStringLiteral("Screenshot_2.png")));
+    save(chosen.filePath("Screenshot_2.png"));
     ASSERT_TRUE(holds(2));
     EXPECT_EQ(captures(), 2);
 
     // A setting that no longer names a folder sends the tool, and the watcher, to its default.
-    pointToolAt(chosen.filePath(QStringLiteral("Screenshot_2.png")));
+    pointToolAt(chosen.filePath("Screenshot_2.png"));
     // (No user-dirs.dirs names a Pictures folder here: that default is the home folder.)
     ASSERT_TRUE(QTest::qWaitFor([&] { return watching(QDir::homePath()); }, 5000));
 }
@@ -153,7 +148,7 @@ TEST_F(XfceSourcesTest, FoldersTheUserListedWinOverTheToolsSetting) {
     settings.setWatchedFolders({shots.path()});
     start();
     QTemporaryDir chosen;
-    save(chosen.filePath(QStringLiteral("Screenshot_1.png")));
+    save(chosen.filePath("Screenshot_1.png"));
     pointToolAt(chosen.path());
     QTest::qWait(500);  // room for a wrong move to happen; nothing is timed
     EXPECT_TRUE(watching(shots.path()));
@@ -167,7 +162,7 @@ protected:
     GnomeSourcesTest() : savedPath(qgetenv("PATH")) {
         settings.setWatchedFolders({});
         qputenv("XDG_CURRENT_DESKTOP", "GNOME");
-        const QString script = bin.filePath(QStringLiteral("gsettings"));
+        const QString script = bin.filePath("gsettings");
         // It answers at once, unless a "hold" file exists: then it makes "called" and answers only
         // once "release" exists.
         test::writeFile(script,
@@ -185,15 +180,13 @@ protected:
         qunsetenv("XDG_CURRENT_DESKTOP");
         QDir(shellFolder()).removeRecursively();
     }
-    static QString shellFolder() {
-        return QDir::homePath() + QStringLiteral("/Pictures/Screenshots");
-    }
+    static QString shellFolder() { return QDir::homePath() + "/Pictures/Screenshots"; }
     void touch(const QString& name, const QByteArray& text = {}) {
         test::writeFile(bin.filePath(name), text);
     }
     // Lets the held gsettings answer with the folder; the watcher moves there and seeds it.
     void answer(const QString& folder) {
-        touch(QStringLiteral("release"), QUrl::fromLocalFile(folder).toEncoded());
+        touch("release", QUrl::fromLocalFile(folder).toEncoded());
         ASSERT_TRUE(QTest::qWaitFor([&] { return watching(folder); }, 10000));
         ASSERT_TRUE(holds(1));
     }
@@ -209,7 +202,7 @@ TEST_F(GnomeSourcesTest, TheFirstCaptureOfAFreshAccountIsSeenLive) {
 
     // The Shell makes its folder as it saves the first capture.
     ASSERT_TRUE(QDir().mkpath(shellFolder()));
-    save(shellFolder() + QStringLiteral("/Screenshot from 2026-12-06.png"));
+    save(shellFolder() + "/Screenshot from 2026-12-06.png");
     ASSERT_TRUE(holds(1));
     EXPECT_EQ(captures(), 1);
 }
@@ -217,8 +210,8 @@ TEST_F(GnomeSourcesTest, TheFirstCaptureOfAFreshAccountIsSeenLive) {
 TEST_F(GnomeSourcesTest, LookingAgainDoesNotWaitForTheScreenshotSettings) {
     start();
     QTemporaryDir chosen;
-    save(chosen.filePath(QStringLiteral("chosen.png")));
-    touch(QStringLiteral("hold"));
+    save(chosen.filePath("chosen.png"));
+    touch("hold");
     sources.lookAgain();
     // Had it waited, gsettings would have been given up on by now, never answering.
     answer(chosen.path());
@@ -228,10 +221,10 @@ TEST_F(GnomeSourcesTest, LookingAgainDoesNotWaitForTheScreenshotSettings) {
 TEST_F(GnomeSourcesTest, FollowingTheSettingsDoesNotWaitForGsettings) {
     start();
     QTemporaryDir chosen;
-    save(chosen.filePath(QStringLiteral("Screenshot from 2026-12-06.png")));
-    touch(QStringLiteral("hold"));
+    save(chosen.filePath("Screenshot from 2026-12-06.png"));
+    touch("hold");
     // gsettings keeps its values in dconf's database: writing it is how the setting changes.
-    const QString database = QDir::homePath() + QStringLiteral("/.config/dconf/user");
+    const QString database = QDir::homePath() + "/.config/dconf/user";
     QDir().mkpath(QFileInfo(database).path());
     test::writeFile(database, "GVariant");
     // Had the main thread waited for gsettings, it would have given up on it before this

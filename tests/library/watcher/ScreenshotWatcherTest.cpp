@@ -45,9 +45,13 @@ struct Started {
     test::Recorder recorder;
     std::unique_ptr<ScreenshotWatcher> watcher;
 
-    Started(const QList<QUrl>& folders, int seedRecent) {
+    // Lists the folders through `list` when given, else as they are on the disk.
+    Started(const QList<QUrl>& folders, int seedRecent, ScreenshotWatcher::ListFunction list = {}) {
         watcher = std::make_unique<ScreenshotWatcher>(folders, TimerSource::realTime());
         recorder.listenTo(*watcher);
+        if (list) {
+            watcher->setListFunction(std::move(list));
+        }
         watcher->start(seedRecent);
     }
     bool waitSeeded() {
@@ -62,12 +66,9 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
         const int age = (i * 37) % 100;
         listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age), {}});
     }
-    test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf(QStringLiteral("/shots"))}, TimerSource::realTime());
-    recorder.listenTo(watcher);
-    watcher.setListFunction([&](const QUrl&) { return test::readable(listing); });
-    watcher.start(60);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 100; }, kTimeoutMs));
+    Started started({urlOf("/shots")}, 60, [&](const QUrl&) { return test::readable(listing); });
+    auto& [recorder, watcher] = started;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->knownFiles().size() == 100; }, kTimeoutMs));
 
     ASSERT_EQ(recorder.reports.size(), 60);
     for (int i = 0; i < 60; ++i) {
@@ -78,22 +79,19 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
     }
 
     // The files beyond the limit are known, so a rescan does not bring them up as new.
-    watcher.integrate(listing);
+    watcher->integrate(listing);
     EXPECT_EQ(recorder.reports.size(), 60);
 }
 
 TEST(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOldest) {
     const ScreenshotWatcher::Listing listing{
-        {urlOf(QStringLiteral("/s/undated.png")), FolderListing::distantPast(), {}},
-        {urlOf(QStringLiteral("/s/first.png")), at(5), {}},
-        {urlOf(QStringLiteral("/s/second.png")), at(5), {}},
-        {urlOf(QStringLiteral("/s/older.png")), at(1), {}},
+        {urlOf("/s/undated.png"), FolderListing::distantPast(), {}},
+        {urlOf("/s/first.png"), at(5), {}},
+        {urlOf("/s/second.png"), at(5), {}},
+        {urlOf("/s/older.png"), at(1), {}},
     };
-    test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf(QStringLiteral("/s"))}, TimerSource::realTime());
-    recorder.listenTo(watcher);
-    watcher.setListFunction([&](const QUrl&) { return test::readable(listing); });
-    watcher.start(3);
+    Started started({urlOf("/s")}, 3, [&](const QUrl&) { return test::readable(listing); });
+    const test::Recorder& recorder = started.recorder;
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 3; }, kTimeoutMs));
     // Reported oldest first, so "first" (listed first among equals) ends up nearest the front.
     EXPECT_EQ(recorder.names(Report::added), QStringList({"older.png", "second.png", "first.png"}));
@@ -108,21 +106,18 @@ TEST(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched)
 }
 
 TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
-    test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf(QStringLiteral("/s"))}, TimerSource::realTime());
-    recorder.listenTo(watcher);
-    const ListedFile a{urlOf(QStringLiteral("/s/a.png")), at(1), {}};
-    const ListedFile b{urlOf(QStringLiteral("/s/b.png")), at(2), {}};
-    const ListedFile c{urlOf(QStringLiteral("/s/c.png")), at(3), {}};
-    watcher.setListFunction([&](const QUrl&) { return test::readable({a, b, c}); });
-    watcher.start(0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.knownFiles().size() == 3; }, kTimeoutMs));
+    const ListedFile a{urlOf("/s/a.png"), at(1), {}};
+    const ListedFile b{urlOf("/s/b.png"), at(2), {}};
+    const ListedFile c{urlOf("/s/c.png"), at(3), {}};
+    Started started({urlOf("/s")}, 0, [&](const QUrl&) { return test::readable({a, b, c}); });
+    auto& [recorder, watcher] = started;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->knownFiles().size() == 3; }, kTimeoutMs));
 
     // A rename shows up as one removal and one addition; d is older than e but listed after it.
-    const ListedFile renamed{urlOf(QStringLiteral("/s/c renamed.png")), at(3), {}};
-    const ListedFile d{urlOf(QStringLiteral("/s/d.png")), at(4), {}};
-    const ListedFile e{urlOf(QStringLiteral("/s/e.png")), at(9), {}};
-    watcher.integrate({e, renamed, d});
+    const ListedFile renamed{urlOf("/s/c renamed.png"), at(3), {}};
+    const ListedFile d{urlOf("/s/d.png"), at(4), {}};
+    const ListedFile e{urlOf("/s/e.png"), at(9), {}};
+    watcher->integrate({e, renamed, d});
 
     ASSERT_EQ(recorder.reports.size(), 4);
     EXPECT_EQ(recorder.reports[0].kind, Report::removed);
@@ -130,14 +125,14 @@ TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldest
               QSet<QUrl>({a.url, b.url, c.url}));
     EXPECT_EQ(recorder.names(Report::added), QStringList({"c renamed.png", "d.png", "e.png"}));
     EXPECT_FALSE(recorder.reports[1].isSeed);
-    EXPECT_EQ(watcher.knownFiles(), QSet<QUrl>({e.url, renamed.url, d.url}));
+    EXPECT_EQ(watcher->knownFiles(), QSet<QUrl>({e.url, renamed.url, d.url}));
 }
 
 TEST(ScreenshotWatcherIntegration, ADuplicateFolderIsWatchedOnce) {
     QTemporaryDir dir;
-    test::writeFile(dir.path() + QStringLiteral("/a.png"));
+    test::writeFile(dir.path() + "/a.png");
     const QUrl folder = urlOf(dir.path());
-    Started started({folder, urlOf(dir.path() + QStringLiteral("/")), folder}, 10);
+    Started started({folder, urlOf(dir.path() + "/"), folder}, 10);
     EXPECT_EQ(started.watcher->folders(), QList<QUrl>{folder});
     ASSERT_TRUE(started.waitSeeded());
     EXPECT_EQ(started.recorder.names(Report::added), QStringList{"a.png"});
@@ -145,21 +140,21 @@ TEST(ScreenshotWatcherIntegration, ADuplicateFolderIsWatchedOnce) {
 
 TEST(ScreenshotWatcherLive, ANewFileIsReportedOnceUnderItsFinalName) {
     QTemporaryDir dir;
-    test::writeFile(dir.path() + QStringLiteral("/old.png"));
+    test::writeFile(dir.path() + "/old.png");
     Started started({urlOf(dir.path())}, 10);
     ASSERT_TRUE(started.waitSeeded());
     ASSERT_TRUE(started.watcher->isWatching());
 
     // Screenshot tools often write a hidden file and give it its name when done.
-    const QString hidden = dir.path() + QStringLiteral("/.shot.png.part");
+    const QString hidden = dir.path() + "/.shot.png.part";
     test::writeFile(hidden, QByteArray(4096, 'p'));
-    ASSERT_TRUE(QFile::rename(hidden, dir.path() + QStringLiteral("/shot.png")));
+    ASSERT_TRUE(QFile::rename(hidden, dir.path() + "/shot.png"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("shot.png"); }, kTimeoutMs));
     settle(started.recorder, dir.path());
 
     const auto& reports = started.recorder.reports;
-    EXPECT_EQ(started.recorder.names(Report::added).count(QStringLiteral("shot.png")), 1);
-    EXPECT_EQ(started.recorder.names(Report::added).first(), QStringLiteral("old.png"));
+    EXPECT_EQ(started.recorder.names(Report::added).count("shot.png"), 1);
+    EXPECT_EQ(started.recorder.names(Report::added).first(), "old.png");
     EXPECT_TRUE(reports.first().isSeed);
     for (qsizetype i = 1; i < reports.size(); ++i) {
         EXPECT_FALSE(reports[i].isSeed);
@@ -169,28 +164,25 @@ TEST(ScreenshotWatcherLive, ANewFileIsReportedOnceUnderItsFinalName) {
 
 TEST(ScreenshotWatcherLive, AFileOverwrittenInPlaceOrRenamedOverIsReportedChangedNotNew) {
     QTemporaryDir dir;
-    const QString shot = dir.path() + QStringLiteral("/shot.png");
+    const QString shot = dir.path() + "/shot.png";
     test::writeFile(shot, QByteArray(100, 'a'));
     Started started({urlOf(dir.path())}, 10);
     ASSERT_TRUE(started.waitSeeded());
     started.recorder.reports.clear();
     const auto changedOnce = [&] {
-        return started.recorder.names(Report::changed) == QStringList{QStringLiteral("shot.png")};
+        return started.recorder.names(Report::changed) == QStringList{"shot.png"};
     };
 
-    QFile inPlace(shot);  // truncated and written again: no name changes
-    ASSERT_TRUE(inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    inPlace.write(QByteArray(200, 'b'));
-    inPlace.close();
+    test::writeFile(shot, QByteArray(200, 'b'));  // truncated and written again: no name changes
     ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
 
     started.recorder.reports.clear();
-    const QString staged = dir.path() + QStringLiteral("/.next.png");
+    const QString staged = dir.path() + "/.next.png";
     test::writeFile(staged, QByteArray(200, 'c'));  // the same size, another file
     ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(shot)), 0);
     ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
     settle(started.recorder, dir.path());
-    EXPECT_FALSE(started.recorder.hasAdded(QStringLiteral("shot.png")));
+    EXPECT_FALSE(started.recorder.hasAdded("shot.png"));
     EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
 }
 
@@ -226,27 +218,27 @@ TEST(ScreenshotWatcherLive, DeletingAndAddingInOneBurstReportsEachChangeOnce) {
     ASSERT_TRUE(started.waitSeeded());
     ASSERT_TRUE(started.watcher->isWatching());
 
-    QFile::remove(dir.path() + QStringLiteral("/a.png"));
-    QFile::remove(dir.path() + QStringLiteral("/b.png"));
-    test::writeFile(dir.path() + QStringLiteral("/d.png"));
+    QFile::remove(dir.path() + "/a.png");
+    QFile::remove(dir.path() + "/b.png");
+    test::writeFile(dir.path() + "/d.png");
     settle(started.recorder, dir.path());
 
     QStringList removed = started.recorder.names(Report::removed);
     removed.sort();
     EXPECT_EQ(removed, QStringList({"a.png", "b.png"}));
-    EXPECT_EQ(started.recorder.names(Report::added).count(QStringLiteral("d.png")), 1);
+    EXPECT_EQ(started.recorder.names(Report::added).count("d.png"), 1);
     EXPECT_EQ(started.watcher->knownFiles().size(), 3);  // c, d and the sentinel
 }
 
 TEST(ScreenshotWatcherLive, AFolderCreatedLaterOrDeletedAndCreatedAgainIsFollowed) {
     QTemporaryDir parent;
-    const QString folder = parent.path() + QStringLiteral("/Pictures/Screenshots");
+    const QString folder = parent.path() + "/Pictures/Screenshots";
     Started started({urlOf(folder)}, 10);
     ASSERT_TRUE(started.waitSeeded());
     EXPECT_TRUE(started.recorder.reports.isEmpty());
 
     QDir().mkpath(folder);  // two levels appear, one after the other
-    test::writeFile(folder + QStringLiteral("/a.png"));
+    test::writeFile(folder + "/a.png");
     ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("a.png"); }, kTimeoutMs));
     EXPECT_FALSE(started.recorder.reports.last().isSeed);
 
@@ -255,7 +247,7 @@ TEST(ScreenshotWatcherLive, AFolderCreatedLaterOrDeletedAndCreatedAgainIsFollowe
         [&] { return started.recorder.names(Report::removed) == QStringList{"a.png"}; },
         kTimeoutMs));
     QDir().mkpath(folder);
-    test::writeFile(folder + QStringLiteral("/b.png"));
+    test::writeFile(folder + "/b.png");
     ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("b.png"); }, kTimeoutMs));
     EXPECT_FALSE(started.recorder.reports.last().isSeed);
 }
@@ -265,8 +257,8 @@ TEST(ScreenshotWatcherLive, AFolderCreatedLaterOrDeletedAndCreatedAgainIsFollowe
 TEST(ScreenshotWatcherLive, AFolderBrieflyUnreadableKeepsItsFiles) {
     QTemporaryDir real;
     QTemporaryDir open;
-    test::writeFile(real.path() + QStringLiteral("/a.png"));
-    const QString link = open.path() + QStringLiteral("/shots");
+    test::writeFile(real.path() + "/a.png");
+    const QString link = open.path() + "/shots";
     ASSERT_TRUE(QFile::link(real.path(), link));
     Started started({urlOf(link), urlOf(open.path())}, 10);
     ASSERT_TRUE(started.waitSeeded());
@@ -275,7 +267,7 @@ TEST(ScreenshotWatcherLive, AFolderBrieflyUnreadableKeepsItsFiles) {
 
     // Each swap is one rename, so no listing can find the folder simply gone in between.
     const auto pointLinkAt = [&](const QString& target) {
-        const QString staged = link + QStringLiteral(".new");
+        const QString staged = link + ".new";
         ASSERT_TRUE(QFile::link(target, staged));
         ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(link)), 0);
     };
@@ -293,23 +285,23 @@ TEST(ScreenshotWatcherLive, AWatchedLinkPointedElsewhereOrReplacedByAFolderIsFol
     QTemporaryDir first;
     QTemporaryDir second;
     QTemporaryDir open;
-    test::writeFile(first.path() + QStringLiteral("/a.png"));
-    test::writeFile(second.path() + QStringLiteral("/b.png"));
-    const QString link = open.path() + QStringLiteral("/shots");
+    test::writeFile(first.path() + "/a.png");
+    test::writeFile(second.path() + "/b.png");
+    const QString link = open.path() + "/shots";
     ASSERT_TRUE(QFile::link(first.path(), link));
     Started started({urlOf(link)}, 10);
     ASSERT_TRUE(started.waitSeeded());
     ASSERT_TRUE(started.recorder.hasAdded("a.png"));
 
-    const QString staged = link + QStringLiteral(".new");
+    const QString staged = link + ".new";
     ASSERT_TRUE(QFile::link(second.path(), staged));
     ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(link)), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("b.png"); }, kTimeoutMs));
-    EXPECT_EQ(started.recorder.names(Report::removed), QStringList{QStringLiteral("a.png")});
+    EXPECT_EQ(started.recorder.names(Report::removed), QStringList{"a.png"});
 
     ASSERT_TRUE(QFile::remove(link));
     ASSERT_TRUE(QDir().mkdir(link));
-    test::writeFile(link + QStringLiteral("/c.png"));
+    test::writeFile(link + "/c.png");
     ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("c.png"); }, kTimeoutMs));
     settle(started.recorder, link);
 }
@@ -324,7 +316,7 @@ TEST(ScreenshotWatcherLifetime, AStoppedWatcherReportsNothingMore) {
 
     Started witness({urlOf(dir.path())}, 10);
     ASSERT_TRUE(witness.waitSeeded());
-    test::writeFile(dir.path() + QStringLiteral("/after.png"));
+    test::writeFile(dir.path() + "/after.png");
     stopped.watcher->rescan();
     settle(witness.recorder, dir.path());
     EXPECT_TRUE(witness.recorder.hasAdded("after.png"));
@@ -340,7 +332,7 @@ TEST(ScreenshotWatcherLifetime, ListingsRunEvenWhileEveryPoolThreadIsStuck) {
         pool.start([&release] { release.acquire(); });
     }
     QTemporaryDir dir;
-    test::writeFile(dir.path() + QStringLiteral("/there.png"));
+    test::writeFile(dir.path() + "/there.png");
     Started started({urlOf(dir.path())}, 10);
     const bool seeded = started.waitSeeded();
     release.release(threads);
@@ -383,8 +375,8 @@ TEST(ScreenshotWatcherLifetime, AHeldListingIsNeverJoinedByAnotherAndDiesWithIts
     std::atomic<int> calls{0};
     std::atomic<bool> heldListingDone{false};
     QTemporaryDir dir;
-    const ListedFile kept{urlOf(dir.path() + QStringLiteral("/kept.png")), at(1), {}};
-    const ListedFile fresh{urlOf(dir.path() + QStringLiteral("/fresh.png")), at(2), {}};
+    const ListedFile kept{urlOf(dir.path() + "/kept.png"), at(1), {}};
+    const ListedFile fresh{urlOf(dir.path() + "/fresh.png"), at(2), {}};
     const auto holdSecondListing = [&](const QUrl&) {
         const int call = ++calls;
         if (call == 2) {
@@ -395,12 +387,8 @@ TEST(ScreenshotWatcherLifetime, AHeldListingIsNeverJoinedByAnotherAndDiesWithIts
                                         : ScreenshotWatcher::Listing{kept, fresh});
     };
 
-    test::Recorder recorder;
-    auto watcher = std::make_unique<ScreenshotWatcher>(QList<QUrl>{urlOf(dir.path())},
-                                                       TimerSource::realTime());
-    recorder.listenTo(*watcher);
-    watcher->setListFunction(holdSecondListing);
-    watcher->start(10);
+    Started started({urlOf(dir.path())}, 10, holdSecondListing);
+    auto& [recorder, watcher] = started;
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 1; }, kTimeoutMs));
 
     watcher->rescan();  // held back

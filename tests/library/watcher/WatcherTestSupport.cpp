@@ -21,24 +21,6 @@ QStringList Recorder::names(Report::Kind kind) const {
     return result;
 }
 
-StandardErrorCapture::StandardErrorCapture() {
-    if (!m_file.open()) {
-        throw std::runtime_error("cannot capture standard error");
-    }
-    m_saved = ::dup(STDERR_FILENO);
-    ::dup2(m_file.handle(), STDERR_FILENO);
-}
-
-StandardErrorCapture::~StandardErrorCapture() {
-    ::dup2(m_saved, STDERR_FILENO);
-    ::close(m_saved);
-}
-
-QByteArray StandardErrorCapture::text() const {
-    QFile file(m_file.fileName());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 FolderListing::Result readable(const ScreenshotWatcher::Listing& files) {
     FolderListing::Result result;
     result.files = files;

@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
-#include <QTemporaryFile>
 #include <QUrl>
 #include <ostream>
 
@@ -53,19 +52,6 @@ public:
     bool hasAdded(const QString& name) const { return names(Report::added).contains(name); }
 
     QList<Report> reports;
-};
-
-// What the process writes to standard error while this lives: the log's lines, among others.
-class StandardErrorCapture {
-public:
-    StandardErrorCapture();
-    ~StandardErrorCapture();
-    QByteArray text() const;
-    bool contains(const QString& line) const { return text().contains(line.toUtf8()); }
-
-private:
-    QTemporaryFile m_file;
-    int m_saved = -1;
 };
 
 // A listing as FolderListing gives it, of a folder that could be read.

@@ -19,7 +19,7 @@ inline QList<AppcastItem> exerciseFeed(const uint8_t* data, size_t size) {
     QList<AppcastItem> items;
     if (const auto* list = std::get_if<QList<AppcastItem>>(&parsed)) {
         items = *list;
-        Appcast::newest(items, QStringLiteral("1.0"), {QStringLiteral("beta")});
+        Appcast::newest(items, "1.0", {"beta"});
     }
     const QString text = QString::fromUtf8(bytes);
     const qsizetype middle = text.size() / 2;
