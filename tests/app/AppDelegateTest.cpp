@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "DelegateServices.h"
 #include "ManualTimers.h"
+#include "XClients.h"
 #include "app/AppDelegate.h"
 #include "app/CaptureLantern.h"
 #include "app/OlderScreenshots.h"
@@ -76,9 +76,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->sources().hasSeeded(); }, 10000));
     }
     bool shelfShown() const { return delegate->panelController()->isShown(); }
-    static void xdotool(const QStringList& arguments) {
-        QProcess::execute(QStringLiteral("xdotool"), arguments);
-    }
 
     QTemporaryDir shots;
     std::unique_ptr<AppDelegate> delegate;
@@ -204,15 +201,11 @@ TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return delegate->statusItem()->iconGeometry().has_value(); }, 5000));
     const QPoint icon = delegate->statusItem()->iconGeometry()->center();
-    const auto click = [&] {
-        xdotool({QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y()),
-                 QStringLiteral("click"), QStringLiteral("1")});
-    };
-    click();
+    test::clickAt(icon);
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
     // The icon is the program's own window: this press closes the shelf as a click, not as a
     // press in another application followed by a reopening click.
-    click();
+    test::clickAt(icon);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
     QTest::qWait(300);
     EXPECT_FALSE(shelfShown());
@@ -221,14 +214,14 @@ TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {
 TEST_F(AppDelegateTest, TheShortcutTogglesTheShelfAndANewBindingReplacesTheOldAtOnce) {
     launch();
     ASSERT_NE(delegate->hotKey(), nullptr);
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    test::pressKeys(QStringLiteral("super+shift+2"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    test::pressKeys(QStringLiteral("super+shift+2"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
 
     settings.setHotKey({1, 768});  // Super+Shift+S
     ASSERT_NE(delegate->hotKey(), nullptr);
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+s")});
+    test::pressKeys(QStringLiteral("super+shift+s"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
 }
 

@@ -11,6 +11,7 @@
 
 #include "ProgramHome.h"
 #include "ScreenPixels.h"
+#include "XClients.h"
 #include "shelf/PanelPlacement.h"
 
 using framlet::test::shelfVisible;
@@ -70,11 +71,9 @@ TEST_F(FramletRun, SeedsLightsTheLanternForALiveCaptureAndOpensWithTheShortcut) 
     ASSERT_TRUE(logged("capture fill animation started"));
     ASSERT_TRUE(logged("capture fill animation finished"));
 
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    framlet::test::pressKeys(QStringLiteral("super+shift+2"));
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    framlet::test::pressKeys(QStringLiteral("super+shift+2"));
     EXPECT_TRUE(QTest::qWaitFor([] { return !shelfVisible(); }, 5000));
     EXPECT_EQ(app.state(), QProcess::Running);
 }
@@ -86,10 +85,7 @@ TEST_F(FramletRun, AFirstRunWalksOnboardingAndThenTheTourWithReturnAlone) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return framlet::test::windowGeometry(welcome).isValid(); }, 10000));
     EXPECT_EQ(framlet::test::windowGeometry(welcome).size(), QSize(520, 470));
-    const auto pressReturn = [] {
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("key"), QStringLiteral("Return")});
-    };
+    const auto pressReturn = [] { framlet::test::pressKeys(QStringLiteral("Return")); };
     for (const char* screen : {"chooseFolder", "explainAccess", "done"}) {
         pressReturn();
         ASSERT_TRUE(logged(QByteArray("onboarding: screen ") + screen)) << log().constData();
@@ -100,8 +96,7 @@ TEST_F(FramletRun, AFirstRunWalksOnboardingAndThenTheTourWithReturnAlone) {
     EXPECT_TRUE(stored().value(QStringLiteral("hasCompletedOnboarding")).toBool());
     EXPECT_FALSE(stored().contains(QStringLiteral("watchedFolders")));
 
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    framlet::test::pressKeys(QStringLiteral("super+shift+2"));
     ASSERT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
     ASSERT_TRUE(logged("tour: step 1 of 3")) << log().constData();
     for (const char* line : {"tour: step 2 of 3", "tour: step 3 of 3", "tour: completed"}) {
@@ -153,13 +148,7 @@ TEST_F(FramletRun, OnTheXfcePanelTheLanternDocksLightsUpAndTogglesTheShelfBeside
     EXPECT_GE(framlet::test::visiblyChanged(empty, framlet::test::settled(icon)), 12)
         << "the capture left the lantern in the tray as it was";
 
-    const auto click = [&] {
-        QProcess::execute(
-            QStringLiteral("xdotool"),
-            {QStringLiteral("mousemove"), QString::number(icon.center().x()),
-             QString::number(icon.center().y()), QStringLiteral("click"), QStringLiteral("1")});
-    };
-    click();
+    framlet::test::clickAt(icon.center());
     ASSERT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
     const QRect shelf = framlet::test::windowGeometry(QStringLiteral("^Framlet Shelf$"));
     const bool atBottom = panel.top() > 0;
@@ -170,7 +159,7 @@ TEST_F(FramletRun, OnTheXfcePanelTheLanternDocksLightsUpAndTogglesTheShelfBeside
     EXPECT_LE(shelf.left(), icon.center().x());
     EXPECT_GE(shelf.right(), icon.center().x());
 
-    click();
+    framlet::test::clickAt(icon.center());
     EXPECT_TRUE(QTest::qWaitFor([] { return !shelfVisible(); }, 5000));
     EXPECT_EQ(app.state(), QProcess::Running);
 }

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -16,6 +15,7 @@
 #include "DesktopInput.h"
 #include "FakePortal.h"
 #include "ManualTimers.h"
+#include "XClients.h"
 #include "app/AppDelegate.h"
 #include "library/watcher/ScreenshotLocation.h"
 #include "onboarding/FeatureTourCard.h"
@@ -42,23 +42,17 @@ using Step = OnboardingModel::Step;
 
 namespace {
 
-void xdotool(const QStringList& arguments) {
-    QProcess::execute(QStringLiteral("xdotool"), arguments);
-}
-
 // Into the given window once the X focus is surely there: after a window hides or first maps,
 // the window manager may still be moving its focus when Qt already calls the window active.
 void pressReturn(const QWidget* into = nullptr) {
     if (into) {
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                 QString::number(into->winId())});
+        test::xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                       QString::number(into->winId())});
     }
-    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    test::pressKeys(QStringLiteral("Return"));
 }
 
-void clickAt(QPoint global) {
-    xdotool(QStringLiteral("mousemove %1 click 1").arg(test::at(global)).split(u' '));
-}
+using test::clickAt;
 
 // The whole delegate on the private X server, launched over a defaults file of its own, as a
 // user's first and later launches would run.
@@ -195,9 +189,9 @@ TEST_F(FirstRunTest, TheTourAdvancesByClickAndReturnLetsTheCutOutThroughAndResum
     // the search field takes the click, which also means the card's have been handled. The tour
     // stays.
     QLabel* title = overlay->card()->titleLabel();
-    xdotool(QStringLiteral("mousemove %1 click --repeat 2 1")
-                .arg(test::at(title->mapToGlobal(title->rect().center())))
-                .split(u' '));
+    test::xdotool(QStringLiteral("mousemove %1 click --repeat 2 1")
+                      .arg(test::at(title->mapToGlobal(title->rect().center())))
+                      .split(u' '));
     QLineEdit* search = view()->searchField();
     clickAt(search->mapToGlobal(search->rect().center()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return search->hasFocus(); }, 5000));
@@ -284,7 +278,7 @@ TEST_F(FirstRunTest, WhileTheDesktopsChooserIsOpenTheWindowNeitherMovesOnNorClos
         QTimer::singleShot(0, &portal, [&] {
             pressReturn();
             clickAt(next);
-            xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+            test::pressKeys(QStringLiteral("alt+F4"));
             tried = marker.waitForEarlierInput();
             portal.release();
         });

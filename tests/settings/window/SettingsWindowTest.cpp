@@ -10,6 +10,7 @@
 
 #include "DelegateServices.h"
 #include "ManualTimers.h"
+#include "XClients.h"
 #include "app/AppDelegate.h"
 #include "library/watcher/ScreenshotSources.h"
 #include "platform/ColorScheme.h"
@@ -65,15 +66,12 @@ protected:
         SettingsWindow* window = delegate->settingsWindow();
         return window && window->isVisible() ? window : nullptr;
     }
-    static void xdotool(const QStringList& arguments) {
-        QProcess::execute(QStringLiteral("xdotool"), arguments);
-    }
     // Ctrl+, typed into the shelf, once the X focus is surely there: a window that an earlier
     // test closed may still be moving the window manager's focus.
     void pressCtrlCommaOnTheShelf() {
         const QString shelf = QString::number(delegate->panelController()->panel()->winId());
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), shelf});
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+comma")});
+        test::xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), shelf});
+        test::pressKeys(QStringLiteral("ctrl+comma"));
     }
     // The window states the window manager sees (_NET_WM_STATE), as xprop prints them.
     static QString netWmState(const QWidget* window) {
@@ -157,7 +155,7 @@ TEST_F(SettingsWindowTest, ResetRestoresSuperShiftTwoAndRegistersItAgain) {
     EXPECT_FALSE(general.resetButton()->isVisibleTo(&general));
     ASSERT_TRUE(delegate->hotKey());
     delegate->settingsWindow()->hide();
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    test::pressKeys(QStringLiteral("super+shift+2"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->panelController()->isShown(); }, 5000));
 }
 
