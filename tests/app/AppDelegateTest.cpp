@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -19,16 +18,10 @@
 #include "library/store/ScreenshotStore.h"
 #include "library/watcher/ScreenshotSources.h"
 #include "library/watcher/ScreenshotWatcher.h"
-#include "platform/ColorScheme.h"
 #include "platform/StatusNotifierItem.h"
-#include "platform/UserDefaults.h"
-#include "platform/X11KeyGrabber.h"
-#include "preferences/Settings.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PanelController.h"
 #include "shelf/SelectionModel.h"
-#include "shelf/ShelfActions.h"
-#include "shortcut/HotKeyStatus.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;

@@ -13,14 +13,10 @@
 #include "DelegateServices.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
-#include "platform/ColorScheme.h"
 #include "platform/PortalKeyGrabber.h"
-#include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
 #include "shelf/PanelController.h"
-#include "shelf/ShelfActions.h"
 #include "shortcut/HotKey.h"
-#include "shortcut/HotKeyStatus.h"
 
 using namespace framlet;
 

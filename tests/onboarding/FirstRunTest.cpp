@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -25,16 +24,11 @@
 #include "onboarding/OnboardingController.h"
 #include "onboarding/OnboardingView.h"
 #include "onboarding/OnboardingWindow.h"
-#include "platform/ColorScheme.h"
 #include "platform/GnomeShortcutGrabber.h"
-#include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
-#include "preferences/Settings.h"
 #include "shelf/KeyablePanel.h"
 #include "shelf/PanelController.h"
 #include "shelf/PanelView.h"
-#include "shelf/ShelfActions.h"
-#include "shortcut/HotKeyStatus.h"
 #include "shortcut/widgets/GnomeShortcutButton.h"
 
 using namespace framlet;

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QScreen>
 #include <QTest>
 
 #include "XClients.h"

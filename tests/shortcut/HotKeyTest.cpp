@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include <QGuiApplication>
 #include <QTest>
 #include <memory>
 #include <optional>

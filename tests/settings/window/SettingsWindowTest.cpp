@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QImage>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -13,10 +12,6 @@
 #include "XClients.h"
 #include "app/AppDelegate.h"
 #include "library/watcher/ScreenshotSources.h"
-#include "platform/ColorScheme.h"
-#include "platform/UserDefaults.h"
-#include "platform/X11KeyGrabber.h"
-#include "platform/widgets/TaskbarPresence.h"
 #include "preferences/Settings.h"
 #include "settings/AppearanceTab.h"
 #include "settings/GeneralTab.h"
@@ -25,9 +20,6 @@
 #include "settings/ThemePalette.h"
 #include "shelf/KeyablePanel.h"
 #include "shelf/PanelController.h"
-#include "shelf/ShelfActions.h"
-#include "shortcut/HotKey.h"
-#include "shortcut/HotKeyStatus.h"
 #include "shortcut/widgets/HotKeyRecorder.h"
 
 using namespace framlet;
