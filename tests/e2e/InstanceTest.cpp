@@ -116,6 +116,15 @@ protected:
         return framlet::test::runChild(QStringLiteral(FRAMLET_EXECUTABLE), arguments,
                                        environment());
     }
+    // Searches from a later launch until the answer is the one waited for or the time is up; the
+    // last answer.
+    framlet::test::ChildResult searchUntil(const QStringList& arguments, int timeoutMs,
+                                           bool (*done)(const framlet::test::ChildResult&)) const {
+        framlet::test::ChildResult answer;
+        (void)QTest::qWaitFor([&] { return done(answer = framlet(arguments)); }, timeoutMs);
+        return answer;
+    }
+    static bool found(const framlet::test::ChildResult& answer) { return answer.exitCode == 0; }
     void start() {
         app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
         ASSERT_TRUE(app.waitForStarted());
@@ -170,15 +179,10 @@ TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
     drawText(shot, QStringLiteral("Quarterly lantern"));
     start();
 
-    framlet::test::ChildResult found;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            found = framlet({QStringLiteral("--search"), QStringLiteral("LANTERN")});
-            return found.exitCode == 0;
-        },
-        30000))
-        << "exit " << found.exitCode << ": " << found.err.constData();
-    EXPECT_EQ(found.out, QFile::encodeName(shot) + '\n');
+    const auto lantern =
+        searchUntil({QStringLiteral("--search"), QStringLiteral("LANTERN")}, 30000, found);
+    EXPECT_EQ(lantern.exitCode, 0) << lantern.err.constData();
+    EXPECT_EQ(lantern.out, QFile::encodeName(shot) + '\n');
     // The file name counts too; a word that is nowhere finds nothing.
     EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("shot 1")}).out,
               QFile::encodeName(shot) + '\n');
@@ -201,15 +205,10 @@ TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns)
     grow.start(300);
     start();
 
-    framlet::test::ChildResult found;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            found = framlet({QStringLiteral("--search"), QStringLiteral("lines")});
-            return found.exitCode == 0;
-        },
-        15000))
-        << found.err.constData();
-    EXPECT_EQ(found.out, folder + "two\\nlines \\t\\x1b[31m back\\\\slash.png\n");
+    const auto lines =
+        searchUntil({QStringLiteral("--search"), QStringLiteral("lines")}, 15000, found);
+    ASSERT_EQ(lines.exitCode, 0) << lines.err.constData();
+    EXPECT_EQ(lines.out, folder + "two\\nlines \\t\\x1b[31m back\\\\slash.png\n");
     EXPECT_EQ(
         framlet({QStringLiteral("-0"), QStringLiteral("--search"), QStringLiteral("lines")}).out,
         folder + odd + '\0');
@@ -219,13 +218,10 @@ TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns)
               "Framlet: text recognition is still running; a later search may find more\n");
 
     grow.stop();  // given up once it stops changing: nothing is pending any more
-    framlet::test::ChildResult settled;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            settled = framlet({QStringLiteral("--search"), QStringLiteral("zeppelin")});
-            return settled.err.isEmpty();
-        },
-        40000));
+    const auto settled =
+        searchUntil({QStringLiteral("--search"), QStringLiteral("zeppelin")}, 40000,
+                    [](const auto& answer) { return answer.err.isEmpty(); });
+    EXPECT_TRUE(settled.err.isEmpty());
     EXPECT_EQ(settled.exitCode, 1);
 }
 
