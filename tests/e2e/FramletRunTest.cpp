@@ -3,8 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,11 +41,6 @@ protected:
         ASSERT_TRUE(QFile::rename(hidden, QDir(desktop()).filePath(name)));
     }
     QByteArray log() const { return framlet::test::programLog(home.path()); }
-    QJsonObject stored() const {
-        QFile file(home.filePath(QStringLiteral(".config/Framlet/defaults.json")));
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                              : QJsonObject();
-    }
     bool logged(const QByteArray& line, int timeoutMs = 15000) const {
         return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
     }
@@ -76,34 +69,6 @@ TEST_F(FramletRun, SeedsLightsTheLanternForALiveCaptureAndOpensWithTheShortcut) 
     framlet::test::pressKeys(QStringLiteral("super+shift+2"));
     EXPECT_TRUE(QTest::qWaitFor([] { return !shelfVisible(); }, 5000));
     EXPECT_EQ(app.state(), QProcess::Running);
-}
-
-TEST_F(FramletRun, AFirstRunWalksOnboardingAndThenTheTourWithReturnAlone) {
-    app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
-    ASSERT_TRUE(app.waitForStarted());
-    const QString welcome = QStringLiteral("^Welcome to Framlet$");
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return framlet::test::windowGeometry(welcome).isValid(); }, 10000));
-    EXPECT_EQ(framlet::test::windowGeometry(welcome).size(), QSize(520, 470));
-    const auto pressReturn = [] { framlet::test::pressKeys(QStringLiteral("Return")); };
-    for (const char* screen : {"chooseFolder", "explainAccess", "done"}) {
-        pressReturn();
-        ASSERT_TRUE(logged(QByteArray("onboarding: screen ") + screen)) << log().constData();
-    }
-    pressReturn();
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return !framlet::test::windowGeometry(welcome).isValid(); }, 5000));
-    EXPECT_TRUE(stored().value(QStringLiteral("hasCompletedOnboarding")).toBool());
-    EXPECT_FALSE(stored().contains(QStringLiteral("watchedFolders")));
-
-    framlet::test::pressKeys(QStringLiteral("super+shift+2"));
-    ASSERT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
-    ASSERT_TRUE(logged("tour: step 1 of 3")) << log().constData();
-    for (const char* line : {"tour: step 2 of 3", "tour: step 3 of 3", "tour: completed"}) {
-        pressReturn();
-        ASSERT_TRUE(logged(line)) << log().constData();
-    }
-    EXPECT_TRUE(stored().value(QStringLiteral("hasCompletedFeatureTour")).toBool());
 }
 
 // Registered a second time under a private desktop without any tray.

@@ -13,6 +13,7 @@
 #include "DelegateServices.h"
 #include "DesktopInput.h"
 #include "FakePortal.h"
+#include "LogTail.h"
 #include "ManualTimers.h"
 #include "XClients.h"
 #include "app/AppDelegate.h"
@@ -103,6 +104,7 @@ protected:
 };
 
 TEST_F(FirstRunTest, ReturnAloneWalksAFreshHomeToTheEndAndTheNextLaunchShowsNothing) {
+    const test::LogTail log;
     launch();
     OnboardingWindow* window = delegate->onboarding().window();
     ASSERT_TRUE(window);
@@ -113,10 +115,13 @@ TEST_F(FirstRunTest, ReturnAloneWalksAFreshHomeToTheEndAndTheNextLaunchShowsNoth
     OnboardingView& view = *delegate->onboarding().view();
     EXPECT_EQ(view.title(), QStringLiteral("Welcome to Framlet"));
 
-    for (const Step next : {Step::chooseFolder, Step::explainAccess, Step::done}) {
+    for (const auto& [next, name] : {std::pair{Step::chooseFolder, "chooseFolder"},
+                                     {Step::explainAccess, "explainAccess"},
+                                     {Step::done, "done"}}) {
         pressReturn(window);
         ASSERT_TRUE(QTest::qWaitFor([&] { return model.step() == next; }, 5000))
-            << "stuck at " << int(model.step()) << " before " << int(next);
+            << "stuck at " << int(model.step()) << " before " << name;
+        EXPECT_TRUE(log.text().contains(QStringLiteral("onboarding: screen ") + name));
     }
     EXPECT_EQ(view.title(), QStringLiteral("Your shelf is ready"));
     pressReturn(window);
