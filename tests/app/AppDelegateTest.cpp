@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CaptureFiles.h"
 #include "DelegateServices.h"
 #include "ManualTimers.h"
 #include "XClients.h"
@@ -33,25 +33,10 @@ class AppDelegateTest : public ::testing::Test, protected test::DelegateServices
 protected:
     AppDelegateTest() { settings.setWatchedFolders({shots.path()}); }
 
-    static void writeImage(const QString& path) {
-        QImage image(320, 200, QImage::Format_RGB32);
-        image.fill(Qt::darkGreen);
-        // Written under a hidden name and renamed, as screenshot tools do.
-        const QString hidden = QFileInfo(path).dir().filePath(QStringLiteral(".incoming.png"));
-        ASSERT_TRUE(image.save(hidden, "PNG"));
-        ASSERT_TRUE(QFile::rename(hidden, path));
-    }
+    static void writeImage(const QString& path) { ASSERT_TRUE(test::writeCapture(path)); }
     QString shot(const QString& name) const { return shots.filePath(name); }
-    void writeText(const QString& path, const QString& text) {
-        QImage image(900, 200, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(72);
-        painter.setFont(font);
-        painter.drawText(60, 130, text);
-        painter.end();
-        ASSERT_TRUE(image.save(path, "PNG"));
+    static void writeText(const QString& path, const QString& text) {
+        ASSERT_TRUE(test::writeTextCapture(path, text));
     }
     // Turns the watcher's clock until the condition holds.
     bool waitWhileListing(const std::function<bool()>& done) {

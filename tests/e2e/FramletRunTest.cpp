@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CaptureFiles.h"
 #include "ProgramHome.h"
 #include "ScreenPixels.h"
 #include "XClients.h"
@@ -34,11 +35,7 @@ protected:
 
     QString desktop() const { return home.filePath(QStringLiteral("Desktop")); }
     void screenshot(const QString& name) const {
-        QImage image(640, 400, QImage::Format_RGB32);
-        image.fill(Qt::darkBlue);
-        const QString hidden = QDir(desktop()).filePath(QStringLiteral(".tmp.png"));
-        ASSERT_TRUE(image.save(hidden));
-        ASSERT_TRUE(QFile::rename(hidden, QDir(desktop()).filePath(name)));
+        ASSERT_TRUE(framlet::test::writeCapture(QDir(desktop()).filePath(name)));
     }
     QByteArray log() const { return framlet::test::programLog(home.path()); }
     bool logged(const QByteArray& line, int timeoutMs = 15000) const {

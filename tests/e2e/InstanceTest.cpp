@@ -5,9 +5,6 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFile>
-#include <QFont>
-#include <QImage>
-#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "CaptureFiles.h"
 #include "ChildProcess.h"
 #include "ProgramHome.h"
 #include "StallingMount.h"
@@ -46,20 +44,6 @@ QList<qint64> holders() {
         }
     }
     return pids;
-}
-
-void drawText(const QString& path, const QString& text) {
-    QImage image(900, 300, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(64);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(image.rect(), Qt::AlignCenter, text);
-    }
-    ASSERT_TRUE(image.save(path, "PNG"));
 }
 
 // runChild with this thread's event loop turning, so that a service this process offers answers.
@@ -176,7 +160,7 @@ TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
     EXPECT_TRUE(bare.err.contains("--search needs the text to look for"));
 
     const QString shot = QDir(desktop()).filePath(QStringLiteral("Screenshot 1.png"));
-    drawText(shot, QStringLiteral("Quarterly lantern"));
+    ASSERT_TRUE(framlet::test::writeTextCapture(shot, QStringLiteral("Quarterly lantern")));
     start();
 
     const auto lantern =
@@ -194,8 +178,9 @@ TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
 TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns) {
     const QByteArray folder = QFile::encodeName(desktop()) + '/';
     const QByteArray odd = "two\nlines \t\x1b[31m back\\slash.png";
-    drawText(QDir(desktop()).filePath(QStringLiteral("two\nlines \t\x1b[31m back\\slash.png")),
-             QStringLiteral("Quarterly"));
+    ASSERT_TRUE(framlet::test::writeTextCapture(
+        QDir(desktop()).filePath(QStringLiteral("two\nlines \t\x1b[31m back\\slash.png")),
+        QStringLiteral("Quarterly")));
     // Never readable while it keeps growing, as a capture still being written.
     QFile growing(QDir(desktop()).filePath(QStringLiteral("growing.png")));
     ASSERT_TRUE(growing.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
