@@ -143,12 +143,9 @@ protected:
         portalBus.send(signal);
     }
     void activate() {
-        QDBusMessage signal = QDBusMessage::createSignal(
-            kPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-            QStringLiteral("Activated"));
-        signal << QVariant::fromValue(QDBusObjectPath(portal->session()))
-               << PortalKeyGrabber::shortcutId << qulonglong(0) << QVariantMap();
-        portalBus.send(signal);
+        sendSignal(QStringLiteral("Activated"),
+                   {QVariant::fromValue(QDBusObjectPath(portal->session())),
+                    PortalKeyGrabber::shortcutId, qulonglong(0), QVariantMap()});
     }
     bool shelfShown() const { return delegate->panelController()->isShown(); }
 

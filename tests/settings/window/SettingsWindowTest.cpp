@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,12 +66,7 @@ protected:
     }
     // The window states the window manager sees (_NET_WM_STATE), as xprop prints them.
     static QString netWmState(const QWidget* window) {
-        QProcess xprop;
-        xprop.start(QStringLiteral("xprop"),
-                    {QStringLiteral("-id"), QString::number(window->winId()),
-                     QStringLiteral("_NET_WM_STATE")});
-        xprop.waitForFinished(5000);
-        return QString::fromUtf8(xprop.readAllStandardOutput());
+        return test::windowProperties(window->winId(), {QStringLiteral("_NET_WM_STATE")});
     }
     static bool inTaskbar(const QWidget* window) {
         return !netWmState(window).contains(QStringLiteral("SKIP_TASKBAR"));
