@@ -121,7 +121,7 @@ TEST_F(FirstRunTest, ReturnAloneWalksAFreshHomeToTheEndAndTheNextLaunchShowsNoth
         pressReturn(window);
         ASSERT_TRUE(QTest::qWaitFor([&] { return model.step() == next; }, 5000))
             << "stuck at " << int(model.step()) << " before " << name;
-        EXPECT_TRUE(log.text().contains(QStringLiteral("onboarding: screen ") + name));
+        EXPECT_TRUE(log.text().contains(QStringLiteral("onboarding: screen ") + name)) << name;
     }
     EXPECT_EQ(view.title(), QStringLiteral("Your shelf is ready"));
     pressReturn(window);
