@@ -112,7 +112,9 @@ TEST_F(ImagePreviewTest, NothingIsHandledWhileATextFieldHasTheFocus) {
     QLineEdit search;
     search.show();
     preview.show(urls, ids, 1);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    // The window manager activates the preview once it maps it: only then may another window
+    // take the keyboard for good.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
     search.activateWindow();
     search.setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&search));
@@ -139,7 +141,7 @@ TEST_F(ImagePreviewTest, AFocusedListIsNoTextFieldAndAnOpenMenuKeepsItsKeys) {
     QListView grid;
     grid.show();
     preview.show(urls, ids, 1);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
     grid.activateWindow();
     grid.setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
