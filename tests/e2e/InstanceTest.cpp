@@ -143,14 +143,10 @@ TEST_F(Instance, ASecondLaunchShowsTheFirstOnesShelfAndToggleShowsAndHidesIt) {
 }
 
 TEST_F(Instance, ToggleStartsAnInstanceWhenNoneRuns) {
-    QProcess first;
-    first.setProcessEnvironment(environment());
-    first.start(QStringLiteral(FRAMLET_EXECUTABLE), {QStringLiteral("--toggle")});
-    ASSERT_TRUE(first.waitForStarted());
+    app.start(QStringLiteral(FRAMLET_EXECUTABLE), {QStringLiteral("--toggle")});
+    ASSERT_TRUE(app.waitForStarted());
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 15000));
-    EXPECT_EQ(first.state(), QProcess::Running);
-    first.terminate();
-    first.waitForFinished(5000);
+    EXPECT_EQ(app.state(), QProcess::Running);
 }
 
 TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
