@@ -29,10 +29,8 @@ using namespace std::chrono_literals;
 namespace {
 
 // Runs under scripts/x-session with a tray: the whole delegate over real folders.
-class AppDelegateTest : public ::testing::Test, protected test::DelegateServices {
+class AppDelegateTest : public ::testing::Test, protected test::LaunchedDelegate {
 protected:
-    AppDelegateTest() { settings.setWatchedFolders({shots.path()}); }
-
     static void writeImage(const QString& path) { ASSERT_TRUE(test::writeCapture(path)); }
     QString shot(const QString& name) const { return shots.filePath(name); }
     static void writeText(const QString& path, const QString& text) {
@@ -47,16 +45,6 @@ protected:
             },
             60000);
     }
-
-    void launch() {
-        delegate = std::make_unique<AppDelegate>(services());
-        delegate->applicationDidFinishLaunching();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->sources().hasSeeded(); }, 10000));
-    }
-    bool shelfShown() const { return delegate->panelController()->isShown(); }
-
-    QTemporaryDir shots;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {

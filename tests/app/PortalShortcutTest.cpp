@@ -108,9 +108,8 @@ private:
     QString m_session;
 };
 
-class PortalShortcutTest : public ::testing::Test, protected test::DelegateServices {
+class PortalShortcutTest : public ::testing::Test, protected test::LaunchedDelegate {
 protected:
-    PortalShortcutTest() { settings.setWatchedFolders({shots.path()}); }
     ~PortalShortcutTest() override {
         delegate.reset();
         grabber.reset();
@@ -133,8 +132,7 @@ protected:
     void launch() {
         grabber = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(),
                                                      QStringLiteral("org.example.Test"));
-        delegate = std::make_unique<AppDelegate>(services(*grabber));
-        delegate->applicationDidFinishLaunching();
+        LaunchedDelegate::launch(*grabber);
     }
     void sendSignal(const QString& name, const QVariantList& arguments) {
         QDBusMessage signal = QDBusMessage::createSignal(
@@ -147,15 +145,12 @@ protected:
                    {QVariant::fromValue(QDBusObjectPath(portal->session())),
                     PortalKeyGrabber::shortcutId, qulonglong(0), QVariantMap()});
     }
-    bool shelfShown() const { return delegate->panelController()->isShown(); }
 
-    QTemporaryDir shots;
     QDBusConnection portalBus =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
     QThread thread;
     FakePortal* portal = nullptr;
     std::unique_ptr<PortalKeyGrabber> grabber;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(PortalShortcutTest, BindsTheStoredShortcutAndEachActivationTogglesTheShelf) {

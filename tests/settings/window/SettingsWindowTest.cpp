@@ -27,23 +27,17 @@ namespace {
 
 // The whole delegate under the private X server with a window manager: the settings window as
 // the user reaches it.
-class SettingsWindowTest : public ::testing::Test, protected test::DelegateServices {
+class SettingsWindowTest : public ::testing::Test, protected test::LaunchedDelegate {
 protected:
-    SettingsWindowTest() { settings.setWatchedFolders({shots.path()}); }
     ~SettingsWindowTest() override {
         if (delegate && delegate->settingsWindow()) {
             delegate->settingsWindow()->hide();
         }
     }
 
-    void launch() {
-        delegate = std::make_unique<AppDelegate>(services());
-        delegate->applicationDidFinishLaunching();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->sources().hasSeeded(); }, 10000));
-    }
     // Shown, and with the keyboard unless another window stays above it.
     void openShelf(bool active = true) {
-        if (!delegate->panelController()->isShown()) {
+        if (!shelfShown()) {
             delegate->toggleShelf();
         }
         ASSERT_TRUE(QTest::qWaitFor(
@@ -71,9 +65,6 @@ protected:
     static bool inTaskbar(const QWidget* window) {
         return !netWmState(window).contains(QStringLiteral("SKIP_TASKBAR"));
     }
-
-    QTemporaryDir shots;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(SettingsWindowTest, CtrlCommaOnTheShelfOpensOneWindowThatClosingOnlyHides) {
@@ -82,7 +73,7 @@ TEST_F(SettingsWindowTest, CtrlCommaOnTheShelfOpensOneWindowThatClosingOnlyHides
     pressCtrlCommaOnTheShelf();
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownSettings() != nullptr; }, 5000));
     SettingsWindow* window = delegate->settingsWindow();
-    EXPECT_FALSE(delegate->panelController()->isShown());
+    EXPECT_FALSE(shelfShown());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Framlet Settings"));
     EXPECT_EQ(window->view()->size(), QSize(460, 340));
     EXPECT_EQ(window->view()->selected(), SettingsView::Tab::general);
@@ -142,7 +133,7 @@ TEST_F(SettingsWindowTest, ResetRestoresSuperShiftTwoAndRegistersItAgain) {
     ASSERT_TRUE(delegate->hotKey());
     delegate->settingsWindow()->hide();
     test::pressKeys(QStringLiteral("super+shift+2"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->panelController()->isShown(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
 }
 
 TEST_F(SettingsWindowTest, TheTaskbarToggleTurnsTheWindowsIntoNormalWindowsAndBack) {
