@@ -83,9 +83,7 @@ protected:
     }
     // What another program reads from the defaults file now.
     QJsonObject stored() const {
-        const test::ChildResult cat = test::runChild(QStringLiteral("cat"), {defaults.filePath()},
-                                                     QProcessEnvironment::systemEnvironment());
-        return QJsonDocument::fromJson(cat.out).object();
+        return QJsonDocument::fromJson(test::contents(defaults.filePath())).object();
     }
     // The Folders tab once it has looked up the screenshot tool.
     static void waitForSource(FoldersTab& tab) {
