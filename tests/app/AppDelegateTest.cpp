@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CaptureFiles.h"
 #include "DelegateServices.h"
 #include "ManualTimers.h"
+#include "XClients.h"
 #include "app/AppDelegate.h"
 #include "app/CaptureLantern.h"
 #include "app/OlderScreenshots.h"
@@ -19,16 +18,10 @@
 #include "library/store/ScreenshotStore.h"
 #include "library/watcher/ScreenshotSources.h"
 #include "library/watcher/ScreenshotWatcher.h"
-#include "platform/ColorScheme.h"
 #include "platform/StatusNotifierItem.h"
-#include "platform/UserDefaults.h"
-#include "platform/X11KeyGrabber.h"
-#include "preferences/Settings.h"
 #include "shelf/ImagePreviewController.h"
 #include "shelf/PanelController.h"
 #include "shelf/SelectionModel.h"
-#include "shelf/ShelfActions.h"
-#include "shortcut/HotKeyStatus.h"
 
 using namespace framlet;
 using namespace std::chrono_literals;
@@ -36,29 +29,12 @@ using namespace std::chrono_literals;
 namespace {
 
 // Runs under scripts/x-session with a tray: the whole delegate over real folders.
-class AppDelegateTest : public ::testing::Test, protected test::DelegateServices {
+class AppDelegateTest : public ::testing::Test, protected test::LaunchedDelegate {
 protected:
-    AppDelegateTest() { settings.setWatchedFolders({shots.path()}); }
-
-    static void writeImage(const QString& path) {
-        QImage image(320, 200, QImage::Format_RGB32);
-        image.fill(Qt::darkGreen);
-        // Written under a hidden name and renamed, as screenshot tools do.
-        const QString hidden = QFileInfo(path).dir().filePath(QStringLiteral(".incoming.png"));
-        ASSERT_TRUE(image.save(hidden, "PNG"));
-        ASSERT_TRUE(QFile::rename(hidden, path));
-    }
+    static void writeImage(const QString& path) { ASSERT_TRUE(test::writeCapture(path)); }
     QString shot(const QString& name) const { return shots.filePath(name); }
-    void writeText(const QString& path, const QString& text) {
-        QImage image(900, 200, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(72);
-        painter.setFont(font);
-        painter.drawText(60, 130, text);
-        painter.end();
-        ASSERT_TRUE(image.save(path, "PNG"));
+    static void writeText(const QString& path, const QString& text) {
+        ASSERT_TRUE(test::writeTextCapture(path, text));
     }
     // Turns the watcher's clock until the condition holds.
     bool waitWhileListing(const std::function<bool()>& done) {
@@ -69,19 +45,6 @@ protected:
             },
             60000);
     }
-
-    void launch() {
-        delegate = std::make_unique<AppDelegate>(services());
-        delegate->applicationDidFinishLaunching();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->sources().hasSeeded(); }, 10000));
-    }
-    bool shelfShown() const { return delegate->panelController()->isShown(); }
-    static void xdotool(const QStringList& arguments) {
-        QProcess::execute(QStringLiteral("xdotool"), arguments);
-    }
-
-    QTemporaryDir shots;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
@@ -204,15 +167,11 @@ TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return delegate->statusItem()->iconGeometry().has_value(); }, 5000));
     const QPoint icon = delegate->statusItem()->iconGeometry()->center();
-    const auto click = [&] {
-        xdotool({QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y()),
-                 QStringLiteral("click"), QStringLiteral("1")});
-    };
-    click();
+    test::clickAt(icon);
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
     // The icon is the program's own window: this press closes the shelf as a click, not as a
     // press in another application followed by a reopening click.
-    click();
+    test::clickAt(icon);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
     QTest::qWait(300);
     EXPECT_FALSE(shelfShown());
@@ -221,14 +180,14 @@ TEST_F(AppDelegateTest, ClickingTheTrayIconOpensAndClosesTheShelf) {
 TEST_F(AppDelegateTest, TheShortcutTogglesTheShelfAndANewBindingReplacesTheOldAtOnce) {
     launch();
     ASSERT_NE(delegate->hotKey(), nullptr);
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    test::pressKeys(QStringLiteral("super+shift+2"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    test::pressKeys(QStringLiteral("super+shift+2"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
 
     settings.setHotKey({1, 768});  // Super+Shift+S
     ASSERT_NE(delegate->hotKey(), nullptr);
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+s")});
+    test::pressKeys(QStringLiteral("super+shift+s"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
 }
 

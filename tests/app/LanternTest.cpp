@@ -89,7 +89,7 @@ protected:
     CaptureLanternTest()
         : defaults(dir.path() + QStringLiteral("/defaults.json")), settings(defaults) {}
     // What the delegate does for a live capture.
-    static void capture(CaptureLantern& lantern) {
+    void capture() {
         lantern.setHasUnseen(true);
         lantern.animateCaptureFill();
         lantern.scheduleUnseenReset();
@@ -98,10 +98,10 @@ protected:
     UserDefaults defaults;
     Settings settings;
     test::ManualTimers timers;
+    CaptureLantern lantern{settings, timers};
 };
 
 TEST_F(CaptureLanternTest, ALiveCaptureAnimatesSixteenFramesThenStaysLitAndASecondRestartsIt) {
-    CaptureLantern lantern(settings, timers);
     QSignalSpy fills(&lantern, &CaptureLantern::fillChanged);
     lantern.setHasUnseen(true);
     lantern.animateCaptureFill();
@@ -135,11 +135,10 @@ TEST_F(CaptureLanternTest, ALiveCaptureAnimatesSixteenFramesThenStaysLitAndASeco
 }
 
 TEST_F(CaptureLanternTest, WithoutMotionACaptureFillsAtOnceAndLogsNoFrames) {
-    CaptureLantern lantern(settings, timers);
     lantern.setReducedMotion(true);
     QSignalSpy fills(&lantern, &CaptureLantern::fillChanged);
     const test::LogTail log;
-    capture(lantern);
+    capture();
     EXPECT_FALSE(lantern.isAnimating());
     timers.advance(CaptureLantern::frameInterval * 16);
     for (const QList<QVariant>& fill : fills) {
@@ -155,8 +154,7 @@ TEST_F(CaptureLanternTest, WithoutMotionACaptureFillsAtOnceAndLogsNoFrames) {
 }
 
 TEST_F(CaptureLanternTest, OpeningTheShelfCutsTheAnimationShortAndEmptiesTheLantern) {
-    CaptureLantern lantern(settings, timers);
-    capture(lantern);
+    capture();
     timers.advance(CaptureLantern::frameInterval * 5);
     lantern.setHasUnseen(false);
     EXPECT_FALSE(lantern.isAnimating());
@@ -168,10 +166,9 @@ TEST_F(CaptureLanternTest, OpeningTheShelfCutsTheAnimationShortAndEmptiesTheLant
 
 TEST_F(CaptureLanternTest, TheUnseenResetRestartsWithEveryCapture) {
     settings.setUnseenResetSeconds(5);
-    CaptureLantern lantern(settings, timers);
-    capture(lantern);
+    capture();
     timers.advance(4s);
-    capture(lantern);
+    capture();
     timers.advance(4900ms);  // 8.9 s after the first capture
     EXPECT_TRUE(lantern.hasUnseen());
     timers.advance(100ms);  // 9 s
@@ -181,8 +178,7 @@ TEST_F(CaptureLanternTest, TheUnseenResetRestartsWithEveryCapture) {
 
 TEST_F(CaptureLanternTest, ZeroSecondsKeepsItLitUntilTheShelfOpens) {
     settings.setUnseenResetSeconds(0);
-    CaptureLantern lantern(settings, timers);
-    capture(lantern);
+    capture();
     timers.advance(24h);
     EXPECT_TRUE(lantern.hasUnseen());
     EXPECT_DOUBLE_EQ(lantern.fill(), 1.0);

@@ -13,14 +13,10 @@
 #include "DelegateServices.h"
 #include "ManualTimers.h"
 #include "app/AppDelegate.h"
-#include "platform/ColorScheme.h"
 #include "platform/PortalKeyGrabber.h"
-#include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
 #include "shelf/PanelController.h"
-#include "shelf/ShelfActions.h"
 #include "shortcut/HotKey.h"
-#include "shortcut/HotKeyStatus.h"
 
 using namespace framlet;
 
@@ -112,9 +108,8 @@ private:
     QString m_session;
 };
 
-class PortalShortcutTest : public ::testing::Test, protected test::DelegateServices {
+class PortalShortcutTest : public ::testing::Test, protected test::LaunchedDelegate {
 protected:
-    PortalShortcutTest() { settings.setWatchedFolders({shots.path()}); }
     ~PortalShortcutTest() override {
         delegate.reset();
         grabber.reset();
@@ -137,8 +132,7 @@ protected:
     void launch() {
         grabber = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(),
                                                      QStringLiteral("org.example.Test"));
-        delegate = std::make_unique<AppDelegate>(services(*grabber));
-        delegate->applicationDidFinishLaunching();
+        LaunchedDelegate::launch(*grabber);
     }
     void sendSignal(const QString& name, const QVariantList& arguments) {
         QDBusMessage signal = QDBusMessage::createSignal(
@@ -147,22 +141,16 @@ protected:
         portalBus.send(signal);
     }
     void activate() {
-        QDBusMessage signal = QDBusMessage::createSignal(
-            kPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-            QStringLiteral("Activated"));
-        signal << QVariant::fromValue(QDBusObjectPath(portal->session()))
-               << PortalKeyGrabber::shortcutId << qulonglong(0) << QVariantMap();
-        portalBus.send(signal);
+        sendSignal(QStringLiteral("Activated"),
+                   {QVariant::fromValue(QDBusObjectPath(portal->session())),
+                    PortalKeyGrabber::shortcutId, qulonglong(0), QVariantMap()});
     }
-    bool shelfShown() const { return delegate->panelController()->isShown(); }
 
-    QTemporaryDir shots;
     QDBusConnection portalBus =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
     QThread thread;
     FakePortal* portal = nullptr;
     std::unique_ptr<PortalKeyGrabber> grabber;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(PortalShortcutTest, BindsTheStoredShortcutAndEachActivationTogglesTheShelf) {

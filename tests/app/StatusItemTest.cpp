@@ -5,7 +5,6 @@
 
 #include "DesktopInput.h"
 #include "app/StatusItem.h"
-#include "app/StatusItemDragView.h"
 #include "library/decoding/DecodeBudget.h"
 #include "platform/widgets/SystemTray.h"
 

@@ -83,7 +83,10 @@ protected:
     }
 
     QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection panel =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("panel"));
     QProcess watcher;
+    DecodeBudget budget{DecodeBudget::processCapacity};
 };
 
 TEST_F(StatusNotifierTest, AnXEmbedTrayThatEmbedsTheIconWinsOverAStatusNotifierHost) {
@@ -111,7 +114,6 @@ TEST_F(StatusNotifierTest, AnXEmbedTrayThatEmbedsTheIconWinsOverAStatusNotifierH
 }
 
 TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtTheClick) {
-    DecodeBudget budget(DecodeBudget::processCapacity);
     StatusItem item(SystemTray::Kind::statusNotifier, budget);
     int clicks = 0;
     QObject::connect(&item, &StatusItem::clicked, [&] { ++clicks; });
@@ -126,8 +128,6 @@ TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtTheClick) 
         items.first(), QStringLiteral("/StatusNotifierItem"),
         QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
     activate << 700 << 790;
-    QDBusConnection panel =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("panel"));
     panel.asyncCall(activate);
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
     ASSERT_TRUE(item.iconGeometry().has_value());
@@ -136,12 +136,9 @@ TEST_F(StatusNotifierTest, ActivatingTheItemClicksAndAnchorsTheShelfAtTheClick) 
 
 // The host reads the icon and its words as properties of the item.
 TEST_F(StatusNotifierTest, TheHostReadsTheLanternByNameOrPixelsAndTheToolTip) {
-    DecodeBudget budget(DecodeBudget::processCapacity);
     StatusItem item(SystemTray::Kind::statusNotifier, budget);
     QStringList items;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !(items = registeredItems()).isEmpty(); }, 5000));
-    QDBusConnection panel =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("panel"));
     const auto property = [&](const char* name) {
         QDBusMessage get = QDBusMessage::createMethodCall(
             items.first(), QStringLiteral("/StatusNotifierItem"),

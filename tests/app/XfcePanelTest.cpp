@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
 
@@ -73,10 +72,7 @@ TEST_F(XfcePanelStatusNotifier, TheLanternShowsLightsUpAndAClickOpensTheShelfAga
     EXPECT_EQ(test::settled(icon), empty);
 
     // A click on it anchors the shelf there: beyond the icon, against the panel.
-    QProcess::execute(
-        QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QString::number(icon.center().x()),
-         QString::number(icon.center().y()), QStringLiteral("click"), QStringLiteral("1")});
+    test::click(icon.center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return clicks == 1; }, 5000));
     ASSERT_TRUE(item.iconGeometry().has_value());
     EXPECT_TRUE(icon.contains(item.iconGeometry()->center()));

@@ -3,14 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CaptureFiles.h"
 #include "ProgramHome.h"
 #include "ScreenPixels.h"
+#include "XClients.h"
 #include "shelf/PanelPlacement.h"
 
 using framlet::test::shelfVisible;
@@ -35,18 +35,9 @@ protected:
 
     QString desktop() const { return home.filePath(QStringLiteral("Desktop")); }
     void screenshot(const QString& name) const {
-        QImage image(640, 400, QImage::Format_RGB32);
-        image.fill(Qt::darkBlue);
-        const QString hidden = QDir(desktop()).filePath(QStringLiteral(".tmp.png"));
-        ASSERT_TRUE(image.save(hidden));
-        ASSERT_TRUE(QFile::rename(hidden, QDir(desktop()).filePath(name)));
+        ASSERT_TRUE(framlet::test::writeCapture(QDir(desktop()).filePath(name)));
     }
     QByteArray log() const { return framlet::test::programLog(home.path()); }
-    QJsonObject stored() const {
-        QFile file(home.filePath(QStringLiteral(".config/Framlet/defaults.json")));
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                              : QJsonObject();
-    }
     bool logged(const QByteArray& line, int timeoutMs = 15000) const {
         return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
     }
@@ -70,45 +61,11 @@ TEST_F(FramletRun, SeedsLightsTheLanternForALiveCaptureAndOpensWithTheShortcut) 
     ASSERT_TRUE(logged("capture fill animation started"));
     ASSERT_TRUE(logged("capture fill animation finished"));
 
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    framlet::test::pressKeys(QStringLiteral("super+shift+2"));
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
+    framlet::test::pressKeys(QStringLiteral("super+shift+2"));
     EXPECT_TRUE(QTest::qWaitFor([] { return !shelfVisible(); }, 5000));
     EXPECT_EQ(app.state(), QProcess::Running);
-}
-
-TEST_F(FramletRun, AFirstRunWalksOnboardingAndThenTheTourWithReturnAlone) {
-    app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
-    ASSERT_TRUE(app.waitForStarted());
-    const QString welcome = QStringLiteral("^Welcome to Framlet$");
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return framlet::test::windowGeometry(welcome).isValid(); }, 10000));
-    EXPECT_EQ(framlet::test::windowGeometry(welcome).size(), QSize(520, 470));
-    const auto pressReturn = [] {
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("key"), QStringLiteral("Return")});
-    };
-    for (const char* screen : {"chooseFolder", "explainAccess", "done"}) {
-        pressReturn();
-        ASSERT_TRUE(logged(QByteArray("onboarding: screen ") + screen)) << log().constData();
-    }
-    pressReturn();
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return !framlet::test::windowGeometry(welcome).isValid(); }, 5000));
-    EXPECT_TRUE(stored().value(QStringLiteral("hasCompletedOnboarding")).toBool());
-    EXPECT_FALSE(stored().contains(QStringLiteral("watchedFolders")));
-
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("key"), QStringLiteral("super+shift+2")});
-    ASSERT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
-    ASSERT_TRUE(logged("tour: step 1 of 3")) << log().constData();
-    for (const char* line : {"tour: step 2 of 3", "tour: step 3 of 3", "tour: completed"}) {
-        pressReturn();
-        ASSERT_TRUE(logged(line)) << log().constData();
-    }
-    EXPECT_TRUE(stored().value(QStringLiteral("hasCompletedFeatureTour")).toBool());
 }
 
 // Registered a second time under a private desktop without any tray.
@@ -153,13 +110,7 @@ TEST_F(FramletRun, OnTheXfcePanelTheLanternDocksLightsUpAndTogglesTheShelfBeside
     EXPECT_GE(framlet::test::visiblyChanged(empty, framlet::test::settled(icon)), 12)
         << "the capture left the lantern in the tray as it was";
 
-    const auto click = [&] {
-        QProcess::execute(
-            QStringLiteral("xdotool"),
-            {QStringLiteral("mousemove"), QString::number(icon.center().x()),
-             QString::number(icon.center().y()), QStringLiteral("click"), QStringLiteral("1")});
-    };
-    click();
+    framlet::test::clickAt(icon.center());
     ASSERT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
     const QRect shelf = framlet::test::windowGeometry(QStringLiteral("^Framlet Shelf$"));
     const bool atBottom = panel.top() > 0;
@@ -170,7 +121,7 @@ TEST_F(FramletRun, OnTheXfcePanelTheLanternDocksLightsUpAndTogglesTheShelfBeside
     EXPECT_LE(shelf.left(), icon.center().x());
     EXPECT_GE(shelf.right(), icon.center().x());
 
-    click();
+    framlet::test::clickAt(icon.center());
     EXPECT_TRUE(QTest::qWaitFor([] { return !shelfVisible(); }, 5000));
     EXPECT_EQ(app.state(), QProcess::Running);
 }

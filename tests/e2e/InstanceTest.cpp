@@ -5,9 +5,6 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFile>
-#include <QFont>
-#include <QImage>
-#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "CaptureFiles.h"
 #include "ChildProcess.h"
 #include "ProgramHome.h"
 #include "StallingMount.h"
@@ -46,20 +44,6 @@ QList<qint64> holders() {
         }
     }
     return pids;
-}
-
-void drawText(const QString& path, const QString& text) {
-    QImage image(900, 300, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(64);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(image.rect(), Qt::AlignCenter, text);
-    }
-    ASSERT_TRUE(image.save(path, "PNG"));
 }
 
 // runChild with this thread's event loop turning, so that a service this process offers answers.
@@ -116,6 +100,15 @@ protected:
         return framlet::test::runChild(QStringLiteral(FRAMLET_EXECUTABLE), arguments,
                                        environment());
     }
+    // Searches from a later launch until the answer is the one waited for or the time is up; the
+    // last answer.
+    framlet::test::ChildResult searchUntil(const QStringList& arguments, int timeoutMs,
+                                           bool (*done)(const framlet::test::ChildResult&)) const {
+        framlet::test::ChildResult answer;
+        (void)QTest::qWaitFor([&] { return done(answer = framlet(arguments)); }, timeoutMs);
+        return answer;
+    }
+    static bool found(const framlet::test::ChildResult& answer) { return answer.exitCode == 0; }
     void start() {
         app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
         ASSERT_TRUE(app.waitForStarted());
@@ -150,14 +143,10 @@ TEST_F(Instance, ASecondLaunchShowsTheFirstOnesShelfAndToggleShowsAndHidesIt) {
 }
 
 TEST_F(Instance, ToggleStartsAnInstanceWhenNoneRuns) {
-    QProcess first;
-    first.setProcessEnvironment(environment());
-    first.start(QStringLiteral(FRAMLET_EXECUTABLE), {QStringLiteral("--toggle")});
-    ASSERT_TRUE(first.waitForStarted());
+    app.start(QStringLiteral(FRAMLET_EXECUTABLE), {QStringLiteral("--toggle")});
+    ASSERT_TRUE(app.waitForStarted());
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 15000));
-    EXPECT_EQ(first.state(), QProcess::Running);
-    first.terminate();
-    first.waitForFinished(5000);
+    EXPECT_EQ(app.state(), QProcess::Running);
 }
 
 TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
@@ -167,18 +156,13 @@ TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
     EXPECT_TRUE(bare.err.contains("--search needs the text to look for"));
 
     const QString shot = QDir(desktop()).filePath(QStringLiteral("Screenshot 1.png"));
-    drawText(shot, QStringLiteral("Quarterly lantern"));
+    ASSERT_TRUE(framlet::test::writeTextCapture(shot, QStringLiteral("Quarterly lantern")));
     start();
 
-    framlet::test::ChildResult found;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            found = framlet({QStringLiteral("--search"), QStringLiteral("LANTERN")});
-            return found.exitCode == 0;
-        },
-        30000))
-        << "exit " << found.exitCode << ": " << found.err.constData();
-    EXPECT_EQ(found.out, QFile::encodeName(shot) + '\n');
+    const auto lantern =
+        searchUntil({QStringLiteral("--search"), QStringLiteral("LANTERN")}, 30000, found);
+    EXPECT_EQ(lantern.exitCode, 0) << lantern.err.constData();
+    EXPECT_EQ(lantern.out, QFile::encodeName(shot) + '\n');
     // The file name counts too; a word that is nowhere finds nothing.
     EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("shot 1")}).out,
               QFile::encodeName(shot) + '\n');
@@ -190,8 +174,9 @@ TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
 TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns) {
     const QByteArray folder = QFile::encodeName(desktop()) + '/';
     const QByteArray odd = "two\nlines \t\x1b[31m back\\slash.png";
-    drawText(QDir(desktop()).filePath(QStringLiteral("two\nlines \t\x1b[31m back\\slash.png")),
-             QStringLiteral("Quarterly"));
+    ASSERT_TRUE(framlet::test::writeTextCapture(
+        QDir(desktop()).filePath(QStringLiteral("two\nlines \t\x1b[31m back\\slash.png")),
+        QStringLiteral("Quarterly")));
     // Never readable while it keeps growing, as a capture still being written.
     QFile growing(QDir(desktop()).filePath(QStringLiteral("growing.png")));
     ASSERT_TRUE(growing.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
@@ -201,15 +186,10 @@ TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns)
     grow.start(300);
     start();
 
-    framlet::test::ChildResult found;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            found = framlet({QStringLiteral("--search"), QStringLiteral("lines")});
-            return found.exitCode == 0;
-        },
-        15000))
-        << found.err.constData();
-    EXPECT_EQ(found.out, folder + "two\\nlines \\t\\x1b[31m back\\\\slash.png\n");
+    const auto lines =
+        searchUntil({QStringLiteral("--search"), QStringLiteral("lines")}, 15000, found);
+    ASSERT_EQ(lines.exitCode, 0) << lines.err.constData();
+    EXPECT_EQ(lines.out, folder + "two\\nlines \\t\\x1b[31m back\\\\slash.png\n");
     EXPECT_EQ(
         framlet({QStringLiteral("-0"), QStringLiteral("--search"), QStringLiteral("lines")}).out,
         folder + odd + '\0');
@@ -219,13 +199,10 @@ TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns)
               "Framlet: text recognition is still running; a later search may find more\n");
 
     grow.stop();  // given up once it stops changing: nothing is pending any more
-    framlet::test::ChildResult settled;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            settled = framlet({QStringLiteral("--search"), QStringLiteral("zeppelin")});
-            return settled.err.isEmpty();
-        },
-        40000));
+    const auto settled =
+        searchUntil({QStringLiteral("--search"), QStringLiteral("zeppelin")}, 40000,
+                    [](const auto& answer) { return answer.err.isEmpty(); });
+    EXPECT_TRUE(settled.err.isEmpty());
     EXPECT_EQ(settled.exitCode, 1);
 }
 

@@ -2,6 +2,8 @@
 
 #include <QTemporaryDir>
 
+#include "LogTail.h"
+
 #include "onboarding/FeatureTourModel.h"
 #include "platform/UserDefaults.h"
 #include "preferences/Settings.h"
@@ -19,10 +21,11 @@ protected:
     QTemporaryDir dir;
     UserDefaults defaults;
     Settings settings;
+    FeatureTourModel tour{settings};
 };
 
 TEST_F(FeatureTourModelTest, HidingSuspendsAtTheStepAndTheLastAdvanceCompletes) {
-    FeatureTourModel tour(settings);
+    const test::LogTail log;
     tour.beginIfNeeded();
     ASSERT_TRUE(tour.isActive());
     EXPECT_EQ(tour.currentStep().target, Target::search);
@@ -39,6 +42,10 @@ TEST_F(FeatureTourModelTest, HidingSuspendsAtTheStepAndTheLastAdvanceCompletes) 
     EXPECT_FALSE(tour.isActive());
     EXPECT_EQ(tour.stepIndex(), 0);
     EXPECT_TRUE(settings.hasCompletedFeatureTour());
+    for (const char* line :
+         {"tour: step 1 of 3", "tour: step 2 of 3", "tour: step 3 of 3", "tour: completed"}) {
+        EXPECT_TRUE(log.text().contains(QLatin1String(line))) << line;
+    }
 
     tour.beginIfNeeded();  // completed: never again, in this run or the next
     EXPECT_FALSE(tour.isActive());
@@ -48,7 +55,6 @@ TEST_F(FeatureTourModelTest, HidingSuspendsAtTheStepAndTheLastAdvanceCompletes) 
 }
 
 TEST_F(FeatureTourModelTest, SkipEndsItForGoodFromAnyStep) {
-    FeatureTourModel tour(settings);
     tour.beginIfNeeded();
     tour.finish();
     EXPECT_FALSE(tour.isActive());
@@ -61,7 +67,6 @@ TEST_F(FeatureTourModelTest, SkipEndsItForGoodFromAnyStep) {
 }
 
 TEST_F(FeatureTourModelTest, TheLastStepNamesTheShortcutAsItIsNow) {
-    FeatureTourModel tour(settings);
     EXPECT_TRUE(tour.steps().last().body.contains(QStringLiteral("(Super+Shift+2 opens")));
     settings.setHotKey({49, 256 | 2048});  // Super+Alt+Space
     EXPECT_TRUE(tour.steps().last().body.contains(QStringLiteral("(Super+Alt+Space opens")))

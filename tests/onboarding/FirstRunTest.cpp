@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -15,7 +13,9 @@
 #include "DelegateServices.h"
 #include "DesktopInput.h"
 #include "FakePortal.h"
+#include "LogTail.h"
 #include "ManualTimers.h"
+#include "XClients.h"
 #include "app/AppDelegate.h"
 #include "library/watcher/ScreenshotLocation.h"
 #include "onboarding/FeatureTourCard.h"
@@ -25,16 +25,11 @@
 #include "onboarding/OnboardingController.h"
 #include "onboarding/OnboardingView.h"
 #include "onboarding/OnboardingWindow.h"
-#include "platform/ColorScheme.h"
 #include "platform/GnomeShortcutGrabber.h"
-#include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
-#include "preferences/Settings.h"
 #include "shelf/KeyablePanel.h"
 #include "shelf/PanelController.h"
 #include "shelf/PanelView.h"
-#include "shelf/ShelfActions.h"
-#include "shortcut/HotKeyStatus.h"
 #include "shortcut/widgets/GnomeShortcutButton.h"
 
 using namespace framlet;
@@ -42,23 +37,17 @@ using Step = OnboardingModel::Step;
 
 namespace {
 
-void xdotool(const QStringList& arguments) {
-    QProcess::execute(QStringLiteral("xdotool"), arguments);
-}
-
 // Into the given window once the X focus is surely there: after a window hides or first maps,
 // the window manager may still be moving its focus when Qt already calls the window active.
 void pressReturn(const QWidget* into = nullptr) {
     if (into) {
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                 QString::number(into->winId())});
+        test::xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                       QString::number(into->winId())});
     }
-    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    test::pressKeys(QStringLiteral("Return"));
 }
 
-void clickAt(QPoint global) {
-    xdotool(QStringLiteral("mousemove %1 click 1").arg(test::at(global)).split(u' '));
-}
+using test::clickAt;
 
 // The whole delegate on the private X server, launched over a defaults file of its own, as a
 // user's first and later launches would run.
@@ -75,10 +64,12 @@ protected:
         delegate->applicationDidFinishLaunching();
     }
 
-    // Hides the shelf and waits until the window manager has taken its focus away.
+    // Hides the shelf and waits until the window manager has taken its focus away, to nothing or,
+    // while onboarding is open, to its window.
     void hideShelf() {
+        const QWindow* shelf = delegate->panelController()->panel()->windowHandle();
         delegate->toggleShelf();
-        EXPECT_TRUE(QTest::qWaitFor([] { return !QGuiApplication::focusWindow(); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() != shelf; }, 5000));
     }
     // Opens the shelf, active, with the tour over it (when it is to show).
     FeatureTourOverlay* openShelf() {
@@ -115,6 +106,7 @@ protected:
 };
 
 TEST_F(FirstRunTest, ReturnAloneWalksAFreshHomeToTheEndAndTheNextLaunchShowsNothing) {
+    const test::LogTail log;
     launch();
     OnboardingWindow* window = delegate->onboarding().window();
     ASSERT_TRUE(window);
@@ -125,10 +117,13 @@ TEST_F(FirstRunTest, ReturnAloneWalksAFreshHomeToTheEndAndTheNextLaunchShowsNoth
     OnboardingView& view = *delegate->onboarding().view();
     EXPECT_EQ(view.title(), QStringLiteral("Welcome to Framlet"));
 
-    for (const Step next : {Step::chooseFolder, Step::explainAccess, Step::done}) {
+    for (const auto& [next, name] : {std::pair{Step::chooseFolder, "chooseFolder"},
+                                     {Step::explainAccess, "explainAccess"},
+                                     {Step::done, "done"}}) {
         pressReturn(window);
         ASSERT_TRUE(QTest::qWaitFor([&] { return model.step() == next; }, 5000))
-            << "stuck at " << int(model.step()) << " before " << int(next);
+            << "stuck at " << int(model.step()) << " before " << name;
+        EXPECT_TRUE(log.text().contains(QStringLiteral("onboarding: screen ") + name)) << name;
     }
     EXPECT_EQ(view.title(), QStringLiteral("Your shelf is ready"));
     pressReturn(window);
@@ -195,9 +190,9 @@ TEST_F(FirstRunTest, TheTourAdvancesByClickAndReturnLetsTheCutOutThroughAndResum
     // the search field takes the click, which also means the card's have been handled. The tour
     // stays.
     QLabel* title = overlay->card()->titleLabel();
-    xdotool(QStringLiteral("mousemove %1 click --repeat 2 1")
-                .arg(test::at(title->mapToGlobal(title->rect().center())))
-                .split(u' '));
+    test::xdotool(QStringLiteral("mousemove %1 click --repeat 2 1")
+                      .arg(test::at(title->mapToGlobal(title->rect().center())))
+                      .split(u' '));
     QLineEdit* search = view()->searchField();
     clickAt(search->mapToGlobal(search->rect().center()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return search->hasFocus(); }, 5000));
@@ -284,7 +279,7 @@ TEST_F(FirstRunTest, WhileTheDesktopsChooserIsOpenTheWindowNeitherMovesOnNorClos
         QTimer::singleShot(0, &portal, [&] {
             pressReturn();
             clickAt(next);
-            xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+            test::pressKeys(QStringLiteral("alt+F4"));
             tried = marker.waitForEarlierInput();
             portal.release();
         });

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QScreen>
 #include <QTest>
 
 #include "XClients.h"
@@ -72,7 +70,7 @@ protected:
             }
         } shift;
         qApp->installEventFilter(&shift);
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Shift_L")}));
+        ASSERT_TRUE(test::pressKeys(QStringLiteral("Shift_L")));
         ASSERT_TRUE(QTest::qWaitFor([&] { return shift.releases > 0; }, 5000));
         QCoreApplication::sendPostedEvents();
         qApp->removeEventFilter(&shift);
@@ -227,7 +225,7 @@ TEST_F(PanelControllerTest, APressInAnotherApplicationHidesItButNotOneInTheProgr
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller.isShown(); }, 5000));
     EXPECT_EQ(hidden, 2);
     EXPECT_EQ(opened, 2);
-    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});  // closes the desktop menu
+    test::pressKeys(QStringLiteral("Escape"));  // closes the desktop menu
 }
 
 TEST_F(PanelControllerTest, EscapeHidesThePanelOnlyWhileItIsTheActiveWindow) {
@@ -239,13 +237,13 @@ TEST_F(PanelControllerTest, EscapeHidesThePanelOnlyWhileItIsTheActiveWindow) {
     // Escape in another window of the program reaches that window and leaves the shelf open.
     ASSERT_TRUE(clickAt(preview.geometry().center()));
     ASSERT_TRUE(QTest::qWaitForWindowActive(&preview));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(test::pressKeys(QStringLiteral("Escape")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return previewInput.escapes == 1; }, 5000));
     EXPECT_TRUE(controller.isShown());
 
     clickInsidePanel();
     ASSERT_TRUE(QTest::qWaitForWindowActive(controller.panel()));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(test::pressKeys(QStringLiteral("Escape")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller.isShown(); }, 5000));
     EXPECT_EQ(hidden, 1);
 }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include <QGuiApplication>
 #include <QTest>
 #include <memory>
 #include <optional>
@@ -37,8 +36,8 @@ bool pressUntilCounted(const QString& keys, const Presses& presses, int expected
     return test::pressKeys(keys) && QTest::qWaitFor([&] { return presses.count == expected; });
 }
 
-std::optional<HotKey::RegistrationError> registrationError(HotKey::Binding binding,
-                                                           X11KeyGrabber& grabber) {
+std::optional<HotKey::RegistrationError> registrationError(
+    HotKey::Binding binding, X11KeyGrabber& grabber = X11KeyGrabber::shared()) {
     try {
         HotKey hotKey(
             binding, [] {}, grabber);
@@ -46,10 +45,6 @@ std::optional<HotKey::RegistrationError> registrationError(HotKey::Binding bindi
         return error;
     }
     return std::nullopt;
-}
-
-std::optional<HotKey::RegistrationError> registrationError(HotKey::Binding binding) {
-    return registrationError(binding, X11KeyGrabber::shared());
 }
 
 TEST(HotKey, EachPressCallsTheActionOnceWhateverTheLockKeys) {

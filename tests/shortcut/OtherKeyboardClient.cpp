@@ -3,7 +3,6 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
-#include <QProcess>
 #include <cstdlib>
 #include <memory>
 
@@ -15,14 +14,6 @@ xcb_window_t firstRoot(xcb_connection_t* c) {
 }
 
 }  // namespace
-
-bool pressKeys(const QString& combination) {
-    return xdotool({QStringLiteral("key"), combination});
-}
-
-bool xdotool(const QStringList& arguments) {
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
 
 OtherKeyboardClient::OtherKeyboardClient() : m_connection(xcb_connect(nullptr, nullptr)) {
 }

@@ -4,14 +4,11 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "XClients.h"
+
 struct xcb_connection_t;
 
 namespace framlet::test {
-
-// Presses and releases a key combination on the private display as a user would ("super+shift+2").
-bool pressKeys(const QString& combination);
-// Runs xdotool with these arguments and waits for it; true when it succeeded.
-bool xdotool(const QStringList& arguments);
 
 // Another X client on a connection of its own, for grabs that belong to someone else.
 class OtherKeyboardClient {

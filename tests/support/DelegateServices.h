@@ -1,14 +1,20 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
+#include <QTest>
+#include <memory>
 
 #include "ManualTimers.h"
+#include "app/AppDelegate.h"
 #include "app/AppServices.h"
 #include "library/decoding/DecodeBudget.h"
 #include "library/ocr/OCRService.h"
 #include "library/store/SharedThumbnails.h"
 #include "library/textcache/SqliteTextCache.h"
+#include "library/watcher/ScreenshotSources.h"
 #include "platform/Clipboard.h"
 #include "platform/ColorScheme.h"
 #include "platform/FileManager.h"
@@ -18,6 +24,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/X11KeyGrabber.h"
 #include "preferences/Settings.h"
+#include "shelf/PanelController.h"
 #include "shelf/ShelfActions.h"
 #include "shortcut/HotKeyStatus.h"
 #include "updates/Updater.h"
@@ -54,6 +61,23 @@ public:
                               decodeBudget, &ShelfActions::showAlert};
     QNetworkAccessManager network;
     Updater updater{UpdaterSetup{}, settings, network, timers};
+};
+
+// The whole delegate over a screenshot folder of its own, launched when the test says so.
+class LaunchedDelegate : public DelegateServices {
+public:
+    LaunchedDelegate() { settings.setWatchedFolders({shots.path()}); }
+
+    // Launches it and waits until the files already in the folder are on the shelf.
+    void launch(KeyGrabber& keyGrabber = X11KeyGrabber::shared()) {
+        delegate = std::make_unique<AppDelegate>(services(keyGrabber));
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->sources().hasSeeded(); }, 10000));
+    }
+    bool shelfShown() const { return delegate->panelController()->isShown(); }
+
+    QTemporaryDir shots;
+    std::unique_ptr<AppDelegate> delegate;
 };
 
 }  // namespace framlet::test

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include "platform/DebugLog.h"
 
@@ -19,6 +20,9 @@ public:
         file.seek(m_start);
         return QString::fromUtf8(file.readAll());
     }
+    QStringList lines() const { return text().split(u'\n', Qt::SkipEmptyParts); }
+    // How many of the new lines hold the text.
+    qsizetype count(const QString& part) const { return lines().filter(part).size(); }
 
 private:
     qint64 m_start;

@@ -23,6 +23,10 @@ bool xdotool(const QStringList& arguments) {
     return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
 }
 
+bool pressKeys(const QString& combination) {
+    return xdotool({QStringLiteral("key"), combination});
+}
+
 bool clickAt(QPoint position, int button) {
     return xdotool({QStringLiteral("mousemove"), QString::number(position.x()),
                     QString::number(position.y()), QStringLiteral("click"),

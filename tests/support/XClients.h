@@ -9,6 +9,8 @@ namespace framlet::test {
 
 // Runs xdotool on the private display and waits for it to finish; true when it succeeded.
 bool xdotool(const QStringList& arguments);
+// Presses and releases a key combination as a user would ("super+shift+2").
+bool pressKeys(const QString& combination);
 
 // A press (and release) of a mouse button at a global position, as a user would make it.
 bool clickAt(QPoint position, int button = 1);

@@ -20,10 +20,8 @@ FakePortal::~FakePortal() {
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
 }
 
-QDBusObjectPath FakePortal::OpenFile(const QString&, const QString& title,
-                                     const QVariantMap& options) {
+QDBusObjectPath FakePortal::OpenFile(const QString&, const QString&, const QVariantMap& options) {
     requests.append(options);
-    titles.append(title);
     QString sender = message().service().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender +

@@ -32,7 +32,6 @@ public:
     void release();
     // What the requests asked.
     QList<QVariantMap> requests;
-    QStringList titles;
 
 public Q_SLOTS:
     QDBusObjectPath OpenFile(const QString& parentWindow, const QString& title,

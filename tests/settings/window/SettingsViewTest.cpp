@@ -12,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -22,6 +21,7 @@
 #include "ChildProcess.h"
 #include "DesktopInput.h"
 #include "FakePortal.h"
+#include "FileBytes.h"
 #include "platform/ColorScheme.h"
 #include "platform/GnomeShortcutGrabber.h"
 #include "platform/LoginItem.h"
@@ -43,28 +43,18 @@ using namespace framlet;
 namespace {
 
 QString readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(test::contents(path));
 }
 
 // A file another program owns, written for one test and removed after it: the whole process
 // shares its temporary home.
 struct ToolFile {
-    ToolFile(const QString& path, const QString& text);
+    ToolFile(const QString& path, const QString& text) : path(path) {
+        EXPECT_TRUE(test::put(path, text.toUtf8()));
+    }
     ~ToolFile() { QFile::remove(path); }
     QString path;
 };
-
-void writeAll(const QString& path, const QString& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text.toUtf8());
-}
-
-ToolFile::ToolFile(const QString& path, const QString& text) : path(path) {
-    writeAll(path, text);
-}
 
 QString configHome() {
     return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
@@ -93,9 +83,7 @@ protected:
     }
     // What another program reads from the defaults file now.
     QJsonObject stored() const {
-        const test::ChildResult cat = test::runChild(QStringLiteral("cat"), {defaults.filePath()},
-                                                     QProcessEnvironment::systemEnvironment());
-        return QJsonDocument::fromJson(cat.out).object();
+        return QJsonDocument::fromJson(test::contents(defaults.filePath())).object();
     }
     // The Folders tab once it has looked up the screenshot tool.
     static void waitForSource(FoldersTab& tab) {
@@ -186,7 +174,7 @@ TEST_F(SettingsViewTest, ALineAboveTheTabsSaysWhileChangesCannotBeStored) {
     EXPECT_FALSE(banner->isVisible());
     // A file where the preferences folder should be: no write succeeds, whoever runs the test.
     ASSERT_TRUE(QDir(config.path()).removeRecursively());
-    writeAll(config.path(), QString());
+    ASSERT_TRUE(test::put(config.path(), {}));
     view.general()->taskbarToggle()->click();
     EXPECT_TRUE(banner->isVisible());
     EXPECT_TRUE(banner->text().startsWith(QStringLiteral("Framlet can't save its settings")));
@@ -237,7 +225,7 @@ TEST_F(SettingsViewTest, AFailedLoginChangeIsLoggedAndTheToggleShowsTheTruth) {
 TEST_F(SettingsViewTest, ChildTurnsLoginOnWhereItCannot) {
     // A file where the autostart folder's parent should be: no one can write there, root
     // included.
-    writeAll(config.filePath(QStringLiteral("blocked")), QStringLiteral("x"));
+    ASSERT_TRUE(test::put(config.filePath(QStringLiteral("blocked")), "x"));
     const LoginItem blocked(config.filePath(QStringLiteral("blocked/autostart/framlet.desktop")),
                             QStringLiteral("/usr/bin/true"));
     GeneralTab general(SettingsServices{
@@ -333,7 +321,7 @@ TEST_F(SettingsViewTest, TheNotificationToggleTellsWhyItCannotChange) {
     EXPECT_TRUE(tab.notificationCaption()->text().contains(QStringLiteral("[$i]")));
 
     // A change that fails is told under the toggle, which goes on showing the file.
-    writeAll(path, QStringLiteral("[Applications][org.kde.spectacle]\nShowPopups=true\n"));
+    ASSERT_TRUE(test::put(path, "[Applications][org.kde.spectacle]\nShowPopups=true\n"));
     waitForSource(tab);
     ASSERT_TRUE(tab.notificationToggle()->isEnabled());
     QFile::remove(path);

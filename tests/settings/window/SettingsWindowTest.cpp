@@ -2,20 +2,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QImage>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "DelegateServices.h"
 #include "ManualTimers.h"
+#include "XClients.h"
 #include "app/AppDelegate.h"
 #include "library/watcher/ScreenshotSources.h"
-#include "platform/ColorScheme.h"
-#include "platform/UserDefaults.h"
-#include "platform/X11KeyGrabber.h"
-#include "platform/widgets/TaskbarPresence.h"
 #include "preferences/Settings.h"
 #include "settings/AppearanceTab.h"
 #include "settings/GeneralTab.h"
@@ -24,9 +19,6 @@
 #include "settings/ThemePalette.h"
 #include "shelf/KeyablePanel.h"
 #include "shelf/PanelController.h"
-#include "shelf/ShelfActions.h"
-#include "shortcut/HotKey.h"
-#include "shortcut/HotKeyStatus.h"
 #include "shortcut/widgets/HotKeyRecorder.h"
 
 using namespace framlet;
@@ -35,23 +27,17 @@ namespace {
 
 // The whole delegate under the private X server with a window manager: the settings window as
 // the user reaches it.
-class SettingsWindowTest : public ::testing::Test, protected test::DelegateServices {
+class SettingsWindowTest : public ::testing::Test, protected test::LaunchedDelegate {
 protected:
-    SettingsWindowTest() { settings.setWatchedFolders({shots.path()}); }
     ~SettingsWindowTest() override {
         if (delegate && delegate->settingsWindow()) {
             delegate->settingsWindow()->hide();
         }
     }
 
-    void launch() {
-        delegate = std::make_unique<AppDelegate>(services());
-        delegate->applicationDidFinishLaunching();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->sources().hasSeeded(); }, 10000));
-    }
     // Shown, and with the keyboard unless another window stays above it.
     void openShelf(bool active = true) {
-        if (!delegate->panelController()->isShown()) {
+        if (!shelfShown()) {
             delegate->toggleShelf();
         }
         ASSERT_TRUE(QTest::qWaitFor(
@@ -65,31 +51,20 @@ protected:
         SettingsWindow* window = delegate->settingsWindow();
         return window && window->isVisible() ? window : nullptr;
     }
-    static void xdotool(const QStringList& arguments) {
-        QProcess::execute(QStringLiteral("xdotool"), arguments);
-    }
     // Ctrl+, typed into the shelf, once the X focus is surely there: a window that an earlier
     // test closed may still be moving the window manager's focus.
     void pressCtrlCommaOnTheShelf() {
         const QString shelf = QString::number(delegate->panelController()->panel()->winId());
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), shelf});
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+comma")});
+        test::xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), shelf});
+        test::pressKeys(QStringLiteral("ctrl+comma"));
     }
     // The window states the window manager sees (_NET_WM_STATE), as xprop prints them.
     static QString netWmState(const QWidget* window) {
-        QProcess xprop;
-        xprop.start(QStringLiteral("xprop"),
-                    {QStringLiteral("-id"), QString::number(window->winId()),
-                     QStringLiteral("_NET_WM_STATE")});
-        xprop.waitForFinished(5000);
-        return QString::fromUtf8(xprop.readAllStandardOutput());
+        return test::windowProperties(window->winId(), {QStringLiteral("_NET_WM_STATE")});
     }
     static bool inTaskbar(const QWidget* window) {
         return !netWmState(window).contains(QStringLiteral("SKIP_TASKBAR"));
     }
-
-    QTemporaryDir shots;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(SettingsWindowTest, CtrlCommaOnTheShelfOpensOneWindowThatClosingOnlyHides) {
@@ -98,7 +73,7 @@ TEST_F(SettingsWindowTest, CtrlCommaOnTheShelfOpensOneWindowThatClosingOnlyHides
     pressCtrlCommaOnTheShelf();
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownSettings() != nullptr; }, 5000));
     SettingsWindow* window = delegate->settingsWindow();
-    EXPECT_FALSE(delegate->panelController()->isShown());
+    EXPECT_FALSE(shelfShown());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Framlet Settings"));
     EXPECT_EQ(window->view()->size(), QSize(460, 340));
     EXPECT_EQ(window->view()->selected(), SettingsView::Tab::general);
@@ -157,8 +132,8 @@ TEST_F(SettingsWindowTest, ResetRestoresSuperShiftTwoAndRegistersItAgain) {
     EXPECT_FALSE(general.resetButton()->isVisibleTo(&general));
     ASSERT_TRUE(delegate->hotKey());
     delegate->settingsWindow()->hide();
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+2")});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->panelController()->isShown(); }, 5000));
+    test::pressKeys(QStringLiteral("super+shift+2"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 5000));
 }
 
 TEST_F(SettingsWindowTest, TheTaskbarToggleTurnsTheWindowsIntoNormalWindowsAndBack) {

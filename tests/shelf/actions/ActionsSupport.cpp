@@ -1,7 +1,5 @@
 #include "ActionsSupport.h"
 
-#include "platform/DebugLog.h"
-
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -11,13 +9,6 @@
 namespace framlet::test {
 
 namespace {
-
-// The log reads its switch once, at the first line; this runs before any test does.
-const bool logFileOn = qputenv("FRAMLET_DEBUG_LOG", "1");
-
-QString logPath() {
-    return DebugLog::filePath();
-}
 
 // Header, logical screen 1 x 1 with a two-colour table (white, black), the loop extension.
 const char gifHead[] =
@@ -36,7 +27,6 @@ const char gifBlack[] =
 ImageFolder::ImageFolder()
     : m_dir(QDir::homePath() + QStringLiteral("/Pictures/") +
             QUuid::createUuid().toString(QUuid::WithoutBraces)) {
-    Q_UNUSED(logFileOn);
     m_dir.mkpath(QStringLiteral("."));
 }
 
@@ -82,24 +72,6 @@ std::optional<QByteArray> readClipboard(const QString& target) {
         return std::nullopt;
     }
     return xclip.readAllStandardOutput();
-}
-
-LogWatch::LogWatch() : m_start(QFileInfo(logPath()).size()) {
-}
-
-QStringList LogWatch::newLines() const {
-    QFile file(logPath());
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    file.seek(m_start);
-    QStringList lines;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty()) {
-            lines.append(QString::fromUtf8(line));
-        }
-    }
-    return lines;
 }
 
 }  // namespace framlet::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LogTail.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QDir>
@@ -32,16 +34,5 @@ private:
 // What another X client reads from the CLIPBOARD selection for the target; nothing when no one
 // owns the selection or the target is not offered.
 std::optional<QByteArray> readClipboard(const QString& target);
-
-// The lines the diagnostic log file gained since the object was made. The file log is switched
-// on for the whole test process.
-class LogWatch {
-public:
-    LogWatch();
-    QStringList newLines() const;
-
-private:
-    qint64 m_start;
-};
 
 }  // namespace framlet::test

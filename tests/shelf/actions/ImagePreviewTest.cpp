@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWindow>
 
 #include "ActionsSupport.h"
 #include "library/decoding/DecodeBudget.h"
@@ -65,7 +62,7 @@ protected:
 
 TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {
     QList<QUuid> stepped;
-    const LogWatch log;
+    const LogTail log;
     QObject::connect(&preview, &ImagePreviewController::stepped,
                      [&](const QUuid& id) { stepped.append(id); });
     preview.show(urls, ids, 2);
@@ -82,14 +79,13 @@ TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {
     EXPECT_EQ(title(), QStringLiteral("4.png  (4 of 5)"));
     EXPECT_EQ(stepped, (QList<QUuid>{ids[3], ids[4], ids[0], ids[4], ids[3]}));
 
-    const QStringList lines = log.newLines();
-    EXPECT_EQ(lines.filter(QStringLiteral("preview shown: index=2 count=5 visible=true")).size(),
-              1);
-    EXPECT_EQ(lines.filter(QStringLiteral("preview key code=124 handled=true")).size(), 2);
-    EXPECT_EQ(lines.filter(QStringLiteral("preview key code=125 handled=true")).size(), 1);
-    EXPECT_EQ(lines.filter(QStringLiteral("preview key code=126 handled=true")).size(), 1);
-    EXPECT_EQ(lines.filter(QStringLiteral("stepped: index=3 count=5 visible=true")).size(), 2);
-    EXPECT_TRUE(lines.filter(QStringLiteral("stepped: "))
+    EXPECT_EQ(log.count(QStringLiteral("preview shown: index=2 count=5 visible=true")), 1);
+    EXPECT_EQ(log.count(QStringLiteral("preview key code=124 handled=true")), 2);
+    EXPECT_EQ(log.count(QStringLiteral("preview key code=125 handled=true")), 1);
+    EXPECT_EQ(log.count(QStringLiteral("preview key code=126 handled=true")), 1);
+    EXPECT_EQ(log.count(QStringLiteral("stepped: index=3 count=5 visible=true")), 2);
+    EXPECT_TRUE(log.lines()
+                    .filter(QStringLiteral("stepped: "))
                     .last()
                     .endsWith(QStringLiteral("level=102 title='4.png  (4 of 5)'")));
 }
@@ -104,10 +100,10 @@ TEST_F(ImagePreviewTest, SpaceAndEscapeCloseItAndAreNotPassedOn) {
 
     preview.toggle(urls, ids, 0);
     ASSERT_TRUE(preview.isVisible());
-    const LogWatch log;
+    const LogTail log;
     press(preview.panel(), Qt::Key_Escape);
     EXPECT_FALSE(preview.isVisible());
-    EXPECT_EQ(log.newLines().filter(QStringLiteral("preview key code=53 handled=true")).size(), 1);
+    EXPECT_EQ(log.count(QStringLiteral("preview key code=53 handled=true")), 1);
     EXPECT_TRUE(preview.panel()->imageView()->currentImage().isNull());
     EXPECT_EQ(passedOn.count, 0);
 }
@@ -116,11 +112,13 @@ TEST_F(ImagePreviewTest, NothingIsHandledWhileATextFieldHasTheFocus) {
     QLineEdit search;
     search.show();
     preview.show(urls, ids, 1);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    // The window manager activates the preview once it maps it: only then may another window
+    // take the keyboard for good.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
     search.activateWindow();
     search.setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&search));
-    const LogWatch log;
+    const LogTail log;
 
     press(&search, Qt::Key_Space);
     press(&search, Qt::Key_Left);
@@ -130,7 +128,7 @@ TEST_F(ImagePreviewTest, NothingIsHandledWhileATextFieldHasTheFocus) {
     EXPECT_EQ(search.cursorPosition(), 0);
     EXPECT_TRUE(preview.isVisible());
     EXPECT_EQ(preview.index(), 1);
-    EXPECT_EQ(log.newLines().filter(QStringLiteral("handled=false")).size(), 3);
+    EXPECT_EQ(log.count(QStringLiteral("handled=false")), 3);
 
     // A window without a text field: the keys are the preview's again.
     search.clearFocus();
@@ -143,7 +141,7 @@ TEST_F(ImagePreviewTest, AFocusedListIsNoTextFieldAndAnOpenMenuKeepsItsKeys) {
     QListView grid;
     grid.show();
     preview.show(urls, ids, 1);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
     grid.activateWindow();
     grid.setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
@@ -185,13 +183,13 @@ TEST_F(ImagePreviewTest, OneItemHasNoCounterAndDoesNotStepTheStartIsClampedAndNo
     EXPECT_EQ(preview.panel(), nullptr);
 
     bool stepped = false;
-    const LogWatch log;
+    const LogTail log;
     QObject::connect(&preview, &ImagePreviewController::stepped, [&] { stepped = true; });
     preview.show({urls[0]}, {ids[0]}, 0);
     preview.step(1);
     EXPECT_EQ(title(), QStringLiteral("1.png"));
     EXPECT_FALSE(stepped);
-    EXPECT_EQ(log.newLines().filter(QStringLiteral("step ignored: only 1 item(s)")).size(), 1);
+    EXPECT_EQ(log.count(QStringLiteral("step ignored: only 1 item(s)")), 1);
 
     preview.show(urls, ids, 9);
     EXPECT_EQ(preview.index(), 4);

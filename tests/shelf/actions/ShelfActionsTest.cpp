@@ -62,22 +62,18 @@ private:
 
 class ShelfActionsTest : public ::testing::Test {
 protected:
-    ShelfActions makeActions() {
-        return {Trash::shared(), m_fileManager, Clipboard::shared(), m_budget,
-                [this](const QString& message) { alerts.append(message); }};
-    }
-
     ImageFolder folder;
     FileManager m_fileManager;
     DecodeBudget m_budget{DecodeBudget::processCapacity};
     QStringList alerts;
+    ShelfActions actions{Trash::shared(), m_fileManager, Clipboard::shared(), m_budget,
+                         [this](const QString& message) { alerts.append(message); }};
 };
 
 TEST_F(ShelfActionsTest, CopiedImagesGoAsImageDataAndSeveralAlsoAsFilesLeavingOutUnreadableOnes) {
     const QUrl first = folder.addImage(QStringLiteral("first.png"), {20, 30}, Qt::green);
     const QUrl broken = folder.addBroken(QStringLiteral("broken.png"));
     const QUrl second = folder.addImage(QStringLiteral("second.png"), {10, 10}, Qt::red);
-    ShelfActions actions = makeActions();
 
     // One image is image data only.
     actions.copyImages({first});
@@ -105,7 +101,6 @@ TEST_F(ShelfActionsTest, CopiedImagesGoAsImageDataAndSeveralAlsoAsFilesLeavingOu
 TEST_F(ShelfActionsTest, PathsAreCopiedOnePerLineAndNothingLeavesTheClipboardAlone) {
     const QUrl a = folder.addImage(QStringLiteral("a b.png"));
     const QUrl b = folder.addImage(QStringLiteral("ü.png"));
-    ShelfActions actions = makeActions();
 
     actions.copyPaths({a, b});
     const QByteArray expected = (a.toLocalFile() + "\n" + b.toLocalFile()).toUtf8();
@@ -118,7 +113,6 @@ TEST_F(ShelfActionsTest, PathsAreCopiedOnePerLineAndNothingLeavesTheClipboardAlo
 TEST_F(ShelfActionsTest, MovedFilesLandInTheHomeTrashWithTheirInfo) {
     const QUrl a = folder.addImage(QStringLiteral("a.png"));
     const QUrl b = folder.addImage(QStringLiteral("b.png"));
-    ShelfActions actions = makeActions();
     QObject context;
     std::optional<QList<QUrl>> moved;
 
@@ -141,10 +135,9 @@ TEST_F(ShelfActionsTest, MovedFilesLandInTheHomeTrashWithTheirInfo) {
 TEST_F(ShelfActionsTest, AFailedMoveIsLoggedAndShownAndOnlyTheMovedFilesAreReported) {
     const QUrl kept = QUrl::fromLocalFile(folder.path(QStringLiteral("vanished.png")));
     const QUrl a = folder.addImage(QStringLiteral("a.png"));
-    ShelfActions actions = makeActions();
     QObject context;
     std::optional<QList<QUrl>> moved;
-    const LogWatch log;
+    const LogTail log;
 
     actions.moveToTrash({kept, a}, &context, [&](const QList<QUrl>& urls) { moved = urls; });
 
@@ -154,7 +147,7 @@ TEST_F(ShelfActionsTest, AFailedMoveIsLoggedAndShownAndOnlyTheMovedFilesAreRepor
     EXPECT_EQ(alerts[0],
               QStringLiteral("“vanished.png” couldn’t be moved to the Trash: the file no longer "
                              "exists."));
-    const QStringList lines = log.newLines();
+    const QStringList lines = log.lines();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral("trash: failed — ") + alerts[0]));
 }
@@ -178,7 +171,6 @@ TEST_F(ShelfActionsTest, WithoutAHomeTrashNothingIsMovedAnywhere) {
 
 TEST_F(ShelfActionsTest, AGoneContextHearsNothingButFailuresAreStillShown) {
     const QUrl a = folder.addImage(QStringLiteral("a.png"));
-    ShelfActions actions = makeActions();
     auto context = std::make_unique<QObject>();
     bool told = false;
 
@@ -196,7 +188,7 @@ TEST_F(ShelfActionsTest, OpenHandsEachFileToItsApplicationInOrder) {
     const QUrl a = folder.addImage(QStringLiteral("a.png"));
     const QUrl b = folder.addImage(QStringLiteral("b.png"));
 
-    makeActions().open({b, a});
+    actions.open({b, a});
 
     EXPECT_EQ(opened.urls, (QList<QUrl>{b, a}));
 }
@@ -209,7 +201,7 @@ TEST_F(ShelfActionsTest, RevealAsksTheFileManagerForAllFilesTogether) {
     const QUrl b = folder.addImage(QStringLiteral("b.png"));
     QSignalSpy revealed(&m_fileManager, &FileManager::revealed);
 
-    makeActions().reveal({a, b});
+    actions.reveal({a, b});
 
     ASSERT_TRUE(revealed.wait());
     ASSERT_EQ(fileManager.shown.size(), 1);
@@ -226,7 +218,7 @@ TEST_F(ShelfActionsTest, WithoutAFileManagerRevealOpensEachFolderOnce) {
     const QUrl c = folder.addImage(QStringLiteral("c.png"));
     QSignalSpy fellBack(&m_fileManager, &FileManager::revealFellBack);
 
-    makeActions().reveal({a, b, c});
+    actions.reveal({a, b, c});
 
     ASSERT_TRUE(fellBack.wait());
     EXPECT_EQ(opened.urls,

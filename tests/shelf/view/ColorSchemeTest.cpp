@@ -11,7 +11,6 @@
 
 #include "ShelfFixture.h"
 #include "platform/ColorScheme.h"
-#include "shelf/ImagePreviewController.h"
 #include "shelf/PanelView.h"
 
 using namespace framlet;

@@ -54,14 +54,23 @@ TEST(DragImage, ManyFilesStayASmallPicture) {
     EXPECT_EQ(image.pixmap().size(), QSize(side, side));
 }
 
-TEST(ThumbnailCell, AThumbnailReplacedAtTheSameSizeIsDrawnAnew) {
+// One cell of the grid, drawn by the delegate.
+class ThumbnailCell : public ::testing::Test {
+protected:
+    ThumbnailCell() {
+        model.setData(index, id, ScreenshotStore::IdRole);
+        option.rect = QRect(0, 0, 128, 98);
+    }
+
     SelectionModel selection;
-    const ThumbnailDelegate delegate(selection);
-    QStandardItemModel model(1, 1);
+    const ThumbnailDelegate delegate{selection};
+    QStandardItemModel model{1, 1};
     const QModelIndex index = model.index(0, 0);
-    model.setData(index, QUuid::createUuid(), ScreenshotStore::IdRole);
+    const QUuid id = QUuid::createUuid();
     QStyleOptionViewItem option;
-    option.rect = QRect(0, 0, 128, 98);
+};
+
+TEST_F(ThumbnailCell, AThumbnailReplacedAtTheSameSizeIsDrawnAnew) {
     const auto centre = [&](Qt::GlobalColor color) {
         model.setData(index, filled({160, 90}, color), ScreenshotStore::ThumbnailRole);
         QImage cell(option.rect.size(), QImage::Format_ARGB32);
@@ -74,15 +83,7 @@ TEST(ThumbnailCell, AThumbnailReplacedAtTheSameSizeIsDrawnAnew) {
     EXPECT_EQ(centre(Qt::blue), QColor(Qt::blue));  // new contents, or a sharper copy
 }
 
-TEST(ThumbnailCell, TheSelectionShowsInAHighContrastPaletteOverAScreenshotOfItsOwnColour) {
-    SelectionModel selection;
-    const ThumbnailDelegate delegate(selection);
-    QStandardItemModel model(1, 1);
-    const QModelIndex index = model.index(0, 0);
-    const QUuid id = QUuid::createUuid();
-    model.setData(index, id, ScreenshotStore::IdRole);
-    QStyleOptionViewItem option;
-    option.rect = QRect(0, 0, 128, 98);
+TEST_F(ThumbnailCell, TheSelectionShowsInAHighContrastPaletteOverAScreenshotOfItsOwnColour) {
     option.palette.setColor(QPalette::Highlight, Qt::yellow);
     option.palette.setColor(QPalette::HighlightedText, Qt::black);
     option.palette.setColor(QPalette::WindowText, Qt::white);

@@ -14,7 +14,6 @@
 #include "shelf/PanelController.h"
 #include "shelf/PanelView.h"
 #include "shelf/PreviewPanel.h"
-#include "shelf/ShelfFilter.h"
 #include "shelf/ThumbnailGrid.h"
 #include "shelf/ThumbnailInteraction.h"
 
@@ -44,6 +43,13 @@ protected:
     PanelView* makeView() {
         return new PanelView(*shelf.store, shelf.selection, shelf.settings, shelf.services());
     }
+    // The view alone on screen, with the keyboard.
+    void showView() {
+        view.reset(makeView());
+        view->move(80, 80);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    }
     QUuid item(int n) const { return shelf.idOf(QStringLiteral("shot %1.png").arg(n)); }
     QPoint centreOf(const PanelView& view, int n) const {
         const ThumbnailGrid* grid = view.grid();
@@ -69,13 +75,11 @@ protected:
 
     test::ShelfFixture shelf;
     ImagePreviewController& preview = shelf.preview;
+    std::unique_ptr<PanelView> view;
 };
 
 TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
-    std::unique_ptr<PanelView> view(makeView());
-    view->move(80, 80);
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    showView();
 
     click(*view, 1, {}, items({1}));
     click(*view, 5, QStringLiteral("ctrl"), items({1, 5}));
@@ -90,10 +94,7 @@ TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
 }
 
 TEST_F(GridInputTest, TheGridIsOneTabStopWhoseArrowsSelectAndWhoseMenuKeyOpensTheMenu) {
-    std::unique_ptr<PanelView> view(makeView());
-    view->move(80, 80);
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    showView();
     view->searchField()->setFocus();
     ThumbnailGrid* grid = view->grid();
     ASSERT_TRUE(xdotool(QStringLiteral("key Tab")));
@@ -127,10 +128,7 @@ TEST_F(GridInputTest, TheGridIsOneTabStopWhoseArrowsSelectAndWhoseMenuKeyOpensTh
 }
 
 TEST_F(GridInputTest, DraggingThreeSelectedDeliversThreeFilesAsACopy) {
-    std::unique_ptr<PanelView> view(makeView());
-    view->move(80, 80);
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    showView();
     DropTarget target;
     target.move(700, 250);
     target.show();
@@ -163,9 +161,9 @@ TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
     QObject::connect(&controller, &PanelController::hidden, [&] { ++hidden; });
     controller.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(controller.panel()));
-    auto* view = static_cast<PanelView*>(controller.panel()->content());
+    auto* shown = static_cast<PanelView*>(controller.panel()->content());
 
-    click(*view, 2, {}, items({2}));
+    click(*shown, 2, {}, items({2}));
     ASSERT_TRUE(xdotool(QStringLiteral("key space")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return preview.isVisible(); }, 5000));
     // One item selected: the preview steps through the whole shelf, from the pressed item.
@@ -176,7 +174,7 @@ TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
     preview.step(1);
     EXPECT_EQ(shelf.selection.ids(), items({3}));
     shelf.selection.setIds(items({3, 4}));
-    view->interaction().presentPreview(item(4), false);
+    shown->interaction().presentPreview(item(4), false);
     EXPECT_EQ(preview.count(), 2);
     preview.step(1);
     EXPECT_EQ(shelf.selection.ids(), items({3, 4}));
@@ -189,7 +187,7 @@ TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
     // The keyboard is back on the shelf, where Escape in the context menu closes the menu, not
     // the shelf under it.
     ASSERT_TRUE(QTest::qWaitForWindowActive(controller.panel()));
-    view->grid()->setFocus();
+    shown->grid()->setFocus();
     // The window manager may hand the keyboard over a moment after Qt calls the panel active.
     bool menuOpen = false;
     for (int attempt = 0; attempt < 3 && !menuOpen; ++attempt) {

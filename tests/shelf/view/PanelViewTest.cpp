@@ -14,7 +14,6 @@
 #include "shelf/ImagePreviewController.h"
 #include "shelf/OlderMatches.h"
 #include "shelf/PanelView.h"
-#include "shelf/PreviewPanel.h"
 #include "shelf/ShelfFilter.h"
 #include "shelf/ThumbnailGrid.h"
 #include "shelf/ThumbnailInteraction.h"

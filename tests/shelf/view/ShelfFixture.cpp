@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QPainter>
 
 #include "library/store/Screenshot.h"
 #include "platform/TimerSource.h"
