@@ -11,6 +11,18 @@ namespace {
 // Far more than any list of file names; larger answers would need the incremental protocol.
 constexpr qsizetype maxAnswerBytes = 256 * 1024;
 
+// The bytes of each format the drag offers, by MIME type: the files as a URI list (lines ending
+// in CRLF) and as plain text, one per line.
+std::map<QByteArray, QByteArray> formatsOf(const QList<QUrl>& urls) {
+    QByteArray uriList;
+    QByteArray text;
+    for (const QUrl& url : urls) {
+        uriList += url.toEncoded() + "\r\n";
+        text += (url.isLocalFile() ? url.toLocalFile() : url.toString()).toUtf8() + '\n';
+    }
+    return {{"text/uri-list", uriList}, {"text/plain", text}, {"UTF8_STRING", text}};
+}
+
 }  // namespace
 
 XdndDataServer::XdndDataServer(xcb_connection_t* connection, const QList<QUrl>& urls,
@@ -31,16 +43,6 @@ XdndDataServer::~XdndDataServer() {
     if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
         dispatcher->removeNativeEventFilter(this);
     }
-}
-
-std::map<QByteArray, QByteArray> XdndDataServer::formatsOf(const QList<QUrl>& urls) {
-    QByteArray uriList;
-    QByteArray text;
-    for (const QUrl& url : urls) {
-        uriList += url.toEncoded() + "\r\n";
-        text += (url.isLocalFile() ? url.toLocalFile() : url.toString()).toUtf8() + '\n';
-    }
-    return {{"text/uri-list", uriList}, {"text/plain", text}, {"UTF8_STRING", text}};
 }
 
 bool XdndDataServer::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {

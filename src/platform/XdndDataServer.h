@@ -31,10 +31,6 @@ public:
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
-    // The bytes of each format the drag offers, by MIME type: the files as a URI list (lines
-    // ending in CRLF) and as plain text, one per line.
-    static std::map<QByteArray, QByteArray> formatsOf(const QList<QUrl>& urls);
-
 private:
     // Whether the request was answered (then Qt does not see it).
     bool answer(const xcb_selection_request_event_t& request);
