@@ -50,6 +50,11 @@ protected:
     }
 };
 
+// The input scripts' command that moves the pointer to `point`.
+QString pointerTo(QPoint point) {
+    return QStringLiteral("to:%1,%2").arg(point.x()).arg(point.y());
+}
+
 // Runs in the desktop's session as a child of the test, on its Wayland display.
 TEST(WaylandDropTargetChild, Serve) {
     if (!qEnvironmentVariableIsSet("FRAMLET_TEST_DROP_TARGET")) {
@@ -205,6 +210,17 @@ protected:
         return run(QStringLiteral("/usr/bin/python3"),
                    QStringList{QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/kwin-input.py")} +
                        commands) == 0;
+    }
+    // Expects the native Wayland window to say it received the file at `path` (in the home).
+    void expectDropped(const QString& path) {
+        const QByteArray line = "dropped: " + QFile::encodeName(home.filePath(path)) + '\n';
+        const bool arrived = QTest::qWaitFor(
+            [&] {
+                dropTargetOutput += dropTarget.readAllStandardOutput();
+                return dropTargetOutput.contains(line);
+            },
+            5000);
+        EXPECT_TRUE(arrived) << dropTargetOutput.constData();
     }
     void putScreenshot(const QString& path) {
         QDir().mkpath(QFileInfo(home.filePath(path)).path());
@@ -365,19 +381,17 @@ TEST_F(WaylandDesktopTest, GnomeRunsTheCustomShortcutAndGnomeScreenshotsCaptures
 // when another window is clicked, and what it copies reaches native Wayland programs.
 TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewhere) {
     startDesktop(QStringLiteral("gnome-wayland"));
-    ASSERT_NO_FATAL_FAILURE(launchInTheTray(
-        QStringLiteral("Pictures/Screenshots/Screenshot from 2026-12-07 10-11-12.png")));
+    const QString screenshot =
+        QStringLiteral("Pictures/Screenshots/Screenshot from 2026-12-07 10-11-12.png");
+    ASSERT_NO_FATAL_FAILURE(launchInTheTray(screenshot));
 
     // The top bar's only tray icon, left of the indicator the input session shows.
     const QPoint icon(1775, 12);
-    const auto at = [](QPoint point) {
-        return QStringLiteral("to:%1,%2").arg(point.x()).arg(point.y());
-    };
     // The extension shows the icon a while after the item registers, later still on a busy
     // machine: until the shelf opens, click again now and then.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return gnomeInput({QStringLiteral("key:1"), QStringLiteral("sleep:1"), at(icon),
+            return gnomeInput({QStringLiteral("key:1"), QStringLiteral("sleep:1"), pointerTo(icon),
                                QStringLiteral("click:272")}) &&
                    QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 4000);
         },
@@ -394,8 +408,9 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
 
     // "Copy" in the thumbnail's menu; the menu leaves the shelf open.
     const QPoint cell = shelf.topLeft() + QPoint(64, 92);
-    ASSERT_TRUE(gnomeInput({at(cell), QStringLiteral("click:273"), QStringLiteral("sleep:0.5"),
-                            at(cell + QPoint(44, 76)), QStringLiteral("click:272")}));
+    ASSERT_TRUE(
+        gnomeInput({pointerTo(cell), QStringLiteral("click:273"), QStringLiteral("sleep:0.5"),
+                    pointerTo(cell + QPoint(44, 76)), QStringLiteral("click:272")}));
     QTest::qWait(500);
     EXPECT_FALSE(shelfWindow().isEmpty());
     // wl-paste needs a keyboard on the seat: the virtual one of an input session.
@@ -411,29 +426,21 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
     keyboard.waitForFinished(20000);
 
     // A thumbnail dragged onto the native Wayland window arrives there as its file.
-    ASSERT_TRUE(gnomeInput({at(cell), QStringLiteral("down:272"), QStringLiteral("drag:-300,200"),
-                            QStringLiteral("drag:-500,300"), QStringLiteral("sleep:0.5"),
-                            QStringLiteral("up:272")}));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            dropTargetOutput += dropTarget.readAllStandardOutput();
-            return dropTargetOutput.contains(
-                "dropped: " +
-                QFile::encodeName(home.filePath(QStringLiteral(
-                    "Pictures/Screenshots/Screenshot from 2026-12-07 10-11-12.png"))));
-        },
-        5000))
-        << dropTargetOutput.constData();
+    ASSERT_TRUE(gnomeInput({pointerTo(cell), QStringLiteral("down:272"),
+                            QStringLiteral("drag:-300,200"), QStringLiteral("drag:-500,300"),
+                            QStringLiteral("sleep:0.5"), QStringLiteral("up:272")}));
+    expectDropped(screenshot);
     if (!shelfWindow().isEmpty()) {
         ASSERT_TRUE(gnomeInput({QStringLiteral("key:1")}));  // a drop may leave the shelf open
     }
     // A click on a Wayland window, which XWayland never hears of.
-    ASSERT_TRUE(gnomeInput({at(QPoint(400, 600)), QStringLiteral("click:272")}));
+    ASSERT_TRUE(gnomeInput({pointerTo(QPoint(400, 600)), QStringLiteral("click:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 5000));
     // Every single click toggles, not only the first: the extension waits for double clicks
     // once an item has answered one click without an error.
     for (const bool open : {true, false}) {
-        ASSERT_TRUE(gnomeInput({QStringLiteral("sleep:1"), at(icon), QStringLiteral("click:272")}));
+        ASSERT_TRUE(
+            gnomeInput({QStringLiteral("sleep:1"), pointerTo(icon), QStringLiteral("click:272")}));
         EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty() != open; }, 10000))
             << (open ? "a second click on the icon did not open the shelf"
                      : "a third click on the icon did not close the shelf");
@@ -446,8 +453,8 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
 // native Wayland programs.
 TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskLists) {
     startDesktop(QStringLiteral("plasma-wayland"), {QStringLiteral("PLASMASHELL=1")});
-    ASSERT_NO_FATAL_FAILURE(
-        launchInTheTray(QStringLiteral("Pictures/Screenshot_20261207_101112.png")));
+    const QString screenshot = QStringLiteral("Pictures/Screenshot_20261207_101112.png");
+    ASSERT_NO_FATAL_FAILURE(launchInTheTray(screenshot));
 
     // The click the panel passes on: the icon's place near the bottom right corner.
     const QDBusMessage items = call(
@@ -495,10 +502,7 @@ TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskL
     EXPECT_FALSE(shelfWindow().isEmpty());
 
     // A click on the other window hides the shelf.
-    const auto at = [](QPoint point) {
-        return QStringLiteral("to:%1,%2").arg(point.x()).arg(point.y());
-    };
-    ASSERT_TRUE(kwinInput({at(QPoint(400, 300)), QStringLiteral("click:272")}));
+    ASSERT_TRUE(kwinInput({pointerTo(QPoint(400, 300)), QStringLiteral("click:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shelfWindow().isEmpty(); }, 5000));
 
     // A thumbnail dragged onto the native Wayland window arrives there as its file. (A click
@@ -506,19 +510,11 @@ TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskL
     QTest::qWait(1000);
     activate();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelfWindow().isEmpty(); }, 10000));
-    ASSERT_TRUE(kwinInput({at(cell), QStringLiteral("down:272"), QStringLiteral("drag:-100,-50"),
-                           QStringLiteral("sleep:0.5")}));
+    ASSERT_TRUE(kwinInput({pointerTo(cell), QStringLiteral("down:272"),
+                           QStringLiteral("drag:-100,-50"), QStringLiteral("sleep:0.5")}));
     ASSERT_TRUE(kwinInput(
         {QStringLiteral("drag:-500,-300"), QStringLiteral("sleep:0.5"), QStringLiteral("up:272")}));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            dropTargetOutput += dropTarget.readAllStandardOutput();
-            return dropTargetOutput.contains(
-                "dropped: " + QFile::encodeName(home.filePath(
-                                  QStringLiteral("Pictures/Screenshot_20261207_101112.png"))));
-        },
-        5000))
-        << dropTargetOutput.constData();
+    expectDropped(screenshot);
 }
 
 }  // namespace
