@@ -88,6 +88,9 @@ TEST_F(ScreenshotStoreTest, EachAddedFileGoesToTheFrontWhateverItsDate) {
     const QModelIndex front = m_store.index(0);
     EXPECT_EQ(front.data(ScreenshotStore::UrlRole).toUrl(), url("old.png"));
     EXPECT_EQ(front.data(ScreenshotStore::CreatedAtRole).toDateTime(), now.addDays(-30));
+    EXPECT_TRUE(front.data(ScreenshotStore::ThumbnailRole).value<QImage>().isNull());
+    EXPECT_FALSE(front.data(ScreenshotStore::ThumbnailFailedRole).toBool());
+    EXPECT_TRUE(front.data(ScreenshotStore::OcrTextRole).toString().isEmpty());
     EXPECT_NE(front.data(ScreenshotStore::IdRole).toUuid(),
               m_store.index(1).data(ScreenshotStore::IdRole).toUuid());
 }

@@ -139,6 +139,17 @@ TEST_F(XfceSourcesTest, ACaptureSavedIntoAFolderTheToolNowNamesIsACapture) {
     EXPECT_EQ(captures(), 2);
 }
 
+TEST_F(XfceSourcesTest, FoldersTheUserListedWinOverTheToolsSetting) {
+    settings.setWatchedFolders({shots.path()});
+    start();
+    QTemporaryDir chosen;
+    save(chosen.filePath("Screenshot_1.png"));
+    pointToolAt(chosen.path());
+    QTest::qWait(500);  // room for a wrong move to happen; nothing is timed
+    EXPECT_TRUE(watching(shots.path()));
+    EXPECT_EQ(captures(), 0);
+}
+
 // GNOME with no folders configured: the screenshot location comes from the desktop, with a
 // stand-in for gsettings that can be told to hang.
 class GnomeSourcesTest : public ScreenshotSourcesTest {
