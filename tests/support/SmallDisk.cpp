@@ -41,21 +41,21 @@ QString SmallDisk::mountForChild(qint64 bytes) {
 }
 
 QString SmallDisk::mount(const QString& folder, qint64 bytes) {
+    const auto failed = [](const char* what) {
+        return QLatin1String(what) + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+    };
     if (::unshare(CLONE_NEWNS) != 0) {
-        return QStringLiteral("no mount namespace: %1")
-            .arg(QString::fromLocal8Bit(strerror(errno)));
+        return failed("no mount namespace");
     }
     // Without this the mount would propagate back into the parent's namespace.
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        return QStringLiteral("cannot make mounts private: %1")
-            .arg(QString::fromLocal8Bit(strerror(errno)));
+        return failed("cannot make mounts private");
     }
     QDir().mkpath(folder);
     const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0755";
     if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) !=
         0) {
-        return QStringLiteral("cannot mount tmpfs: %1")
-            .arg(QString::fromLocal8Bit(strerror(errno)));
+        return failed("cannot mount tmpfs");
     }
     return {};
 }

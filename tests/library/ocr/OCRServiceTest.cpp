@@ -12,10 +12,9 @@
 #include <algorithm>
 #include <deque>
 
-#include "ChildProcess.h"
 #include "FileBytes.h"
+#include "LogTail.h"
 #include "ManualTimers.h"
-#include "TemporaryHome.h"
 #include "library/decoding/DecodeBudget.h"
 #include "library/decoding/RetryDelays.h"
 #include "library/ocr/OCRService.h"
@@ -122,16 +121,32 @@ TEST_F(OCRServiceTest, ARememberedTextIsNotReadAgainUntilTheFileChanges) {
     EXPECT_EQ(cache.text(cached.cacheKey(path, FileStamp::of(path))), "receipt");
 }
 
-TEST_F(OCRServiceTest, AnImageWithoutTextOrAMissingFileGivesAnEmptyTextWithoutRetrying) {
+// A file name is no format string; transparent pixels must not read as a black page either.
+TEST_F(OCRServiceTest, EachRequestLogsItsStartAndEndAndNoTextIsAnEmptyTextWithoutRetrying) {
     QImage blank(1280, 720, QImage::Format_ARGB32);
-    blank.fill(Qt::transparent);  // transparent pixels must not read as a black page either
-    for (const QString& path : {save(dir, "blank.png", blank), dir.filePath("gone.png")}) {
+    blank.fill(Qt::transparent);
+    const std::pair<QString, QString> cases[]{
+        {save(dir, "text 100%2.png", textImage({"Total"})), "total"},
+        {save(dir, "blank.png", blank), ""},
+        {dir.filePath("gone.png"), ""}};
+    test::LogTail log;
+    for (const auto& [path, text] : cases) {
+        SCOPED_TRACE(path.toStdString());
         const auto outcome = recognize(service, path);
         ASSERT_TRUE(waitFor(outcome));
         letQueuedCallsRun();
-        EXPECT_EQ(outcome->texts, QStringList{QString()}) << path.toStdString();
+        EXPECT_EQ(outcome->texts, QStringList{text});
     }
     EXPECT_TRUE(scheduler.started().empty());
+    QStringList lines;
+    for (const QString& line : log.lines()) {
+        lines.append(line.section(' ', 3));  // without the timestamp
+    }
+    const QStringList expected{
+        "ocr: start text 100%2.png", "ocr: done text 100%2.png -> 5 chars",
+        "ocr: start blank.png",      "ocr: done blank.png -> 0 chars",
+        "ocr: start gone.png",       "ocr: skipped gone.png, the file is gone"};
+    EXPECT_EQ(lines, expected);
 }
 
 // Lines come back in order, joined by line feeds and lower-cased.
@@ -175,34 +190,25 @@ TEST_F(OCRServiceTest, AnUndecodableFileIsRetriedWithTheThumbnailPatienceThenGiv
     }
 }
 
-TEST_F(OCRServiceTest, AFileFinishedDuringTheRetriesEndsWithItsText) {
-    const QString complete = save(dir, "complete.png", textImage({"Invoice"}));
-    const QByteArray bytes = test::contents(complete);
-    const QString path = write(dir, "shot being written.png", bytes.left(bytes.size() / 2));
-
-    const auto outcome = recognize(service, path);
-    ASSERT_TRUE(waitForRetry(scheduler));
-    scheduler.fireNext();  // still half-written at the second attempt
-    ASSERT_TRUE(waitForRetry(scheduler));
-    write(dir, "shot being written.png", bytes);
-    scheduler.fireNext();
-    ASSERT_TRUE(waitFor(outcome));
-    letQueuedCallsRun();
-    EXPECT_EQ(outcome->texts, QStringList{"invoice"});
-    EXPECT_EQ(scheduler.started().size(), 2u);
-}
-
-TEST_F(OCRServiceTest, AFileThatVanishesDuringTheRetriesGivesUpAtTheNextCheck) {
-    const QString path = write(dir, "short-lived.png", QByteArray("\x89PNG\r\n", 6));
-    const auto outcome = recognize(service, path);
-    ASSERT_TRUE(waitForRetry(scheduler));
-    QFile::remove(path);
-    scheduler.fireNext();
-    ASSERT_TRUE(waitFor(outcome));  // given up on the main thread, no further attempt
-    letQueuedCallsRun();
-    EXPECT_EQ(outcome->texts, QStringList{QString()});
-    EXPECT_EQ(scheduler.started().size(), 1u);
-    EXPECT_FALSE(scheduler.hasPending());
+// Still half-written at the second attempt, then finished or deleted before the third.
+TEST_F(OCRServiceTest, AFileFinishedOrDeletedDuringTheRetriesEndsAtTheNextCheck) {
+    const QByteArray whole = test::contents(save(dir, "complete.png", textImage({"Invoice"})));
+    for (const QString expected : {"invoice", ""}) {
+        SCOPED_TRACE(expected.isEmpty() ? "deleted" : "finished");
+        const size_t before = scheduler.started().size();
+        const QString path = write(dir, "shot being written.png", whole.left(whole.size() / 2));
+        const auto outcome = recognize(service, path);
+        ASSERT_TRUE(waitForRetry(scheduler));
+        scheduler.fireNext();
+        ASSERT_TRUE(waitForRetry(scheduler));
+        expected.isEmpty() ? QFile::remove(path) : test::put(path, whole);
+        scheduler.fireNext();
+        ASSERT_TRUE(waitFor(outcome));  // no further attempt
+        letQueuedCallsRun();
+        EXPECT_EQ(outcome->texts, QStringList{expected});
+        EXPECT_EQ(scheduler.started().size() - before, 2u);
+        EXPECT_FALSE(scheduler.hasPending());
+    }
 }
 
 TEST_F(OCRServiceTest, AnEngineThatCannotStartGivesAnEmptyText) {
@@ -256,47 +262,6 @@ TEST(OCRServiceConcurrency, OneWorkerPerTwoCoresBetweenTwoAndFour) {
     for (const auto& [cores, workers] : expected) {
         EXPECT_EQ(OCRService::concurrencyForCores(cores), workers) << cores << " cores";
     }
-}
-
-// The log is set up once per process, so the lines are checked in a child's log file.
-TEST(OCRServiceLogChild, RecognizeFolder) {
-    const QString folder = qEnvironmentVariable("FRAMLET_TEST_OCR_FOLDER");
-    if (folder.isEmpty()) {
-        GTEST_SKIP() << "only runs as a child of OCRServiceLog";
-    }
-    test::ManualTimers scheduler;
-    DecodeBudget budget(DecodeBudget::processCapacity);
-    OCRService service(scheduler, budget, testConfiguration());
-    for (const char* name : {"text 100%2.png", "blank.png", "gone.png"}) {
-        ASSERT_TRUE(waitFor(recognize(service, folder + "/" + QString::fromUtf8(name))));
-    }
-}
-
-TEST(OCRServiceLog, EachRequestLogsItsStartAndItsEnd) {
-    QTemporaryDir folder;
-    QImage blank(400, 300, QImage::Format_RGB32);
-    blank.fill(Qt::white);
-    save(folder, "text 100%2.png", textImage({"Total"}));  // a file name is no format string
-    save(folder, "blank.png", blank);
-    test::TemporaryHome home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home.path());
-    environment.insert("FRAMLET_DEBUG_LOG", "1");
-    environment.insert("FRAMLET_TEST_OCR_FOLDER", folder.path());
-    const auto child = test::runSelf("OCRServiceLogChild.RecognizeFolder", environment);
-    ASSERT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
-
-    const QString log =
-        QString::fromUtf8(test::contents(home.path() + "/.local/state/Framlet/debug.log"));
-    QStringList lines;
-    for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
-        lines.append(line.section(' ', 3));  // without the timestamp
-    }
-    const QStringList expected{
-        "ocr: start text 100%2.png", "ocr: done text 100%2.png -> 5 chars",
-        "ocr: start blank.png",      "ocr: done blank.png -> 0 chars",
-        "ocr: start gone.png",       "ocr: skipped gone.png, the file is gone"};
-    EXPECT_EQ(lines, expected);
 }
 
 }  // namespace

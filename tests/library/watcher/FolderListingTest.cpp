@@ -9,7 +9,6 @@
 
 #include "WatcherTestSupport.h"
 #include "library/watcher/FolderListing.h"
-#include "library/watcher/ScreenshotWatcher.h"
 
 using namespace framlet;
 
@@ -102,20 +101,6 @@ TEST(FolderListing, DatesAreBirthTimesWhereKeptAndModificationTimesOtherwise) {
         EXPECT_EQ(files[0].createdAt, modified);
     }
     EXPECT_LT(FolderListing::distantPast(), modified);
-}
-
-TEST(FolderListing, SeveralFoldersKeepTheFirstPairOfEachUrl) {
-    QTemporaryDir first;
-    QTemporaryDir second;
-    test::writeFile(first.path() + "/a.png");
-    test::writeFile(second.path() + "/b.png");
-    const QUrl one = QUrl::fromLocalFile(first.path());
-    const QUrl two = QUrl::fromLocalFile(second.path());
-
-    const auto listing = ScreenshotWatcher::listImageFiles(QList<QUrl>{one, two, one});
-    ASSERT_EQ(listing.size(), 2);
-    EXPECT_EQ(test::fileName(listing[0].url), "a.png");
-    EXPECT_EQ(test::fileName(listing[1].url), "b.png");
 }
 
 }  // namespace

@@ -296,24 +296,16 @@ TEST_F(ScreenshotLocationTest, TheDesktopsOwnToolComesFirstThenFlameshot) {
     const QString pictures = home() + "/Pictures";
     const QString xfce = make("Xfce");
     const QString flame = make("Flame");
-    const auto pointAt = [&](const QString& tool, const QString& folder) {
-        if (tool == u"xfce") {
-            write(".config/xfce4/xfce4-screenshooter",
-                  "screenshot_dir=" + QUrl::fromLocalFile(folder).toEncoded() + "\n");
-        } else {
-            write(".config/flameshot/flameshot.ini",
-                  "[General]\nsavePath=" + QFile::encodeName(folder) + "\n");
-        }
-    };
-
     // Only the desktop's tool is set up, or neither: the desktop's tool.
     EXPECT_EQ(choice("XFCE")->tool, "xfce4-screenshooter");
-    pointAt("flame", flame);
+    write(".config/flameshot/flameshot.ini",
+          "[General]\nsavePath=" + QFile::encodeName(flame) + "\n");
     // A folder set in Flameshot beats the desktop's tool at its default...
     EXPECT_EQ(location("XFCE"), flame);
     EXPECT_EQ(location("KDE"), flame);
     // ...but not a folder set in the desktop's tool.
-    pointAt("xfce", xfce);
+    write(".config/xfce4/xfce4-screenshooter",
+          "screenshot_dir=" + QUrl::fromLocalFile(xfce).toEncoded() + "\n");
     EXPECT_EQ(location("XFCE"), xfce);
     EXPECT_EQ(location("X-Cinnamon"), flame);  // another desktop's tool is not read
 

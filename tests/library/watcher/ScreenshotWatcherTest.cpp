@@ -41,12 +41,12 @@ void settle(test::Recorder& recorder, const QString& folder) {
         << "no " << name.toStdString();
 }
 
-struct Started {
-    test::Recorder recorder;
-    std::unique_ptr<ScreenshotWatcher> watcher;
-
+// One watcher and what it reported; `dir` is there for the tests that watch a real folder.
+class WatcherTest : public ::testing::Test {
+protected:
     // Lists the folders through `list` when given, else as they are on the disk.
-    Started(const QList<QUrl>& folders, int seedRecent, ScreenshotWatcher::ListFunction list = {}) {
+    void start(const QList<QUrl>& folders, int seedRecent,
+               ScreenshotWatcher::ListFunction list = {}) {
         watcher = std::make_unique<ScreenshotWatcher>(folders, TimerSource::realTime());
         recorder.listenTo(*watcher);
         if (list) {
@@ -54,20 +54,40 @@ struct Started {
         }
         watcher->start(seedRecent);
     }
-    bool waitSeeded() {
+    // Watches `dir` holding the named files, and waits for it to be seeded.
+    void startIn(const QStringList& names, int seedRecent = 10) {
+        for (const QString& name : names) {
+            test::writeFile(path(name));
+        }
+        start({urlOf(dir.path())}, seedRecent);
+        ASSERT_TRUE(seeded());
+        ASSERT_TRUE(watcher->isWatching());
+    }
+    bool seeded() const {
         return QTest::qWaitFor([&] { return watcher->hasSeeded(); }, kTimeoutMs);
     }
-};
+    bool added(const QString& name) const {
+        return QTest::qWaitFor([&] { return recorder.hasAdded(name); }, kTimeoutMs);
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
 
-TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAll) {
+    QTemporaryDir dir;
+    test::Recorder recorder;
+    std::unique_ptr<ScreenshotWatcher> watcher;
+};
+using ScreenshotWatcherSeeding = WatcherTest;
+using ScreenshotWatcherIntegration = WatcherTest;
+using ScreenshotWatcherLive = WatcherTest;
+using ScreenshotWatcherLifetime = WatcherTest;
+
+TEST_F(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAll) {
     ScreenshotWatcher::Listing listing;
     for (int i = 0; i < 100; ++i) {
         // Listed in a scrambled order; every date distinct.
         const int age = (i * 37) % 100;
         listing.append({urlOf(QStringLiteral("/shots/%1.png").arg(age)), at(age), {}});
     }
-    Started started({urlOf("/shots")}, 60, [&](const QUrl&) { return test::readable(listing); });
-    auto& [recorder, watcher] = started;
+    start({urlOf("/shots")}, 60, [&](const QUrl&) { return test::readable(listing); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->knownFiles().size() == 100; }, kTimeoutMs));
 
     ASSERT_EQ(recorder.reports.size(), 60);
@@ -83,34 +103,32 @@ TEST(ScreenshotWatcherSeeding, ReportsTheNewestUpToTheLimitOldestFirstAndKnowsAl
     EXPECT_EQ(recorder.reports.size(), 60);
 }
 
-TEST(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOldest) {
+TEST_F(ScreenshotWatcherSeeding, EqualDatesKeepListingOrderAndUndatedFilesSortOldest) {
     const ScreenshotWatcher::Listing listing{
         {urlOf("/s/undated.png"), FolderListing::distantPast(), {}},
         {urlOf("/s/first.png"), at(5), {}},
         {urlOf("/s/second.png"), at(5), {}},
         {urlOf("/s/older.png"), at(1), {}},
     };
-    Started started({urlOf("/s")}, 3, [&](const QUrl&) { return test::readable(listing); });
-    const test::Recorder& recorder = started.recorder;
+    start({urlOf("/s")}, 3, [&](const QUrl&) { return test::readable(listing); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 3; }, kTimeoutMs));
     // Reported oldest first, so "first" (listed first among equals) ends up nearest the front.
     EXPECT_EQ(recorder.names(Report::added), QStringList({"older.png", "second.png", "first.png"}));
 }
 
-TEST(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched) {
-    Started started({}, 60);
+TEST_F(ScreenshotWatcherSeeding, WithoutFoldersNothingIsReportedAndNothingWatched) {
+    start({}, 60);
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(started.recorder.reports.isEmpty());
-    EXPECT_FALSE(started.watcher->isWatching());
+    EXPECT_TRUE(recorder.reports.isEmpty());
+    EXPECT_FALSE(watcher->isWatching());
 }
 
-TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
+TEST_F(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldestFirst) {
     const ListedFile a{urlOf("/s/a.png"), at(1), {}};
     const ListedFile b{urlOf("/s/b.png"), at(2), {}};
     const ListedFile c{urlOf("/s/c.png"), at(3), {}};
-    Started started({urlOf("/s")}, 0, [&](const QUrl&) { return test::readable({a, b, c}); });
-    auto& [recorder, watcher] = started;
+    start({urlOf("/s")}, 0, [&](const QUrl&) { return test::readable({a, b, c}); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return watcher->knownFiles().size() == 3; }, kTimeoutMs));
 
     // A rename shows up as one removal and one addition; d is older than e but listed after it.
@@ -128,256 +146,223 @@ TEST(ScreenshotWatcherIntegration, RemovalsComeFirstInOneCallThenAdditionsOldest
     EXPECT_EQ(watcher->knownFiles(), QSet<QUrl>({e.url, renamed.url, d.url}));
 }
 
-TEST(ScreenshotWatcherIntegration, ADuplicateFolderIsWatchedOnce) {
-    QTemporaryDir dir;
-    test::writeFile(dir.path() + "/a.png");
+TEST_F(ScreenshotWatcherIntegration, ADuplicateFolderIsWatchedOnce) {
+    test::writeFile(path("a.png"));
     const QUrl folder = urlOf(dir.path());
-    Started started({folder, urlOf(dir.path() + "/"), folder}, 10);
-    EXPECT_EQ(started.watcher->folders(), QList<QUrl>{folder});
-    ASSERT_TRUE(started.waitSeeded());
-    EXPECT_EQ(started.recorder.names(Report::added), QStringList{"a.png"});
+    start({folder, urlOf(dir.path() + "/"), folder}, 10);
+    EXPECT_EQ(watcher->folders(), QList<QUrl>{folder});
+    ASSERT_TRUE(seeded());
+    EXPECT_EQ(recorder.names(Report::added), QStringList{"a.png"});
 }
 
-TEST(ScreenshotWatcherLive, ANewFileIsReportedOnceUnderItsFinalName) {
-    QTemporaryDir dir;
-    test::writeFile(dir.path() + "/old.png");
-    Started started({urlOf(dir.path())}, 10);
-    ASSERT_TRUE(started.waitSeeded());
-    ASSERT_TRUE(started.watcher->isWatching());
-
+TEST_F(ScreenshotWatcherLive, ANewFileIsReportedOnceUnderItsFinalName) {
+    startIn({"old.png"});
     // Screenshot tools often write a hidden file and give it its name when done.
-    const QString hidden = dir.path() + "/.shot.png.part";
-    test::writeFile(hidden, QByteArray(4096, 'p'));
-    ASSERT_TRUE(QFile::rename(hidden, dir.path() + "/shot.png"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("shot.png"); }, kTimeoutMs));
-    settle(started.recorder, dir.path());
+    test::writeFile(path(".shot.png.part"), QByteArray(4096, 'p'));
+    ASSERT_TRUE(QFile::rename(path(".shot.png.part"), path("shot.png")));
+    ASSERT_TRUE(added("shot.png"));
+    settle(recorder, dir.path());
 
-    const auto& reports = started.recorder.reports;
-    EXPECT_EQ(started.recorder.names(Report::added).count("shot.png"), 1);
-    EXPECT_EQ(started.recorder.names(Report::added).first(), "old.png");
-    EXPECT_TRUE(reports.first().isSeed);
-    for (qsizetype i = 1; i < reports.size(); ++i) {
-        EXPECT_FALSE(reports[i].isSeed);
+    EXPECT_EQ(recorder.names(Report::added).count("shot.png"), 1);
+    EXPECT_EQ(recorder.names(Report::added).first(), "old.png");
+    EXPECT_TRUE(recorder.reports.first().isSeed);
+    for (qsizetype i = 1; i < recorder.reports.size(); ++i) {
+        EXPECT_FALSE(recorder.reports[i].isSeed);
     }
-    EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
+    EXPECT_TRUE(recorder.names(Report::removed).isEmpty());
 }
 
-TEST(ScreenshotWatcherLive, AFileOverwrittenInPlaceOrRenamedOverIsReportedChangedNotNew) {
-    QTemporaryDir dir;
-    const QString shot = dir.path() + "/shot.png";
-    test::writeFile(shot, QByteArray(100, 'a'));
-    Started started({urlOf(dir.path())}, 10);
-    ASSERT_TRUE(started.waitSeeded());
-    started.recorder.reports.clear();
+TEST_F(ScreenshotWatcherLive, AFileOverwrittenInPlaceOrRenamedOverIsReportedChangedNotNew) {
+    const QString shot = path("shot.png");
+    startIn({"shot.png"});
+    recorder.reports.clear();
     const auto changedOnce = [&] {
-        return started.recorder.names(Report::changed) == QStringList{"shot.png"};
+        return recorder.names(Report::changed) == QStringList{"shot.png"};
     };
 
     test::writeFile(shot, QByteArray(200, 'b'));  // truncated and written again: no name changes
     ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
 
-    started.recorder.reports.clear();
-    const QString staged = dir.path() + "/.next.png";
+    recorder.reports.clear();
+    const QString staged = path(".next.png");
     test::writeFile(staged, QByteArray(200, 'c'));  // the same size, another file
     ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(shot)), 0);
     ASSERT_TRUE(QTest::qWaitFor(changedOnce, kTimeoutMs));
-    settle(started.recorder, dir.path());
-    EXPECT_FALSE(started.recorder.hasAdded("shot.png"));
-    EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
+    settle(recorder, dir.path());
+    EXPECT_FALSE(recorder.hasAdded("shot.png"));
+    EXPECT_TRUE(recorder.names(Report::removed).isEmpty());
 }
 
-TEST(ScreenshotWatcherLive, ABurstOfAThousandFilesIsReportedExactlyOnceEach) {
-    QTemporaryDir dir;
-    Started started({urlOf(dir.path())}, 10);
-    ASSERT_TRUE(started.waitSeeded());
-
+TEST_F(ScreenshotWatcherLive, ABurstOfAThousandFilesIsReportedExactlyOnceEach) {
+    startIn({});
     QStringList written;
     for (int i = 0; i < 1000; ++i) {
         written.append(QStringLiteral("burst %1.png").arg(i, 4, 10, QChar(u'0')));
-        test::writeFile(dir.path() + u'/' + written.last());
+        test::writeFile(path(written.last()));
         QCoreApplication::processEvents();  // let rescans run during the burst, as they would
     }
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return started.recorder.names(Report::added).size() >= 1000; }, kTimeoutMs))
-        << started.recorder.names(Report::added).size();
-    settle(started.recorder, dir.path());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return recorder.names(Report::added).size() >= 1000; }, kTimeoutMs))
+        << recorder.names(Report::added).size();
+    settle(recorder, dir.path());
 
-    QStringList added = started.recorder.names(Report::added);
-    added.removeLast();  // the sentinel
-    EXPECT_EQ(added.size(), 1000);
-    added.sort();
-    EXPECT_EQ(added, written);
+    QStringList reported = recorder.names(Report::added);
+    reported.removeLast();  // the sentinel
+    EXPECT_EQ(reported.size(), 1000);
+    reported.sort();
+    EXPECT_EQ(reported, written);
 }
 
-TEST(ScreenshotWatcherLive, DeletingAndAddingInOneBurstReportsEachChangeOnce) {
-    QTemporaryDir dir;
-    for (const char* name : {"a.png", "b.png", "c.png"}) {
-        test::writeFile(dir.path() + u'/' + QLatin1String(name));
-    }
-    Started started({urlOf(dir.path())}, 0);
-    ASSERT_TRUE(started.waitSeeded());
-    ASSERT_TRUE(started.watcher->isWatching());
+TEST_F(ScreenshotWatcherLive, DeletingAndAddingInOneBurstReportsEachChangeOnce) {
+    startIn({"a.png", "b.png", "c.png"}, 0);
+    QFile::remove(path("a.png"));
+    QFile::remove(path("b.png"));
+    test::writeFile(path("d.png"));
+    settle(recorder, dir.path());
 
-    QFile::remove(dir.path() + "/a.png");
-    QFile::remove(dir.path() + "/b.png");
-    test::writeFile(dir.path() + "/d.png");
-    settle(started.recorder, dir.path());
-
-    QStringList removed = started.recorder.names(Report::removed);
+    QStringList removed = recorder.names(Report::removed);
     removed.sort();
     EXPECT_EQ(removed, QStringList({"a.png", "b.png"}));
-    EXPECT_EQ(started.recorder.names(Report::added).count("d.png"), 1);
-    EXPECT_EQ(started.watcher->knownFiles().size(), 3);  // c, d and the sentinel
+    EXPECT_EQ(recorder.names(Report::added).count("d.png"), 1);
+    EXPECT_EQ(watcher->knownFiles().size(), 3);  // c, d and the sentinel
 }
 
-TEST(ScreenshotWatcherLive, AFolderCreatedLaterOrDeletedAndCreatedAgainIsFollowed) {
-    QTemporaryDir parent;
-    const QString folder = parent.path() + "/Pictures/Screenshots";
-    Started started({urlOf(folder)}, 10);
-    ASSERT_TRUE(started.waitSeeded());
-    EXPECT_TRUE(started.recorder.reports.isEmpty());
+TEST_F(ScreenshotWatcherLive, AFolderCreatedLaterOrDeletedAndCreatedAgainIsFollowed) {
+    const QString folder = path("Pictures/Screenshots");
+    start({urlOf(folder)}, 10);
+    ASSERT_TRUE(seeded());
+    EXPECT_TRUE(recorder.reports.isEmpty());
 
     QDir().mkpath(folder);  // two levels appear, one after the other
     test::writeFile(folder + "/a.png");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("a.png"); }, kTimeoutMs));
-    EXPECT_FALSE(started.recorder.reports.last().isSeed);
+    ASSERT_TRUE(added("a.png"));
+    EXPECT_FALSE(recorder.reports.last().isSeed);
 
     ASSERT_TRUE(QDir(folder).removeRecursively());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return started.recorder.names(Report::removed) == QStringList{"a.png"}; },
-        kTimeoutMs));
+        [&] { return recorder.names(Report::removed) == QStringList{"a.png"}; }, kTimeoutMs));
     QDir().mkpath(folder);
     test::writeFile(folder + "/b.png");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("b.png"); }, kTimeoutMs));
-    EXPECT_FALSE(started.recorder.reports.last().isSeed);
+    ASSERT_TRUE(added("b.png"));
+    EXPECT_FALSE(recorder.reports.last().isSeed);
+}
+
+// Each swap is one rename, so no listing can find the folder simply gone in between.
+void pointLinkAt(const QString& link, const QString& target) {
+    const QString staged = link + ".new";
+    ASSERT_TRUE(QFile::link(target, staged));
+    ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(link)), 0);
 }
 
 // Reached through a link that briefly loops (any error but "no such folder" will do, also for
 // root, whom permissions never stop).
-TEST(ScreenshotWatcherLive, AFolderBrieflyUnreadableKeepsItsFiles) {
+TEST_F(ScreenshotWatcherLive, AFolderBrieflyUnreadableKeepsItsFiles) {
     QTemporaryDir real;
-    QTemporaryDir open;
     test::writeFile(real.path() + "/a.png");
-    const QString link = open.path() + "/shots";
+    const QString link = path("shots");
     ASSERT_TRUE(QFile::link(real.path(), link));
-    Started started({urlOf(link), urlOf(open.path())}, 10);
-    ASSERT_TRUE(started.waitSeeded());
-    ASSERT_TRUE(started.recorder.hasAdded("a.png"));
-    started.recorder.reports.clear();
+    start({urlOf(link), urlOf(dir.path())}, 10);
+    ASSERT_TRUE(seeded());
+    ASSERT_TRUE(recorder.hasAdded("a.png"));
+    recorder.reports.clear();
 
-    // Each swap is one rename, so no listing can find the folder simply gone in between.
-    const auto pointLinkAt = [&](const QString& target) {
-        const QString staged = link + ".new";
-        ASSERT_TRUE(QFile::link(target, staged));
-        ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(link)), 0);
-    };
-    pointLinkAt(link);  // a link to itself: listing it fails
-    started.watcher->rescan();
-    settle(started.recorder, open.path());
-    pointLinkAt(real.path());
-    started.watcher->rescan();
-    settle(started.recorder, open.path());
-    EXPECT_TRUE(started.recorder.names(Report::removed).isEmpty());
-    EXPECT_FALSE(started.recorder.hasAdded("a.png"));
+    pointLinkAt(link, link);  // a link to itself: listing it fails
+    watcher->rescan();
+    settle(recorder, dir.path());
+    pointLinkAt(link, real.path());
+    watcher->rescan();
+    settle(recorder, dir.path());
+    EXPECT_TRUE(recorder.names(Report::removed).isEmpty());
+    EXPECT_FALSE(recorder.hasAdded("a.png"));
 }
 
-TEST(ScreenshotWatcherLive, AWatchedLinkPointedElsewhereOrReplacedByAFolderIsFollowed) {
+TEST_F(ScreenshotWatcherLive, AWatchedLinkPointedElsewhereOrReplacedByAFolderIsFollowed) {
     QTemporaryDir first;
     QTemporaryDir second;
-    QTemporaryDir open;
     test::writeFile(first.path() + "/a.png");
     test::writeFile(second.path() + "/b.png");
-    const QString link = open.path() + "/shots";
+    const QString link = path("shots");
     ASSERT_TRUE(QFile::link(first.path(), link));
-    Started started({urlOf(link)}, 10);
-    ASSERT_TRUE(started.waitSeeded());
-    ASSERT_TRUE(started.recorder.hasAdded("a.png"));
+    start({urlOf(link)}, 10);
+    ASSERT_TRUE(seeded());
+    ASSERT_TRUE(recorder.hasAdded("a.png"));
 
-    const QString staged = link + ".new";
-    ASSERT_TRUE(QFile::link(second.path(), staged));
-    ASSERT_EQ(std::rename(QFile::encodeName(staged), QFile::encodeName(link)), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("b.png"); }, kTimeoutMs));
-    EXPECT_EQ(started.recorder.names(Report::removed), QStringList{"a.png"});
+    pointLinkAt(link, second.path());
+    ASSERT_TRUE(added("b.png"));
+    EXPECT_EQ(recorder.names(Report::removed), QStringList{"a.png"});
 
     ASSERT_TRUE(QFile::remove(link));
     ASSERT_TRUE(QDir().mkdir(link));
     test::writeFile(link + "/c.png");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return started.recorder.hasAdded("c.png"); }, kTimeoutMs));
-    settle(started.recorder, link);
+    ASSERT_TRUE(added("c.png"));
+    settle(recorder, link);
 }
 
-TEST(ScreenshotWatcherLifetime, AStoppedWatcherReportsNothingMore) {
-    QTemporaryDir dir;
-    Started stopped({urlOf(dir.path())}, 10);
-    ASSERT_TRUE(stopped.waitSeeded());
-    ASSERT_TRUE(stopped.watcher->isWatching());
-    stopped.watcher->stop();
-    EXPECT_FALSE(stopped.watcher->isWatching());
+TEST_F(ScreenshotWatcherLifetime, AStoppedWatcherReportsNothingMore) {
+    startIn({});
+    watcher->stop();
+    EXPECT_FALSE(watcher->isWatching());
 
-    Started witness({urlOf(dir.path())}, 10);
-    ASSERT_TRUE(witness.waitSeeded());
-    test::writeFile(dir.path() + "/after.png");
-    stopped.watcher->rescan();
-    settle(witness.recorder, dir.path());
-    EXPECT_TRUE(witness.recorder.hasAdded("after.png"));
-    EXPECT_TRUE(stopped.recorder.reports.isEmpty());
+    test::Recorder witness;
+    ScreenshotWatcher other({urlOf(dir.path())}, TimerSource::realTime());
+    witness.listenTo(other);
+    other.start(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return other.hasSeeded(); }, kTimeoutMs));
+    test::writeFile(path("after.png"));
+    watcher->rescan();
+    settle(witness, dir.path());
+    EXPECT_TRUE(witness.hasAdded("after.png"));
+    EXPECT_TRUE(recorder.reports.isEmpty());
 }
 
 // Decodes fill the shared pool; a stuck one must never keep the folders from being listed.
-TEST(ScreenshotWatcherLifetime, ListingsRunEvenWhileEveryPoolThreadIsStuck) {
+TEST_F(ScreenshotWatcherLifetime, ListingsRunEvenWhileEveryPoolThreadIsStuck) {
     QSemaphore release;
     QThreadPool& pool = *QThreadPool::globalInstance();
     const int threads = pool.maxThreadCount();
     for (int i = 0; i < threads; ++i) {
         pool.start([&release] { release.acquire(); });
     }
-    QTemporaryDir dir;
-    test::writeFile(dir.path() + "/there.png");
-    Started started({urlOf(dir.path())}, 10);
-    const bool seeded = started.waitSeeded();
+    test::writeFile(path("there.png"));
+    start({urlOf(dir.path())}, 10);
+    const bool wasSeeded = seeded();
     release.release(threads);
     pool.waitForDone();
-    EXPECT_TRUE(seeded);
-    EXPECT_TRUE(started.recorder.hasAdded("there.png"));
+    EXPECT_TRUE(wasSeeded);
+    EXPECT_TRUE(recorder.hasAdded("there.png"));
 }
 
 // Without an event stream only explicit rescans find changes: one asked during seeding counts.
-TEST(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
+TEST_F(ScreenshotWatcherLifetime, ARescanDuringSeedingRunsEvenWithoutAStream) {
     QSemaphore release;
     std::atomic<int> calls{0};
-    QTemporaryDir dir;
-    test::Recorder recorder;
-    ScreenshotWatcher watcher({urlOf(dir.path())}, TimerSource::realTime());
-    recorder.listenTo(watcher);
-    watcher.setListFunction([&](const QUrl&) {
+    rlimit limits{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limits), 0);
+    const rlimit none{0, limits.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &none);  // no descriptor for inotify
+    start({urlOf(dir.path())}, 10, [&](const QUrl&) {
         if (++calls == 1) {
             release.acquire();
         }
         return test::readable({});
     });
-    rlimit limits{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limits), 0);
-    const rlimit none{0, limits.rlim_max};
-    ::setrlimit(RLIMIT_NOFILE, &none);  // no descriptor for inotify
-    watcher.start(10);
     ::setrlimit(RLIMIT_NOFILE, &limits);
-    ASSERT_FALSE(watcher.isWatching());
-    watcher.rescan();
+    ASSERT_FALSE(watcher->isWatching());
+    watcher->rescan();
     release.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.hasSeeded(); }, kTimeoutMs));
+    ASSERT_TRUE(seeded());
     EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, kTimeoutMs));
 }
 
 // A folder that answers slowly holds one thread: rescans asked meanwhile become one listing after
 // it, never a second listing beside it; one still running when its watcher goes is dropped.
-TEST(ScreenshotWatcherLifetime, AHeldListingIsNeverJoinedByAnotherAndDiesWithItsWatcher) {
+TEST_F(ScreenshotWatcherLifetime, AHeldListingIsNeverJoinedByAnotherAndDiesWithItsWatcher) {
     QSemaphore release;
     std::atomic<int> calls{0};
     std::atomic<bool> heldListingDone{false};
-    QTemporaryDir dir;
-    const ListedFile kept{urlOf(dir.path() + "/kept.png"), at(1), {}};
-    const ListedFile fresh{urlOf(dir.path() + "/fresh.png"), at(2), {}};
-    const auto holdSecondListing = [&](const QUrl&) {
+    const ListedFile kept{urlOf(path("kept.png")), at(1), {}};
+    const ListedFile fresh{urlOf(path("fresh.png")), at(2), {}};
+    start({urlOf(dir.path())}, 10, [&](const QUrl&) {
         const int call = ++calls;
         if (call == 2) {
             release.acquire();
@@ -385,10 +370,7 @@ TEST(ScreenshotWatcherLifetime, AHeldListingIsNeverJoinedByAnotherAndDiesWithIts
         }
         return test::readable(call <= 2 ? ScreenshotWatcher::Listing{kept}
                                         : ScreenshotWatcher::Listing{kept, fresh});
-    };
-
-    Started started({urlOf(dir.path())}, 10, holdSecondListing);
-    auto& [recorder, watcher] = started;
+    });
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.reports.size() == 1; }, kTimeoutMs));
 
     watcher->rescan();  // held back
@@ -396,7 +378,7 @@ TEST(ScreenshotWatcherLifetime, AHeldListingIsNeverJoinedByAnotherAndDiesWithIts
     watcher->rescan();
     watcher->rescan();
     release.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.hasAdded("fresh.png"); }, kTimeoutMs));
+    ASSERT_TRUE(added("fresh.png"));
     EXPECT_EQ(calls, 3);
     EXPECT_TRUE(recorder.names(Report::removed).isEmpty());
 

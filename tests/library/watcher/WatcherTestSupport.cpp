@@ -1,5 +1,7 @@
 #include "WatcherTestSupport.h"
 
+#include "FileBytes.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -29,8 +31,7 @@ FolderListing::Result readable(const ScreenshotWatcher::Listing& files) {
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+    if (!put(path, bytes)) {
         throw std::runtime_error("cannot write " + path.toStdString());
     }
 }
