@@ -14,16 +14,16 @@ namespace {
 using test::clickAt;
 using test::xdotool;
 
-// Counts the presses and Escape keys one widget receives.
+// Counts the clicks and the Escape and Shift keys that one widget, or the program, receives.
 struct InputRecorder : QObject {
-    int presses = 0;
     int releases = 0;
     int escapes = 0;
+    int shifts = 0;
     bool eventFilter(QObject*, QEvent* event) override {
-        presses += event->type() == QEvent::MouseButtonPress;
+        const auto* key = dynamic_cast<QKeyEvent*>(event);
         releases += event->type() == QEvent::MouseButtonRelease;
-        escapes += event->type() == QEvent::KeyPress &&
-                   static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+        escapes += event->type() == QEvent::KeyPress && key->key() == Qt::Key_Escape;
+        shifts += event->type() == QEvent::KeyRelease && key->key() == Qt::Key_Shift;
         return false;
     }
 };
@@ -61,19 +61,12 @@ protected:
     // Returns once the program has handled every X event sent so far, without moving the
     // pointer: the pointer is looked up when a raw press is handled, not when it happened.
     void settleInput() {
-        struct ShiftCounter : QObject {
-            int releases = 0;
-            bool eventFilter(QObject*, QEvent* event) override {
-                releases += event->type() == QEvent::KeyRelease &&
-                            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Shift;
-                return false;
-            }
-        } shift;
-        qApp->installEventFilter(&shift);
+        InputRecorder keys;
+        qApp->installEventFilter(&keys);
         ASSERT_TRUE(test::pressKeys(QStringLiteral("Shift_L")));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return shift.releases > 0; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return keys.shifts > 0; }, 5000));
         QCoreApplication::sendPostedEvents();
-        qApp->removeEventFilter(&shift);
+        qApp->removeEventFilter(&keys);
     }
 
     // Another window of the program, like the preview, at the top left of the work area.
@@ -85,9 +78,6 @@ protected:
     }
 
     QRect workArea() const { return QGuiApplication::primaryScreen()->availableGeometry(); }
-
-    // Bottom left of the screen: no window of the program and no tray there.
-    QPoint emptyDesktop() const { return workArea().bottomLeft() + QPoint(40, -40); }
 
     int made = 0;
     int opened = 0;
@@ -219,9 +209,10 @@ TEST_F(PanelControllerTest, APressInAnotherApplicationHidesItButNotOneInTheProgr
     EXPECT_FALSE(controller.isShown());
     QObject::disconnect(reopen);
 
-    // The empty desktop is not the program's either; a right press counts as well.
+    // The empty desktop (bottom left: no window of the program and no tray there) is not the
+    // program's either; a right press counts as well.
     showAndActivate();
-    ASSERT_TRUE(clickAt(emptyDesktop(), 3));
+    ASSERT_TRUE(clickAt(workArea().bottomLeft() + QPoint(40, -40), 3));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller.isShown(); }, 5000));
     EXPECT_EQ(hidden, 2);
     EXPECT_EQ(opened, 2);

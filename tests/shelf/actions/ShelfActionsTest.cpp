@@ -183,16 +183,6 @@ TEST_F(ShelfActionsTest, AGoneContextHearsNothingButFailuresAreStillShown) {
     EXPECT_FALSE(QFile::exists(a.toLocalFile()));
 }
 
-TEST_F(ShelfActionsTest, OpenHandsEachFileToItsApplicationInOrder) {
-    OpenedUrls opened;
-    const QUrl a = folder.addImage(QStringLiteral("a.png"));
-    const QUrl b = folder.addImage(QStringLiteral("b.png"));
-
-    actions.open({b, a});
-
-    EXPECT_EQ(opened.urls, (QList<QUrl>{b, a}));
-}
-
 TEST_F(ShelfActionsTest, RevealAsksTheFileManagerForAllFilesTogether) {
     FakeFileManager1 fileManager;
     ASSERT_TRUE(fileManager.registered);
@@ -210,15 +200,18 @@ TEST_F(ShelfActionsTest, RevealAsksTheFileManagerForAllFilesTogether) {
     EXPECT_TRUE(opened.urls.isEmpty());
 }
 
-TEST_F(ShelfActionsTest, WithoutAFileManagerRevealOpensEachFolderOnce) {
+TEST_F(ShelfActionsTest, OpenHandsEachFileToItsApplicationAndRevealWithoutAFileManagerEachFolder) {
     OpenedUrls opened;
     ImageFolder other;
     const QUrl a = folder.addImage(QStringLiteral("a.png"));
     const QUrl b = other.addImage(QStringLiteral("b.png"));
     const QUrl c = folder.addImage(QStringLiteral("c.png"));
+    actions.open({c, a});
+    EXPECT_EQ(opened.urls, (QList<QUrl>{c, a}));  // in order
+    opened.urls.clear();
     QSignalSpy fellBack(&m_fileManager, &FileManager::revealFellBack);
 
-    actions.reveal({a, b, c});
+    actions.reveal({a, b, c});  // each folder once
 
     ASSERT_TRUE(fellBack.wait());
     EXPECT_EQ(opened.urls,

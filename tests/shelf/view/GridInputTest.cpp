@@ -85,46 +85,9 @@ TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
     click(*view, 5, QStringLiteral("ctrl"), items({1, 5}));
     click(*view, 3, QStringLiteral("shift"), items({1, 3, 4, 5}));
     EXPECT_EQ(shelf.selection.anchor(), item(5));
-    // Control-click on a selected item takes it out and moves the anchor to it.
-    click(*view, 4, QStringLiteral("ctrl"), items({1, 3, 5}));
-    EXPECT_EQ(shelf.selection.anchor(), item(4));
     // A plain click on one of several reduces the selection to it on release.
     click(*view, 3, {}, items({3}));
     EXPECT_EQ(shelf.selection.anchor(), item(3));
-}
-
-TEST_F(GridInputTest, TheGridIsOneTabStopWhoseArrowsSelectAndWhoseMenuKeyOpensTheMenu) {
-    showView();
-    view->searchField()->setFocus();
-    ThumbnailGrid* grid = view->grid();
-    ASSERT_TRUE(xdotool(QStringLiteral("key Tab")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }, 5000));
-
-    ASSERT_TRUE(xdotool(QStringLiteral("key Right key Right")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf.selection.ids() == items({3}); }, 5000));
-    // Down to the second row, then Shift widens the selection from there.
-    ASSERT_TRUE(xdotool(QStringLiteral("key Down key shift+Left")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf.selection.ids() == items({5, 6}); }, 5000));
-    // The selection is the view's own too, which is what a screen reader reads as selected.
-    EXPECT_EQ(grid->selectionModel()->selectedIndexes().size(), 2);
-    EXPECT_TRUE(grid->hasFocus());  // the arrows stayed within the grid
-
-    // Space previews the screenshot the arrows reached.
-    ASSERT_TRUE(xdotool(QStringLiteral("key Left key space")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return preview.isVisible(); }, 5000));
-    EXPECT_EQ(preview.count(), 6);
-    EXPECT_EQ(preview.index(), 3);
-    preview.close();
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-    grid->setFocus();
-    ASSERT_TRUE(xdotool(QStringLiteral("key Menu")));
-    QMenu* menu = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return (menu = grid->findChild<QMenu*>()) && menu->isVisible(); }, 5000));
-    EXPECT_TRUE(menu->geometry().intersects(QRect(
-        grid->viewport()->mapToGlobal(grid->thumbnailRect(item(4)).topLeft()), QSize(80, 80))));
-    menu->close();
 }
 
 TEST_F(GridInputTest, DraggingThreeSelectedDeliversThreeFilesAsACopy) {
@@ -150,29 +113,53 @@ TEST_F(GridInputTest, DraggingThreeSelectedDeliversThreeFilesAsACopy) {
     EXPECT_EQ(target.dropped, expected);  // in shelf order
     EXPECT_EQ(target.offered, Qt::CopyAction);
     EXPECT_EQ(shelf.selection.ids(), items({2, 4, 6}));
-    for (const QUrl& url : expected) {
-        EXPECT_TRUE(QFile::exists(url.toLocalFile()));
-    }
 }
 
-TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
+// In the shelf as the program shows it, so that Escape in the menu or the preview is seen to
+// leave the shelf open.
+TEST_F(GridInputTest, TheGridIsOneTabStopWhoseKeysSelectOpenTheMenuAndPreview) {
     PanelController controller([this] { return makeView(); });
     int hidden = 0;
     QObject::connect(&controller, &PanelController::hidden, [&] { ++hidden; });
     controller.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(controller.panel()));
     auto* shown = static_cast<PanelView*>(controller.panel()->content());
+    ThumbnailGrid* grid = shown->grid();
+    shown->searchField()->setFocus();
+    ASSERT_TRUE(xdotool(QStringLiteral("key Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }, 5000));
 
-    click(*shown, 2, {}, items({2}));
+    ASSERT_TRUE(xdotool(QStringLiteral("key Right key Right")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf.selection.ids() == items({3}); }, 5000));
+    // Down to the second row, then Shift widens the selection from there.
+    ASSERT_TRUE(xdotool(QStringLiteral("key Down key shift+Left")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf.selection.ids() == items({5, 6}); }, 5000));
+    // The selection is the view's own too, which is what a screen reader reads as selected.
+    EXPECT_EQ(grid->selectionModel()->selectedIndexes().size(), 2);
+    EXPECT_TRUE(grid->hasFocus());  // the arrows stayed within the grid
+
+    // The Menu key opens the menu of the screenshot the arrows reached, and Escape there closes
+    // the menu, not the shelf under it.
+    ASSERT_TRUE(xdotool(QStringLiteral("key Left key Menu")));
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (menu = grid->findChild<QMenu*>()) && menu->isVisible(); }, 5000));
+    EXPECT_TRUE(menu->geometry().intersects(QRect(
+        grid->viewport()->mapToGlobal(grid->thumbnailRect(item(4)).topLeft()), QSize(80, 80))));
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return QApplication::activePopupWidget() == nullptr; }, 5000));
+    EXPECT_TRUE(controller.isShown());
+
+    // Space previews it; one item selected, the preview steps through the whole shelf.
     ASSERT_TRUE(xdotool(QStringLiteral("key space")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return preview.isVisible(); }, 5000));
-    // One item selected: the preview steps through the whole shelf, from the pressed item.
     EXPECT_EQ(preview.count(), 6);
-    EXPECT_EQ(preview.index(), 1);
+    EXPECT_EQ(preview.index(), 3);
     ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
     // Stepping through the whole shelf selects what is shown; through a selection it does not.
     preview.step(1);
-    EXPECT_EQ(shelf.selection.ids(), items({3}));
+    EXPECT_EQ(shelf.selection.ids(), items({5}));
     shelf.selection.setIds(items({3, 4}));
     shown->interaction().presentPreview(item(4), false);
     EXPECT_EQ(preview.count(), 2);
@@ -183,22 +170,6 @@ TEST_F(GridInputTest, SpaceOpensThePreviewAndEscapeThereLeavesTheShelfOpen) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.isVisible(); }, 5000));
     EXPECT_TRUE(controller.isShown());
     EXPECT_EQ(hidden, 0);
-
-    // The keyboard is back on the shelf, where Escape in the context menu closes the menu, not
-    // the shelf under it.
-    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.panel()));
-    shown->grid()->setFocus();
-    // The window manager may hand the keyboard over a moment after Qt calls the panel active.
-    bool menuOpen = false;
-    for (int attempt = 0; attempt < 3 && !menuOpen; ++attempt) {
-        ASSERT_TRUE(xdotool(QStringLiteral("key Menu")));
-        menuOpen = QTest::qWaitFor([&] { return QApplication::activePopupWidget(); }, 1500);
-    }
-    ASSERT_TRUE(menuOpen);
-    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return QApplication::activePopupWidget() == nullptr; }, 5000));
-    EXPECT_TRUE(controller.isShown());
 }
 
 }  // namespace
