@@ -91,21 +91,18 @@ TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {
 }
 
 TEST_F(ImagePreviewTest, SpaceAndEscapeCloseItAndAreNotPassedOn) {
-    preview.show(urls, ids, 0);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
-    KeyPresses passedOn(preview.panel());
-
-    press(preview.panel(), Qt::Key_Space);
-    EXPECT_FALSE(preview.isVisible());
-
-    preview.toggle(urls, ids, 0);
-    ASSERT_TRUE(preview.isVisible());
-    const LogTail log;
-    press(preview.panel(), Qt::Key_Escape);
-    EXPECT_FALSE(preview.isVisible());
-    EXPECT_EQ(log.count(QStringLiteral("preview key code=53 handled=true")), 1);
-    EXPECT_TRUE(preview.panel()->imageView()->currentImage().isNull());
-    EXPECT_EQ(passedOn.count, 0);
+    for (const auto& [key, code] : {std::pair{Qt::Key_Space, 49}, {Qt::Key_Escape, 53}}) {
+        SCOPED_TRACE(code);
+        preview.toggle(urls, ids, 0);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+        KeyPresses passedOn(preview.panel());
+        const LogTail log;
+        press(preview.panel(), key);
+        EXPECT_FALSE(preview.isVisible());
+        EXPECT_EQ(log.count(QStringLiteral("preview key code=%1 handled=true").arg(code)), 1);
+        EXPECT_TRUE(preview.panel()->imageView()->currentImage().isNull());
+        EXPECT_EQ(passedOn.count, 0);
+    }
 }
 
 TEST_F(ImagePreviewTest, NothingIsHandledWhileATextFieldHasTheFocus) {
