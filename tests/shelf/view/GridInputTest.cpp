@@ -51,17 +51,16 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
     }
     QUuid item(int n) const { return shelf.idOf(QStringLiteral("shot %1.png").arg(n)); }
-    QPoint centreOf(const PanelView& view, int n) const {
-        const ThumbnailGrid* grid = view.grid();
+    QPoint centreOf(int n) const {
+        const ThumbnailGrid* grid = view->grid();
         return grid->viewport()->mapToGlobal(grid->thumbnailRect(item(n)).center());
     }
     // Clicks and waits until the selection says the click was handled.
-    void click(const PanelView& view, int n, const QString& modifier,
-               const SelectionModel::IdSet& expected) {
+    void click(int n, const QString& modifier, const SelectionModel::IdSet& expected) {
         const QString press = modifier.isEmpty()
                                   ? QStringLiteral("click 1")
                                   : QStringLiteral("keydown %1 click 1 keyup %1").arg(modifier);
-        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(at(centreOf(view, n)), press)));
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(at(centreOf(n)), press)));
         EXPECT_TRUE(QTest::qWaitFor([&] { return shelf.selection.ids() == expected; }, 5000))
             << "after clicking item " << n << " with '" << modifier.toStdString() << "'";
     }
@@ -81,12 +80,12 @@ protected:
 TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
     showView();
 
-    click(*view, 1, {}, items({1}));
-    click(*view, 5, QStringLiteral("ctrl"), items({1, 5}));
-    click(*view, 3, QStringLiteral("shift"), items({1, 3, 4, 5}));
+    click(1, {}, items({1}));
+    click(5, QStringLiteral("ctrl"), items({1, 5}));
+    click(3, QStringLiteral("shift"), items({1, 3, 4, 5}));
     EXPECT_EQ(shelf.selection.anchor(), item(5));
     // A plain click on one of several reduces the selection to it on release.
-    click(*view, 3, {}, items({3}));
+    click(3, {}, items({3}));
     EXPECT_EQ(shelf.selection.anchor(), item(3));
 }
 
@@ -103,7 +102,7 @@ TEST_F(GridInputTest, DraggingThreeSelectedDeliversThreeFilesAsACopy) {
     xdotoolDetached(QStringLiteral("mousemove %1 mousedown 1 sleep 0.1 mousemove_relative 0 10 "
                                    "sleep 0.2 mousemove %2 sleep 0.2 mousemove_relative 5 5 "
                                    "sleep 0.2 mouseup 1")
-                        .arg(at(centreOf(*view, 4)), at(drop)));
+                        .arg(at(centreOf(4)), at(drop)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !target.dropped.isEmpty(); }, 10000));
 
     QList<QUrl> expected;
