@@ -79,7 +79,8 @@ TEST_F(OnboardingModelTest, TheDetectedFolderIsExplainedCheckedAndNeverAdded) {
     EXPECT_TRUE(settings.hasCompletedOnboarding());
 }
 
-TEST_F(OnboardingModelTest, CustomIsSelectableOnlyOnceAFolderWasPicked) {
+TEST_F(OnboardingModelTest, CustomIsSelectableOnceAFolderWasPickedAndAddedBeforeItsCheck) {
+    model.setStep(Step::chooseFolder);
     model.select(Choice::custom);
     EXPECT_EQ(model.choice(), Choice::detected);
 
@@ -96,12 +97,8 @@ TEST_F(OnboardingModelTest, CustomIsSelectableOnlyOnceAFolderWasPicked) {
     EXPECT_EQ(model.folder(), detected);
     model.select(Choice::custom);
     EXPECT_EQ(model.folder(), picked);
-}
 
-TEST_F(OnboardingModelTest, ACustomFolderIsAddedBeforeItsCheckWithoutTheExplanation) {
-    answers = {picked};
-    model.setStep(Step::chooseFolder);
-    model.pickCustomFolder();
+    // Confirmed, it is added and checked without the explanation.
     model.confirmFolder();
     EXPECT_EQ(model.step(), Step::checking);
     EXPECT_EQ(settings.watchedFolders(), QStringList{picked.toLocalFile()});
