@@ -79,9 +79,6 @@ protected:
         EXPECT_TRUE(panel && QTest::qWaitForWindowActive(panel));
         return panel ? panel->findChild<FeatureTourOverlay*>() : nullptr;
     }
-    PanelView* view() const {
-        return static_cast<PanelView*>(delegate->panelController()->panel()->content());
-    }
     bool settled(FeatureTourOverlay* overlay) const {
         return overlay->cutout() == overlay->cutoutFor(tour().currentStep().target);
     }
@@ -189,7 +186,8 @@ TEST_F(FirstRunTest, TheTourAdvancesByClickAndReturnLetsTheCutOutThroughAndResum
     test::xdotool(QStringLiteral("mousemove %1 click --repeat 2 1")
                       .arg(test::at(title->mapToGlobal(title->rect().center())))
                       .split(u' '));
-    QLineEdit* search = view()->searchField();
+    QLineEdit* search =
+        static_cast<PanelView*>(delegate->panelController()->panel()->content())->searchField();
     clickAt(search->mapToGlobal(search->rect().center()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return search->hasFocus(); }, 5000));
     QTest::qWait(200);
