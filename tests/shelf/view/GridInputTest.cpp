@@ -43,13 +43,6 @@ protected:
     PanelView* makeView() {
         return new PanelView(*shelf.store, shelf.selection, shelf.settings, shelf.services());
     }
-    // The view alone on screen, with the keyboard.
-    void showView() {
-        view.reset(makeView());
-        view->move(80, 80);
-        view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-    }
     QUuid item(int n) const { return shelf.idOf(QStringLiteral("shot %1.png").arg(n)); }
     QPoint centreOf(int n) const {
         const ThumbnailGrid* grid = view->grid();
@@ -77,8 +70,12 @@ protected:
     std::unique_ptr<PanelView> view;
 };
 
-TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
-    showView();
+TEST_F(GridInputTest, ControlAndShiftClicksSelectAndADragCopiesTheSelection) {
+    // The view alone on screen, with the keyboard.
+    view.reset(makeView());
+    view->move(80, 80);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
 
     click(1, {}, items({1}));
     click(5, QStringLiteral("ctrl"), items({1, 5}));
@@ -87,10 +84,8 @@ TEST_F(GridInputTest, ControlAndShiftClicksOnTheGrid) {
     // A plain click on one of several reduces the selection to it on release.
     click(3, {}, items({3}));
     EXPECT_EQ(shelf.selection.anchor(), item(3));
-}
 
-TEST_F(GridInputTest, DraggingThreeSelectedDeliversThreeFilesAsACopy) {
-    showView();
+    // Dragging three selected delivers the three files as a copy.
     DropTarget target;
     target.move(700, 250);
     target.show();
