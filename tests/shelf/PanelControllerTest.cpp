@@ -69,14 +69,6 @@ protected:
         qApp->removeEventFilter(&keys);
     }
 
-    // Another window of the program, like the preview, at the top left of the work area.
-    void showProgramWindow(QWidget& window, InputRecorder& input) {
-        window.setGeometry(QRect(workArea().topLeft() + QPoint(20, 20), QSize(200, 150)));
-        window.installEventFilter(&input);
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    }
-
     QRect workArea() const { return QGuiApplication::primaryScreen()->availableGeometry(); }
 
     int made = 0;
@@ -186,7 +178,10 @@ TEST_F(PanelControllerTest, APressInAnotherApplicationOrEscapeInTheShelfHidesItB
     // Another window of the program, like the preview: clicking it keeps the shelf open.
     QWidget preview;
     InputRecorder previewInput;
-    showProgramWindow(preview, previewInput);
+    preview.setGeometry(QRect(workArea().topLeft() + QPoint(20, 20), QSize(200, 150)));
+    preview.installEventFilter(&previewInput);
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
     ASSERT_TRUE(clickAt(preview.geometry().center()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return previewInput.releases == 1; }, 5000));
     QCoreApplication::sendPostedEvents();
