@@ -15,12 +15,9 @@ namespace {
 
 class FeatureTourModelTest : public ::testing::Test {
 protected:
-    FeatureTourModelTest()
-        : defaults(dir.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
-
     QTemporaryDir dir;
-    UserDefaults defaults;
-    Settings settings;
+    UserDefaults defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Settings settings{defaults};
     FeatureTourModel tour{settings};
 };
 
