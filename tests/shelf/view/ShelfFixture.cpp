@@ -23,9 +23,7 @@ Trash::Result PickyTrash::moveToTrash(const QList<QUrl>& urls) const {
 }
 
 ShelfFixture::ShelfFixture()
-    : defaults(dir.filePath(QStringLiteral("defaults.json")))
-    , settings(defaults)
-    , store(std::make_unique<ScreenshotStore>(
+    : store(std::make_unique<ScreenshotStore>(
           [this](const OCRService::Job& job, OCRService::Completion completion) {
               pendingText.insert(QFileInfo(job.path).fileName(), std::move(completion));
           },

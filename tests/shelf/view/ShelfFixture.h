@@ -73,8 +73,8 @@ public:
     QUuid idOf(const QString& name) const;
 
     QTemporaryDir dir;
-    UserDefaults defaults;
-    Settings settings;
+    UserDefaults defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Settings settings{defaults};
     DecodeBudget budget{DecodeBudget::processCapacity};
     // Its own, declared after the budget: destroyed first, it waits for decodes still holding it.
     QThreadPool thumbnails;
