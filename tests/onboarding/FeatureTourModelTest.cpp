@@ -15,16 +15,14 @@ namespace {
 
 class FeatureTourModelTest : public ::testing::Test {
 protected:
-    FeatureTourModelTest()
-        : defaults(dir.filePath(QStringLiteral("defaults.json"))), settings(defaults) {}
-
     QTemporaryDir dir;
-    UserDefaults defaults;
-    Settings settings;
+    UserDefaults defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Settings settings{defaults};
     FeatureTourModel tour{settings};
 };
 
-TEST_F(FeatureTourModelTest, HidingSuspendsAtTheStepAndTheLastAdvanceCompletes) {
+TEST_F(FeatureTourModelTest,
+       HidingSuspendsAtTheStepTheLastAdvanceOrASkipCompletesAndAResetStartsOver) {
     const test::LogTail log;
     tour.beginIfNeeded();
     ASSERT_TRUE(tour.isActive());
@@ -52,18 +50,17 @@ TEST_F(FeatureTourModelTest, HidingSuspendsAtTheStepAndTheLastAdvanceCompletes) 
     FeatureTourModel nextRun(settings);
     nextRun.beginIfNeeded();
     EXPECT_FALSE(nextRun.isActive());
-}
 
-TEST_F(FeatureTourModelTest, SkipEndsItForGoodFromAnyStep) {
-    tour.beginIfNeeded();
-    tour.finish();
-    EXPECT_FALSE(tour.isActive());
-    EXPECT_TRUE(settings.hasCompletedFeatureTour());
     settings.resetFeatureTour();  // what --reset-tour leaves for the next launch
-    FeatureTourModel nextRun(settings);
-    nextRun.beginIfNeeded();
-    EXPECT_TRUE(nextRun.isActive());
-    EXPECT_EQ(nextRun.stepIndex(), 0);
+    FeatureTourModel afterReset(settings);
+    afterReset.beginIfNeeded();
+    EXPECT_TRUE(afterReset.isActive());
+    EXPECT_EQ(afterReset.stepIndex(), 0);
+    // Skip ends it for good from any step.
+    afterReset.advance();
+    afterReset.finish();
+    EXPECT_FALSE(afterReset.isActive());
+    EXPECT_TRUE(settings.hasCompletedFeatureTour());
 }
 
 TEST_F(FeatureTourModelTest, TheLastStepNamesTheShortcutAsItIsNow) {

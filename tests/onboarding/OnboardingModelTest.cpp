@@ -24,13 +24,6 @@ namespace {
 // answers the test gives by folder, each held back until the test releases it.
 class OnboardingModelTest : public ::testing::Test {
 protected:
-    OnboardingModelTest()
-        : defaults(dir.filePath(QStringLiteral("defaults.json")))
-        , settings(defaults)
-        , model(
-              detected, settings, [this](const QUrl& startIn) { return choose(startIn); },
-              [this](const QUrl& folder) { return probe(folder); }) {}
-
     std::optional<QUrl> choose(const QUrl& startIn) {
         chooserStartedIn.append(startIn);
         std::optional<QUrl> next = answers.front();
@@ -53,13 +46,15 @@ protected:
     const QUrl detected = QUrl::fromLocalFile(QStringLiteral("/home/u/Desktop"));
     const QUrl picked = QUrl::fromLocalFile(QStringLiteral("/srv/shots"));
     QTemporaryDir dir;
-    UserDefaults defaults;
-    Settings settings;
+    UserDefaults defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Settings settings{defaults};
     std::deque<std::optional<QUrl>> answers;
     QList<QUrl> chooserStartedIn;
     QList<QUrl> probed;
     std::shared_ptr<QPromise<Status>> pending;
-    OnboardingModel model;
+    OnboardingModel model{detected, settings,
+                          [this](const QUrl& startIn) { return choose(startIn); },
+                          [this](const QUrl& folder) { return probe(folder); }};
 };
 
 TEST_F(OnboardingModelTest, TheDetectedFolderIsExplainedCheckedAndNeverAdded) {
@@ -79,7 +74,8 @@ TEST_F(OnboardingModelTest, TheDetectedFolderIsExplainedCheckedAndNeverAdded) {
     EXPECT_TRUE(settings.hasCompletedOnboarding());
 }
 
-TEST_F(OnboardingModelTest, CustomIsSelectableOnlyOnceAFolderWasPicked) {
+TEST_F(OnboardingModelTest, CustomIsSelectableOnceAFolderWasPickedAndAddedBeforeItsCheck) {
+    model.setStep(Step::chooseFolder);
     model.select(Choice::custom);
     EXPECT_EQ(model.choice(), Choice::detected);
 
@@ -96,12 +92,8 @@ TEST_F(OnboardingModelTest, CustomIsSelectableOnlyOnceAFolderWasPicked) {
     EXPECT_EQ(model.folder(), detected);
     model.select(Choice::custom);
     EXPECT_EQ(model.folder(), picked);
-}
 
-TEST_F(OnboardingModelTest, ACustomFolderIsAddedBeforeItsCheckWithoutTheExplanation) {
-    answers = {picked};
-    model.setStep(Step::chooseFolder);
-    model.pickCustomFolder();
+    // Confirmed, it is added and checked without the explanation.
     model.confirmFolder();
     EXPECT_EQ(model.step(), Step::checking);
     EXPECT_EQ(settings.watchedFolders(), QStringList{picked.toLocalFile()});

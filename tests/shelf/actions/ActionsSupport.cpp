@@ -1,6 +1,7 @@
 #include "ActionsSupport.h"
 
-#include <QFile>
+#include "FileBytes.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QTest>
@@ -42,19 +43,14 @@ QUrl ImageFolder::addImage(const QString& name, QSize size, QColor color) const 
 }
 
 QUrl ImageFolder::addBroken(const QString& name) const {
-    QFile file(path(name));
-    file.open(QIODevice::WriteOnly);
-    file.write("not an image");
+    put(path(name), "not an image");
     return QUrl::fromLocalFile(path(name));
 }
 
 QUrl ImageFolder::addAnimation(const QString& name) const {
-    QFile file(path(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(gifHead, sizeof gifHead - 1);
-    file.write(gifWhite, sizeof gifWhite - 1);
-    file.write(gifBlack, sizeof gifBlack - 1);
-    file.write(";");
+    put(path(name), QByteArray(gifHead, sizeof gifHead - 1) +
+                        QByteArray(gifWhite, sizeof gifWhite - 1) +
+                        QByteArray(gifBlack, sizeof gifBlack - 1) + ';');
     return QUrl::fromLocalFile(path(name));
 }
 

@@ -91,78 +91,70 @@ TEST_F(ImagePreviewTest, ArrowsStepWithWrapAndTheCounterAndSelectionFollow) {
 }
 
 TEST_F(ImagePreviewTest, SpaceAndEscapeCloseItAndAreNotPassedOn) {
-    preview.show(urls, ids, 0);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
-    KeyPresses passedOn(preview.panel());
-
-    press(preview.panel(), Qt::Key_Space);
-    EXPECT_FALSE(preview.isVisible());
-
-    preview.toggle(urls, ids, 0);
-    ASSERT_TRUE(preview.isVisible());
-    const LogTail log;
-    press(preview.panel(), Qt::Key_Escape);
-    EXPECT_FALSE(preview.isVisible());
-    EXPECT_EQ(log.count(QStringLiteral("preview key code=53 handled=true")), 1);
-    EXPECT_TRUE(preview.panel()->imageView()->currentImage().isNull());
-    EXPECT_EQ(passedOn.count, 0);
+    for (const auto& [key, code] : {std::pair{Qt::Key_Space, 49}, {Qt::Key_Escape, 53}}) {
+        SCOPED_TRACE(code);
+        preview.toggle(urls, ids, 0);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.panel()));
+        KeyPresses passedOn(preview.panel());
+        const LogTail log;
+        press(preview.panel(), key);
+        EXPECT_FALSE(preview.isVisible());
+        EXPECT_EQ(log.count(QStringLiteral("preview key code=%1 handled=true").arg(code)), 1);
+        EXPECT_TRUE(preview.panel()->imageView()->currentImage().isNull());
+        EXPECT_EQ(passedOn.count, 0);
+    }
 }
 
-TEST_F(ImagePreviewTest, NothingIsHandledWhileATextFieldHasTheFocus) {
-    QLineEdit search;
-    search.show();
+TEST_F(ImagePreviewTest, KeysInATextFieldOrAnOpenMenuAreTheirsAndOtherwiseThePreviews) {
+    // A window like the shelf: a search field, and a grid, which takes the focus after a click
+    // on its empty space or a drag.
+    QWidget shelf;
+    auto* search = new QLineEdit(&shelf);
+    auto* grid = new QListView(&shelf);
+    grid->move(0, 40);
+    shelf.show();
     preview.show(urls, ids, 1);
     // The window manager activates the preview once it maps it: only then may another window
     // take the keyboard for good.
     ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
-    search.activateWindow();
-    search.setFocus();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&search));
+    shelf.activateWindow();
+    search->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&shelf));
     const LogTail log;
 
-    press(&search, Qt::Key_Space);
-    press(&search, Qt::Key_Left);
-    press(&search, Qt::Key_Escape);
+    press(&shelf, Qt::Key_Space);
+    press(&shelf, Qt::Key_Left);
+    press(&shelf, Qt::Key_Escape);
 
-    EXPECT_EQ(search.text(), QStringLiteral(" "));
-    EXPECT_EQ(search.cursorPosition(), 0);
+    EXPECT_EQ(search->text(), QStringLiteral(" "));
+    EXPECT_EQ(search->cursorPosition(), 0);
     EXPECT_TRUE(preview.isVisible());
     EXPECT_EQ(preview.index(), 1);
     EXPECT_EQ(log.count(QStringLiteral("handled=false")), 3);
 
-    // A window without a text field: the keys are the preview's again.
-    search.clearFocus();
-    press(&search, Qt::Key_Right);
+    // Without a text field in the focus the keys are the preview's again; a list is none.
+    search->clearFocus();
+    press(&shelf, Qt::Key_Right);
     EXPECT_EQ(preview.index(), 2);
-}
-
-TEST_F(ImagePreviewTest, AFocusedListIsNoTextFieldAndAnOpenMenuKeepsItsKeys) {
-    // The shelf's grid takes the focus after a click on its empty space or a drag.
-    QListView grid;
-    grid.show();
-    preview.show(urls, ids, 1);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(preview.panel()));
-    grid.activateWindow();
-    grid.setFocus();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
-    press(&grid, Qt::Key_Right);
-    EXPECT_EQ(preview.index(), 2);
+    grid->setFocus();
+    press(&shelf, Qt::Key_Right);
+    EXPECT_EQ(preview.index(), 3);
 
     // A thumbnail's context menu: its arrows and Escape are the menu's, not the preview's.
     QMenu menu;
     menu.addAction(QStringLiteral("Open"));
     QAction* second = menu.addAction(QStringLiteral("Copy"));
-    menu.popup(grid.mapToGlobal(QPoint(10, 10)));
+    menu.popup(grid->mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
     menu.setActiveAction(menu.actions().first());
     press(&menu, Qt::Key_Down);
     EXPECT_EQ(menu.activeAction(), second);
-    EXPECT_EQ(preview.index(), 2);
+    EXPECT_EQ(preview.index(), 3);
     press(&menu, Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !menu.isVisible(); }));
     EXPECT_TRUE(preview.isVisible());
 
-    press(&grid, Qt::Key_Escape);
+    press(&shelf, Qt::Key_Escape);
     EXPECT_FALSE(preview.isVisible());
 }
 
@@ -197,35 +189,13 @@ TEST_F(ImagePreviewTest, OneItemHasNoCounterAndDoesNotStepTheStartIsClampedAndNo
     EXPECT_EQ(preview.index(), 0);
 }
 
-TEST_F(ImagePreviewTest, ThePanelIsCentredOnTheScreenAndImagesAreOnlyScaledDown) {
-    const QUrl large = folder.addImage(QStringLiteral("large.png"), {3000, 1000});
-    const QUrl small = folder.addImage(QStringLiteral("small.png"), {100, 50});
-    preview.show({large, small}, {ids[0], ids[1]}, 0);
-    PreviewPanel* panel = preview.panel();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
-
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_LT(panel->width(), screen.width());
-    EXPECT_LE((panel->geometry().center() - screen.center()).manhattanLength(), 2);
-
-    const PreviewImageView* view = panel->imageView();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isLoading(); }));
-    const QRect shrunk = view->imageRect();
-    EXPECT_EQ(shrunk.width(), view->width());
-    EXPECT_NEAR(shrunk.height(), view->width() / 3, 1);
-    EXPECT_TRUE(view->rect().contains(shrunk));
-
-    preview.step(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isLoading(); }));
-    EXPECT_EQ(view->imageRect().size(), QSize(100, 50));
-    EXPECT_EQ(view->imageRect().center(), view->rect().center());
-}
-
-TEST_F(ImagePreviewTest, ImagesDecodeOffTheMainThreadAndOnlyTheLatestIsShown) {
+TEST_F(ImagePreviewTest, ImagesDecodeOffTheMainThreadOnlyTheLatestShownAndOnlyScaledDown) {
     const QUrl large = folder.addImage(QStringLiteral("large.png"), {6000, 4000});
     const QUrl small = folder.addImage(QStringLiteral("small.png"), {100, 50});
-    preview.show({large, small}, {ids[0], ids[1]}, 0);
-    const PreviewImageView* view = preview.panel()->imageView();
+    const QUrl wide = folder.addImage(QStringLiteral("wide.png"), {3000, 1000});
+    preview.show({large, small, wide}, {ids[0], ids[1], ids[2]}, 0);
+    PreviewPanel* panel = preview.panel();
+    const PreviewImageView* view = panel->imageView();
     // Returned before the decode: the window answers while the image is on its way.
     EXPECT_TRUE(view->isLoading());
     EXPECT_TRUE(view->currentImage().isNull());
@@ -238,6 +208,20 @@ TEST_F(ImagePreviewTest, ImagesDecodeOffTheMainThreadAndOnlyTheLatestIsShown) {
     }));
     // One decode at a time, in order: no result for the large one can come after this.
     EXPECT_FALSE(largeShown);
+    // A small image is not scaled up, and the panel is centred on the screen.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    EXPECT_EQ(view->imageRect().size(), QSize(100, 50));
+    EXPECT_EQ(view->imageRect().center(), view->rect().center());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LT(panel->width(), screen.width());
+    EXPECT_LE((panel->geometry().center() - screen.center()).manhattanLength(), 2);
+
+    preview.step(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isLoading(); }));
+    const QRect shrunk = view->imageRect();
+    EXPECT_EQ(shrunk.width(), view->width());
+    EXPECT_NEAR(shrunk.height(), view->width() / 3, 1);
+    EXPECT_TRUE(view->rect().contains(shrunk));
 }
 
 TEST_F(ImagePreviewTest, TheCloseButtonOnlyHidesThePanelWhichComesBackInPlace) {

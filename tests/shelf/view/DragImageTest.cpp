@@ -61,6 +61,13 @@ protected:
         model.setData(index, id, ScreenshotStore::IdRole);
         option.rect = QRect(0, 0, 128, 98);
     }
+    QImage paintedCell() const {
+        QImage cell(option.rect.size(), QImage::Format_ARGB32);
+        cell.fill(Qt::black);
+        QPainter painter(&cell);
+        delegate.paint(&painter, option, index);
+        return cell;
+    }
 
     SelectionModel selection;
     const ThumbnailDelegate delegate{selection};
@@ -73,11 +80,7 @@ protected:
 TEST_F(ThumbnailCell, AThumbnailReplacedAtTheSameSizeIsDrawnAnew) {
     const auto centre = [&](Qt::GlobalColor color) {
         model.setData(index, filled({160, 90}, color), ScreenshotStore::ThumbnailRole);
-        QImage cell(option.rect.size(), QImage::Format_ARGB32);
-        QPainter painter(&cell);
-        delegate.paint(&painter, option, index);
-        painter.end();
-        return cell.pixelColor(option.rect.center());
+        return paintedCell().pixelColor(option.rect.center());
     };
     EXPECT_EQ(centre(Qt::red), QColor(Qt::red));
     EXPECT_EQ(centre(Qt::blue), QColor(Qt::blue));  // new contents, or a sharper copy
@@ -88,16 +91,9 @@ TEST_F(ThumbnailCell, TheSelectionShowsInAHighContrastPaletteOverAScreenshotOfIt
     option.palette.setColor(QPalette::HighlightedText, Qt::black);
     option.palette.setColor(QPalette::WindowText, Qt::white);
     model.setData(index, filled({160, 98}, Qt::yellow), ScreenshotStore::ThumbnailRole);
-    const auto cell = [&] {
-        QImage image(option.rect.size(), QImage::Format_ARGB32);
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        delegate.paint(&painter, option, index);
-        return image;
-    };
-    const QImage plain = cell();
+    const QImage plain = paintedCell();
     selection.setIds({id});
-    const QImage selected = cell();
+    const QImage selected = paintedCell();
     // Somewhere well inside the thumbnail's edge the selected cell is far from the plain one.
     int strongest = 0;
     for (int x = 4; x < 40; ++x) {

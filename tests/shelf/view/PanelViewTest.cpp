@@ -11,7 +11,6 @@
 #include "ShelfFixture.h"
 #include "platform/TimerSource.h"
 #include "shelf/FirstCaptureBanner.h"
-#include "shelf/ImagePreviewController.h"
 #include "shelf/OlderMatches.h"
 #include "shelf/PanelView.h"
 #include "shelf/ShelfFilter.h"
@@ -20,14 +19,6 @@
 
 namespace framlet {
 namespace {
-
-QStringList titlesOf(const QMenu& menu) {
-    QStringList titles;
-    for (const QAction* action : menu.actions()) {
-        titles.append(action->isSeparator() ? QString() : action->text());
-    }
-    return titles;
-}
 
 void trigger(QMenu& menu, const QString& title) {
     for (QAction* action : menu.actions()) {
@@ -41,11 +32,6 @@ void trigger(QMenu& menu, const QString& title) {
 
 class PanelViewTest : public ::testing::Test {
 protected:
-    PanelViewTest() : view(*shelf.store, shelf.selection, shelf.settings, shelf.services()) {
-        QObject::connect(&view, &PanelView::settingsRequested, [this] { ++settingsOpened; });
-        QObject::connect(&view, &PanelView::quitRequested, [this] { ++quits; });
-    }
-
     bool emptyStateShown() const { return view.emptyState()->isVisibleTo(&view); }
     QString emptyText(const char* name) const {
         auto* label = view.findChild<QLabel*>(QString::fromLatin1(name));
@@ -53,10 +39,7 @@ protected:
     }
 
     test::ShelfFixture shelf;
-    ImagePreviewController& preview = shelf.preview;
-    int settingsOpened = 0;
-    int quits = 0;
-    PanelView view;
+    PanelView view{*shelf.store, shelf.selection, shelf.settings, shelf.services()};
 };
 
 TEST_F(PanelViewTest, EmptyStateAndFooterCount) {
@@ -140,7 +123,7 @@ TEST_F(PanelViewTest, FolderPickerNeedsTwoFoldersAndFilters) {
     const QString other = shelf.dir.filePath(QStringLiteral("Elsewhere"));
     QDir().mkpath(other);
     const QUuid here = shelf.addShot(QStringLiteral("here.png"));
-    const QUuid there = shelf.addShot(QStringLiteral("there.png"), true, other);
+    const QUuid there = shelf.addShot(QStringLiteral("there.png"), other);
 
     shelf.settings.setWatchedFolders({shelf.dir.path(), other + QLatin1Char('/')});
     QTabBar* picker = view.folderPicker();
@@ -198,15 +181,17 @@ TEST_F(PanelViewTest, SizeColumnsAndFooterButtons) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return rowOf(1) > rowOf(0); }, 2000));
 
     EXPECT_EQ(view.findChild<QToolButton*>(QStringLiteral("update")), nullptr);
-    int checks = 0;
-    QObject::connect(&view, &PanelView::updateCheckRequested, [&] { ++checks; });
+    QStringList requested;
+    QObject::connect(&view, &PanelView::updateCheckRequested, [&] { requested << "update"; });
+    QObject::connect(&view, &PanelView::settingsRequested, [&] { requested << "settings"; });
+    QObject::connect(&view, &PanelView::quitRequested, [&] { requested << "quit"; });
     view.setUpdateCheckOffered(true);
     auto* update = view.findChild<QToolButton*>(QStringLiteral("update"));
     ASSERT_NE(update, nullptr);
     update->click();
     view.settingsButton()->click();
     view.quitButton()->click();
-    EXPECT_EQ(std::make_tuple(checks, settingsOpened, quits), std::make_tuple(1, 1, 1));
+    EXPECT_EQ(requested, (QStringList{"update", "settings", "quit"}));
 }
 
 TEST_F(PanelViewTest, TheContextMenuCountsTheWholeSelectionAndActsOnTheShownPart) {
@@ -221,7 +206,7 @@ TEST_F(PanelViewTest, TheContextMenuCountsTheWholeSelectionAndActsOnTheShownPart
     shelf.selection.setIds({a, b});
     // An item outside the selection is selected alone first.
     std::unique_ptr<QMenu> menu(view.interaction().contextMenu(c, &view));
-    EXPECT_EQ(titlesOf(*menu)[0], QStringLiteral("Open"));
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Open"));
     EXPECT_EQ(shelf.selection.ids(), SelectionModel::IdSet{c});
     EXPECT_EQ(shelf.selection.anchor(), c);
 
@@ -232,20 +217,20 @@ TEST_F(PanelViewTest, TheContextMenuCountsTheWholeSelectionAndActsOnTheShownPart
     view.searchField()->setText(QStringLiteral("e"));
     ASSERT_EQ(view.filter().visibleIds(), (QList<QUuid>{d, c, a}));
     menu.reset(view.interaction().contextMenu(c, &view));
-    EXPECT_EQ(titlesOf(*menu)[0], QStringLiteral("Open 4 Files"));
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Open 4 Files"));
     trigger(*menu, QStringLiteral("Open 4 Files"));
-    const QString date = shelf.path(QStringLiteral("date.png"));
-    const QString cherry = shelf.path(QStringLiteral("cherry.png"));
-    const QString apple = shelf.path(QStringLiteral("apple.png"));
+    const QStringList shown{shelf.path(QStringLiteral("date.png")),
+                            shelf.path(QStringLiteral("cherry.png")),
+                            shelf.path(QStringLiteral("apple.png"))};
     EXPECT_EQ(shelf.fileManager.opened,
-              (QList<QUrl>{QUrl::fromLocalFile(date), QUrl::fromLocalFile(cherry),
-                           QUrl::fromLocalFile(apple)}));
+              (QList<QUrl>{QUrl::fromLocalFile(shown[0]), QUrl::fromLocalFile(shown[1]),
+                           QUrl::fromLocalFile(shown[2])}));
     trigger(*menu, QStringLiteral("Copy 4 Paths"));
-    EXPECT_EQ(shelf.clipboard.text, date + QLatin1Char('\n') + cherry + QLatin1Char('\n') + apple);
+    EXPECT_EQ(shelf.clipboard.text, shown.join(QLatin1Char('\n')));
 
     // The trash takes off the shelf exactly the files that went: date is refused, so it stays
     // and the failure is shown; banana was never moved.
-    shelf.trash.refused = {QUrl::fromLocalFile(date)};
+    shelf.trash.refused = {QUrl::fromLocalFile(shown[0])};
     trigger(*menu, QStringLiteral("Move 4 to Trash"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shelf.alerts.isEmpty(); }, 5000));
     EXPECT_EQ(shelf.store->count(), 2);
@@ -255,7 +240,7 @@ TEST_F(PanelViewTest, TheContextMenuCountsTheWholeSelectionAndActsOnTheShownPart
     EXPECT_EQ(shelf.selection.anchor(), a);  // never pruned
     EXPECT_EQ(view.countLabel()->text(), QStringLiteral("2 selected"));
     EXPECT_TRUE(QFile::exists(shelf.path(QStringLiteral("banana.png"))));
-    EXPECT_FALSE(QFile::exists(apple));
+    EXPECT_FALSE(QFile::exists(shown[2]));
 }
 
 }  // namespace

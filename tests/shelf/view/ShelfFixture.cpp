@@ -23,9 +23,7 @@ Trash::Result PickyTrash::moveToTrash(const QList<QUrl>& urls) const {
 }
 
 ShelfFixture::ShelfFixture()
-    : defaults(dir.filePath(QStringLiteral("defaults.json")))
-    , settings(defaults)
-    , store(std::make_unique<ScreenshotStore>(
+    : store(std::make_unique<ScreenshotStore>(
           [this](const OCRService::Job& job, OCRService::Completion completion) {
               pendingText.insert(QFileInfo(job.path).fileName(), std::move(completion));
           },
@@ -40,18 +38,11 @@ ShelfFixture::~ShelfFixture() {
     store.reset();
 }
 
-QUuid ShelfFixture::addShot(const QString& name, bool image, const QString& folder) {
-    const QString base = folder.isEmpty() ? dir.path() : folder;
-    const QString file = base + QLatin1Char('/') + name;
-    if (image) {
-        QImage picture(160, 100, QImage::Format_RGB32);
-        picture.fill(QColor::fromHsv(int(qHash(name) % 360), 160, 220));
-        picture.save(file, "png");
-    } else {
-        QFile text(file);
-        text.open(QIODevice::WriteOnly);
-        text.write("not an image");
-    }
+QUuid ShelfFixture::addShot(const QString& name, const QString& folder) {
+    const QString file = (folder.isEmpty() ? dir.path() : folder) + QLatin1Char('/') + name;
+    QImage picture(160, 100, QImage::Format_RGB32);
+    picture.fill(QColor::fromHsv(int(qHash(name) % 360), 160, 220));
+    picture.save(file, "png");
     store->add(QUrl::fromLocalFile(file), QDateTime::currentDateTime());
     return idOf(name);
 }

@@ -51,12 +51,9 @@ public:
 
 class RecordingClipboard : public Clipboard {
 public:
-    void setImages(const QList<QImage>& images, const QList<QUrl>&) override {
-        imageCount = int(images.size());
-    }
+    void setImages(const QList<QImage>&, const QList<QUrl>&) override {}
     void setText(const QString& value) override { text = value; }
     void clear() override { text.clear(); }
-    int imageCount = -1;
     QString text;
 };
 
@@ -67,17 +64,17 @@ public:
     ShelfFixture();
     ~ShelfFixture();
 
-    // Writes a small image file (or, with image false, a file no decoder reads) and puts it on
+    // Writes a small image file (into the fixture's folder unless given another) and puts it on
     // the shelf, newest first; its id.
-    QUuid addShot(const QString& name, bool image = true, const QString& folder = {});
+    QUuid addShot(const QString& name, const QString& folder = {});
     QString path(const QString& name) const { return dir.filePath(name); }
     // Delivers recognised text for a file whose recognition is pending.
     void recognize(const QString& name, const QString& text);
     QUuid idOf(const QString& name) const;
 
     QTemporaryDir dir;
-    UserDefaults defaults;
-    Settings settings;
+    UserDefaults defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Settings settings{defaults};
     DecodeBudget budget{DecodeBudget::processCapacity};
     // Its own, declared after the budget: destroyed first, it waits for decodes still holding it.
     QThreadPool thumbnails;
