@@ -10,7 +10,6 @@
 
 #include "ChildProcess.h"
 #include "FileBytes.h"
-#include "SmallDisk.h"
 #include "platform/UserDefaults.h"
 
 using namespace framlet;
@@ -117,16 +116,6 @@ TEST_F(UserDefaultsTest, AFailedWriteHoldsForTheRunAndGoesAlongWithTheNext) {
     EXPECT_EQ(UserDefaults(path()).integer("columns"), 6);
 }
 
-TEST_F(UserDefaultsTest, RemoveDeletesOnlyThatKey) {
-    UserDefaults defaults(path());
-    defaults.set("a", qint64{1});
-    defaults.set("b", qint64{2});
-    EXPECT_TRUE(defaults.remove("a"));
-    const UserDefaults reread(path());
-    EXPECT_FALSE(reread.contains("a"));
-    EXPECT_EQ(reread.object("b").toLongLong(), 2);
-}
-
 TEST_F(UserDefaultsTest, ADamagedFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite) {
     // Cut short, not an object, not text, junk after a whole object (never half accepted), and
     // nesting deep enough to overflow a recursive parser's stack.
@@ -158,6 +147,9 @@ TEST_F(UserDefaultsTest, WritesMergeWithChangesFromAnotherWriter) {
     const UserDefaults reread(path());
     EXPECT_EQ(reread.string("theme"), "dark");
     EXPECT_EQ(reread.integer("columns"), 4);
+    EXPECT_TRUE(first.remove("theme"));  // that key only
+    EXPECT_FALSE(UserDefaults(path()).contains("theme"));
+    EXPECT_EQ(UserDefaults(path()).integer("columns"), 4);
 }
 
 // Another program rewriting the file in place leaves it half-written for a moment; what this
@@ -196,24 +188,6 @@ TEST_F(UserDefaultsTest, ReloadSeesAnotherWritersChangesAndKeepsUnwrittenOnes) {
     writeFile("{\"columns\": ");  // damaged: what is known stays
     EXPECT_FALSE(running.reload());
     EXPECT_TRUE(running.contains("hasCompletedFeatureTour"));
-}
-
-TEST(UserDefaultsChild, FullDisk) {
-    FRAMLET_SMALL_DISK(folder)
-    const QString file = folder + "/defaults.json";
-    UserDefaults defaults(file);
-    ASSERT_TRUE(defaults.set("hasCompletedOnboarding", true));
-    ASSERT_TRUE(test::SmallDisk::fill(folder));
-    EXPECT_FALSE(defaults.set("columns", qint64{4}));
-    EXPECT_FALSE(defaults.writeFailure().isEmpty());
-    EXPECT_TRUE(UserDefaults(file).boolean("hasCompletedOnboarding"));
-    QFile::remove(folder + "/.filler");
-    EXPECT_TRUE(defaults.set("columns", qint64{2}));
-    EXPECT_TRUE(defaults.writeFailure().isEmpty());
-}
-
-TEST_F(UserDefaultsTest, AFullDiskLeavesTheFileWhole) {
-    test::SmallDisk::runChild("UserDefaultsChild.FullDisk", m_dir.path() + "/disk");
 }
 
 // Child of the concurrency test: writes FRAMLET_TEST_KEYS keys with its own prefix.
