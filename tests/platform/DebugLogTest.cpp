@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <future>

@@ -143,12 +143,14 @@ TEST_F(SettingsTest, AssignmentsWriteThroughAndNotifyEvenWhenUnchanged) {
     settings->setPanelHeight(300);
     settings->setHistoryLimit(10);
     settings->setUnseenResetSeconds(0);
+    settings->setSearchOlderScreenshots(false);
     EXPECT_EQ(stored("columns").typeId(), QMetaType::LongLong);
     EXPECT_EQ(stored("panelHeight").typeId(), QMetaType::Double);
     EXPECT_EQ(stored("historyLimit").toLongLong(), 10);
     EXPECT_EQ(stored("columns").toLongLong(), 4);
     EXPECT_EQ(stored("panelHeight").toDouble(), 300.0);
     EXPECT_EQ(stored("unseenResetSeconds").toLongLong(), 0);
+    EXPECT_EQ(stored("searchOlderScreenshots").toString(), "false");  // a JSON boolean
     EXPECT_EQ(theme.count() + dock.count() + folders.count() + hotKey.count(), 2);
 
     settings->setHotKey({1, 4096});

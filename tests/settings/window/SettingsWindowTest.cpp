@@ -3,14 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "DelegateServices.h"
-#include "ManualTimers.h"
 #include "XClients.h"
 #include "app/AppDelegate.h"
-#include "library/watcher/ScreenshotSources.h"
 #include "preferences/Settings.h"
 #include "settings/AppearanceTab.h"
 #include "settings/GeneralTab.h"
