@@ -55,10 +55,13 @@ TEST_F(UserDefaultsTest, ValuesKeepTheirTypesAcrossARoundTrip) {
     EXPECT_TRUE(keptAside().isEmpty());
 }
 
+// Written by hand in an editor that starts the file with a byte-order mark, which is no damage.
 TEST_F(UserDefaultsTest, LenientReadersConvertLikeTypedPreferences) {
-    writeFile(R"({"i": 7, "d": 2.9, "s": "12", "b": true, "t": "yes", "list": [1], "o": "abc",)"
-              R"( "big": "1e300", "nan": "nan", "inf": "-inf", "real": 1e300, "ok": "42.7"})");
-    const UserDefaults defaults(path());
+    writeFile(
+        "\xef\xbb\xbf"
+        R"({"i": 7, "d": 2.9, "s": "12", "b": true, "t": "yes", "list": [1], "o": "abc",)"
+        R"( "big": "1e300", "nan": "nan", "inf": "-inf", "real": 1e300, "ok": "42.7"})");
+    UserDefaults defaults(path());
     // Numbers no integer can hold read as the wrong type: 0.
     const std::pair<const char*, int> integers[]{
         {"i", 7},   {"d", 2},   {"s", 12},  {"b", 1},    {"list", 0}, {"missing", 0},
@@ -70,15 +73,9 @@ TEST_F(UserDefaultsTest, LenientReadersConvertLikeTypedPreferences) {
     EXPECT_TRUE(defaults.boolean("t"));
     EXPECT_FALSE(defaults.boolean("o"));
     EXPECT_EQ(defaults.string("i"), QString());
-}
-
-TEST_F(UserDefaultsTest, AByteOrderMarkIsNotDamage) {
-    writeFile("\xef\xbb\xbf{\"columns\": 4}");
-    UserDefaults defaults(path());
-    EXPECT_EQ(defaults.integer("columns"), 4);
     defaults.set("theme", "dark");
     EXPECT_TRUE(keptAside().isEmpty());
-    EXPECT_EQ(UserDefaults(path()).integer("columns"), 4);
+    EXPECT_EQ(UserDefaults(path()).integer("i"), 7);
 }
 
 // A FIFO would hang start-up in open(); /dev/zero behind a link would be read for ever.
