@@ -7,11 +7,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "FileBytes.h"
 #include "SmallDisk.h"
 #include "platform/AtomicFile.h"
+#include "platform/LoginItem.h"
+#include "platform/ToolNotifications.h"
+#include "platform/UserDefaults.h"
 
 using namespace framlet;
 
@@ -30,7 +35,8 @@ QStringList leftovers(const QString& folder) {
     return QDir(folder).entryList({"*.tmp"}, QDir::Files | QDir::Hidden);
 }
 
-// Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
+// Every writer of a file another program or the next run reads, on a really full disk. Runs in a
+// child of its own: the tmpfs is mounted in the child's private mount namespace.
 TEST(AtomicFileChild, FullDisk) {
     FRAMLET_SMALL_DISK(folder)
     const QByteArray original = "[General]\nsavePath=/home/me/Shots\n";
@@ -39,25 +45,57 @@ TEST(AtomicFileChild, FullDisk) {
     ASSERT_EQ(::link(QFile::encodeName(folder + "/linked.ini").constData(),
                      QFile::encodeName(folder + "/second-name.ini").constData()),
               0);
-    ASSERT_TRUE(test::SmallDisk::fill(folder));
+    UserDefaults defaults(folder + "/defaults.json");
+    ASSERT_TRUE(defaults.set("hasCompletedOnboarding", true));
+    const QString entry = folder + "/autostart/framlet.desktop";
+    ASSERT_FALSE(LoginItem(entry, "/bin/sh").registerItem().has_value());
+    // Large enough that its copy cannot fit, while the tool's lock file still can.
+    const QString tool = folder + "/flameshot/flameshot.ini";
+    put(tool, "[General]\nshowDesktopNotification=true\n[Other]\n" + QByteArray(64 * 1024, 'x'));
 
-    // A few bytes more for the renamed file (a buffered writer's one final flush), and more than
+    // A few bytes more for a renamed file (a buffered writer's one final flush), and more than
     // its last block holds for the one rewritten in place.
     const QByteArray larger = original + "showDesktopNotification=false\n";
     const QByteArray muchLarger = original + QByteArray(16 * 1024, '#');
-    for (const auto& [name, bytes] :
-         {std::pair{"plain.ini", larger}, std::pair{"linked.ini", muchLarger}}) {
-        const auto error = AtomicFile::replace(folder + QLatin1Char('/') + name, bytes);
-        ASSERT_TRUE(error.has_value()) << name;
+    const std::pair<QString, std::function<std::optional<QString>()>> writers[]{
+        {"plain.ini", [&] { return AtomicFile::replace(folder + "/plain.ini", larger); }},
+        {"linked.ini", [&] { return AtomicFile::replace(folder + "/linked.ini", muchLarger); }},
+        {"defaults.json",
+         [&] {
+             EXPECT_FALSE(defaults.set("columns", qint64{4}));
+             return std::optional(defaults.writeFailure());
+         }},
+        {"autostart/framlet.desktop", [&] { return LoginItem(entry, "/bin/true").registerItem(); }},
+        {"flameshot/flameshot.ini",
+         [&] { return ToolNotifications("flameshot", folder).setSuppressed(true); }},
+    };
+    QMap<QString, QByteArray> before;
+    for (const auto& [name, write] : writers) {
+        before[name] = contents(folder + u'/' + name);
+    }
+    ASSERT_TRUE(test::SmallDisk::fill(folder));
+    for (const auto& [name, write] : writers) {
+        SCOPED_TRACE(name.toStdString());
+        if (name.startsWith(u"flameshot")) {  // room for the lock, none for the copy
+            const QString filler = folder + "/.filler";
+            ASSERT_EQ(::truncate(QFile::encodeName(filler).constData(),
+                                 QFileInfo(filler).size() - 16 * 1024),
+                      0);
+        }
+        const auto error = write();
+        ASSERT_TRUE(error.has_value());
         EXPECT_TRUE(error->contains("No space left")) << error->toStdString();
-        EXPECT_EQ(contents(folder + QLatin1Char('/') + name), original) << name;
+        EXPECT_EQ(contents(folder + u'/' + name), before[name]);
     }
     EXPECT_EQ(contents(folder + "/second-name.ini"), original);
+    EXPECT_EQ(LoginItem(entry, "/bin/sh").status(), LoginItem::Status::enabled);
     EXPECT_TRUE(leftovers(folder).isEmpty()) << leftovers(folder).join(u' ').toStdString();
 
     QFile::remove(folder + "/.filler");
     EXPECT_FALSE(AtomicFile::replace(folder + "/plain.ini", larger).has_value());
     EXPECT_EQ(contents(folder + "/plain.ini"), larger);
+    EXPECT_TRUE(defaults.set("columns", qint64{2}));
+    EXPECT_TRUE(defaults.writeFailure().isEmpty());
 
     // A file mounted over another cannot be renamed over (EBUSY): told, and left as it was.
     const QString mounted = folder + "/mounted.ini";
@@ -69,7 +107,7 @@ TEST(AtomicFileChild, FullDisk) {
     EXPECT_EQ(contents(mounted), larger);
 }
 
-TEST(AtomicFile, OnAFullDiskTheOldFileStaysWholeAndTheCallerIsTold) {
+TEST(AtomicFile, OnAFullDiskEveryWriterLeavesItsFileWholeAndTellsTheCaller) {
     QTemporaryDir dir;
     test::SmallDisk::runChild("AtomicFileChild.FullDisk", dir.path() + "/disk");
 }

@@ -5,14 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "ChildProcess.h"
 #include "FileBytes.h"
-#include "SmallDisk.h"
 #include "platform/LoginItem.h"
 
 using namespace framlet;
@@ -145,25 +143,6 @@ TEST(LoginItemAppImage, RegistersTheAppImageNeverItsMount) {
     EXPECT_EQ(run(mount, dir.filePath("gone.AppImage")), QString());
     // Inherited from an AppImage that started this program: not this program's file.
     EXPECT_EQ(run(dir.path(), appImage), running);
-}
-
-// Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
-TEST(LoginItemChild, FullDisk) {
-    FRAMLET_SMALL_DISK(folder)
-    const QString path = folder + "/autostart/framlet.desktop";
-    const LoginItem login(path, "/bin/sh");
-    ASSERT_FALSE(login.registerItem().has_value());
-    const QByteArray before = contents(path);
-    ASSERT_TRUE(test::SmallDisk::fill(folder));
-    const auto error = LoginItem(path, "/bin/true").registerItem();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(error->contains("No space left")) << error->toStdString();
-    EXPECT_EQ(contents(path), before);
-    EXPECT_EQ(login.status(), LoginItem::Status::enabled);
-}
-
-TEST_F(LoginItemTest, OnAFullDiskTheEntryStaysWholeAndRegisteringFails) {
-    test::SmallDisk::runChild("LoginItemChild.FullDisk", m_dir.filePath("disk"));
 }
 
 TEST_F(LoginItemTest, ExecQuotesAwkwardPaths) {

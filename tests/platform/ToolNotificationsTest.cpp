@@ -18,7 +18,6 @@
 
 #include "ChildProcess.h"
 #include "FileBytes.h"
-#include "SmallDisk.h"
 #include "platform/IniText.h"
 #include "platform/ToolNotifications.h"
 
@@ -174,27 +173,6 @@ TEST_F(ToolNotificationsTest, TheToolsLockKeepsEitherSideFromLosingWrites) {
         QByteArray::number(pid) + "\nflameshot\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     EXPECT_FALSE(flameshot().setSuppressed(true).has_value());
     EXPECT_TRUE(flameshot().isSuppressed());
-}
-
-// Runs in a child of its own: the tmpfs is mounted in the child's private mount namespace.
-TEST(ToolNotificationsChild, FullDisk) {
-    FRAMLET_SMALL_DISK(config)
-    // Large enough that its copy cannot fit, while the lock file still can.
-    const QByteArray original = kFlameshotIni + "[Other]\n" + QByteArray(64 * 1024, 'x') + "=1\n";
-    const QString path = config + "/flameshot/flameshot.ini";
-    put(path, original);
-    ASSERT_TRUE(test::SmallDisk::fill(config));
-    ASSERT_EQ(::truncate(QFile::encodeName(config + "/.filler").constData(),
-                         QFileInfo(config + "/.filler").size() - 16 * 1024),
-              0);
-    const auto error = ToolNotifications("flameshot", config).setSuppressed(true);
-    ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(error->contains("No space left")) << error->toStdString();
-    EXPECT_EQ(contents(path), original);
-}
-
-TEST_F(ToolNotificationsTest, OnAFullDiskTheFileStaysWholeAndTheCallerIsTold) {
-    test::SmallDisk::runChild("ToolNotificationsChild.FullDisk", m_config.filePath("disk"));
 }
 
 }  // namespace

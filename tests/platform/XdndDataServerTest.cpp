@@ -10,16 +10,19 @@
 namespace framlet {
 namespace {
 
+// An unmapped window of the connection's own, to own a selection or receive one.
+xcb_window_t inputOnlyWindow(xcb_connection_t* connection) {
+    const xcb_window_t window = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, X11::firstRoot(connection), 0, 0, 1,
+                      1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    return window;
+}
+
 // Another X client asking for the drag selection, as Mutter does for a Wayland window.
 class Asker {
 public:
-    Asker() : m_connection(xcb_connect(nullptr, nullptr)) {
-        m_window = xcb_generate_id(m_connection);
-        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window,
-                          X11::firstRoot(m_connection), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                          XCB_COPY_FROM_PARENT, 0, nullptr);
-        xcb_flush(m_connection);
-    }
+    Asker()
+        : m_connection(xcb_connect(nullptr, nullptr)), m_window(inputOnlyWindow(m_connection)) {}
     ~Asker() { xcb_disconnect(m_connection); }
 
     // The answer's bytes and type, or nothing when the owner refused or never answered.
@@ -80,11 +83,8 @@ TEST(XdndDataServer, AnswersTheFormatsAndOnceTheDragHasEndedTheFiles) {
     xcb_connection_t* connection = X11::connection();
     ASSERT_NE(connection, nullptr);
     // The program owns the drag selection, as it does from the start of its drag.
-    const xcb_window_t owner = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, owner, X11::firstRoot(connection), 0, 0, 1,
-                      1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_set_selection_owner(connection, owner, X11::atom(connection, "XdndSelection"),
-                            XCB_CURRENT_TIME);
+    xcb_set_selection_owner(connection, inputOnlyWindow(connection),
+                            X11::atom(connection, "XdndSelection"), XCB_CURRENT_TIME);
     xcb_flush(connection);
     XdndDataServer server(connection, {QUrl::fromLocalFile(QStringLiteral("/tmp/a b/Shot 1.png")),
                                        QUrl::fromLocalFile(QStringLiteral("/tmp/é\n.png"))});

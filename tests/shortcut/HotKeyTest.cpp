@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "OtherKeyboardClient.h"
+#include "platform/X11.h"
 #include "platform/X11KeyGrabber.h"
 #include "shortcut/HotKey.h"
 #include "shortcut/KeyCodeFormatter.h"
@@ -27,10 +28,6 @@ struct Presses {
         return [this] { ++count; };
     }
 };
-
-xcb_connection_t* qtConnection() {
-    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-}
 
 bool pressUntilCounted(const QString& keys, const Presses& presses, int expected) {
     return test::pressKeys(keys) && QTest::qWaitFor([&] { return presses.count == expected; });
@@ -68,7 +65,6 @@ TEST(HotKey, EachPressCallsTheActionOnceWhateverTheLockKeys) {
     EXPECT_TRUE(pressUntilCounted(QStringLiteral("super+shift+2"), presses, 4));
     ASSERT_TRUE(pressUntilCounted(QStringLiteral("super+shift+4"), sentinelPresses, 2));
     EXPECT_EQ(presses.count, 4);
-    EXPECT_EQ(hotKey.binding(), kSuperShift2);
 }
 
 // Auto-repeat sends further presses of the held key without releases in between. The server
@@ -79,7 +75,7 @@ TEST(HotKey, HoldingTheKeysDownCallsTheActionOnce) {
     xcb_key_press_event_t press{};
     press.response_type = XCB_KEY_PRESS;
     press.detail = test::OtherKeyboardClient().keycode(XK_2);
-    press.root = press.event = xcb_setup_roots_iterator(xcb_get_setup(qtConnection())).data->root;
+    press.root = press.event = X11::firstRoot(X11::connection());
     press.state = kSuperShift;
     xcb_key_release_event_t release = press;
     release.response_type = XCB_KEY_RELEASE;

@@ -6,14 +6,11 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/X11.h"
+
 namespace framlet::test {
-namespace {
 
-xcb_window_t firstRoot(xcb_connection_t* c) {
-    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-}
-
-}  // namespace
+using X11::firstRoot;
 
 OtherKeyboardClient::OtherKeyboardClient() : m_connection(xcb_connect(nullptr, nullptr)) {
 }
@@ -38,18 +35,15 @@ void OtherKeyboardClient::ungrab(std::uint32_t keysym, std::uint16_t modifiers) 
 }
 
 std::uint16_t OtherKeyboardClient::modifierState() const {
-    const std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> pointer(
-        xcb_query_pointer_reply(m_connection,
-                                xcb_query_pointer(m_connection, firstRoot(m_connection)), nullptr),
-        &std::free);
+    const auto pointer = X11::reply(xcb_query_pointer_reply(
+        m_connection, xcb_query_pointer(m_connection, firstRoot(m_connection)), nullptr));
     return pointer ? pointer->mask & 0xff : 0;
 }
 
 std::uint8_t OtherKeyboardClient::keycode(std::uint32_t keysym) const {
     const std::unique_ptr<xcb_key_symbols_t, decltype(&xcb_key_symbols_free)> symbols(
         xcb_key_symbols_alloc(m_connection), &xcb_key_symbols_free);
-    const std::unique_ptr<xcb_keycode_t, decltype(&std::free)> codes(
-        xcb_key_symbols_get_keycode(symbols.get(), keysym), &std::free);
+    const auto codes = X11::reply(xcb_key_symbols_get_keycode(symbols.get(), keysym));
     return codes ? codes.get()[0] : 0;
 }
 
