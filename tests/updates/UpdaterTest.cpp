@@ -154,19 +154,13 @@ TEST_F(UpdaterTest, OnlyTheBetaChannelWordOptsIntoBetaReleases) {
 
 TEST_F(UpdaterTest, AFeedThatCannotBeReadIsACheckThatFailed) {
     auto updater = makeUpdater(key.publicKeyBase64());
-    const QString path = "/feed";
     const QByteArray oversized =
         feed(feedItem("2.0", server.url("/u"), 5, "c2ln", {}, QString(1100 * 1024, u'x')));
-    const QList<std::function<void()>> faults{
-        [&] { server.serve(path, "<rss><channel><item>"); },
-        [&] { server.serve(path, oversized); },
-        [&] {
-            server.serve(path, test::LoopbackServer::Response{500, "broken", {}, false});
-        },
-        [&] { server.redirect(path, QUrl("http://127.0.0.1:1/feed")); },
-    };
-    for (const auto& fault : faults) {
-        fault();
+    using Response = test::LoopbackServer::Response;
+    for (const Response& fault :
+         {Response{200, "<rss><channel><item>"}, Response{200, oversized}, Response{500, "broken"},
+          Response{302, {}, "Location: http://127.0.0.1:1/feed\r\n"}}) {
+        server.serve("/feed", fault);
         LogTail log;
         updater->checkForUpdates();
         waitForCycle(*updater);
