@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "DesktopSession.h"
+#include "FileBytes.h"
 #include "ProgramHome.h"
 #include "ScreenPixels.h"
 #include "platform/GnomeCustomShortcuts.h"
@@ -74,6 +75,8 @@ protected:
     void startDesktop(const QString& desktop, const QStringList& options = {}) {
         QString whyNot;
         session = test::DesktopSession::start(desktop, home.path(), &whyNot, options);
+        inputScript = QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/%1-input.py")
+                          .arg(desktop.startsWith(u"gnome") ? u"mutter" : u"kwin");
         ASSERT_TRUE(session) << whyNot.toStdString();
         environment = session->environment();
         bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
@@ -112,33 +115,25 @@ protected:
     // Runs a KWin script and waits for the line it prints into KWin's log (from `marker` to the
     // line's end).
     QByteArray kwinScript(const QByteArray& source, const QByteArray& marker) {
-        static int count = 0;
-        const QString name = QStringLiteral("script%1").arg(++count);
-        QFile script(home.filePath(name + QStringLiteral(".js")));
-        if (!script.open(QIODevice::WriteOnly)) {
+        const QString path = home.filePath(QStringLiteral("script.js"));
+        if (!test::put(path, source)) {
             return {};
         }
-        script.write(source);
-        script.close();
-        call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
-             QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("loadScript"),
-             {script.fileName(), name});
-        call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
-             QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("start"));
+        const QString scripting = QStringLiteral("org.kde.kwin.Scripting");
+        call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"), scripting,
+             QStringLiteral("loadScript"), {path, QStringLiteral("framlet")});
+        call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"), scripting,
+             QStringLiteral("start"));
         QByteArray line;
-        const bool printed = QTest::qWaitFor(
+        (void)QTest::qWaitFor(
             [&] {
-                QFile log(home.filePath(QStringLiteral("kwin.log")));
-                const QByteArray text =
-                    log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+                const QByteArray text = test::contents(home.filePath(QStringLiteral("kwin.log")));
                 const qsizetype at = text.lastIndexOf(marker);
-                if (at >= 0) {
-                    line = text.mid(at, text.indexOf('\n', at) - at);
-                }
+                line = at < 0 ? QByteArray() : text.mid(at, text.indexOf('\n', at) - at);
                 return !line.isEmpty();
             },
             10000);
-        return printed ? line : QByteArray();
+        return line;
     }
     QByteArray output(const QString& program, const QStringList& arguments) {
         QProcess process;
@@ -191,11 +186,23 @@ protected:
             },
             20000);
     }
-    // What a native Wayland program pastes: the size of the image on the clipboard.
-    QSize pastedSize() {
-        return QImage::fromData(output(QStringLiteral("wl-paste"),
-                                       {QStringLiteral("-t"), QStringLiteral("image/png")}))
-            .size();
+    // "Copy" in the thumbnail's menu leaves the shelf open, and a native Wayland program pastes
+    // the screenshot (wl-paste needs a keyboard on the seat: the virtual one of an input session).
+    void expectCopiedThroughTheMenu(QPoint cell) {
+        ASSERT_TRUE(
+            input({pointerTo(cell), QStringLiteral("click:273"), QStringLiteral("sleep:0.5"),
+                   pointerTo(cell + QPoint(44, 76)), QStringLiteral("click:272")}));
+        QTest::qWait(500);
+        EXPECT_TRUE(shelfShown());
+        QProcess keyboard;
+        keyboard.setProcessEnvironment(environment);
+        keyboard.start(QStringLiteral("/usr/bin/python3"),
+                       {inputScript, QStringLiteral("key:42"), QStringLiteral("sleep:6")});
+        QTest::qWait(2000);
+        const QByteArray pasted =
+            output(QStringLiteral("wl-paste"), {QStringLiteral("-t"), QStringLiteral("image/png")});
+        EXPECT_EQ(QImage::fromData(pasted).size(), QSize(640, 400));
+        keyboard.waitForFinished(20000);
     }
     void startDropTarget() {
         QProcessEnvironment childEnvironment = environment;
@@ -212,15 +219,10 @@ protected:
             },
             20000));
     }
-    // Input through the desktop's own virtual devices ("mutter" or "kwin").
-    bool input(const char* desktop, const QStringList& commands) {
-        return run(QStringLiteral("/usr/bin/python3"),
-                   QStringList{QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/%1-input.py")
-                                   .arg(QLatin1String(desktop))} +
-                       commands) == 0;
+    // Input through the desktop's own virtual devices.
+    bool input(const QStringList& commands) {
+        return run(QStringLiteral("/usr/bin/python3"), QStringList{inputScript} + commands) == 0;
     }
-    bool gnomeInput(const QStringList& commands) { return input("mutter", commands); }
-    bool kwinInput(const QStringList& commands) { return input("kwin", commands); }
     // Expects the native Wayland window to say it received the file at `path` (in the home).
     void expectDropped(const QString& path) {
         const QByteArray line = "dropped: " + QFile::encodeName(home.filePath(path)) + '\n';
@@ -264,6 +266,7 @@ protected:
     std::optional<test::DesktopSession> session;
     QProcessEnvironment environment;
     std::unique_ptr<QDBusConnection> bus;
+    QString inputScript;  // the desktop's input helper
     QProcess framlet;
     QProcess dropTarget;
     QByteArray dropTargetOutput;
@@ -332,7 +335,7 @@ TEST_F(WaylandDesktopTest, GnomeRunsTheCustomShortcutAndGnomeScreenshotsCaptures
     ASSERT_TRUE(grabber.add());
 
     EXPECT_FALSE(shelfShown());
-    ASSERT_TRUE(gnomeInput({QStringLiteral("key:1"), QStringLiteral("key:125,42,3")}));
+    ASSERT_TRUE(input({QStringLiteral("key:1"), QStringLiteral("key:125,42,3")}));
     EXPECT_TRUE(shelfHasTheKeyboard());
 
     ASSERT_EQ(run(QStringLiteral("gnome-screenshot"), {}), 0);
@@ -356,8 +359,8 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
     // machine: until the shelf opens, click again now and then.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return gnomeInput({QStringLiteral("key:1"), QStringLiteral("sleep:1"), pointerTo(icon),
-                               QStringLiteral("click:272")}) &&
+            return input({QStringLiteral("key:1"), QStringLiteral("sleep:1"), pointerTo(icon),
+                          QStringLiteral("click:272")}) &&
                    QTest::qWaitFor([&] { return shelfShown(); }, 4000);
         },
         30000));
@@ -366,39 +369,25 @@ TEST_F(WaylandDesktopTest, GnomeShelfOpensUnderTheTrayIconAndHidesOnAClickElsewh
     EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_TASKBAR")) << states.constData();
     EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_PAGER")) << states.constData();
 
-    // "Copy" in the thumbnail's menu; the menu leaves the shelf open.
     const QPoint cell = shelfFrame().topLeft() + QPoint(64, 92);
-    ASSERT_TRUE(
-        gnomeInput({pointerTo(cell), QStringLiteral("click:273"), QStringLiteral("sleep:0.5"),
-                    pointerTo(cell + QPoint(44, 76)), QStringLiteral("click:272")}));
-    QTest::qWait(500);
-    EXPECT_TRUE(shelfShown());
-    // wl-paste needs a keyboard on the seat: the virtual one of an input session.
-    QProcess keyboard;
-    keyboard.setProcessEnvironment(environment);
-    keyboard.start(QStringLiteral("/usr/bin/python3"),
-                   {QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/mutter-input.py"),
-                    QStringLiteral("key:42"), QStringLiteral("sleep:6")});
-    QTest::qWait(2000);
-    EXPECT_EQ(pastedSize(), QSize(640, 400));
-    keyboard.waitForFinished(20000);
+    expectCopiedThroughTheMenu(cell);
 
     // A thumbnail dragged onto the native Wayland window arrives there as its file.
-    ASSERT_TRUE(gnomeInput({pointerTo(cell), QStringLiteral("down:272"),
-                            QStringLiteral("drag:-300,200"), QStringLiteral("drag:-500,300"),
-                            QStringLiteral("sleep:0.5"), QStringLiteral("up:272")}));
+    ASSERT_TRUE(input({pointerTo(cell), QStringLiteral("down:272"), QStringLiteral("drag:-300,200"),
+                       QStringLiteral("drag:-500,300"), QStringLiteral("sleep:0.5"),
+                       QStringLiteral("up:272")}));
     expectDropped(screenshot);
     if (shelfShown()) {
-        ASSERT_TRUE(gnomeInput({QStringLiteral("key:1")}));  // a drop may leave the shelf open
+        ASSERT_TRUE(input({QStringLiteral("key:1")}));  // a drop may leave the shelf open
     }
     // A click on a Wayland window, which XWayland never hears of.
-    ASSERT_TRUE(gnomeInput({pointerTo(QPoint(400, 600)), QStringLiteral("click:272")}));
+    ASSERT_TRUE(input({pointerTo(QPoint(400, 600)), QStringLiteral("click:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
     // Every single click toggles, not only the first: the extension waits for double clicks
     // once an item has answered one click without an error.
     for (const bool open : {true, false}) {
         ASSERT_TRUE(
-            gnomeInput({QStringLiteral("sleep:1"), pointerTo(icon), QStringLiteral("click:272")}));
+            input({QStringLiteral("sleep:1"), pointerTo(icon), QStringLiteral("click:272")}));
         EXPECT_TRUE(QTest::qWaitFor([&] { return shelfShown() == open; }, 10000))
             << (open ? "a second click on the icon did not open the shelf"
                      : "a third click on the icon did not close the shelf");
@@ -439,21 +428,11 @@ TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskL
                          "shelf: "),
               "shelf: true true true");
 
-    // "Copy" in the thumbnail's menu (XTEST reaches X11 windows).
-    const auto click = [&](QPoint at, int button) {
-        run(QStringLiteral("xdotool"),
-            {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-             QStringLiteral("click"), QString::number(button)});
-        QTest::qWait(500);
-    };
     const QPoint cell = shelfFrame().topLeft() + QPoint(64, 92);
-    click(cell, 3);
-    click(cell + QPoint(44, 76), 1);
-    EXPECT_EQ(pastedSize(), QSize(640, 400));
-    EXPECT_TRUE(shelfShown());
+    expectCopiedThroughTheMenu(cell);
 
     // A click on the other window hides the shelf.
-    ASSERT_TRUE(kwinInput({pointerTo(QPoint(400, 300)), QStringLiteral("click:272")}));
+    ASSERT_TRUE(input({pointerTo(QPoint(400, 300)), QStringLiteral("click:272")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !shelfShown(); }, 5000));
 
     // A thumbnail dragged onto the native Wayland window arrives there as its file. (A click
@@ -461,9 +440,9 @@ TEST_F(WaylandDesktopTest, PlasmaShelfOpensAboveTheTrayIconAndStaysOutOfTheTaskL
     QTest::qWait(1000);
     activate();
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelfShown(); }, 10000));
-    ASSERT_TRUE(kwinInput({pointerTo(cell), QStringLiteral("down:272"),
-                           QStringLiteral("drag:-100,-50"), QStringLiteral("sleep:0.5")}));
-    ASSERT_TRUE(kwinInput(
+    ASSERT_TRUE(input({pointerTo(cell), QStringLiteral("down:272"), QStringLiteral("drag:-100,-50"),
+                       QStringLiteral("sleep:0.5")}));
+    ASSERT_TRUE(input(
         {QStringLiteral("drag:-500,-300"), QStringLiteral("sleep:0.5"), QStringLiteral("up:272")}));
     expectDropped(screenshot);
 }
