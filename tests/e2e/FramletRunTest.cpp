@@ -26,20 +26,11 @@ protected:
     }
 };
 
-TEST_F(FramletRun, SeedsLightsTheLanternForALiveCaptureAndOpensWithTheShortcut) {
-    screenshot(QStringLiteral("Screenshot 1.png"));
-    screenshot(QStringLiteral("Screenshot 2.png"));
+// The program's own choice of shortcut route on X11; seeds and captures reaching the lantern are
+// the delegate's test.
+TEST_F(FramletRun, TheShortcutRegisteredOnTheXServerTogglesTheShelf) {
     launch();
-
-    ASSERT_TRUE(logged("watcher: seeded, 2 existing file(s)")) << log().constData();
     ASSERT_TRUE(logged("hotkey: registered")) << log().constData();
-    EXPECT_FALSE(log().contains("capture fill animation started"));  // seeds never animate
-
-    screenshot(QStringLiteral("Screenshot 3.png"));
-    ASSERT_TRUE(logged("watcher: detected 1 new file(s)")) << log().constData();
-    ASSERT_TRUE(logged("capture fill animation started"));
-    ASSERT_TRUE(logged("capture fill animation finished"));
-
     framlet::test::pressKeys(QStringLiteral("super+shift+2"));
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
     framlet::test::pressKeys(QStringLiteral("super+shift+2"));

@@ -274,7 +274,7 @@ TEST_F(InstallerTest, OnAFullDiskTheAppImageStaysTheOldProgramAndTheUserIsTold) 
     test::SmallDisk::runChild("InstallerTest.ChildOnAFullDisk", dir.filePath("disk"));
 }
 
-TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
+TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerAndFetchesOnlyOverHttps) {
     QNetworkAccessManager network;
     test::ManualTimers timers;
     test::LoopbackServer server;
@@ -284,18 +284,6 @@ TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
     silent.start();
     ASSERT_TRUE(failed.wait(10000));
     EXPECT_TRUE(failed[0][0].toString().contains(u"did not answer in time"));
-
-    // A byte every 20 ms is progress enough for the timeout, but not for the deadline.
-    server.serve("/trickle",
-                 test::LoopbackServer::Response{200, QByteArray(100000, 'x'), {}, false, 20ms});
-    UpdateTransfer trickled(network, timers, server.url("/trickle"), {200000, 5s, 2min});
-    QSignalSpy progressed(&trickled, &UpdateTransfer::progressed);
-    QSignalSpy gaveUp(&trickled, &UpdateTransfer::failed);
-    trickled.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return progressed.size() > 5; }, 10000));
-    timers.advance(2min);
-    EXPECT_TRUE(gaveUp.wait(5000));
-    EXPECT_TRUE(gaveUp.value(0).value(0).toString().contains(u"did not finish within 120 seconds"));
 
     EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl("http://example.org/feed")));
     EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl("file:///etc/passwd")));
