@@ -34,8 +34,9 @@ class UpdaterTest : public ::testing::Test {
 protected:
     UpdaterTest() : defaults(dir.filePath("defaults.json")), settings(defaults) {}
 
-    std::unique_ptr<Updater> makeUpdater(const QString& key, const QString& channel = {}) {
-        UpdaterSetup setup{"1.9", key, server.url("/feed").toString(), channel, std::nullopt};
+    std::unique_ptr<Updater> makeUpdater(const QString& key, const QString& channel = {},
+                                         std::optional<QString> feedOverride = std::nullopt) {
+        UpdaterSetup setup{"1.9", key, server.url("/feed").toString(), channel, feedOverride};
         auto updater = std::make_unique<Updater>(setup, settings, network, timers);
         updater->start();
         return updater;
@@ -185,14 +186,12 @@ TEST_F(UpdaterTest, ANewCheckKeepsTheStatusPastTheFirstResultsReset) {
 }
 
 TEST_F(UpdaterTest, AnEmptyFeedOverrideStaysEmpty) {
-    UpdaterSetup setup{"1.9", key.publicKeyBase64(), server.url("/feed").toString(), {}, QString()};
     offer("2.0");
-    Updater updater(setup, settings, network, timers);
-    updater.start();
-    EXPECT_TRUE(updater.controller()->feedUrl().isEmpty());
-    updater.checkForUpdates();
-    waitForCycle(updater);
-    EXPECT_EQ(updater.status().kind(), Kind::failed);
+    auto updater = makeUpdater(key.publicKeyBase64(), {}, QString());
+    EXPECT_TRUE(updater->controller()->feedUrl().isEmpty());
+    updater->checkForUpdates();
+    waitForCycle(*updater);
+    EXPECT_EQ(updater->status().kind(), Kind::failed);
     EXPECT_EQ(server.requests("/feed"), 0);
 }
 
