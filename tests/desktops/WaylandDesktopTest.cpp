@@ -74,7 +74,7 @@ class WaylandDesktopTest : public ::testing::Test {
 protected:
     void startDesktop(const QString& desktop, const QStringList& options = {}) {
         QString whyNot;
-        session = test::DesktopSession::start(desktop, home.path(), &whyNot, options);
+        session = test::DesktopSession::start(desktop, home.path(), whyNot, options);
         inputScript = QStringLiteral(FRAMLET_SOURCE_DIR "/tests/desktops/%1-input.py")
                           .arg(desktop.startsWith(u"gnome") ? u"mutter" : u"kwin");
         ASSERT_TRUE(session) << whyNot.toStdString();
@@ -212,12 +212,16 @@ protected:
         dropTarget.setProcessEnvironment(childEnvironment);
         dropTarget.start(QCoreApplication::applicationFilePath(),
                          {QStringLiteral("--gtest_filter=WaylandDropTargetChild.Serve")});
-        ASSERT_TRUE(QTest::qWaitFor(
+        ASSERT_TRUE(dropTargetSaid("shown\n", 20000));
+    }
+    // Whether the native Wayland window has printed the line by the time given.
+    bool dropTargetSaid(const QByteArray& line, int timeoutMs) {
+        return QTest::qWaitFor(
             [&] {
                 dropTargetOutput += dropTarget.readAllStandardOutput();
-                return dropTargetOutput.contains("shown\n");
+                return dropTargetOutput.contains(line);
             },
-            20000));
+            timeoutMs);
     }
     // Input through the desktop's own virtual devices.
     bool input(const QStringList& commands) {
@@ -225,14 +229,9 @@ protected:
     }
     // Expects the native Wayland window to say it received the file at `path` (in the home).
     void expectDropped(const QString& path) {
-        const QByteArray line = "dropped: " + QFile::encodeName(home.filePath(path)) + '\n';
-        const bool arrived = QTest::qWaitFor(
-            [&] {
-                dropTargetOutput += dropTarget.readAllStandardOutput();
-                return dropTargetOutput.contains(line);
-            },
-            5000);
-        EXPECT_TRUE(arrived) << dropTargetOutput.constData();
+        EXPECT_TRUE(
+            dropTargetSaid("dropped: " + QFile::encodeName(home.filePath(path)) + '\n', 5000))
+            << dropTargetOutput.constData();
     }
     void putScreenshot(const QString& path) {
         QDir().mkpath(QFileInfo(home.filePath(path)).path());
@@ -263,7 +262,7 @@ protected:
     }
 
     QTemporaryDir home{QDir::tempPath() + QStringLiteral("/framlet-desktop-XXXXXX")};
-    std::optional<test::DesktopSession> session;
+    std::unique_ptr<test::DesktopSession> session;
     QProcessEnvironment environment;
     std::unique_ptr<QDBusConnection> bus;
     QString inputScript;  // the desktop's input helper
