@@ -26,10 +26,6 @@ using framlet::test::shelfVisible;
 
 namespace {
 
-QDBusConnectionInterface& bus() {
-    return *QDBusConnection::sessionBus().interface();
-}
-
 // The process ids of the name's owner and of those queued behind it, owner first.
 QList<qint64> holders() {
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -39,7 +35,9 @@ QList<qint64> holders() {
     QList<qint64> pids;
     for (const QString& connection :
          QDBusConnection::sessionBus().call(call).arguments().value(0).toStringList()) {
-        if (const QDBusReply<uint> pid = bus().servicePid(connection); pid.value() > 0) {
+        if (const QDBusReply<uint> pid =
+                QDBusConnection::sessionBus().interface()->servicePid(connection);
+            pid.value() > 0) {
             pids.append(pid.value());
         }
     }

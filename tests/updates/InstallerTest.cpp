@@ -35,9 +35,8 @@ using test::contents;
 using test::put;
 
 bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitCode() == 0;
+    return test::runChild(program, arguments, QProcessEnvironment::systemEnvironment()).exitCode ==
+           0;
 }
 
 class InstallerTest : public ::testing::Test {
@@ -73,10 +72,6 @@ protected:
         return contents(deb);
     }
 
-    UpdateInstaller::Places places(const QString& appImage = {}) const {
-        return {dir.filePath("staging"), dir.filePath("Downloads"), appImage};
-    }
-
     AppcastItem item(const QString& name, const QByteArray& bytes, const QString& version = "2.0",
                      QByteArray signature = {}, qint64 length = -1) {
         server.serve(u'/' + name, bytes);
@@ -89,9 +84,9 @@ protected:
     }
 
     UpdateInstaller makeInstaller(const QString& appImage = {}) {
-        return UpdateInstaller(network, timers,
-                               {*UpdateSignature::publicKey(key.publicKeyBase64()), "1.9"},
-                               places(appImage), files, 5s);
+        return UpdateInstaller(
+            network, timers, {*UpdateSignature::publicKey(key.publicKeyBase64()), "1.9"},
+            {dir.filePath("staging"), dir.filePath("Downloads"), appImage}, files, 5s);
     }
 
     // Installs and waits for the outcome: the signal's arguments, failed or installed.
