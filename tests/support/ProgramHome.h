@@ -13,6 +13,7 @@
 
 #include "ChildProcess.h"
 #include "FileBytes.h"
+#include "ScreenPixels.h"
 
 namespace framlet::test {
 
@@ -39,9 +40,7 @@ inline QByteArray programLog(const QString& home) {
 
 // Whether the X server shows the shelf window now.
 inline bool shelfVisible() {
-    return QProcess::execute(QStringLiteral("xdotool"),
-                             {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                              QStringLiteral("--name"), QStringLiteral("^Framlet Shelf$")}) == 0;
+    return windowGeometry(QStringLiteral("^Framlet Shelf$")).isValid();
 }
 
 // Writes the program's defaults file (JSON) in the home before the program starts.
