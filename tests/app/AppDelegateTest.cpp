@@ -31,10 +31,14 @@ namespace {
 // Runs under scripts/x-session with a tray: the whole delegate over real folders.
 class AppDelegateTest : public ::testing::Test, protected test::LaunchedDelegate {
 protected:
-    static void writeImage(const QString& path) { ASSERT_TRUE(test::writeCapture(path)); }
-    QString shot(const QString& name) const { return shots.filePath(name); }
-    static void writeText(const QString& path, const QString& text) {
-        ASSERT_TRUE(test::writeTextCapture(path, text));
+    // Saves a capture into the watched folder, with a line of text when given; its path.
+    QString capture(const QString& name, const QString& text = {}) const {
+        const QString path = shots.filePath(name);
+        EXPECT_TRUE(text.isEmpty() ? test::writeCapture(path) : test::writeTextCapture(path, text));
+        return path;
+    }
+    Screenshot* onShelf(const QString& path) const {
+        return delegate->store().screenshot(QUrl::fromLocalFile(path));
     }
     // Turns the watcher's clock until the condition holds.
     bool waitWhileListing(const std::function<bool()>& done) {
@@ -48,17 +52,17 @@ protected:
 };
 
 TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
-    writeImage(shot(QStringLiteral("old 1.png")));
-    writeImage(shot(QStringLiteral("old 2.png")));
+    capture(QStringLiteral("old 1.png"));
+    capture(QStringLiteral("old 2.png"));
     launch();
     ScreenshotStore& store = delegate->store();
     EXPECT_EQ(store.count(), 2);
     EXPECT_FALSE(delegate->lantern().hasUnseen());
     EXPECT_FALSE(store.showFirstCaptureCeremony());
 
-    writeImage(shot(QStringLiteral("new.png")));
+    const QString fresh = capture(QStringLiteral("new.png"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 3; }, 5000));
-    EXPECT_EQ(store.at(0)->url(), QUrl::fromLocalFile(shot(QStringLiteral("new.png"))));
+    EXPECT_EQ(store.at(0)->url(), QUrl::fromLocalFile(fresh));
     EXPECT_TRUE(delegate->lantern().hasUnseen());
     EXPECT_TRUE(delegate->lantern().isAnimating());
     EXPECT_TRUE(store.showFirstCaptureCeremony());
@@ -67,7 +71,7 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
     // Once the banner was dismissed, a capture no longer raises it.
     store.setShowFirstCaptureCeremony(false);
     settings.setHasCelebratedFirstCapture(true);
-    writeImage(shot(QStringLiteral("newer.png")));
+    capture(QStringLiteral("newer.png"));
     // Read at the end of the change window the first capture opened, or at once after it.
     timers.advance(ScreenshotWatcher::latency);
     ASSERT_TRUE(QTest::qWaitFor([&] { return store.count() == 4; }, 5000));
@@ -96,20 +100,18 @@ TEST_F(AppDelegateTest, SeedsNeverLightTheLanternButALiveCaptureDoes) {
 }
 
 TEST_F(AppDelegateTest, RemovedFilesAndReplacedFoldersLeaveTheShelf) {
-    writeImage(shot(QStringLiteral("keep.png")));
-    writeImage(shot(QStringLiteral("gone.png")));
+    const QString keepPath = capture(QStringLiteral("keep.png"));
+    const QString gonePath = capture(QStringLiteral("gone.png"));
     launch();
-    Screenshot* gone =
-        delegate->store().screenshot(QUrl::fromLocalFile(shot(QStringLiteral("gone.png"))));
-    Screenshot* keep =
-        delegate->store().screenshot(QUrl::fromLocalFile(shot(QStringLiteral("keep.png"))));
+    const Screenshot* gone = onShelf(gonePath);
+    const Screenshot* keep = onShelf(keepPath);
     ASSERT_TRUE(gone && keep);
     const QUuid goneId = gone->id();
     const QUuid keepId = keep->id();
     delegate->selectionModel().setIds({goneId, keepId});
     delegate->selectionModel().setAnchor(goneId);
 
-    ASSERT_TRUE(QFile::remove(shot(QStringLiteral("gone.png"))));
+    ASSERT_TRUE(QFile::remove(gonePath));
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->store().count() == 1; }, 5000));
     EXPECT_EQ(delegate->selectionModel().ids(), SelectionModel::IdSet{keepId});
     EXPECT_EQ(delegate->selectionModel().anchor(), goneId);  // the anchor is never pruned
@@ -121,13 +123,12 @@ TEST_F(AppDelegateTest, RemovedFilesAndReplacedFoldersLeaveTheShelf) {
 
 TEST_F(AppDelegateTest, EveryScreenshotOfTheFoldersIsFoundByAWordInsideIt) {
     settings.setHistoryLimit(10);
-    writeText(shot(QStringLiteral("old.png")), QStringLiteral("Zeppelin"));
+    const QString old = capture(QStringLiteral("old.png"), QStringLiteral("Zeppelin"));
     for (int i = 0; i < 10; ++i) {
-        writeImage(shot(QStringLiteral("plain %1.png").arg(i)));
+        capture(QStringLiteral("plain %1.png").arg(i));
     }
     launch();
-    const QString old = shot(QStringLiteral("old.png"));
-    EXPECT_FALSE(delegate->store().screenshot(QUrl::fromLocalFile(old)));
+    EXPECT_FALSE(onShelf(old));
     // Beyond the shelf from the start: read in the background.
     EXPECT_TRUE(waitWhileListing([&] { return delegate->search("zeppelin").contains(old); }));
     EXPECT_EQ(delegate->older().search(QStringLiteral("EPPE"), 5),
@@ -135,26 +136,23 @@ TEST_F(AppDelegateTest, EveryScreenshotOfTheFoldersIsFoundByAWordInsideIt) {
 
     // A capture on the shelf, moved out of it by sixty newer ones.
     settings.setHistoryLimit(60);
-    const QString capture = shot(QStringLiteral("capture.png"));
-    writeText(capture, QStringLiteral("Walrus"));
+    const QString walrus = capture(QStringLiteral("capture.png"), QStringLiteral("Walrus"));
     ASSERT_TRUE(waitWhileListing([&] {
-        const Screenshot* taken = delegate->store().screenshot(QUrl::fromLocalFile(capture));
+        const Screenshot* taken = onShelf(walrus);
         return taken && taken->ocrText().contains(QStringLiteral("walrus"));
     }));
     for (int i = 0; i < 60; ++i) {
-        writeImage(shot(QStringLiteral("newer %1.png").arg(i)));
+        capture(QStringLiteral("newer %1.png").arg(i));
     }
-    ASSERT_TRUE(waitWhileListing([&] {
-        return delegate->store().count() == 60 &&
-               !delegate->store().screenshot(QUrl::fromLocalFile(capture));
-    }));
-    EXPECT_EQ(textCache.search("walrus", 5), QStringList{capture});
-    EXPECT_EQ(delegate->search(QStringLiteral("walrus")), QStringList{capture});
+    ASSERT_TRUE(
+        waitWhileListing([&] { return delegate->store().count() == 60 && !onShelf(walrus); }));
+    EXPECT_EQ(textCache.search("walrus", 5), QStringList{walrus});
+    EXPECT_EQ(delegate->search(QStringLiteral("walrus")), QStringList{walrus});
     // Forgotten, and read again from the disk in the background.
     delegate->older().forgetRecognisedText();
     EXPECT_TRUE(textCache.search(QStringLiteral("walrus"), 5).isEmpty());
     EXPECT_TRUE(
-        waitWhileListing([&] { return delegate->search("walrus") == QStringList{capture}; }));
+        waitWhileListing([&] { return delegate->search("walrus") == QStringList{walrus}; }));
 
     // A file deleted from the disk leaves the database at the next listing.
     ASSERT_TRUE(QFile::remove(old));

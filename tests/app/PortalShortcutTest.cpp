@@ -43,9 +43,13 @@ public:
     }
     uint version() const { return 1; }
 
-    QVariantMap requested() {
+    // The keys the program asked for, in the portal's notation.
+    QString preferredTrigger() {
         const QMutexLocker lock(&m_mutex);
-        return m_requested;
+        return m_requested.value(PortalKeyGrabber::shortcutId)
+            .toMap()
+            .value(QStringLiteral("preferred_trigger"))
+            .toString();
     }
     QString session() {
         const QMutexLocker lock(&m_mutex);
@@ -121,15 +125,15 @@ protected:
         QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
     }
 
-    void startPortal(FakePortal::Answer answer) {
+    // Starts the portal answering so, and the delegate with a grabber through it.
+    void launch(FakePortal::Answer answer) {
         portal = new FakePortal(answer);
         portal->moveToThread(&thread);
         thread.start();
         ASSERT_TRUE(portalBus.registerObject(
             kPath, portal, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
         ASSERT_TRUE(portalBus.registerService(kPortal));
-    }
-    void launch() {
+        ASSERT_TRUE(PortalKeyGrabber::offered(QDBusConnection::sessionBus()));
         grabber = std::make_unique<PortalKeyGrabber>(QDBusConnection::sessionBus(),
                                                      QStringLiteral("org.example.Test"));
         LaunchedDelegate::launch(*grabber);
@@ -154,16 +158,12 @@ protected:
 };
 
 TEST_F(PortalShortcutTest, BindsTheStoredShortcutAndEachActivationTogglesTheShelf) {
-    startPortal(FakePortal::Answer::binds);
-    ASSERT_TRUE(PortalKeyGrabber::offered(QDBusConnection::sessionBus()));
     settings.setHotKey({18, 4096 | 2048});  // Ctrl+Alt+1, stored instead of the default
-    launch();
+    launch(FakePortal::Answer::binds);
     ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeyStatus.desktopBinding().has_value(); }, 10000));
     const QString described = *hotKeyStatus.desktopBinding();
 
-    const QVariantMap requested = portal->requested().value(PortalKeyGrabber::shortcutId).toMap();
-    EXPECT_EQ(requested.value(QStringLiteral("preferred_trigger")).toString(),
-              QStringLiteral("CTRL+ALT+1"));
+    EXPECT_EQ(portal->preferredTrigger(), QStringLiteral("CTRL+ALT+1"));
     EXPECT_EQ(described, QStringLiteral("Meta+Shift+2"));
     EXPECT_FALSE(hotKeyStatus.errorMessage().has_value());
 
@@ -175,8 +175,7 @@ TEST_F(PortalShortcutTest, BindsTheStoredShortcutAndEachActivationTogglesTheShel
 
 // KDE binds no keys at first and opens System Settings; the keys chosen there come later.
 TEST_F(PortalShortcutTest, AnAnswerWithoutKeysKeepsTheSessionAndFollowsTheDesktopsChoice) {
-    startPortal(FakePortal::Answer::leavesToSettings);
-    launch();
+    launch(FakePortal::Answer::leavesToSettings);
     ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeyStatus.desktopBinding().has_value(); }, 10000));
     EXPECT_EQ(*hotKeyStatus.desktopBinding(), QString());
     EXPECT_FALSE(hotKeyStatus.errorMessage().has_value());
@@ -199,18 +198,13 @@ TEST_F(PortalShortcutTest, AnAnswerWithoutKeysKeepsTheSessionAndFollowsTheDeskto
 }
 
 TEST_F(PortalShortcutTest, ARefusalReachesTheHotKeyStatusAndLeavesNoShortcut) {
-    startPortal(FakePortal::Answer::declines);
-    launch();
+    launch(FakePortal::Answer::declines);
     ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeyStatus.errorMessage().has_value(); }, 10000));
     EXPECT_EQ(*hotKeyStatus.errorMessage(),
               HotKey::RegistrationError::failed(KeyGrabber::portalDeclined).userMessage());
     EXPECT_EQ(delegate->hotKey(), nullptr);
     // The preferred trigger follows the portal's notation for the default shortcut.
-    EXPECT_EQ(portal->requested()
-                  .value(PortalKeyGrabber::shortcutId)
-                  .toMap()
-                  .value(QStringLiteral("preferred_trigger")),
-              QStringLiteral("SHIFT+LOGO+2"));
+    EXPECT_EQ(portal->preferredTrigger(), QStringLiteral("SHIFT+LOGO+2"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CaptureFiles.h"
 #include "DesktopInput.h"
 #include "app/StatusItem.h"
 #include "library/decoding/DecodeBudget.h"
@@ -56,10 +57,8 @@ TEST_F(StatusItemTest, AClickWithSmallJitterClicksAndADragOfNothingDoesNothing) 
 
 TEST_F(StatusItemTest, DraggingOutOfTheTrayDeliversTheNewestFileAsACopy) {
     QTemporaryDir dir;
-    QImage image(400, 300, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
     const QString path = dir.path() + QStringLiteral("/Screenshot 1.png");
-    ASSERT_TRUE(image.save(path));
+    ASSERT_TRUE(test::writeCapture(path));
     file = QUrl::fromLocalFile(path);
 
     DropTarget target;

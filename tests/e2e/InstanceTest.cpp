@@ -26,10 +26,6 @@ using framlet::test::shelfVisible;
 
 namespace {
 
-QDBusConnectionInterface& bus() {
-    return *QDBusConnection::sessionBus().interface();
-}
-
 // The process ids of the name's owner and of those queued behind it, owner first.
 QList<qint64> holders() {
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -39,7 +35,9 @@ QList<qint64> holders() {
     QList<qint64> pids;
     for (const QString& connection :
          QDBusConnection::sessionBus().call(call).arguments().value(0).toStringList()) {
-        if (const QDBusReply<uint> pid = bus().servicePid(connection); pid.value() > 0) {
+        if (const QDBusReply<uint> pid =
+                QDBusConnection::sessionBus().interface()->servicePid(connection);
+            pid.value() > 0) {
             pids.append(pid.value());
         }
     }
@@ -72,18 +70,10 @@ void useEnvironment(const QProcessEnvironment& environment) {
 
 // Two launches of the real program on the private desktop and session bus of scripts/x-session:
 // the first serves, every later one hands its command over.
-class Instance : public ::testing::Test {
+class Instance : public framlet::test::ProgramRun {
 protected:
-    void SetUp() override {
-        QDir().mkpath(desktop());
-        app.setProcessEnvironment(environment());
-    }
     void TearDown() override {
-        app.terminate();
-        if (!app.waitForFinished(5000)) {
-            app.kill();
-            app.waitForFinished();
-        }
+        ProgramRun::TearDown();
         // A relaunch's program is detached from this test, which started it all the same.
         for (const qint64 pid : holders()) {
             if (pid > 0 && pid != QCoreApplication::applicationPid()) {
@@ -92,44 +82,32 @@ protected:
         }
     }
 
-    QProcessEnvironment environment() const {
-        return framlet::test::programEnvironment(home.path());
-    }
-    QString desktop() const { return home.filePath(QStringLiteral("Desktop")); }
-    framlet::test::ChildResult framlet(const QStringList& arguments) const {
-        return framlet::test::runChild(QStringLiteral(FRAMLET_EXECUTABLE), arguments,
-                                       environment());
-    }
     // Searches from a later launch until the answer is the one waited for or the time is up; the
     // last answer.
-    framlet::test::ChildResult searchUntil(const QStringList& arguments, int timeoutMs,
+    framlet::test::ChildResult searchUntil(const QString& text, int timeoutMs,
                                            bool (*done)(const framlet::test::ChildResult&)) const {
         framlet::test::ChildResult answer;
-        (void)QTest::qWaitFor([&] { return done(answer = framlet(arguments)); }, timeoutMs);
+        (void)QTest::qWaitFor(
+            [&] {
+                return done(answer = framlet({QStringLiteral("--search"), text}));
+            },
+            timeoutMs);
         return answer;
     }
     static bool found(const framlet::test::ChildResult& answer) { return answer.exitCode == 0; }
-    void start() {
-        app.start(QStringLiteral(FRAMLET_EXECUTABLE), {});
-        ASSERT_TRUE(app.waitForStarted());
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return framlet::test::programLog(home.path()).contains("instance: serving"); },
-            15000))
-            << framlet::test::programLog(home.path()).constData();
+    void start(const QStringList& arguments = {}) {
+        ASSERT_NO_FATAL_FAILURE(launch(arguments));
+        ASSERT_TRUE(logged("instance: serving")) << log().constData();
     }
-
-    QTemporaryDir home;
-    QProcess app;
 };
 
-TEST_F(Instance, ASecondLaunchShowsTheFirstOnesShelfAndToggleShowsAndHidesIt) {
-    start();
-    const auto second = framlet({});
-    EXPECT_EQ(second.exitCode, 0) << second.err.constData();
-    EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
+TEST_F(Instance, ToggleStartsAnInstanceAndALaterLaunchOrShowOpensButNeverClosesTheShelf) {
+    start({QStringLiteral("--toggle")});
+    EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 15000));
     EXPECT_EQ(framlet({QStringLiteral("--toggle")}).exitCode, 0);
     EXPECT_TRUE(QTest::qWaitFor([] { return !shelfVisible(); }, 5000));
-    EXPECT_EQ(framlet({QStringLiteral("--toggle")}).exitCode, 0);
+    const auto second = framlet({});
+    EXPECT_EQ(second.exitCode, 0) << second.err.constData();
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
     // Showing a shelf that is open keeps it open, whether asked by --show or a plain launch.
     for (const QStringList& arguments : {QStringList{QStringLiteral("--show")}, QStringList{}}) {
@@ -139,17 +117,12 @@ TEST_F(Instance, ASecondLaunchShowsTheFirstOnesShelfAndToggleShowsAndHidesIt) {
     }
     EXPECT_EQ(app.state(), QProcess::Running);
     // One watcher only: the later launches never got as far as starting one.
-    EXPECT_EQ(framlet::test::programLog(home.path()).count("instance: serving"), 1);
+    EXPECT_EQ(log().count("instance: serving"), 1);
 }
 
-TEST_F(Instance, ToggleStartsAnInstanceWhenNoneRuns) {
-    app.start(QStringLiteral(FRAMLET_EXECUTABLE), {QStringLiteral("--toggle")});
-    ASSERT_TRUE(app.waitForStarted());
-    EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 15000));
-    EXPECT_EQ(app.state(), QProcess::Running);
-}
-
-TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
+// File names a script must get back whole (a line feed, a tab, a backslash and an escape
+// sequence) from the real program's shelf; while a file still cannot be read it says so.
+TEST_F(Instance, SearchPrintsRecognisedScreenshotsWholeAndSaysWhileRecognitionRuns) {
     EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("lantern")}).exitCode, 2);
     const auto bare = framlet({QStringLiteral("--search")});
     EXPECT_EQ(bare.exitCode, 64);
@@ -157,26 +130,10 @@ TEST_F(Instance, SearchPrintsThePathsOfRecognisedScreenshotsWithItsExitCodes) {
 
     const QString shot = QDir(desktop()).filePath(QStringLiteral("Screenshot 1.png"));
     ASSERT_TRUE(framlet::test::writeTextCapture(shot, QStringLiteral("Quarterly lantern")));
-    start();
-
-    const auto lantern =
-        searchUntil({QStringLiteral("--search"), QStringLiteral("LANTERN")}, 30000, found);
-    EXPECT_EQ(lantern.exitCode, 0) << lantern.err.constData();
-    EXPECT_EQ(lantern.out, QFile::encodeName(shot) + '\n');
-    // The file name counts too; a word that is nowhere finds nothing.
-    EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("shot 1")}).out,
-              QFile::encodeName(shot) + '\n');
-    EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("zeppelin")}).exitCode, 1);
-}
-
-// File names a script must get back whole: a line feed, a tab, a backslash and an escape
-// sequence in the real program's shelf; while a file still cannot be read it says so.
-TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns) {
     const QByteArray folder = QFile::encodeName(desktop()) + '/';
     const QByteArray odd = "two\nlines \t\x1b[31m back\\slash.png";
-    ASSERT_TRUE(framlet::test::writeTextCapture(
-        QDir(desktop()).filePath(QStringLiteral("two\nlines \t\x1b[31m back\\slash.png")),
-        QStringLiteral("Quarterly")));
+    ASSERT_TRUE(framlet::test::writeCapture(
+        QDir(desktop()).filePath(QStringLiteral("two\nlines \t\x1b[31m back\\slash.png"))));
     // Never readable while it keeps growing, as a capture still being written.
     QFile growing(QDir(desktop()).filePath(QStringLiteral("growing.png")));
     ASSERT_TRUE(growing.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
@@ -186,22 +143,26 @@ TEST_F(Instance, SearchOutputKeepsEveryFileNameApartAndSaysWhileRecognitionRuns)
     grow.start(300);
     start();
 
-    const auto lines =
-        searchUntil({QStringLiteral("--search"), QStringLiteral("lines")}, 15000, found);
-    ASSERT_EQ(lines.exitCode, 0) << lines.err.constData();
-    EXPECT_EQ(lines.out, folder + "two\\nlines \\t\\x1b[31m back\\\\slash.png\n");
+    const auto lantern = searchUntil(QStringLiteral("LANTERN"), 30000, found);
+    EXPECT_EQ(lantern.exitCode, 0) << lantern.err.constData();
+    EXPECT_EQ(lantern.out, QFile::encodeName(shot) + '\n');
+    // The file name counts too.
+    EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("shot 1")}).out,
+              QFile::encodeName(shot) + '\n');
+    EXPECT_EQ(framlet({QStringLiteral("--search"), QStringLiteral("lines")}).out,
+              folder + "two\\nlines \\t\\x1b[31m back\\\\slash.png\n");
     EXPECT_EQ(
         framlet({QStringLiteral("-0"), QStringLiteral("--search"), QStringLiteral("lines")}).out,
         folder + odd + '\0');
+    // A word that is nowhere finds nothing, maybe not yet.
     const auto pending = framlet({QStringLiteral("--search"), QStringLiteral("zeppelin")});
     EXPECT_EQ(pending.exitCode, 1);
     EXPECT_EQ(pending.err,
               "Framlet: text recognition is still running; a later search may find more\n");
 
     grow.stop();  // given up once it stops changing: nothing is pending any more
-    const auto settled =
-        searchUntil({QStringLiteral("--search"), QStringLiteral("zeppelin")}, 40000,
-                    [](const auto& answer) { return answer.err.isEmpty(); });
+    const auto settled = searchUntil(QStringLiteral("zeppelin"), 40000,
+                                     [](const auto& answer) { return answer.err.isEmpty(); });
     EXPECT_TRUE(settled.err.isEmpty());
     EXPECT_EQ(settled.exitCode, 1);
 }
@@ -217,8 +178,9 @@ TEST_F(Instance, SearchPrintsAnyBytesTheInstanceAnswersWithAndTheOldMethodStillA
         return InstanceService::Found{text == u"x" ? paths : QByteArrayList(), true};
     });
     ASSERT_EQ(service.claim(), InstanceService::Claim::owned);
-    const auto served = [&](const QStringList& arguments) {
-        return runServed(QStringLiteral(FRAMLET_EXECUTABLE), arguments, environment());
+    const auto served = [&](const QStringList& arguments,
+                            const QString& program = QStringLiteral(FRAMLET_EXECUTABLE)) {
+        return runServed(program, arguments, environment());
     };
 
     const auto raw =
@@ -231,23 +193,21 @@ TEST_F(Instance, SearchPrintsAnyBytesTheInstanceAnswersWithAndTheOldMethodStillA
               "/s/caf\\xe9.png\n/s/a\\x1b[31m\\\\b\\tc\\x0dd.png\n/s/\\xc2\\x9b.png\n"
               "/s/\\xed\\xa0\\x80 \\xc0\\xaf \\xf4\\x90\\x80\\x80 \\xe2\\x82.png\n"
               "/s/nul\\x00inside\n");
-    const auto undone = runServed(
-        QStringLiteral("bash"),
+    const auto undone = served(
         {QStringLiteral("-c"),
          QStringLiteral(
              "\"$0\" --search x | while IFS= read -r line; do printf '%b\\0' \"$line\"; done"),
          QStringLiteral(FRAMLET_EXECUTABLE)},
-        environment());
+        QStringLiteral("bash"));
     EXPECT_EQ(undone.out, paths.join('\0') + '\0');
     EXPECT_EQ(served({QStringLiteral("--search"), QStringLiteral("-0")}).exitCode, 1);
 
     const auto old =
-        runServed(QStringLiteral("gdbus"),
-                  {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
-                   framlet::applicationId(), QStringLiteral("--object-path"),
-                   InstanceService::objectPath(), QStringLiteral("--method"),
-                   framlet::applicationId() + QStringLiteral(".Search"), QStringLiteral("x")},
-                  environment());
+        served({QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                framlet::applicationId(), QStringLiteral("--object-path"),
+                InstanceService::objectPath(), QStringLiteral("--method"),
+                framlet::applicationId() + QStringLiteral(".Search"), QStringLiteral("x")},
+               QStringLiteral("gdbus"));
     EXPECT_TRUE(old.out.startsWith("(['/s/caf"));
 }
 
@@ -263,8 +223,7 @@ TEST_F(Instance, ARelaunchedFramletTakesTheNameOverOnceTheOneItReplacesLetsGo) {
     const bool started = framlet::Relaunch::start(QStringLiteral(FRAMLET_EXECUTABLE));
     useEnvironment(own);
     ASSERT_TRUE(started);
-    ASSERT_TRUE(QTest::qWaitFor([] { return holders().size() == 2; }, 15000))
-        << framlet::test::programLog(home.path()).constData();
+    ASSERT_TRUE(QTest::qWaitFor([] { return holders().size() == 2; }, 15000)) << log().constData();
     old.release();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return holders().size() == 1 && holders().constFirst() != self; }, 15000));
@@ -287,9 +246,7 @@ TEST_F(Instance, ARelaunchedFramletTakesTheNameOverOnceTheOneItReplacesLetsGo) {
         launched.push_back(std::move(next));
     }
     // Each said so once it owned the name.
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return framlet::test::programLog(home.path()).count("instance: serving") == 5; },
-        5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log().count("instance: serving") == 5; }, 5000));
     EXPECT_EQ(framlet({}).exitCode, 0);  // a plain launch still finds the last one
     EXPECT_TRUE(QTest::qWaitFor(shelfVisible, 5000));
     launched.back()->terminate();
@@ -304,14 +261,11 @@ TEST_F(Instance, AWatchedFolderThatNeverAnswersHoldsUpNeitherTheShelfNorLaterLau
     framlet::test::StallingMount mount(mountDir.filePath(QStringLiteral("share")),
                                        framlet::test::StallingMount::Stalled::atOnce);
     FRAMLET_REQUIRE_MOUNT(mount);
-    QDir().mkpath(home.filePath(QStringLiteral(".config/Framlet")));
-    QFile defaults(home.filePath(QStringLiteral(".config/Framlet/defaults.json")));
-    ASSERT_TRUE(defaults.open(QIODevice::WriteOnly));
-    defaults.write(
+    ASSERT_TRUE(framlet::test::writeDefaults(
+        home.path(),
         QStringLiteral(R"({"hasCompletedOnboarding": true, "watchedFolders": ["%1", "%2"]})")
             .arg(shots, desktop())
-            .toUtf8());
-    defaults.close();
+            .toUtf8()));
     start();
     const auto second = framlet({});
     EXPECT_EQ(second.exitCode, 0) << second.err.constData();
@@ -319,9 +273,7 @@ TEST_F(Instance, AWatchedFolderThatNeverAnswersHoldsUpNeitherTheShelfNorLaterLau
 
     const QByteArray line =
         "watcher: " + QFile::encodeName(shots) + " does not answer; watching it is paused";
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return framlet::test::programLog(home.path()).contains(line); }, 30000))
-        << framlet::test::programLog(home.path()).constData();
+    EXPECT_TRUE(logged(line, 30000)) << log().constData();
     EXPECT_TRUE(mount.stillStalling()) << "something waited on the mount until it gave up";
     app.terminate();
     EXPECT_TRUE(app.waitForFinished(10000));

@@ -5,7 +5,6 @@
 #include <QDBusConnectionInterface>
 #include <QFile>
 #include <QProcess>
-#include <utility>
 
 namespace framlet::test {
 namespace {
@@ -45,43 +44,24 @@ bool runScript(const QString& name, const QString& home, int timeoutMs,
 
 }  // namespace
 
-std::optional<DesktopSession> DesktopSession::start(const QString& desktop, const QString& home,
-                                                    QString* whyNot, const QStringList& options) {
-    DesktopSession session(home);
+std::unique_ptr<DesktopSession> DesktopSession::start(const QString& desktop, const QString& home,
+                                                      QString& whyNot, const QStringList& options) {
+    std::unique_ptr<DesktopSession> session(new DesktopSession(home));  // ends what did start
     const bool started = runScript(desktop, home, kStartTimeoutMs, options) &&
                          QFile::exists(home + QStringLiteral("/session.env"));
-    const QProcessEnvironment environment = started ? session.environment() : QProcessEnvironment();
+    const QProcessEnvironment environment =
+        started ? session->environment() : QProcessEnvironment();
     const QString wayland = environment.value(QStringLiteral("WAYLAND_DISPLAY"));
-    const bool ready =
-        started &&
+    if (started &&
         (wayland.isEmpty() ||
-         QFile::exists(environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + u'/' + wayland));
-    if (!ready) {
-        if (whyNot) {
-            QFile log(home + QStringLiteral("/desktop-") + desktop + QStringLiteral(".log"));
-            *whyNot = desktop + QStringLiteral(" did not start: ") +
-                      (log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll().right(2000))
-                                                     : QStringLiteral("no script log"));
-        }
-        return std::nullopt;  // the session's destructor ends what did start
+         QFile::exists(environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + u'/' + wayland))) {
+        return session;
     }
-    return session;
-}
-
-DesktopSession::DesktopSession(DesktopSession&& other) noexcept
-    : m_home(std::exchange(other.m_home, QString())) {
-}
-
-DesktopSession& DesktopSession::operator=(DesktopSession&& other) noexcept {
-    if (this != &other) {
-        stop();
-        m_home = std::exchange(other.m_home, QString());
-    }
-    return *this;
-}
-
-DesktopSession::~DesktopSession() {
-    stop();
+    QFile log(home + QStringLiteral("/desktop-") + desktop + QStringLiteral(".log"));
+    whyNot = desktop + QStringLiteral(" did not start: ") +
+             (log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll().right(2000))
+                                            : QStringLiteral("no script log"));
+    return nullptr;
 }
 
 QProcessEnvironment DesktopSession::environment() const {
@@ -103,10 +83,7 @@ QProcessEnvironment DesktopSession::environment() const {
     return environment;
 }
 
-void DesktopSession::stop() {
-    if (m_home.isEmpty()) {
-        return;
-    }
+DesktopSession::~DesktopSession() {
     // Services the bus started (the portals) are no children of any listed id: they are ended
     // by theirs, found on this session's own bus.
     const QString address = environment().value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
@@ -129,7 +106,7 @@ void DesktopSession::stop() {
         QDBusConnection::disconnectFromBus(name);
         pids.close();
     }
-    runScript(QStringLiteral("stop"), std::exchange(m_home, QString()), 60000, {});
+    runScript(QStringLiteral("stop"), m_home, 60000, {});
 }
 
 }  // namespace framlet::test

@@ -2,7 +2,8 @@
 
 #include <QProcessEnvironment>
 #include <QString>
-#include <optional>
+#include <memory>
+#include <utility>
 
 namespace framlet::test {
 
@@ -12,25 +13,21 @@ namespace framlet::test {
 // session ends by those ids alone, never by a program's name, so other sessions are left alone.
 class DesktopSession {
 public:
-    // `options` are variables for the script (PLASMASHELL=1 adds Plasma's panel to KWin).
-    static std::optional<DesktopSession> start(const QString& desktop, const QString& home,
-                                               QString* whyNot = nullptr,
-                                               const QStringList& options = {});
-
-    DesktopSession(DesktopSession&& other) noexcept;
-    DesktopSession& operator=(DesktopSession&& other) noexcept;
+    // The session once the desktop is up; none, and why not, when it did not come up. `options`
+    // are variables for the script (PLASMASHELL=1 adds Plasma's panel to KWin).
+    static std::unique_ptr<DesktopSession> start(const QString& desktop, const QString& home,
+                                                 QString& whyNot, const QStringList& options = {});
+    // Ends the processes listed in $HOME/pids.
     ~DesktopSession();
 
     // This process's environment with the session's variables (from $HOME/session.env) in
     // place of any display, bus or desktop of its own.
     QProcessEnvironment environment() const;
-    // Ends the processes listed in $HOME/pids; nothing once stopped.
-    void stop();
 
 private:
     explicit DesktopSession(QString home) : m_home(std::move(home)) {}
 
-    QString m_home;  // empty once stopped
+    const QString m_home;
 };
 
 }  // namespace framlet::test

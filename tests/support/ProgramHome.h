@@ -1,10 +1,19 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ChildProcess.h"
+#include "FileBytes.h"
+#include "ScreenPixels.h"
 
 namespace framlet::test {
 
@@ -31,9 +40,47 @@ inline QByteArray programLog(const QString& home) {
 
 // Whether the X server shows the shelf window now.
 inline bool shelfVisible() {
-    return QProcess::execute(QStringLiteral("xdotool"),
-                             {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                              QStringLiteral("--name"), QStringLiteral("^Framlet Shelf$")}) == 0;
+    return windowGeometry(QStringLiteral("^Framlet Shelf$")).isValid();
 }
+
+// Writes the program's defaults file (JSON) in the home before the program starts.
+inline bool writeDefaults(const QString& home, const QByteArray& json) {
+    return put(home + QStringLiteral("/.config/Framlet/defaults.json"), json);
+}
+
+// The real program in a home of its own with a Desktop folder, observed through its debug log,
+// and ended with the test.
+class ProgramRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(desktop());
+        app.setProcessEnvironment(environment());
+    }
+    void TearDown() override {
+        app.terminate();
+        if (!app.waitForFinished(5000)) {
+            app.kill();
+            app.waitForFinished();
+        }
+    }
+
+    void launch(const QStringList& arguments = {}) {
+        app.start(QStringLiteral(FRAMLET_EXECUTABLE), arguments);
+        ASSERT_TRUE(app.waitForStarted());
+    }
+    QProcessEnvironment environment() const { return programEnvironment(home.path()); }
+    QString desktop() const { return home.filePath(QStringLiteral("Desktop")); }
+    QByteArray log() const { return programLog(home.path()); }
+    bool logged(const QByteArray& line, int timeoutMs = 15000) const {
+        return QTest::qWaitFor([&] { return log().contains(line); }, timeoutMs);
+    }
+    // A later launch of the program beside the one under test, run to its end.
+    ChildResult framlet(const QStringList& arguments) const {
+        return runChild(QStringLiteral(FRAMLET_EXECUTABLE), arguments, environment());
+    }
+
+    QTemporaryDir home;
+    QProcess app;
+};
 
 }  // namespace framlet::test

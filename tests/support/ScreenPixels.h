@@ -58,9 +58,13 @@ inline QRect panelArea() {
                : QRect(all.left(), work.bottom() + 1, all.width(), all.bottom() - work.bottom());
 }
 
-// The geometry of the first visible window whose name matches, as xdotool reports it.
-inline QRect windowGeometry(const QString& namePattern) {
+// The geometry of the first visible window whose name matches, as xdotool reports it (on the
+// display the environment names).
+inline QRect windowGeometry(
+    const QString& namePattern,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess xdotool;
+    xdotool.setProcessEnvironment(environment);
     xdotool.start(
         QStringLiteral("xdotool"),
         {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),

@@ -35,9 +35,8 @@ using test::contents;
 using test::put;
 
 bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitCode() == 0;
+    return test::runChild(program, arguments, QProcessEnvironment::systemEnvironment()).exitCode ==
+           0;
 }
 
 class InstallerTest : public ::testing::Test {
@@ -73,10 +72,6 @@ protected:
         return contents(deb);
     }
 
-    UpdateInstaller::Places places(const QString& appImage = {}) const {
-        return {dir.filePath("staging"), dir.filePath("Downloads"), appImage};
-    }
-
     AppcastItem item(const QString& name, const QByteArray& bytes, const QString& version = "2.0",
                      QByteArray signature = {}, qint64 length = -1) {
         server.serve(u'/' + name, bytes);
@@ -89,9 +84,9 @@ protected:
     }
 
     UpdateInstaller makeInstaller(const QString& appImage = {}) {
-        return UpdateInstaller(network, timers,
-                               {*UpdateSignature::publicKey(key.publicKeyBase64()), "1.9"},
-                               places(appImage), files, 5s);
+        return UpdateInstaller(
+            network, timers, {*UpdateSignature::publicKey(key.publicKeyBase64()), "1.9"},
+            {dir.filePath("staging"), dir.filePath("Downloads"), appImage}, files, 5s);
     }
 
     // Installs and waits for the outcome: the signal's arguments, failed or installed.
@@ -99,9 +94,7 @@ protected:
         QSignalSpy installed(&installer, &UpdateInstaller::installed);
         QSignalSpy failed(&installer, &UpdateInstaller::failed);
         installer.install(update);
-        for (int i = 0; i < 100 && installed.isEmpty() && failed.isEmpty(); ++i) {
-            installed.wait(100);
-        }
+        (void)QTest::qWaitFor([&] { return !installed.isEmpty() || !failed.isEmpty(); }, 10000);
         return installed.isEmpty() ? failed.value(0) : installed.value(0);
     }
 
@@ -167,31 +160,11 @@ TEST_F(InstallerTest, ARunningAppImageIsReplacedWholeWithoutWideningWhoMayUseIt)
     EXPECT_FALSE(saved[2].toString().isEmpty());
 }
 
-TEST_F(InstallerTest, ADownloadThatFailsItsChecksIsDeletedAndNeverUsed) {
-    const QString program = oldAppImage();
-    UpdateInstaller installer = makeInstaller(program);
-    const QByteArray release = appImage("2.0");
-    test::SigningKey stranger;
-    const QList<AppcastItem> bad{
-        item("a.AppImage", release, "2.0", stranger.signatureBase64(release)),
-        item("b.AppImage", release, "2.0", key.signatureBase64("something else")),
-        item("c.AppImage", release, "2.0", {}, release.size() + 10),  // short
-        item("d.AppImage", release, "2.0", {}, release.size() - 10),  // long
-    };
-    for (const AppcastItem& update : bad) {
-        const auto result = install(installer, update);
-        ASSERT_EQ(result.size(), 1) << update.url.toString().toStdString();
-        EXPECT_TRUE(filesIn("staging").isEmpty());
-    }
-    EXPECT_EQ(contents(program), "old release");
-    EXPECT_TRUE(files.opened.isEmpty());
-    EXPECT_TRUE(files.revealed.isEmpty());
-    EXPECT_TRUE(filesIn("Downloads").isEmpty());
-}
-
-// A genuine signature proves who made the bytes, not which release they are: an old release
-// announced as new, or one kind of file served under another's name, is refused.
-TEST_F(InstallerTest, AReleaseIsInstalledOnlyAsWhatItsOwnBytesSay) {
+// A download is used only when its signature, its length and its own bytes say it is the
+// release announced: a genuine signature proves who made the bytes, not which release they are,
+// so an old release announced as new, or one kind of file served under another's name, is
+// refused as well.
+TEST_F(InstallerTest, ADownloadThatFailsItsChecksOrIsNotTheReleaseAnnouncedIsNeverUsed) {
     const QString program = oldAppImage();
     UpdateInstaller installer = makeInstaller(program);
     const QByteArray old = appImage("1.5");
@@ -204,7 +177,20 @@ TEST_F(InstallerTest, AReleaseIsInstalledOnlyAsWhatItsOwnBytesSay) {
     plainElf.replace(8, 3, QByteArray(3, '\0'));
     QByteArray lostSections = release;
     lostSections.replace(0x28, 8, QByteArray(8, '\xff'));  // the section table past the end
-    const QList<std::tuple<QString, QByteArray, QString, QString>> cases{
+    test::SigningKey stranger;
+    struct Case {
+        QString name;
+        QByteArray bytes;
+        QString version;
+        QString message;
+        QByteArray signature = {};
+        qint64 length = -1;
+    };
+    const QList<Case> cases{
+        {"stranger.AppImage", release, "2.0", "not signed", stranger.signatureBase64(release)},
+        {"other.AppImage", release, "2.0", "not signed", key.signatureBase64("something else")},
+        {"short.AppImage", release, "2.0", "", {}, release.size() + 10},
+        {"long.AppImage", release, "2.0", "", {}, release.size() - 10},
         {"Framlet-9.9.9.AppImage", old, "9.9.9", "not 9.9.9 as announced"},
         {"Framlet-1.9.AppImage", current, "1.9", "not newer"},
         {"Framlet-2.0.AppImage", unversioned, "2.0", "does not say which version"},
@@ -216,18 +202,22 @@ TEST_F(InstallerTest, AReleaseIsInstalledOnlyAsWhatItsOwnBytesSay) {
         {"framlet_9.9.9_amd64.deb", oldPackage, "9.9.9", "not 9.9.9 as announced"},
         {"framlet_1.5_amd64.deb", oldPackage, "1.5", "not newer"},
     };
-    for (const auto& [name, bytes, version, message] : cases) {
+    for (const Case& bad : cases) {
+        SCOPED_TRACE(bad.name.toStdString() + " " + bad.message.toStdString());
         test::LogTail log;
-        const auto result = install(installer, item(name, bytes, version));
-        ASSERT_EQ(result.size(), 1) << name.toStdString();
-        EXPECT_TRUE(result[0].toString().contains(message)) << result[0].toString().toStdString();
-        EXPECT_TRUE(log.text().contains("updater: refused update " + version + " — "))
+        const auto result =
+            install(installer, item(bad.name, bad.bytes, bad.version, bad.signature, bad.length));
+        ASSERT_EQ(result.size(), 1);
+        EXPECT_TRUE(result[0].toString().contains(bad.message))
+            << result[0].toString().toStdString();
+        EXPECT_TRUE(log.text().contains("updater: refused update " + bad.version + " — "))
             << log.text().toStdString();
+        EXPECT_TRUE(filesIn("staging").isEmpty());
     }
     EXPECT_EQ(contents(program), "old release");
     EXPECT_TRUE(files.opened.isEmpty());
+    EXPECT_TRUE(files.revealed.isEmpty());
     EXPECT_TRUE(filesIn("Downloads").isEmpty());
-    EXPECT_TRUE(filesIn("staging").isEmpty());
 }
 
 TEST_F(InstallerTest, NoDownloadWritesThroughALinkOrGrowsPastTheCap) {
@@ -279,7 +269,7 @@ TEST_F(InstallerTest, OnAFullDiskTheAppImageStaysTheOldProgramAndTheUserIsTold) 
     test::SmallDisk::runChild("InstallerTest.ChildOnAFullDisk", dir.filePath("disk"));
 }
 
-TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
+TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerAndFetchesOnlyOverHttps) {
     QNetworkAccessManager network;
     test::ManualTimers timers;
     test::LoopbackServer server;
@@ -289,18 +279,6 @@ TEST(UpdateTransferTest, GivesUpOnAServerThatDoesNotAnswerOrOnlyTrickles) {
     silent.start();
     ASSERT_TRUE(failed.wait(10000));
     EXPECT_TRUE(failed[0][0].toString().contains(u"did not answer in time"));
-
-    // A byte every 20 ms is progress enough for the timeout, but not for the deadline.
-    server.serve("/trickle",
-                 test::LoopbackServer::Response{200, QByteArray(100000, 'x'), {}, false, 20ms});
-    UpdateTransfer trickled(network, timers, server.url("/trickle"), {200000, 5s, 2min});
-    QSignalSpy progressed(&trickled, &UpdateTransfer::progressed);
-    QSignalSpy gaveUp(&trickled, &UpdateTransfer::failed);
-    trickled.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return progressed.size() > 5; }, 10000));
-    timers.advance(2min);
-    EXPECT_TRUE(gaveUp.wait(5000));
-    EXPECT_TRUE(gaveUp.value(0).value(0).toString().contains(u"did not finish within 120 seconds"));
 
     EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl("http://example.org/feed")));
     EXPECT_FALSE(UpdateTransfer::isAllowed(QUrl("file:///etc/passwd")));

@@ -17,8 +17,8 @@ class LoopbackServer : public QTcpServer {
 public:
     struct Response {
         int status = 200;
-        QByteArray body;
-        QByteArray extraHeaders;               // "Name: value\r\n" lines
+        QByteArray body = {};
+        QByteArray extraHeaders = {};          // "Name: value\r\n" lines
         bool silent = false;                   // accept the request and never answer
         std::chrono::milliseconds trickle{0};  // the pause between the body's bytes
     };
@@ -33,12 +33,7 @@ public:
     }
 
     void serve(const QString& path, Response response) { m_routes.insert(path, response); }
-    void serve(const QString& path, const QByteArray& body) {
-        serve(path, Response{200, body, {}, false});
-    }
-    void redirect(const QString& path, const QUrl& to) {
-        serve(path, Response{302, {}, "Location: " + to.toEncoded() + "\r\n", false});
-    }
+    void serve(const QString& path, const QByteArray& body) { serve(path, Response{200, body}); }
 
     int requests(const QString& path) const { return m_requests.value(path); }
 
@@ -59,7 +54,7 @@ private:
         const QString path = QString::fromLatin1(request.split(' ').value(1));
         m_pending.remove(socket);
         ++m_requests[path];
-        const Response response = m_routes.value(path, Response{404, "not found", {}, false});
+        const Response response = m_routes.value(path, Response{404, "not found"});
         if (response.silent) {
             return;
         }

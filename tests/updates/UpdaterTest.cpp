@@ -34,8 +34,9 @@ class UpdaterTest : public ::testing::Test {
 protected:
     UpdaterTest() : defaults(dir.filePath("defaults.json")), settings(defaults) {}
 
-    std::unique_ptr<Updater> makeUpdater(const QString& key, const QString& channel = {}) {
-        UpdaterSetup setup{"1.9", key, server.url("/feed").toString(), channel, std::nullopt};
+    std::unique_ptr<Updater> makeUpdater(const QString& key, const QString& channel = {},
+                                         std::optional<QString> feedOverride = std::nullopt) {
+        UpdaterSetup setup{"1.9", key, server.url("/feed").toString(), channel, feedOverride};
         auto updater = std::make_unique<Updater>(setup, settings, network, timers);
         updater->start();
         return updater;
@@ -154,19 +155,13 @@ TEST_F(UpdaterTest, OnlyTheBetaChannelWordOptsIntoBetaReleases) {
 
 TEST_F(UpdaterTest, AFeedThatCannotBeReadIsACheckThatFailed) {
     auto updater = makeUpdater(key.publicKeyBase64());
-    const QString path = "/feed";
     const QByteArray oversized =
         feed(feedItem("2.0", server.url("/u"), 5, "c2ln", {}, QString(1100 * 1024, u'x')));
-    const QList<std::function<void()>> faults{
-        [&] { server.serve(path, "<rss><channel><item>"); },
-        [&] { server.serve(path, oversized); },
-        [&] {
-            server.serve(path, test::LoopbackServer::Response{500, "broken", {}, false});
-        },
-        [&] { server.redirect(path, QUrl("http://127.0.0.1:1/feed")); },
-    };
-    for (const auto& fault : faults) {
-        fault();
+    using Response = test::LoopbackServer::Response;
+    for (const Response& fault :
+         {Response{200, "<rss><channel><item>"}, Response{200, oversized}, Response{500, "broken"},
+          Response{302, {}, "Location: http://127.0.0.1:1/feed\r\n"}}) {
+        server.serve("/feed", fault);
         LogTail log;
         updater->checkForUpdates();
         waitForCycle(*updater);
@@ -191,14 +186,12 @@ TEST_F(UpdaterTest, ANewCheckKeepsTheStatusPastTheFirstResultsReset) {
 }
 
 TEST_F(UpdaterTest, AnEmptyFeedOverrideStaysEmpty) {
-    UpdaterSetup setup{"1.9", key.publicKeyBase64(), server.url("/feed").toString(), {}, QString()};
     offer("2.0");
-    Updater updater(setup, settings, network, timers);
-    updater.start();
-    EXPECT_TRUE(updater.controller()->feedUrl().isEmpty());
-    updater.checkForUpdates();
-    waitForCycle(updater);
-    EXPECT_EQ(updater.status().kind(), Kind::failed);
+    auto updater = makeUpdater(key.publicKeyBase64(), {}, QString());
+    EXPECT_TRUE(updater->controller()->feedUrl().isEmpty());
+    updater->checkForUpdates();
+    waitForCycle(*updater);
+    EXPECT_EQ(updater->status().kind(), Kind::failed);
     EXPECT_EQ(server.requests("/feed"), 0);
 }
 
