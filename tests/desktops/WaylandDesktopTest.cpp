@@ -115,13 +115,16 @@ protected:
     // Runs a KWin script and waits for the line it prints into KWin's log (from `marker` to the
     // line's end).
     QByteArray kwinScript(const QByteArray& source, const QByteArray& marker) {
-        const QString path = home.filePath(QStringLiteral("script.js"));
+        // KWin refuses a script under a name already loaded: each gets its own.
+        static int count = 0;
+        const QString name = QStringLiteral("framlet%1").arg(++count);
+        const QString path = home.filePath(name + QStringLiteral(".js"));
         if (!test::put(path, source)) {
             return {};
         }
         const QString scripting = QStringLiteral("org.kde.kwin.Scripting");
         call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"), scripting,
-             QStringLiteral("loadScript"), {path, QStringLiteral("framlet")});
+             QStringLiteral("loadScript"), {path, name});
         call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"), scripting,
              QStringLiteral("start"));
         QByteArray line;
